@@ -50,7 +50,7 @@ fuzz-smoke: fuzz-build
 	scripts/fuzz-run.sh $(FUZZ) $(FUZZ_SMOKE_SECONDS)
 
 test: setup
-	$(MAKE) test-native test-win32 fuzz-smoke
+	$(MAKE) fuzz-smoke test-native test-win32
 
 fuzz: setup fuzz-build
 	scripts/fuzz-run.sh $(FUZZ) $(FUZZ_SECONDS) $(TARGETS)
