@@ -1,0 +1,61 @@
+#pragma once
+// The file services the patch engine needs, as small interfaces.
+//
+// The engine never touches a handle or calls the operating system itself: production passes
+// the Win32 implementation (win32_file_system.h), tests and fuzz targets pass the in-memory
+// one (memory_file_system.h). Paths are 8-bit ANSI texts, as the engine builds them.
+//
+// Offsets are 64-bit so that no caller has to think about overflow when adding a length
+// to an offset read from a file; the Win32 layer itself works with 64-bit file pointers.
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+#include "dos_stamp.h"
+
+// A file open for reading at explicit offsets. Closed when destroyed.
+class TInputFile {
+ public:
+  virtual ~TInputFile() = default;
+  // Reads up to size bytes at offset into buffer. Returns the number of bytes read: fewer
+  // than size only at the end of the file (0 at or past it), -1 on a read error.
+  // A negative offset is an error (-1).
+  virtual int64_t Read(int64_t offset, void* buffer, size_t size) = 0;
+  // The file's length in bytes, -1 when it cannot be determined.
+  virtual int64_t Size() = 0;
+  // The file's last-write time as a local DOS date/time pair. False when it cannot be
+  // read; stamp is then left unchanged.
+  virtual bool GetStamp(TDosStamp& stamp) = 0;
+};
+
+// A file open for writing at explicit offsets. Writing past the end extends the file; a
+// gap left before the written bytes reads as zero bytes. Closed when destroyed.
+class TOutputFile {
+ public:
+  virtual ~TOutputFile() = default;
+  // Writes size bytes at offset. False when not all of them were written (disk full,
+  // negative offset, device error).
+  virtual bool Write(int64_t offset, const void* buffer, size_t size) = 0;
+};
+
+class TFileSystem {
+ public:
+  virtual ~TFileSystem() = default;
+  // Opens an existing file for reading (others may still read and write it, as with the
+  // run-time library's "rb"). Null when it does not exist or cannot be opened.
+  virtual std::unique_ptr<TInputFile> OpenRead(const char* path) = 0;
+  // Creates a file for writing, truncating an existing one ("wb"). Null on failure
+  // (directory missing, read-only file, file in use, bad name).
+  virtual std::unique_ptr<TOutputFile> Create(const char* path) = 0;
+  // Renames a file; fails when to exists already.
+  virtual bool Move(const char* from, const char* to) = 0;
+  // Deletes a file; fails for a missing, read-only or busy file.
+  virtual bool Delete(const char* path) = 0;
+  // Creates one directory level; fails when it exists or its parent is missing. (Not named
+  // CreateDirectory: windows.h turns that name into a macro.)
+  virtual bool CreateDir(const char* path) = 0;
+  virtual bool DirectoryExists(const char* path) = 0;
+  // Sets the last-write time of an existing, closed file from a local DOS date/time pair.
+  virtual bool SetStamp(const char* path, TDosStamp stamp) = 0;
+};

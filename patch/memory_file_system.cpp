@@ -1,0 +1,212 @@
+#include "memory_file_system.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+class TMemoryReader : public TInputFile {
+ public:
+  TMemoryReader(std::shared_ptr<std::vector<uint8_t>> data, TDosStamp stamp, bool failReads,
+                bool failStamp, int& reads)
+      : data(std::move(data)), stamp(stamp), failReads(failReads), failStamp(failStamp),
+        reads(reads) {}
+  int64_t Read(int64_t offset, void* buffer, size_t count) override {
+    ++reads;
+    if (failReads || offset < 0) return -1;
+    TMemoryInputFile view(*data);
+    return view.Read(offset, buffer, count);
+  }
+  int64_t Size() override { return static_cast<int64_t>(data->size()); }
+  bool GetStamp(TDosStamp& result) override {
+    if (failStamp) return false;
+    result = stamp;
+    return true;
+  }
+
+ private:
+  std::shared_ptr<std::vector<uint8_t>> data;
+  TDosStamp stamp;
+  bool failReads;
+  bool failStamp;
+  int& reads;
+};
+
+class TMemoryWriter : public TOutputFile {
+ public:
+  TMemoryWriter(std::shared_ptr<std::vector<uint8_t>> data, bool failWrites, int& writes)
+      : data(std::move(data)), failWrites(failWrites), writes(writes) {}
+  bool Write(int64_t offset, const void* buffer, size_t count) override {
+    ++writes;
+    if (failWrites || offset < 0) return false;
+    const size_t at = static_cast<size_t>(offset);
+    if (data->size() < at + count) data->resize(at + count, 0);
+    if (count) std::memcpy(data->data() + at, buffer, count);
+    return true;
+  }
+
+ private:
+  std::shared_ptr<std::vector<uint8_t>> data;
+  bool failWrites;
+  int& writes;
+};
+
+}  // namespace
+
+int64_t TMemoryInputFile::Read(int64_t offset, void* buffer, size_t count) {
+  if (offset < 0) return -1;
+  if (static_cast<uint64_t>(offset) >= size) return 0;
+  const size_t at = static_cast<size_t>(offset);
+  const size_t n = std::min(count, size - at);
+  if (n) std::memcpy(buffer, data + at, n);
+  return static_cast<int64_t>(n);
+}
+
+std::string TMemoryFileSystem::Key(const std::string& path) {
+  std::string key = path;
+  for (char& c : key) {
+    if (c == '/') c = '\\';
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  }
+  // A closing backslash names the same directory.
+  while (key.size() > 1 && key.back() == '\\') key.pop_back();
+  return key;
+}
+
+bool TMemoryFileSystem::Fails(const std::set<std::string>& faults, const std::string& key) const {
+  for (const std::string& f : faults)
+    if (Key(f) == key) return true;
+  return false;
+}
+
+bool TMemoryFileSystem::ParentExists(const std::string& key) const {
+  const size_t slash = key.rfind('\\');
+  if (slash == std::string::npos) return true;  // the current directory
+  const std::string parent = key.substr(0, slash);
+  if (parent.empty() || (parent.size() == 2 && parent[1] == ':')) return true;
+  return directories.count(parent) != 0;
+}
+
+void TMemoryFileSystem::AddFile(const std::string& path, const std::vector<uint8_t>& data,
+                                TDosStamp stamp) {
+  TFile file;
+  file.Name = path;
+  file.Data = std::make_shared<std::vector<uint8_t>>(data);
+  file.Stamp = stamp;
+  files[Key(path)] = file;
+}
+
+void TMemoryFileSystem::AddDirectory(const std::string& path) {
+  // Every level above it too, as a test that names a directory means it to exist.
+  const std::string key = Key(path);
+  for (size_t slash = key.find('\\', 1); ; slash = key.find('\\', slash + 1)) {
+    const std::string level = key.substr(0, slash);
+    if (!(level.size() == 2 && level[1] == ':') && !level.empty())
+      directories.emplace(level, path.substr(0, level.size()));
+    if (slash == std::string::npos) break;
+  }
+}
+
+void TMemoryFileSystem::SetReadOnly(const std::string& path, bool readOnly) {
+  auto it = files.find(Key(path));
+  if (it != files.end()) it->second.ReadOnly = readOnly;
+}
+
+bool TMemoryFileSystem::Exists(const std::string& path) const { return files.count(Key(path)) != 0; }
+
+std::vector<uint8_t> TMemoryFileSystem::Contents(const std::string& path) const {
+  auto it = files.find(Key(path));
+  return it == files.end() ? std::vector<uint8_t>() : *it->second.Data;
+}
+
+TDosStamp TMemoryFileSystem::StampOf(const std::string& path) const {
+  auto it = files.find(Key(path));
+  return it == files.end() ? 0 : it->second.Stamp;
+}
+
+std::string TMemoryFileSystem::NameOf(const std::string& path) const {
+  auto it = files.find(Key(path));
+  return it == files.end() ? std::string() : it->second.Name;
+}
+
+std::vector<std::string> TMemoryFileSystem::FileNames() const {
+  std::vector<std::string> names;
+  for (const auto& f : files) names.push_back(f.second.Name);
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+std::vector<std::string> TMemoryFileSystem::DirectoryNames() const {
+  std::vector<std::string> names;
+  for (const auto& d : directories) names.push_back(d.second);
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+std::unique_ptr<TInputFile> TMemoryFileSystem::OpenRead(const char* path) {
+  const std::string key = Key(path);
+  auto it = files.find(key);
+  if (it == files.end() || Fails(FailOpen, key)) return nullptr;
+  return std::make_unique<TMemoryReader>(it->second.Data, it->second.Stamp,
+                                         Fails(FailReads, key), Fails(FailStamp, key), Reads);
+}
+
+std::unique_ptr<TOutputFile> TMemoryFileSystem::Create(const char* path) {
+  const std::string key = Key(path);
+  if (Fails(FailCreate, key) || directories.count(key) || !ParentExists(key)) return nullptr;
+  auto it = files.find(key);
+  if (it != files.end()) {
+    if (it->second.ReadOnly) return nullptr;
+    // Truncating keeps the file, its spelling and any reader's view of the same data.
+    it->second.Data->clear();
+  } else {
+    TFile file;
+    file.Name = path;
+    file.Data = std::make_shared<std::vector<uint8_t>>();
+    it = files.emplace(key, file).first;
+  }
+  it->second.Stamp = Now;
+  return std::make_unique<TMemoryWriter>(it->second.Data, Fails(FailWrites, key), Writes);
+}
+
+bool TMemoryFileSystem::Move(const char* from, const char* to) {
+  const std::string fromKey = Key(from);
+  const std::string toKey = Key(to);
+  auto it = files.find(fromKey);
+  if (it == files.end() || Fails(FailMove, fromKey)) return false;
+  if (files.count(toKey) || directories.count(toKey) || !ParentExists(toKey)) return false;
+  TFile file = it->second;
+  file.Name = to;
+  files.erase(it);
+  files.emplace(toKey, file);
+  return true;
+}
+
+bool TMemoryFileSystem::Delete(const char* path) {
+  auto it = files.find(Key(path));
+  if (it == files.end() || it->second.ReadOnly) return false;
+  files.erase(it);
+  return true;
+}
+
+bool TMemoryFileSystem::CreateDir(const char* path) {
+  const std::string key = Key(path);
+  if (key.empty() || (key.size() == 2 && key[1] == ':')) return false;
+  if (Fails(FailCreateDir, key) || directories.count(key) || files.count(key) || !ParentExists(key))
+    return false;
+  directories.emplace(key, path);
+  return true;
+}
+
+bool TMemoryFileSystem::DirectoryExists(const char* path) {
+  const std::string key = Key(path);
+  if (key.empty() || (key.size() == 2 && key[1] == ':') || key == "\\") return true;
+  return directories.count(key) != 0;
+}
+
+bool TMemoryFileSystem::SetStamp(const char* path, TDosStamp stamp) {
+  auto it = files.find(Key(path));
+  if (it == files.end()) return false;
+  it->second.Stamp = stamp;
+  return true;
+}

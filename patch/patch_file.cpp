@@ -1,0 +1,278 @@
+#include "patch_file.h"
+
+#include <algorithm>
+#include <climits>
+#include <memory>
+#include <string>
+
+#include "block_io.h"
+#include "delta_decoder.h"
+#include "paths/macros.h"
+#include "paths/path_name.h"
+#include "pattern/pattern.h"
+
+namespace {
+
+// Copy records are moved from the data file to the new file in pieces of this size.
+constexpr size_t CopyChunk = 256 * 1024;
+
+}  // namespace
+
+// Before every block: let the owner dispatch waiting window messages, then show progress.
+class TPatchFile::TProgress : public TBlockObserver {
+ public:
+  TProgress(TPatchFile& owner, int32_t total) : owner(owner), total(total) {}
+  void BeforeBlock(int32_t destination) override {
+    if (owner.messageHook) owner.messageHook(owner.messageContext);
+    owner.reporter->ReportProgress(destination, total);
+  }
+
+ private:
+  TPatchFile& owner;
+  int32_t total;
+};
+
+TPatchFile::TPatchFile(TInputFile* dataFile, TMacroExpander* macros, TPatchReporter* reporter,
+                       TFileSystem* files)
+    : dataFile(dataFile), macros(macros), reporter(reporter), files(files) {}
+
+TPatchFile::~TPatchFile() = default;
+
+void TPatchFile::SetMessageHook(TMessageHook hook, void* context) {
+  messageHook = hook;
+  messageContext = context;
+}
+
+bool TPatchFile::ReadDirectory() {
+  directory.Flush();
+  reporter->ReportInfo("Reading patch directory...");
+  int64_t position = 0;
+  uint8_t raw[TPatchInfo::Size];
+  for (;;) {
+    // A read error looks like the end of the file: the records read so far stand.
+    if (dataFile->Read(position, raw, sizeof raw) < static_cast<int64_t>(sizeof raw)) return true;
+    auto record = std::make_unique<TPatchInfo>();
+    ParsePatchInfo(raw, *record);
+    const int64_t next = static_cast<int64_t>(record->RecordOffset) + record->RecordSize;
+    // The next header must lie beyond this one, or the reader would go round in circles
+    // (or crawl through the file a byte at a time). Such a header cannot say where its own
+    // data is either, so it is dropped with everything after it.
+    if (record->RecordOffset < 0 || record->RecordSize < static_cast<int32_t>(TPatchInfo::Size) ||
+        next < position + static_cast<int64_t>(TPatchInfo::Size)) {
+      reporter->ReportError("Damaged patch directory at offset %lu - the remaining records are ignored",
+                            static_cast<unsigned long>(position));
+      return true;
+    }
+    directory.Add(std::move(record));
+    position = next;
+  }
+}
+
+TPathName TPatchFile::ResolvePath(int index) {
+  const std::string path = directory[index].Path;
+  return TPathName(macros ? macros->ExpandMacros(path, true) : path);
+}
+
+bool TPatchFile::CheckSource(int index, const char* path) {
+  TPathName name(path);
+  std::unique_ptr<TInputFile> file = files->OpenRead(path);
+  if (!file) {
+    reporter->ReportError("Cannot open source file: %s", name.FileName());
+    return false;
+  }
+  // A date/time that cannot be read is never taken for the right one.
+  TDosStamp stamp = 0;
+  if (!file->GetStamp(stamp) || stamp != directory[index].Stamp) {
+    reporter->ReportWarning("File: %s has improper date/time stamp - skipping...", name.FileName());
+    return false;
+  }
+  return true;
+}
+
+bool TPatchFile::MakeDirectories(const char* path) {
+  TPathName name(path);
+  const std::string drive = name.Drive();
+  const std::string dir = name.Dir();
+  std::string prefix = drive;
+  std::string rest = dir;
+  // Level by level from the top; a level that exists already (or the drive alone) is
+  // refused by the system, which is harmless.
+  TPattern level("{*}\\{?#}");
+  while (!rest.empty() && level.Match(rest.c_str())) {
+    const std::string first = level.Tag(1);
+    const std::string remainder = level.Tag(2);
+    files->CreateDir((prefix + first).c_str());
+    prefix += first + "\\";
+    if (remainder.size() >= rest.size()) break;  // no progress: never loop on a bad match
+    rest = remainder;
+  }
+  if (!rest.empty()) files->CreateDir((prefix + rest).c_str());
+  return dir.empty() || files->DirectoryExists((drive + dir).c_str());
+}
+
+bool TPatchFile::ApplyCopy(int index) {
+  const TPatchInfo& record = directory[index];
+  TPathName name = ResolvePath(index);
+  const std::string path = name.FullPath(false);
+  const std::string fileName = name.FileName();
+  reporter->ReportInfo("Applying copy patch (%s)", fileName.c_str());
+
+  // The whole content must be in the data file before anything is created or replaced.
+  const int64_t dataSize = record.DataSize();
+  const int64_t fileSize = dataFile->Size();
+  if (dataSize < 0 || fileSize < 0 || record.DataOffset() + dataSize > fileSize) {
+    reporter->ReportError("Cannot read patch data for file: %s", fileName.c_str());
+    return false;
+  }
+  if (!MakeDirectories(path.c_str())) {
+    reporter->ReportError("Cannot create directories for file: %s", fileName.c_str());
+    return false;
+  }
+  std::unique_ptr<TOutputFile> out = files->Create(path.c_str());
+  if (!out) {
+    reporter->ReportError("Cannot open destination file: %s", fileName.c_str());
+    return false;
+  }
+  std::unique_ptr<uint8_t[]> buffer(new uint8_t[CopyChunk]);
+  for (int64_t done = 0; done < dataSize;) {
+    const size_t want = static_cast<size_t>(std::min<int64_t>(CopyChunk, dataSize - done));
+    const int64_t got = dataFile->Read(record.DataOffset() + done, buffer.get(), want);
+    const bool readOk = got == static_cast<int64_t>(want);
+    if (!readOk || !out->Write(done, buffer.get(), want)) {
+      // A file holding only part of its content is worse than none: remove it.
+      out.reset();
+      files->Delete(path.c_str());
+      if (readOk)
+        reporter->ReportError("Cannot write destination file: %s", fileName.c_str());
+      else
+        reporter->ReportError("Cannot read patch data for file: %s", fileName.c_str());
+      return false;
+    }
+    done += static_cast<int64_t>(want);
+  }
+  out.reset();
+  files->SetStamp(path.c_str(), record.Stamp);  // if it fails, the time stays as it is
+  return true;
+}
+
+bool TPatchFile::ApplyDelete(int index) {
+  TPathName name = ResolvePath(index);
+  const std::string path = name.FullPath(false);
+  const std::string fileName = name.FileName();
+  if (!CheckSource(index, path.c_str())) return true;
+  reporter->ReportInfo("Applying delete patch (%s)", fileName.c_str());
+  if (!files->Delete(path.c_str())) {
+    reporter->ReportError("Cannot delete file: %s", fileName.c_str());
+    return false;
+  }
+  return true;
+}
+
+void TPatchFile::RestoreTarget(const std::string& target, const std::string& backup,
+                               const std::string& targetName, const std::string& backupName) {
+  // The previous version goes back under its own name, so the application keeps a working
+  // file; a partly written target is removed first.
+  files->Delete(target.c_str());
+  if (!files->Move(backup.c_str(), target.c_str()))
+    reporter->ReportError("Cannot move file %s to %s", backupName.c_str(), targetName.c_str());
+}
+
+bool TPatchFile::ApplyModify(int index) {
+  const TPatchInfo& record = directory[index];
+  TPathName targetName = ResolvePath(index);
+  TPathName backupName = ResolvePath(index);
+  const std::string target = targetName.FullPath(false);
+  const std::string targetFile = targetName.FileName();
+  if (!CheckSource(index, target.c_str())) return true;
+
+  backupName.SetExtension("$$$");
+  const std::string backup = backupName.FullPath(false);
+  const std::string backupFile = backupName.FileName();
+  reporter->ReportInfo("Applying modify patch (%s)", targetFile.c_str());
+
+  // A file that already carries the backup's name would be deleted as "an earlier backup".
+  if (backup == target) {
+    reporter->ReportError("Cannot move file %s to %s", targetFile.c_str(), backupFile.c_str());
+    return false;
+  }
+
+  // The delta is read and checked before the target is touched: a record whose data is
+  // missing or damaged leaves the file as it is.
+  const int64_t deltaSize = record.DataSize();
+  const int64_t fileSize = dataFile->Size();
+  if (deltaSize <= 0 || fileSize < 0 || record.DataOffset() + deltaSize > fileSize) {
+    reporter->ReportError("Cannot read patch data for file: %s", targetFile.c_str());
+    return false;
+  }
+  std::unique_ptr<uint8_t[]> delta(new uint8_t[static_cast<size_t>(deltaSize)]);
+  if (dataFile->Read(record.DataOffset(), delta.get(), static_cast<size_t>(deltaSize)) != deltaSize) {
+    reporter->ReportError("Cannot read patch data for file: %s", targetFile.c_str());
+    return false;
+  }
+  if (CheckDelta(delta.get(), static_cast<size_t>(deltaSize)).Status != TDeltaStatus::Applied) {
+    reporter->ReportError("Damaged patch data for file: %s", targetFile.c_str());
+    return false;
+  }
+
+  files->Delete(backup.c_str());  // an earlier backup of the same name
+  if (!files->Move(target.c_str(), backup.c_str())) {
+    reporter->ReportError("Cannot move file %s to %s", targetFile.c_str(), backupFile.c_str());
+    return false;
+  }
+  std::unique_ptr<TInputFile> previous = files->OpenRead(backup.c_str());
+  if (!previous) {
+    reporter->ReportError("Cannot open source file: %s", backupFile.c_str());
+    RestoreTarget(target, backup, targetFile, backupFile);
+    return false;
+  }
+  std::unique_ptr<TOutputFile> rebuilt = files->Create(target.c_str());
+  if (!rebuilt) {
+    reporter->ReportError("Cannot open destination file: %s", targetFile.c_str());
+    previous.reset();
+    RestoreTarget(target, backup, targetFile, backupFile);
+    return false;
+  }
+
+  const int32_t total = static_cast<int32_t>(std::min<int64_t>(std::max<int64_t>(fileSize, 1), INT32_MAX));
+  TProgress progress(*this, total);
+  TCachedBlockSource source(*previous);
+  TBufferedBlockTarget sink(*rebuilt);
+  TDeltaStatus status =
+      ApplyDelta(delta.get(), static_cast<size_t>(deltaSize), source, sink, &progress).Status;
+  if (status == TDeltaStatus::Applied && !sink.Flush()) status = TDeltaStatus::WriteFailed;
+  rebuilt.reset();
+  previous.reset();
+  if (status != TDeltaStatus::Applied) {
+    if (status == TDeltaStatus::ReadFailed)
+      reporter->ReportError("Cannot read source file: %s", backupFile.c_str());
+    else if (status == TDeltaStatus::WriteFailed)
+      reporter->ReportError("Cannot write destination file: %s", targetFile.c_str());
+    else
+      reporter->ReportError("Damaged patch data for file: %s", targetFile.c_str());
+    RestoreTarget(target, backup, targetFile, backupFile);
+    return false;
+  }
+  files->SetStamp(target.c_str(), record.NewStamp);  // if it fails, the time stays as it is
+  return true;
+}
+
+void TPatchFile::Run() {
+  if (!ReadDirectory()) return;
+  // The count is read anew each time; records are applied strictly in file order, since a
+  // later record may act on the file an earlier one wrote or removed.
+  for (int i = 0; i < directory.Count(); ++i) {
+    switch (directory[i].Type()) {
+      case ptModify:
+        ApplyModify(i);
+        break;
+      case ptCopy:
+        ApplyCopy(i);
+        break;
+      case ptDelete:
+        ApplyDelete(i);
+        break;
+      default:
+        break;  // unknown types are skipped without a word
+    }
+  }
+}

@@ -1,0 +1,70 @@
+#pragma once
+// TPatchFile: the installer. Reads the directory of an extracted patch data file and
+// applies its records in file order: copy (write a file with its directories), delete
+// (remove the exact version of a file) and modify (rebuild a file from its previous version,
+// kept as a "$$$" backup, and a block delta). Every failure is reported through the
+// reporter; a failed record never stops the run.
+//
+// The installer knows nothing of windows or of the operating system: files are reached
+// through a TFileSystem, and the step "let the application dispatch waiting window
+// messages", taken before every block of a modify patch, is a hook set by the owner.
+//
+// Use (the main dialog, around one installation):
+//   TWin32FileSystem files;
+//   std::unique_ptr<TInputFile> data = files.OpenRead(extractedName);
+//   TPatchFile installer(data.get(), &macros, this, &files);
+//   installer.SetMessageHook(DispatchWaitingMessages, this);
+//   installer.Run();
+
+#include <cstdint>
+#include <string>
+
+#include "file_system.h"
+#include "patch_directory.h"
+#include "patch_reporter.h"
+
+class TMacroExpander;
+class TPathName;
+
+class TPatchFile {
+ public:
+  // Called before every block of a modify patch; must return quickly when nothing waits.
+  using TMessageHook = void (*)(void* context);
+
+  // None of the four is owned; all must outlive the installer. macros may be null (paths
+  // are then used as they stand).
+  TPatchFile(TInputFile* dataFile, TMacroExpander* macros, TPatchReporter* reporter,
+             TFileSystem* files);
+  ~TPatchFile();
+  TPatchFile(const TPatchFile&) = delete;
+  TPatchFile& operator=(const TPatchFile&) = delete;
+
+  void SetMessageHook(TMessageHook hook, void* context);
+
+  // Reads the directory anew from offset 0 and applies every record in file order.
+  void Run();
+
+  // The steps of a run, each on the record at a directory index.
+  bool ReadDirectory();
+  TPathName ResolvePath(int index);
+  bool CheckSource(int index, const char* path);
+  bool MakeDirectories(const char* path);
+  bool ApplyCopy(int index);
+  bool ApplyDelete(int index);
+  bool ApplyModify(int index);
+
+  const TPatchDirectory& Directory() const { return directory; }
+
+ private:
+  class TProgress;
+  void RestoreTarget(const std::string& target, const std::string& backup,
+                     const std::string& targetName, const std::string& backupName);
+
+  TInputFile* dataFile;
+  TMacroExpander* macros;
+  TPatchReporter* reporter;
+  TFileSystem* files;
+  TMessageHook messageHook = nullptr;
+  void* messageContext = nullptr;
+  TPatchDirectory directory;
+};

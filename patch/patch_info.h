@@ -1,0 +1,48 @@
+#pragma once
+// TPatchInfo: the 221-byte header of one record of a patch data file.
+//
+// On disk (little-endian, no padding):
+//   0  200  Path          zero-terminated within the 200 bytes; may hold macros (&ROOT&)
+//   200  4  Stamp         DOS date/time pair the existing file must carry (copy: given to it)
+//   204  4  NewStamp      DOS date/time pair given to the rebuilt file of a modify patch
+//   208  4  PatchType     0 modify, 1 copy, 2 delete; bit 0x400 reserved and ignored
+//   212  4  RecordOffset  absolute offset of this header in the patch data file
+//   216  4  RecordSize    221 plus the length of the record's data
+//   220  1  reserved
+// The header is read and written field by field; the in-memory form keeps Path terminated
+// even when the 200 bytes on disk hold no zero.
+
+#include <cstddef>
+#include <cstdint>
+
+#include "dos_stamp.h"
+
+enum TPatchType : uint32_t { ptModify = 0, ptCopy = 1, ptDelete = 2 };
+
+constexpr uint32_t PatchTypeReservedBit = 0x400;
+
+struct TPatchInfo {
+  static constexpr size_t Size = 221;      // bytes of a header in the patch data file
+  static constexpr size_t PathSize = 200;  // bytes of the Path field
+
+  char Path[PathSize + 1] = {};
+  TDosStamp Stamp = 0;
+  TDosStamp NewStamp = 0;
+  uint32_t PatchType = 0;
+  int32_t RecordOffset = 0;
+  int32_t RecordSize = 0;
+
+  // The type the engine dispatches on: the reserved bit cleared.
+  uint32_t Type() const { return PatchType & ~PatchTypeReservedBit; }
+  // Length of the record's data; negative for a header whose RecordSize is below 221.
+  int64_t DataSize() const { return static_cast<int64_t>(RecordSize) - static_cast<int64_t>(Size); }
+  // Offset of the record's data in the patch data file.
+  int64_t DataOffset() const { return static_cast<int64_t>(RecordOffset) + static_cast<int64_t>(Size); }
+};
+
+// Fills info from the Size bytes at bytes. A Path without a zero within its 200 bytes is
+// taken whole (200 characters).
+void ParsePatchInfo(const uint8_t* bytes, TPatchInfo& info);
+// Writes info as Size bytes at bytes: the first 200 characters of Path padded with zeros
+// (so a 200-character path has no terminating zero), the reserved byte zero.
+void FormatPatchInfo(const TPatchInfo& info, uint8_t* bytes);

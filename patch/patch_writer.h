@@ -1,0 +1,65 @@
+#pragma once
+// Writers for the patch data file and for the block delta of a modify patch: the tests
+// build their inputs with them, and the patch builder writes its output with them.
+//
+// Both build the bytes in memory; Bytes() is the finished file (or delta).
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "dos_stamp.h"
+#include "patch_info.h"
+
+// One edit of a copy block: Bytes replace the block's bytes from Offset on.
+struct TDeltaEdit {
+  uint8_t Offset;
+  std::vector<uint8_t> Bytes;  // at most 255 bytes; Offset + size at most 256
+};
+
+class TDeltaWriter {
+ public:
+  // A copy block: 256 bytes of the previous version at source (>= 0), changed by edits,
+  // written at destination. An edit at offset 0 with no bytes would end the list early,
+  // so such edits are left out.
+  void CopyBlock(int32_t destination, int32_t source, const std::vector<TDeltaEdit>& edits = {});
+  // A literal block of count bytes (1 ... 256) written at destination; always 264 bytes.
+  void LiteralBlock(int32_t destination, const uint8_t* bytes, size_t count);
+  // Literal blocks for all of bytes, from destination on, 256 bytes each (the last shorter).
+  void Literal(int32_t destination, const uint8_t* bytes, size_t count);
+  // Raw bytes, for deltas that break the rules on purpose.
+  void Append(const std::vector<uint8_t>& bytes);
+  void AppendInt32(int32_t value);
+
+  const std::vector<uint8_t>& Bytes() const { return bytes; }
+  size_t Size() const { return bytes.size(); }
+
+ private:
+  std::vector<uint8_t> bytes;
+};
+
+class TPatchWriter {
+ public:
+  // Paths are stored in the 200-byte Path field (longer ones cut to 200 characters).
+  void AddModify(const std::string& path, TDosStamp stamp, TDosStamp newStamp,
+                 const std::vector<uint8_t>& delta);
+  void AddCopy(const std::string& path, TDosStamp stamp, const std::vector<uint8_t>& content);
+  void AddDelete(const std::string& path, TDosStamp stamp);
+  // A record of any type; RecordOffset and RecordSize are set from where it lands and
+  // from the data's length.
+  void AddRecord(TPatchInfo header, const std::vector<uint8_t>& data);
+  // A header exactly as given (RecordOffset and RecordSize untouched), for damaged files.
+  void AddHeaderAsIs(const TPatchInfo& header);
+  // Raw bytes, for gaps and truncated files.
+  void Append(const std::vector<uint8_t>& bytes);
+
+  const std::vector<uint8_t>& Bytes() const { return bytes; }
+
+ private:
+  std::vector<uint8_t> bytes;
+};
+
+// A header with its path and stamps set (the other fields zero).
+TPatchInfo MakePatchInfo(const std::string& path, uint32_t type, TDosStamp stamp,
+                         TDosStamp newStamp = 0);

@@ -1,0 +1,119 @@
+#include "win32_file_system.h"
+
+#include <windows.h>
+
+#include <climits>
+
+namespace {
+
+// ReadFile and WriteFile take 32-bit counts; larger requests go in pieces of this size.
+constexpr size_t MaxChunk = 1u << 30;
+
+bool Seek(HANDLE handle, int64_t offset) {
+  if (offset < 0) return false;
+  LARGE_INTEGER to;
+  to.QuadPart = offset;
+  return SetFilePointerEx(handle, to, nullptr, FILE_BEGIN) != 0;
+}
+
+class TWin32InputFile : public TInputFile {
+ public:
+  explicit TWin32InputFile(HANDLE handle) : handle(handle) {}
+  ~TWin32InputFile() override { CloseHandle(handle); }
+
+  int64_t Read(int64_t offset, void* buffer, size_t size) override {
+    if (!Seek(handle, offset)) return -1;
+    size_t done = 0;
+    while (done < size) {
+      DWORD want = static_cast<DWORD>(size - done < MaxChunk ? size - done : MaxChunk);
+      DWORD got = 0;
+      if (!ReadFile(handle, static_cast<uint8_t*>(buffer) + done, want, &got, nullptr)) return -1;
+      if (got == 0) break;  // end of file
+      done += got;
+    }
+    return static_cast<int64_t>(done);
+  }
+
+  int64_t Size() override {
+    LARGE_INTEGER size;
+    if (!GetFileSizeEx(handle, &size)) return -1;
+    return size.QuadPart;
+  }
+
+  bool GetStamp(TDosStamp& stamp) override {
+    FILETIME written, local;
+    WORD date = 0, time = 0;
+    if (!GetFileTime(handle, nullptr, nullptr, &written)) return false;
+    if (!FileTimeToLocalFileTime(&written, &local)) return false;
+    if (!FileTimeToDosDateTime(&local, &date, &time)) return false;
+    stamp = DosStamp(date, time);
+    return true;
+  }
+
+ private:
+  HANDLE handle;
+};
+
+class TWin32OutputFile : public TOutputFile {
+ public:
+  explicit TWin32OutputFile(HANDLE handle) : handle(handle) {}
+  ~TWin32OutputFile() override { CloseHandle(handle); }
+
+  bool Write(int64_t offset, const void* buffer, size_t size) override {
+    if (!Seek(handle, offset)) return false;
+    size_t done = 0;
+    while (done < size) {
+      DWORD want = static_cast<DWORD>(size - done < MaxChunk ? size - done : MaxChunk);
+      DWORD put = 0;
+      if (!WriteFile(handle, static_cast<const uint8_t*>(buffer) + done, want, &put, nullptr) ||
+          put == 0)
+        return false;
+      done += put;
+    }
+    return true;
+  }
+
+ private:
+  HANDLE handle;
+};
+
+}  // namespace
+
+std::unique_ptr<TInputFile> TWin32FileSystem::OpenRead(const char* path) {
+  HANDLE handle = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return nullptr;
+  return std::make_unique<TWin32InputFile>(handle);
+}
+
+std::unique_ptr<TOutputFile> TWin32FileSystem::Create(const char* path) {
+  HANDLE handle = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return nullptr;
+  return std::make_unique<TWin32OutputFile>(handle);
+}
+
+bool TWin32FileSystem::Move(const char* from, const char* to) { return MoveFileA(from, to) != 0; }
+
+bool TWin32FileSystem::Delete(const char* path) { return DeleteFileA(path) != 0; }
+
+bool TWin32FileSystem::CreateDir(const char* path) { return CreateDirectoryA(path, nullptr) != 0; }
+
+bool TWin32FileSystem::DirectoryExists(const char* path) {
+  const DWORD attributes = GetFileAttributesA(path);
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool TWin32FileSystem::SetStamp(const char* path, TDosStamp stamp) {
+  // The run-time library opens the file for appending to set its time; write access is
+  // what SetFileTime needs.
+  HANDLE handle = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return false;
+  FILETIME local, written;
+  bool ok = DosDateTimeToFileTime(DosDate(stamp), DosTime(stamp), &local) &&
+            LocalFileTimeToFileTime(&local, &written) &&
+            SetFileTime(handle, nullptr, nullptr, &written);
+  CloseHandle(handle);
+  return ok;
+}
