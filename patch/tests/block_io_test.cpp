@@ -1,0 +1,108 @@
+// The cached previous version and the buffered new file must give exactly what plain
+// reads and writes give, whatever the order of the blocks.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <vector>
+
+#include "patch/block_io.h"
+#include "patch/memory_file_system.h"
+#include "vector_blocks.h"
+
+namespace {
+
+class TCountingInput : public TMemoryInputFile {
+ public:
+  using TMemoryInputFile::TMemoryInputFile;
+  int Reads = 0;
+  int64_t Read(int64_t offset, void* buffer, size_t size) override {
+    ++Reads;
+    return TMemoryInputFile::Read(offset, buffer, size);
+  }
+};
+
+class TVectorOutput : public TOutputFile {
+ public:
+  std::vector<uint8_t> Bytes;
+  int Writes = 0;
+  bool Write(int64_t offset, const void* buffer, size_t size) override {
+    ++Writes;
+    const size_t at = static_cast<size_t>(offset);
+    if (Bytes.size() < at + size) Bytes.resize(at + size, 0);
+    std::copy(static_cast<const uint8_t*>(buffer), static_cast<const uint8_t*>(buffer) + size,
+              Bytes.begin() + static_cast<std::ptrdiff_t>(at));
+    return true;
+  }
+};
+
+std::vector<uint8_t> Random(size_t size, unsigned seed) {
+  std::mt19937 random(seed);
+  std::vector<uint8_t> bytes(size);
+  for (uint8_t& b : bytes) b = static_cast<uint8_t>(random());
+  return bytes;
+}
+
+TEST(CachedBlockSource, GivesWhatPlainReadsGive) {
+  const std::vector<uint8_t> previous = Random(100000, 1);
+  TCountingInput input(previous);
+  TCachedBlockSource cached(input, 8192);
+  TVectorSource plain(previous);
+  std::mt19937 random(2);
+  std::vector<int64_t> offsets = {0, 1, 99744, 99745, 99999, 100000, 150000, 4095, 4096, 8191};
+  for (int i = 0; i < 2000; ++i) offsets.push_back(random() % 101000);
+  for (int64_t at = 50000; at > 40000; at -= 300) offsets.push_back(at);  // walking backwards
+  for (int64_t offset : offsets) {
+    SCOPED_TRACE(offset);
+    uint8_t want[DeltaBlockSize], got[DeltaBlockSize];
+    ASSERT_TRUE(plain.ReadBlock(offset, want));
+    ASSERT_TRUE(cached.ReadBlock(offset, got));
+    ASSERT_EQ(std::vector<uint8_t>(want, want + DeltaBlockSize), std::vector<uint8_t>(got, got + DeltaBlockSize));
+  }
+}
+
+TEST(CachedBlockSource, ReadsAShiftedFileInFewReads) {
+  const std::vector<uint8_t> previous = Random(1 << 20, 3);
+  TCountingInput input(previous);
+  TCachedBlockSource cached(input, 64 * 1024);
+  uint8_t block[DeltaBlockSize];
+  for (int64_t at = 13; at < (1 << 20); at += 256) ASSERT_TRUE(cached.ReadBlock(at, block));
+  // 1 MB in windows of 64 KB (they overlap by up to 4 KB, as they start at 4 KB boundaries).
+  EXPECT_GE(18, input.Reads);
+}
+
+TEST(CachedBlockSource, ReportsReadErrors) {
+  class TBroken : public TMemoryInputFile {
+   public:
+    using TMemoryInputFile::TMemoryInputFile;
+    int64_t Read(int64_t, void*, size_t) override { return -1; }
+  };
+  std::vector<uint8_t> bytes(1000);
+  TBroken input(bytes);
+  TCachedBlockSource cached(input);
+  uint8_t block[DeltaBlockSize];
+  EXPECT_FALSE(cached.ReadBlock(0, block));
+}
+
+TEST(BufferedBlockTarget, WritesWhatPlainWritesWrite) {
+  std::mt19937 random(4);
+  TVectorOutput output;
+  TBufferedBlockTarget buffered(output, 4096);
+  TVectorTarget plain;
+  const std::vector<uint8_t> data = Random(256, 5);
+  for (int i = 0; i < 5000; ++i) {
+    // Mostly consecutive blocks, now and then a jump backwards, forwards or an overlap.
+    static int64_t next = 0;
+    const int kind = random() % 10;
+    int64_t at = kind < 7 ? next : kind < 8 ? (random() % 200000) : kind < 9 ? next - 100 : next + 1000;
+    if (at < 0) at = 0;
+    const size_t size = 1 + random() % 256;
+    ASSERT_TRUE(buffered.WriteBlock(at, data.data(), size));
+    plain.WriteBlock(at, data.data(), size);
+    next = at + static_cast<int64_t>(size);
+  }
+  ASSERT_TRUE(buffered.Flush());
+  EXPECT_EQ(plain.Bytes, output.Bytes);
+  EXPECT_GT(5000 / 3, output.Writes);
+}
+
+}  // namespace
