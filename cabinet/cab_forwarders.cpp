@@ -1,0 +1,118 @@
+// The plain functions handed to cabinet.dll. The library's callbacks carry no object of
+// ours (the user value is not used), so each one forwards to the virtual operation of the
+// process-wide active binding. The active pointer is set by MakeCabinet and Unpack before
+// the library can call back, and cleared only when that binding is destroyed.
+
+#include "cab_forwarders.h"
+
+#include <cstdlib>
+#include <type_traits>
+
+#include "cab_packer.h"
+
+namespace {
+TCABPacker* Active = nullptr;
+}
+
+TCABPacker* TCABPacker::ActivePacker() { return Active; }
+
+void TCABForward::Activate(TCABPacker* packer) { Active = packer; }
+
+void TCABForward::Deactivate(TCABPacker* packer) {
+  if (Active == packer) Active = nullptr;
+}
+
+// Memory for both sides: the run-time heap. Null from Alloc tells the library it failed.
+void* DIAMONDAPI TCABForward::Alloc(ULONG size) { return std::malloc(size); }
+void DIAMONDAPI TCABForward::Free(void* memory) { std::free(memory); }
+
+// Extraction side: no error out-parameter, no user value.
+INT_PTR DIAMONDAPI TCABForward::Open(char* name, int flags, int mode) {
+  return Active->FileOpen(name, flags, mode, nullptr);
+}
+UINT DIAMONDAPI TCABForward::Read(INT_PTR handle, void* buffer, UINT count) {
+  return Active->FileRead(handle, buffer, count, nullptr);
+}
+UINT DIAMONDAPI TCABForward::Write(INT_PTR handle, void* buffer, UINT count) {
+  return Active->FileWrite(handle, buffer, count, nullptr);
+}
+int DIAMONDAPI TCABForward::Close(INT_PTR handle) { return Active->FileClose(handle, nullptr); }
+LONG DIAMONDAPI TCABForward::Seek(INT_PTR handle, LONG distance, int origin) {
+  return Active->FileSeek(handle, distance, origin, nullptr);
+}
+INT_PTR DIAMONDAPI TCABForward::Notify(FDINOTIFICATIONTYPE type, PFDINOTIFICATION record) {
+  return Active->Notify(type, record);
+}
+
+// Building side: the library passes an error out-parameter; the user value is unused.
+INT_PTR DIAMONDAPI TCABForward::FciOpen(char* name, int flags, int mode, int* error, void*) {
+  return Active->FileOpen(name, flags, mode, error);
+}
+UINT DIAMONDAPI TCABForward::FciRead(INT_PTR handle, void* buffer, UINT count, int* error, void*) {
+  return Active->FileRead(handle, buffer, count, error);
+}
+UINT DIAMONDAPI TCABForward::FciWrite(INT_PTR handle, void* buffer, UINT count, int* error, void*) {
+  return Active->FileWrite(handle, buffer, count, error);
+}
+int DIAMONDAPI TCABForward::FciClose(INT_PTR handle, int* error, void*) {
+  return Active->FileClose(handle, error);
+}
+LONG DIAMONDAPI TCABForward::FciSeek(INT_PTR handle, LONG distance, int origin, int* error, void*) {
+  return Active->FileSeek(handle, distance, origin, error);
+}
+int DIAMONDAPI TCABForward::FciDelete(char* name, int* error, void*) {
+  return Active->FileDelete(name, error);
+}
+BOOL DIAMONDAPI TCABForward::GetNextCabinet(PCCAB cabinet, ULONG previousSize, void*) {
+  return Active->GetNextCabinet(cabinet, previousSize);
+}
+int DIAMONDAPI TCABForward::FilePlaced(PCCAB cabinet, char* fileName, LONG size, BOOL continuation,
+                                       void*) {
+  return Active->FilePlaced(cabinet, fileName, size, continuation);
+}
+INT_PTR DIAMONDAPI TCABForward::GetOpenInfo(char* name, USHORT* date, USHORT* time,
+                                            USHORT* attributes, int* error, void*) {
+  return Active->GetOpenInfo(name, date, time, attributes, error);
+}
+LONG DIAMONDAPI TCABForward::Progress(UINT statusType, ULONG value1, ULONG value2, void*) {
+  return Active->Progress(statusType, value1, value2);
+}
+BOOL DIAMONDAPI TCABForward::GetTempFile(char* buffer, int bufferSize, void*) {
+  return Active->GetTempFile(buffer, bufferSize);
+}
+
+// The library was built for 32-bit x86 with cdecl callbacks (DIAMONDAPI) and 4-byte
+// packing. A forwarding function of another calling convention or argument list would be a
+// different pointer type and fail here rather than corrupt the stack at run time.
+#define CAB_SAME_TYPE(fn, type) \
+  static_assert(std::is_same<decltype(&TCABForward::fn), type>::value, #fn " is not a " #type)
+CAB_SAME_TYPE(Alloc, PFNALLOC);
+CAB_SAME_TYPE(Free, PFNFREE);
+CAB_SAME_TYPE(Alloc, PFNFCIALLOC);
+CAB_SAME_TYPE(Free, PFNFCIFREE);
+CAB_SAME_TYPE(Open, PFNOPEN);
+CAB_SAME_TYPE(Read, PFNREAD);
+CAB_SAME_TYPE(Write, PFNWRITE);
+CAB_SAME_TYPE(Close, PFNCLOSE);
+CAB_SAME_TYPE(Seek, PFNSEEK);
+CAB_SAME_TYPE(Notify, PFNFDINOTIFY);
+CAB_SAME_TYPE(FciOpen, PFNFCIOPEN);
+CAB_SAME_TYPE(FciRead, PFNFCIREAD);
+CAB_SAME_TYPE(FciWrite, PFNFCIWRITE);
+CAB_SAME_TYPE(FciClose, PFNFCICLOSE);
+CAB_SAME_TYPE(FciSeek, PFNFCISEEK);
+CAB_SAME_TYPE(FciDelete, PFNFCIDELETE);
+CAB_SAME_TYPE(GetNextCabinet, PFNFCIGETNEXTCABINET);
+CAB_SAME_TYPE(FilePlaced, PFNFCIFILEPLACED);
+CAB_SAME_TYPE(GetOpenInfo, PFNFCIGETOPENINFO);
+CAB_SAME_TYPE(Progress, PFNFCISTATUS);
+CAB_SAME_TYPE(GetTempFile, PFNFCIGETTEMPFILE);
+#undef CAB_SAME_TYPE
+
+static_assert(sizeof(void*) == 4 && sizeof(INT_PTR) == 4, "the binding is built for 32-bit x86");
+static_assert(sizeof(ERF) == 12, "ERF layout");
+static_assert(sizeof(CCAB) == 804, "CCAB layout (4-byte packing)");
+static_assert(sizeof(FDINOTIFICATION) == 40, "FDINOTIFICATION layout");
+static_assert(sizeof(FDICABINETINFO) == 24, "FDICABINETINFO layout");
+static_assert(sizeof(LONG) == 4 && sizeof(ULONG) == 4 && sizeof(UINT) == 4 && sizeof(USHORT) == 2,
+              "cabinet library integer widths");

@@ -1,0 +1,123 @@
+#pragma once
+// TCABPacker: the binding to the system cabinet library, cabinet.dll.
+//
+// The library is loaded by name at run time and reached through nine entry points. Its
+// callbacks carry no object, so they are plain functions (cab_forwarders.cpp) that forward to
+// the virtual operations of the one active binding; a derived class changes what happens to
+// extracted files and messages by overriding those operations.
+//
+// Extraction (FDI): Unpack. Building (FCI): MakeCabinet, AddFile, FlushFolder, FlushCabinet,
+// DestroyCabinet. Only one binding may extract or build at a time in a process (the active
+// pointer is process-wide), and none of it is reentrant.
+
+#include <windows.h>
+// fci.h and fdi.h are the published declarations of the library's types; nothing is linked
+// from them (the entry points are resolved by GetProcAddress).
+#include <fci.h>
+#include <fdi.h>
+
+#if defined(__GNUC__)
+#define CAB_PRINTF_FORMAT(fmt, first) __attribute__((format(gnu_printf, fmt, first)))
+#else
+#define CAB_PRINTF_FORMAT(fmt, first)
+#endif
+
+class TCABPacker {
+ public:
+  // A formatted message is cut to this many bytes, terminator included.
+  static constexpr int MessageBufferSize = 1000;
+  // Cabinet size limit when the free space of the target drive cannot be read.
+  static constexpr ULONG DefaultCabinetSize = 1509949;
+  // The set identifier written into every cabinet this binding builds.
+  static constexpr USHORT CabinetSetId = 0x4D45;
+
+  // Loads cabinet.dll. On failure the "CAB Error" box "Cannot load CABINET.DLL" is shown by
+  // this class's own Show: virtual calls made during construction never reach a derived class.
+  TCABPacker();
+  // Releases the library; a cabinet still being built is destroyed first.
+  virtual ~TCABPacker();
+  TCABPacker(const TCABPacker&) = delete;
+  TCABPacker& operator=(const TCABPacker&) = delete;
+
+  bool IsLoaded() const { return Library != nullptr; }
+
+  // Extracts every file of directory + name (directory ends in a backslash). True unless the
+  // library is missing or no decompression context can be made; a cabinet that cannot be
+  // opened or read still gives true, and shows only through the callbacks' messages and the
+  // files that were (not) extracted.
+  bool Unpack(const char* name, const char* directory, int flags);
+
+  // Building a cabinet. MakeCabinet starts a cabinet at path and makes this binding the active
+  // one; sizeLimit 0 limits each cabinet of the set to the free space of the target drive,
+  // another value is the limit itself (a set continues into name.001, name.002, ... through
+  // GetNextCabinet). Each returns true when the library reports success.
+  bool MakeCabinet(const char* path, ULONG sizeLimit = 0);
+  bool AddFile(const char* sourceFile, const char* nameInCabinet, bool execute, TCOMP compression);
+  bool FlushCabinet();
+  bool FlushFolder();
+  bool DestroyCabinet();
+
+  ULONG StatusTotal() const { return Status; }
+  const ERF& ErrorRecord() const { return Erf; }
+  const CCAB& CabinetParameters() const { return Parameters; }
+  // The binding the library's callbacks reach; null when none has run in this process.
+  static TCABPacker* ActivePacker();
+
+  // ---- Virtual operations; the plain callbacks forward to these. ----
+  // File callbacks. `error` is the library's out-parameter for the run-time error number; the
+  // extraction side passes none (null), and then nothing is stored. Failures return -1 (as the
+  // library's unsigned types) and, for open/read/write/delete with a non-zero errno, raise Error.
+  virtual INT_PTR FileOpen(char* name, int flags, int mode, int* error);
+  virtual UINT FileRead(INT_PTR handle, void* buffer, UINT count, int* error);
+  virtual UINT FileWrite(INT_PTR handle, void* buffer, UINT count, int* error);
+  virtual int FileClose(INT_PTR handle, int* error);
+  virtual LONG FileSeek(INT_PTR handle, LONG distance, int origin, int* error);
+  virtual int FileDelete(char* name, int* error);
+  // Building only.
+  virtual BOOL GetNextCabinet(PCCAB cabinet, ULONG previousSize);
+  virtual int FilePlaced(PCCAB cabinet, char* fileName, LONG size, BOOL continuation);
+  virtual INT_PTR GetOpenInfo(char* name, USHORT* date, USHORT* time, USHORT* attributes, int* error);
+  virtual LONG Progress(UINT statusType, ULONG value1, ULONG value2);
+  // Both sides: a new, unique, already created file in the system temporary folder.
+  virtual BOOL GetTempFile(char* buffer, int bufferSize);
+  // Extraction only: the notification callback and the three notifications it handles.
+  virtual INT_PTR Notify(FDINOTIFICATIONTYPE type, PFDINOTIFICATION record);
+  virtual INT_PTR ExtractFile(FDINOTIFICATIONTYPE type, PFDINOTIFICATION record);
+  virtual INT_PTR CloseFileInfo(FDINOTIFICATIONTYPE type, PFDINOTIFICATION record);
+  virtual INT_PTR NextCabinet(FDINOTIFICATIONTYPE type, PFDINOTIFICATION record);
+  // A formatted text for the user: a modal box without owner ("CAB Error" with the error
+  // icon, "CAB Message" with the information icon).
+  virtual void Show(bool error, const char* text);
+
+  // printf-style; the text is cut to MessageBufferSize - 1 characters and passed to Show.
+  void Message(const char* format, ...) CAB_PRINTF_FORMAT(2, 3);
+  void Error(const char* format, ...) CAB_PRINTF_FORMAT(2, 3);
+
+ protected:
+  // The close step of one extracted file, written to path: closes the record's handle, sets
+  // the archived attributes (masked with 0x27) and then, if the file opens for writing, the
+  // archived DOS date/time as creation and last-write time. A file archived read-only keeps
+  // the time of its extraction, since the attribute is set first.
+  void FinishExtractedFile(const char* path, PFDINOTIFICATION record);
+
+ private:
+  friend struct TCABForward;
+  void Format(bool error, const char* format, va_list args);
+
+  CCAB Parameters{};
+  ERF Erf{};
+  void* CompressionContext = nullptr;
+  void* DecompressionContext = nullptr;
+  ULONG Status = 0;
+  HMODULE Library = nullptr;
+
+  decltype(&::FCICreate) pFCICreate = nullptr;
+  decltype(&::FCIAddFile) pFCIAddFile = nullptr;
+  decltype(&::FCIFlushCabinet) pFCIFlushCabinet = nullptr;
+  decltype(&::FCIFlushFolder) pFCIFlushFolder = nullptr;
+  decltype(&::FCIDestroy) pFCIDestroy = nullptr;
+  decltype(&::FDICreate) pFDICreate = nullptr;
+  decltype(&::FDIIsCabinet) pFDIIsCabinet = nullptr;
+  decltype(&::FDICopy) pFDICopy = nullptr;
+  decltype(&::FDIDestroy) pFDIDestroy = nullptr;
+};

@@ -1,0 +1,115 @@
+#include "cab_test_support.h"
+
+#include <cstdio>
+
+void TRecordingReporter::Report(TReportKind kind, const char* format, va_list args) {
+  char text[10000];
+  std::vsnprintf(text, sizeof text, format, args);
+  const char* label = kind == TReportKind::Info ? "INFO: " : kind == TReportKind::Warning ? "WARNING: " : "ERROR: ";
+  Rows.push_back(label + std::string(text));
+}
+
+namespace {
+void RemoveTree(const std::string& dir) {
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA((dir + "*").c_str(), &found);
+  if (search != INVALID_HANDLE_VALUE) {
+    do {
+      const std::string name = found.cFileName;
+      if (name == "." || name == "..") continue;
+      const std::string path = dir + name;
+      SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+      if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+        RemoveTree(path + "\\");
+      else
+        DeleteFileA(path.c_str());
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+  }
+  RemoveDirectoryA(dir.c_str());
+}
+}  // namespace
+
+TScratchDir::TScratchDir() {
+  char temp[MAX_PATH];
+  GetTempPathA(MAX_PATH, temp);
+  char current[MAX_PATH];
+  GetCurrentDirectoryA(MAX_PATH, current);
+  Previous = current;
+  static unsigned counter = 0;
+  char name[MAX_PATH];
+  std::snprintf(name, sizeof name, "%scabtest_%lu_%u\\", temp, GetCurrentProcessId(), ++counter);
+  Dir = name;
+  CreateDirectoryA(Dir.c_str(), nullptr);
+  SetCurrentDirectoryA(Dir.c_str());
+}
+
+TScratchDir::~TScratchDir() {
+  SetCurrentDirectoryA(Previous.c_str());
+  RemoveTree(Dir);
+}
+
+void WriteFile(const std::string& path, const std::string& content) {
+  FILE* file = std::fopen(path.c_str(), "wb");
+  if (!file) return;
+  std::fwrite(content.data(), 1, content.size(), file);
+  std::fclose(file);
+}
+
+std::string ReadFile(const std::string& path) {
+  std::string content;
+  FILE* file = std::fopen(path.c_str(), "rb");
+  if (!file) return "<missing>";
+  char buffer[4096];
+  size_t got;
+  while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) content.append(buffer, got);
+  std::fclose(file);
+  return content;
+}
+
+bool FileExists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+std::string Incompressible(size_t size, unsigned seed) {
+  std::string bytes(size, '\0');
+  unsigned state = seed * 2654435761u + 1;
+  for (char& c : bytes) {
+    state = state * 1103515245u + 12345u;
+    c = char(state >> 23);
+  }
+  return bytes;
+}
+
+DWORD LocalDosStamp(const std::string& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return 0;
+  FILETIME local;
+  WORD date = 0, time = 0;
+  FileTimeToLocalFileTime(&data.ftLastWriteTime, &local);
+  FileTimeToDosDateTime(&local, &date, &time);
+  return DWORD(date) << 16 | time;
+}
+
+void SetLocalDosStamp(const std::string& path, WORD date, WORD time) {
+  FILETIME local, stamp;
+  DosDateTimeToFileTime(date, time, &local);
+  LocalFileTimeToFileTime(&local, &stamp);
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  SetFileTime(file, &stamp, nullptr, &stamp);
+  CloseHandle(file);
+}
+
+bool BuildCabinet(TRecordingPacker& packer, const std::string& path, const std::vector<TCabEntry>& entries,
+                  ULONG sizeLimit) {
+  if (!packer.MakeCabinet(path.c_str(), sizeLimit)) return false;
+  bool ok = true;
+  for (const TCabEntry& entry : entries)
+    ok = ok && packer.AddFile(entry.Source.c_str(), entry.Name.c_str(), false, tcompTYPE_MSZIP);
+  ok = ok && packer.FlushCabinet();
+  ok = packer.DestroyCabinet() && ok;
+  return ok && packer.Shown.empty();
+}
+
+bool BuildCabinet(const std::string& path, const std::vector<TCabEntry>& entries, ULONG sizeLimit) {
+  TRecordingPacker packer;
+  return BuildCabinet(packer, path, entries, sizeLimit);
+}

@@ -1,0 +1,97 @@
+#pragma once
+// Helpers shared by the cabinet tests: a scratch folder per test, files with chosen
+// contents, attributes and times, cabinets built by the binding's own building side, and
+// recording subclasses that keep every message instead of showing a box.
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "cab_packer.h"
+#include "patch/patch_reporter.h"
+
+struct TShown {
+  bool Error;
+  std::string Text;
+  bool operator==(const TShown& other) const { return Error == other.Error && Text == other.Text; }
+};
+
+// A binding whose messages are recorded, and whose extraction steps are counted.
+class TRecordingPacker : public TCABPacker {
+ public:
+  void Show(bool error, const char* text) override { Shown.push_back({error, text}); }
+  INT_PTR ExtractFile(FDINOTIFICATIONTYPE type, PFDINOTIFICATION record) override {
+    Extracted.push_back(record->psz1);
+    return TCABPacker::ExtractFile(type, record);
+  }
+  INT_PTR CloseFileInfo(FDINOTIFICATIONTYPE type, PFDINOTIFICATION record) override {
+    Closed.push_back(record->psz1);
+    return TCABPacker::CloseFileInfo(type, record);
+  }
+  INT_PTR NextCabinet(FDINOTIFICATIONTYPE type, PFDINOTIFICATION record) override {
+    ++NextCabinetCalls;
+    return TCABPacker::NextCabinet(type, record);
+  }
+  // Archived attributes are what GetOpenInfo reports, or ForcedAttributes when set.
+  INT_PTR GetOpenInfo(char* name, USHORT* date, USHORT* time, USHORT* attributes, int* error) override {
+    INT_PTR handle = TCABPacker::GetOpenInfo(name, date, time, attributes, error);
+    if (ForceAttributes) *attributes = ForcedAttributes;
+    return handle;
+  }
+
+  std::vector<TShown> Shown;
+  std::vector<std::string> Extracted, Closed;
+  int NextCabinetCalls = 0;
+  bool ForceAttributes = false;
+  USHORT ForcedAttributes = 0;
+};
+
+// A reporter that keeps every row as "INFO: text", "WARNING: text" or "ERROR: text".
+class TRecordingReporter : public TPatchReporter {
+ public:
+  void ReportProgress(int32_t done, int32_t total) override { Progress.push_back({done, total}); }
+  std::vector<std::string> Rows;
+  std::vector<std::pair<int32_t, int32_t>> Progress;
+
+ protected:
+  void Report(TReportKind kind, const char* format, va_list args) override;
+};
+
+// A fresh folder under the system temporary folder, made the current directory for the
+// test's life, then removed with its contents (attributes cleared first).
+class TScratchDir {
+ public:
+  TScratchDir();
+  ~TScratchDir();
+  // Full path with a trailing backslash.
+  const std::string& Path() const { return Dir; }
+  std::string operator/(const std::string& name) const { return Dir + name; }
+
+ private:
+  std::string Dir;
+  std::string Previous;
+};
+
+void WriteFile(const std::string& path, const std::string& content);
+std::string ReadFile(const std::string& path);
+bool FileExists(const std::string& path);
+// Bytes that do not compress (a fixed pseudo-random sequence).
+std::string Incompressible(size_t size, unsigned seed);
+// Last-write time as a local DOS stamp (date << 16 | time); 0 when unreadable.
+DWORD LocalDosStamp(const std::string& path);
+// Sets creation and last-write time from a local DOS date and time.
+void SetLocalDosStamp(const std::string& path, WORD date, WORD time);
+constexpr WORD DosDate(int year, int month, int day) { return WORD(((year - 1980) << 9) | (month << 5) | day); }
+constexpr WORD DosTime(int hour, int minute, int second) { return WORD((hour << 11) | (minute << 5) | (second / 2)); }
+
+struct TCabEntry {
+  std::string Source;  // file to pack
+  std::string Name;    // name inside the cabinet
+};
+// Builds a cabinet at path with the binding's building side (MSZIP); sizeLimit 0 for one
+// cabinet. Returns the messages the build raised (empty when all went well) through the
+// packer passed, so tests can also force attributes.
+bool BuildCabinet(TRecordingPacker& packer, const std::string& path, const std::vector<TCabEntry>& entries,
+                  ULONG sizeLimit = 0);
+bool BuildCabinet(const std::string& path, const std::vector<TCabEntry>& entries, ULONG sizeLimit = 0);
