@@ -1,0 +1,10 @@
+#include "framework/common_controls.h"
+
+#include <commctrl.h>
+
+bool LoadCommonControls(DWORD classes) {
+  INITCOMMONCONTROLSEX init = {};
+  init.dwSize = sizeof init;
+  init.dwICC = classes;
+  return InitCommonControlsEx(&init) != FALSE;
+}
