@@ -12,12 +12,11 @@
 // out of every expander that holds it, and out of the containers of those it holds, so no
 // pointer to a destroyed expander remains.
 //
-// Runaway definitions: a value that contains its own macro's name (or that forms the name
-// again with the text after it), or macros whose values name each other in a cycle, would
-// never reach a pass without replacement. Every expansion therefore runs on a budget of
-// MaxReplacements replacements and MaxTextLength characters; when either is used up the
-// expansion stops, ExpandMacros returns an empty text and reports it through its complete
-// flag. Nested expanders that would contain themselves are refused when they are added.
+// Runaway definitions: a value that contains its own macro's name, or macros whose values
+// name each other in a cycle, would never reach a pass without replacement. Every
+// expansion therefore runs on a budget of MaxReplacements replacements and MaxTextLength
+// characters; when either is used up the expansion stops, ExpandMacros returns an empty
+// text and reports it through its complete flag. Nested expanders that would contain themselves are refused when they are added.
 
 #include <cstddef>
 #include <cstdint>
