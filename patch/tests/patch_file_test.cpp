@@ -1,0 +1,394 @@
+// The installer over the in-memory file system: directory reading, copy, delete and modify
+// records, and what is left behind when a record fails.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "patch/memory_file_system.h"
+#include "patch/patch_file.h"
+#include "patch/patch_writer.h"
+#include "paths/macros.h"
+#include "paths/path_name.h"
+#include "recording_reporter.h"
+
+namespace {
+
+using TLines = std::vector<std::string>;
+
+const TDosStamp oldStamp = MakeDosStamp(2001, 5, 6, 7, 8, 10);
+const TDosStamp newStamp = MakeDosStamp(2002, 3, 4, 5, 6, 8);
+const std::string reading = "INFO Reading patch directory...";
+
+std::vector<uint8_t> Bytes(const std::string& s) { return std::vector<uint8_t>(s.begin(), s.end()); }
+
+std::vector<uint8_t> Counting(size_t size, int seed = 0) {
+  std::vector<uint8_t> bytes(size);
+  for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<uint8_t>(i * 13 + seed + i / 251);
+  return bytes;
+}
+
+class Installer : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    files.AddDirectory("C:\\APP");
+    macros.AddMacro(new TMacroDef("&ROOT&", "C:\\APP"));
+  }
+
+  // Runs the patch data file built so far; returns every report.
+  TLines Run() {
+    data = writer.Bytes();
+    TMemoryInputFile file(data);
+    TPatchFile installer(&file, &macros, &reporter, &files);
+    installer.SetMessageHook([](void* count) { ++*static_cast<int*>(count); }, &hookCalls);
+    installer.Run();
+    return reporter.Lines;
+  }
+
+  // The delta used for MAIN.EXE throughout: every block kind over a 1000-byte file.
+  static std::vector<uint8_t> MainDelta() {
+    TDeltaWriter delta;
+    const std::vector<uint8_t> text = Bytes("new text");
+    delta.CopyBlock(0, 3, {{0, Bytes("AB")}, {10, Bytes("C")}, {5, {}}});
+    delta.CopyBlock(256, 256);
+    delta.LiteralBlock(512, text.data(), text.size());
+    delta.CopyBlock(520, 900);  // near the end of the previous version: zero bytes follow
+    return delta.Bytes();
+  }
+  static std::vector<uint8_t> MainRebuilt() {
+    const std::vector<uint8_t> old = Counting(1000);
+    std::vector<uint8_t> want(old.begin() + 3, old.begin() + 259);
+    want[0] = 'A';
+    want[1] = 'B';
+    want[10] = 'C';
+    want.insert(want.end(), old.begin() + 256, old.begin() + 512);
+    for (char c : std::string("new text")) want.push_back(static_cast<uint8_t>(c));
+    want.insert(want.end(), old.begin() + 900, old.end());
+    want.resize(520 + 256, 0);
+    return want;
+  }
+
+  TMemoryFileSystem files;
+  TMacroExpander macros;
+  TRecordingReporter reporter;
+  TPatchWriter writer;
+  std::vector<uint8_t> data;
+  int hookCalls = 0;
+};
+
+// Directory reading.
+
+TEST_F(Installer, EmptyDataFileGivesEmptyDirectory) {
+  EXPECT_EQ(TLines{reading}, Run());
+}
+
+TEST_F(Installer, ReadsHeadersOnlyJumpingOverRecordData) {
+  // The copy record's content is itself a complete delete header: it must not be read as one.
+  TPatchWriter inner;
+  inner.AddDelete("&ROOT&\\GHOST.TXT", 0);
+  writer.AddRecord(MakePatchInfo("X", 7, 0), inner.Bytes());
+  writer.AddRecord(MakePatchInfo("Y", 8, 0), Counting(100));
+  writer.Append(Counting(100));  // the start of a further header
+  data = writer.Bytes();
+  TMemoryInputFile file(data);
+  TPatchFile installer(&file, &macros, &reporter, &files);
+  ASSERT_TRUE(installer.ReadDirectory());
+  ASSERT_TRUE(installer.ReadDirectory());  // rebuilt from offset 0, not appended
+  ASSERT_EQ(2, installer.Directory().Count());
+  EXPECT_EQ(std::string("X"), installer.Directory()[0].Path);
+  EXPECT_EQ(442, installer.Directory()[0].RecordSize);
+  EXPECT_EQ(442, installer.Directory()[1].RecordOffset);
+  EXPECT_EQ(321, installer.Directory()[1].RecordSize);
+  EXPECT_EQ((TLines{reading, reading}), reporter.Lines);
+}
+
+TEST_F(Installer, DamagedHeaderEndsTheDirectory) {
+  struct TCase {
+    const char* name;
+    int32_t offset;  // of the damaged header (written at 221)
+    int32_t size;
+  };
+  const TCase cases[] = {
+      {"pointing_at_itself", 221, 0},
+      {"pointing_back_to_the_first", 0, 221},
+      {"size_below_header", 221, 100},
+      {"forward_but_size_below_header", 5000, 10},
+      {"negative_offset", -221, 1000},
+      {"next_inside_this_header", 221, 220},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    TPatchWriter damaged;
+    damaged.AddDelete("FIRST", 0);
+    TPatchInfo bad = MakePatchInfo("BAD", ptDelete, 0);
+    bad.RecordOffset = c.offset;
+    bad.RecordSize = c.size;
+    damaged.AddHeaderAsIs(bad);
+    damaged.AddDelete("NEVER", 0);
+    const std::vector<uint8_t> bytes = damaged.Bytes();
+    TMemoryInputFile file(bytes);
+    TRecordingReporter lines;
+    TPatchFile installer(&file, &macros, &lines, &files);
+    installer.ReadDirectory();
+    EXPECT_EQ(1, installer.Directory().Count());
+    EXPECT_EQ((TLines{reading, "ERROR Damaged patch directory at offset 221 - the remaining records are ignored"}),
+              lines.Lines);
+  }
+}
+
+// Copy records.
+
+TEST_F(Installer, CopyCreatesTheDirectoryTreeAndStampsTheFile) {
+  writer.AddCopy("&ROOT&\\data\\New\\File.dat", oldStamp, Bytes("content"));
+  EXPECT_EQ((TLines{reading, "INFO Applying copy patch (File.dat)"}), Run());
+  EXPECT_EQ((std::vector<std::string>{"C:\\APP", "C:\\APP\\DATA", "C:\\APP\\DATA\\NEW"}), files.DirectoryNames());
+  EXPECT_EQ("C:\\APP\\DATA\\NEW\\FILE.DAT", files.NameOf("C:\\APP\\DATA\\NEW\\FILE.DAT"));
+  EXPECT_EQ(Bytes("content"), files.Contents("C:\\APP\\DATA\\NEW\\FILE.DAT"));
+  EXPECT_EQ(oldStamp, files.StampOf("C:\\APP\\DATA\\NEW\\FILE.DAT"));
+}
+
+TEST_F(Installer, CopyWithoutDataCreatesAnEmptyFile) {
+  writer.AddCopy("&ROOT&\\EMPTY.TXT", oldStamp, {});
+  Run();
+  EXPECT_TRUE(files.Exists("C:\\APP\\EMPTY.TXT"));
+  EXPECT_EQ(std::vector<uint8_t>(), files.Contents("C:\\APP\\EMPTY.TXT"));
+  EXPECT_EQ(oldStamp, files.StampOf("C:\\APP\\EMPTY.TXT"));
+}
+
+TEST_F(Installer, CopyReplacesAnExistingFileWithoutBackup) {
+  files.AddFile("C:\\APP\\MAIN.EXE", Counting(5000), newStamp);
+  writer.AddCopy("&ROOT&\\MAIN.EXE", oldStamp, Bytes("small"));
+  Run();
+  EXPECT_EQ(Bytes("small"), files.Contents("C:\\APP\\MAIN.EXE"));
+  EXPECT_EQ(oldStamp, files.StampOf("C:\\APP\\MAIN.EXE"));
+  EXPECT_EQ((std::vector<std::string>{"C:\\APP\\MAIN.EXE"}), files.FileNames());
+}
+
+TEST_F(Installer, CopyFailuresLeaveNoFileOfUnreadBytes) {
+  struct TCase {
+    const char* name;
+    void (*fault)(TMemoryFileSystem&);
+    bool cutShort;
+    std::string error;
+  };
+  const TCase cases[] = {
+      {"data_cut_short", [](TMemoryFileSystem&) {}, true, "ERROR Cannot read patch data for file: File.dat"},
+      {"directory_refused", [](TMemoryFileSystem& fs) { fs.FailCreateDir.insert("C:\\APP\\SUB"); }, false,
+       "ERROR Cannot create directories for file: File.dat"},
+      {"file_refused", [](TMemoryFileSystem& fs) { fs.FailCreate.insert("C:\\APP\\SUB\\FILE.DAT"); }, false,
+       "ERROR Cannot open destination file: File.dat"},
+      {"write_fails", [](TMemoryFileSystem& fs) { fs.FailWrites.insert("C:\\APP\\SUB\\FILE.DAT"); }, false,
+       "ERROR Cannot write destination file: File.dat"},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    TMemoryFileSystem fs;
+    fs.AddDirectory("C:\\APP");
+    c.fault(fs);
+    TPatchWriter w;
+    w.AddCopy("&ROOT&\\Sub\\File.dat", oldStamp, Counting(1000));
+    w.AddDelete("&ROOT&\\NEXT.TXT", 0);  // the run goes on after the failure
+    std::vector<uint8_t> bytes = w.Bytes();
+    if (c.cutShort) bytes.resize(221 + 500);
+    TMemoryInputFile file(bytes);
+    TRecordingReporter lines;
+    TPatchFile installer(&file, &macros, &lines, &fs);
+    installer.Run();
+    TLines want = {reading, "INFO Applying copy patch (File.dat)", c.error};
+    if (!c.cutShort) want.push_back("ERROR Cannot open source file: NEXT.TXT");
+    EXPECT_EQ(want, lines.Lines);
+    EXPECT_FALSE(fs.Exists("C:\\APP\\SUB\\FILE.DAT"));
+  }
+}
+
+TEST_F(Installer, MakeDirectoriesForABareNameCreatesNothing) {
+  TMemoryInputFile file(data);
+  TPatchFile installer(&file, &macros, &reporter, &files);
+  EXPECT_TRUE(installer.MakeDirectories("FILE.DAT"));
+  EXPECT_TRUE(installer.MakeDirectories("C:\\APP\\A\\B\\FILE.DAT"));
+  EXPECT_EQ((std::vector<std::string>{"C:\\APP", "C:\\APP\\A", "C:\\APP\\A\\B"}), files.DirectoryNames());
+}
+
+// Delete records.
+
+TEST_F(Installer, DeleteActsOnlyOnTheExactVersion) {
+  struct TCase {
+    const char* name;
+    void (*setup)(TMemoryFileSystem&);
+    TLines want;
+    bool kept;
+  };
+  const TCase cases[] = {
+      {"exact_version", [](TMemoryFileSystem& fs) { fs.AddFile("C:\\APP\\OLD.DLL", {1}, oldStamp); },
+       {reading, "INFO Applying delete patch (old.dll)"}, false},
+      {"other_stamp", [](TMemoryFileSystem& fs) { fs.AddFile("C:\\APP\\OLD.DLL", {1}, newStamp); },
+       {reading, "WARNING File: OLD.DLL has improper date/time stamp - skipping..."}, true},
+      {"stamp_two_seconds_off", [](TMemoryFileSystem& fs) { fs.AddFile("C:\\APP\\OLD.DLL", {1}, oldStamp + 1); },
+       {reading, "WARNING File: OLD.DLL has improper date/time stamp - skipping..."}, true},
+      {"stamp_unreadable",
+       [](TMemoryFileSystem& fs) {
+         fs.AddFile("C:\\APP\\OLD.DLL", {1}, oldStamp);
+         fs.FailStamp.insert("C:\\APP\\OLD.DLL");
+       },
+       {reading, "WARNING File: OLD.DLL has improper date/time stamp - skipping..."}, true},
+      {"missing", [](TMemoryFileSystem&) {}, {reading, "ERROR Cannot open source file: OLD.DLL"}, false},
+      {"read_only",
+       [](TMemoryFileSystem& fs) {
+         fs.AddFile("C:\\APP\\OLD.DLL", {1}, oldStamp);
+         fs.SetReadOnly("C:\\APP\\OLD.DLL", true);
+       },
+       {reading, "INFO Applying delete patch (old.dll)", "ERROR Cannot delete file: old.dll"}, true},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    TMemoryFileSystem fs;
+    fs.AddDirectory("C:\\APP");
+    c.setup(fs);
+    // The check names the file by its full path (upper case), the rest as the record spells it.
+    TPatchWriter w;
+    w.AddDelete("&ROOT&\\old.dll", oldStamp);
+    const std::vector<uint8_t> bytes = w.Bytes();
+    TMemoryInputFile file(bytes);
+    TRecordingReporter lines;
+    TPatchFile installer(&file, &macros, &lines, &fs);
+    installer.Run();
+    EXPECT_EQ(c.want, lines.Lines);
+    EXPECT_EQ(c.kept, fs.Exists("C:\\APP\\OLD.DLL"));
+  }
+}
+
+// Modify records.
+
+TEST_F(Installer, ModifyRebuildsFromEveryBlockKindAndKeepsTheBackup) {
+  files.AddFile("C:\\APP\\Main.exe", Counting(1000), oldStamp);
+  writer.AddModify("&ROOT&\\Main.exe", oldStamp, newStamp, MainDelta());
+  EXPECT_EQ((TLines{reading, "INFO Applying modify patch (Main.exe)"}), Run());
+  EXPECT_EQ(MainRebuilt(), files.Contents("C:\\APP\\MAIN.EXE"));
+  EXPECT_EQ(newStamp, files.StampOf("C:\\APP\\MAIN.EXE"));
+  EXPECT_EQ("C:\\APP\\MAIN.EXE", files.NameOf("C:\\APP\\MAIN.EXE"));
+  EXPECT_EQ(Counting(1000), files.Contents("C:\\APP\\MAIN.$$$"));
+  EXPECT_EQ(oldStamp, files.StampOf("C:\\APP\\MAIN.$$$"));
+  // Once per block: the hook, then progress against the length of the data file.
+  EXPECT_EQ(4, hookCalls);
+  EXPECT_EQ(4, reporter.ProgressCalls);
+  EXPECT_EQ(520, reporter.LastDone);
+  EXPECT_EQ(static_cast<int32_t>(data.size()), reporter.LastTotal);
+}
+
+TEST_F(Installer, ModifyOfAnotherVersionChangesNothing) {
+  files.AddFile("C:\\APP\\MAIN.EXE", Counting(1000), oldStamp + 1);
+  writer.AddModify("&ROOT&\\MAIN.EXE", oldStamp, newStamp, MainDelta());
+  EXPECT_EQ((TLines{reading, "WARNING File: MAIN.EXE has improper date/time stamp - skipping..."}), Run());
+  EXPECT_EQ(Counting(1000), files.Contents("C:\\APP\\MAIN.EXE"));
+  EXPECT_FALSE(files.Exists("C:\\APP\\MAIN.$$$"));
+}
+
+TEST_F(Installer, ModifyRecordsShareTheBackupNameOfOneStem) {
+  files.AddFile("C:\\APP\\MAIN.EXE", Counting(1000), oldStamp);
+  files.AddFile("C:\\APP\\MAIN.DLL", Counting(1000, 5), oldStamp);
+  writer.AddModify("&ROOT&\\MAIN.EXE", oldStamp, newStamp, MainDelta());
+  writer.AddModify("&ROOT&\\MAIN.DLL", oldStamp, newStamp, MainDelta());
+  Run();
+  EXPECT_EQ(Counting(1000, 5), files.Contents("C:\\APP\\MAIN.$$$"));
+  EXPECT_TRUE(files.Exists("C:\\APP\\MAIN.EXE"));
+  EXPECT_TRUE(files.Exists("C:\\APP\\MAIN.DLL"));
+}
+
+TEST_F(Installer, ModifyOfANameWithoutExtension) {
+  files.AddFile("C:\\APP\\README", Counting(1000), oldStamp);
+  writer.AddModify("&ROOT&\\README", oldStamp, newStamp, MainDelta());
+  EXPECT_EQ((TLines{reading, "INFO Applying modify patch (README.)"}), Run());
+  EXPECT_EQ(Counting(1000), files.Contents("C:\\APP\\README.$$$"));
+  EXPECT_EQ(MainRebuilt(), files.Contents("C:\\APP\\README"));
+}
+
+TEST_F(Installer, RecordsActInFileOrderAndUnknownTypesAreSilent) {
+  writer.AddCopy("&ROOT&\\MAIN.EXE", oldStamp, Counting(1000));
+  writer.AddRecord(MakePatchInfo("&ROOT&\\MAIN.EXE", 3, 0), {});
+  writer.AddRecord(MakePatchInfo("&ROOT&\\MAIN.EXE", 0x403, 0), {});
+  writer.AddRecord(MakePatchInfo("&ROOT&\\MAIN.EXE", 0xFFFFFFFF, 0), {});
+  TPatchInfo modify = MakePatchInfo("&ROOT&\\MAIN.EXE", ptModify | PatchTypeReservedBit, oldStamp, newStamp);
+  writer.AddRecord(modify, MainDelta());
+  writer.AddDelete("&ROOT&\\MAIN.$$$", oldStamp);
+  EXPECT_EQ((TLines{reading, "INFO Applying copy patch (MAIN.EXE)", "INFO Applying modify patch (MAIN.EXE)",
+                    "INFO Applying delete patch (MAIN.$$$)"}),
+            Run());
+  EXPECT_EQ(MainRebuilt(), files.Contents("C:\\APP\\MAIN.EXE"));
+  EXPECT_FALSE(files.Exists("C:\\APP\\MAIN.$$$"));
+}
+
+TEST_F(Installer, FailedModifyPutsThePreviousVersionBack) {
+  struct TCase {
+    const char* name;
+    void (*fault)(TMemoryFileSystem&);
+    std::vector<uint8_t> delta;
+    std::string error;
+  };
+  TDeltaWriter malformed;
+  malformed.CopyBlock(0, 0);
+  malformed.AppendInt32(256);
+  malformed.AppendInt32(0);
+  malformed.Append({250, 10});
+  const auto none = [](TMemoryFileSystem&) {};
+  const TCase cases[] = {
+      {"move_refused", [](TMemoryFileSystem& fs) { fs.FailMove.insert("C:\\APP\\MAIN.EXE"); }, MainDelta(),
+       "ERROR Cannot move file MAIN.EXE to MAIN.$$$"},
+      {"backup_cannot_be_opened", [](TMemoryFileSystem& fs) { fs.FailOpen.insert("C:\\APP\\MAIN.$$$"); },
+       MainDelta(), "ERROR Cannot open source file: MAIN.$$$"},
+      {"target_cannot_be_created", [](TMemoryFileSystem& fs) { fs.FailCreate.insert("C:\\APP\\MAIN.EXE"); },
+       MainDelta(), "ERROR Cannot open destination file: MAIN.EXE"},
+      {"read_error_in_block_loop", [](TMemoryFileSystem& fs) { fs.FailReads.insert("C:\\APP\\MAIN.$$$"); },
+       MainDelta(), "ERROR Cannot read source file: MAIN.$$$"},
+      {"write_error_in_block_loop", [](TMemoryFileSystem& fs) { fs.FailWrites.insert("C:\\APP\\MAIN.EXE"); },
+       MainDelta(), "ERROR Cannot write destination file: MAIN.EXE"},
+      {"edit_past_block_end", none, malformed.Bytes(), "ERROR Damaged patch data for file: MAIN.EXE"},
+      {"empty_delta", none, {}, "ERROR Cannot read patch data for file: MAIN.EXE"},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    TMemoryFileSystem fs;
+    fs.AddDirectory("C:\\APP");
+    fs.AddFile("C:\\APP\\MAIN.EXE", Counting(1000), oldStamp);
+    c.fault(fs);
+    TPatchWriter w;
+    w.AddModify("&ROOT&\\MAIN.EXE", oldStamp, newStamp, c.delta);
+    w.AddDelete("&ROOT&\\NEXT.TXT", 0);
+    const std::vector<uint8_t> bytes = w.Bytes();
+    TMemoryInputFile file(bytes);
+    TRecordingReporter lines;
+    TPatchFile installer(&file, &macros, &lines, &fs);
+    installer.Run();
+    EXPECT_EQ((TLines{reading, "INFO Applying modify patch (MAIN.EXE)", c.error,
+                      "ERROR Cannot open source file: NEXT.TXT"}),
+              lines.Lines);
+    EXPECT_EQ(Counting(1000), fs.Contents("C:\\APP\\MAIN.EXE"));
+    EXPECT_EQ(oldStamp, fs.StampOf("C:\\APP\\MAIN.EXE"));
+    EXPECT_FALSE(fs.Exists("C:\\APP\\MAIN.$$$"));
+  }
+}
+
+TEST_F(Installer, ModifyDataCutShortLeavesTheFileAlone) {
+  files.AddFile("C:\\APP\\MAIN.EXE", Counting(1000), oldStamp);
+  files.AddFile("C:\\APP\\MAIN.$$$", Bytes("earlier backup"), oldStamp);
+  writer.AddModify("&ROOT&\\MAIN.EXE", oldStamp, newStamp, MainDelta());
+  std::vector<uint8_t> bytes = writer.Bytes();
+  bytes.pop_back();
+  TMemoryInputFile file(bytes);
+  TPatchFile installer(&file, &macros, &reporter, &files);
+  installer.Run();
+  EXPECT_EQ((TLines{reading, "INFO Applying modify patch (MAIN.EXE)",
+                    "ERROR Cannot read patch data for file: MAIN.EXE"}),
+            reporter.Lines);
+  EXPECT_EQ(Counting(1000), files.Contents("C:\\APP\\MAIN.EXE"));
+  EXPECT_EQ(Bytes("earlier backup"), files.Contents("C:\\APP\\MAIN.$$$"));
+}
+
+TEST_F(Installer, ModifyOfAFileNamedLikeItsBackupIsRefused) {
+  files.AddFile("C:\\APP\\DATA.$$$", Counting(1000), oldStamp);
+  writer.AddModify("&ROOT&\\DATA.$$$", oldStamp, newStamp, MainDelta());
+  EXPECT_EQ((TLines{reading, "INFO Applying modify patch (DATA.$$$)", "ERROR Cannot move file DATA.$$$ to DATA.$$$"}),
+            Run());
+  EXPECT_EQ(Counting(1000), files.Contents("C:\\APP\\DATA.$$$"));
+}
+
+}  // namespace
