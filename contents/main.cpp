@@ -1,0 +1,16 @@
+// indexwright: run in the directory of a help project's pages; writes "toc.hhc",
+// "map.txt" and "htmlhelp.h" there. Takes no arguments.
+
+#include <cstdio>
+
+#include "contents_generator.h"
+#include "disk_folder.h"
+#include "page_index.h"
+
+int main(int /*argc*/, char** /*argv*/) {
+  TDiskFolder Folder;
+  TPageIndex Index(Folder.ListFiles());
+  TStdioSink Console(stdout);
+  TStdioSink Errors(stderr);
+  return RunIndexwright(Folder, Index, Console, Errors);
+}

@@ -1,0 +1,12 @@
+#pragma once
+// TPageSource: finds the pages of one group, in listing order (see page_name.h).
+
+#include <string>
+#include <vector>
+
+class TPageSource {
+ public:
+  virtual ~TPageSource() = default;
+  // Replaces Names by the names matching Prefix followed by "*.htm", in listing order.
+  virtual void FindPages(const std::string& Prefix, std::vector<std::string>& Names) = 0;
+};

@@ -1,0 +1,2 @@
+#define IDH_01 1
+#define IDH_02 2

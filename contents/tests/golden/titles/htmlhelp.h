@@ -1,0 +1,16 @@
+#define IDH_01 1
+#define IDH_02 2
+#define IDH_03 3
+#define IDH_04 4
+#define IDH_05 5
+#define IDH_06 6
+#define IDH_07 7
+#define IDH_08 8
+#define IDH_09 9
+#define IDH_10 10
+#define IDH_11 11
+#define IDH_12 12
+#define IDH_13 13
+#define IDH_14 14
+#define IDH_15 15
+#define IDH_16 16
