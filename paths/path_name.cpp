@@ -143,7 +143,8 @@ const char* TPathName::FileName() {
 }
 
 const char* TPathName::Directory() {
-  char* out = const_cast<char*>(FullPath(true));
+  FullPath(true);
+  char* out = result.get();
   char* last = std::strrchr(out, '\\');
   if (last != nullptr) *last = '\0';
   return out;

@@ -231,39 +231,4 @@ TEST(Macros, PlainMacroOwnership) {
   EXPECT_EQ(std::string("&A&"), first.ExpandMacros("&A&"));
 }
 
-TEST(Macros, Equality) {
-  TMacroDef upper("&ROOT&", "x");
-  TMacroDef lower("&root&", "y");
-  TMacroDef other("&ROOTS&", "x");
-  TMacroExpander e1, e2;
-  EXPECT_TRUE(upper == lower);
-  EXPECT_FALSE(upper == other);
-  EXPECT_TRUE(e1 == e1);
-  EXPECT_FALSE(e1 == e2);
-  EXPECT_FALSE(TMacroDef("", "") == e1);
-  EXPECT_TRUE(upper.IsPlain());
-  EXPECT_FALSE(e1.IsPlain());
-}
-
-TEST(MacroArray, InsertsDetachesAndGrowsInTens) {
-  TMacroDef a("a", ""), b("b", ""), c("c", "");
-  TMacroArray array;
-  array.AddAt(0, &a);
-  array.AddAt(0, &b);
-  array.Add(&c);
-  array.AddAt(99, &a);
-  ASSERT_EQ(size_t(4), array.Count());
-  EXPECT_EQ(&b, array[0]);
-  EXPECT_EQ(&a, array[1]);
-  EXPECT_EQ(&c, array[2]);
-  EXPECT_EQ(&a, array[3]);
-  EXPECT_TRUE(array.DetachItem(&a));
-  EXPECT_EQ(&c, array[1]);
-  array.Detach(7);
-  array.Detach(0);
-  EXPECT_EQ(size_t(2), array.Count());
-  EXPECT_FALSE(array.DetachItem(&b));
-  EXPECT_TRUE(array.Contains(&c));
-}
-
 }  // namespace

@@ -81,14 +81,6 @@ TEST(PathName, SplitsAndPutsTogether) {
     EXPECT_EQ(std::string(c.fullPath), path.FullPath(false)) << "text: " << c.text;
     EXPECT_EQ(std::string(c.fileName), path.FileName()) << "text: " << c.text;
   }
-}
-
-TEST(PathName, ConstructorsAgree) {
-  TPathName fromText("C:\\A\\b.c");
-  TPathName fromString(std::string("C:\\A\\b.c"));
-  TPathName empty;
-  EXPECT_EQ(std::string(fromText.FullPath(false)), fromString.FullPath(false));
-  EXPECT_EQ(std::string(), empty.FullPath(false));
   TPathName none(static_cast<const char*>(nullptr));
   EXPECT_EQ(std::string(), none.FullPath(false));
 }
