@@ -1,0 +1,48 @@
+#pragma once
+// One installation of a patch, as the "Install patch" command runs it: unpack the patch
+// cabinet into temporary files, open the extracted patch data file, define "&ROOT&" as the
+// target application's directory, run the installer over every record, and clean up.
+//
+// Rows reported, in order (besides the engine's own and the cabinet binding's errors):
+//   "Unpacking patch...", then one of
+//   "Cannot unpack patch file: %s"   the library is unavailable (its load failure was
+//                                    already shown as a "CAB Error" box) or extraction
+//                                    could not start;
+//   "Cannot open patch file: %s"     nothing was extracted, or the file will not open;
+//   "Installing patch...", the engine's rows, "Patching completed !".
+// %s is the Patch value as given.
+//
+// The caller (the main dialog) disables its install button before and enables it after
+// the call; the log is cleared through ClearLog once the unpacker exists and the Patch
+// value is split, just before "Unpacking patch...".
+//
+// The unpacker's temporary files are deleted before returning: the run reads the patch
+// data only while it lasts, and nothing else would ever remove them.
+
+#include <functional>
+
+#include "patch/patch_file.h"
+
+class TMacroExpander;
+class TPatchReporter;
+
+struct TInstallationRun {
+  // Text of the path field: the target application's main executable. "&ROOT&" becomes its
+  // directory (absolute, upper case, without a trailing backslash).
+  const char* TargetPath = "";
+  // The Patch value of the description file: the patch cabinet's path.
+  const char* Patch = "";
+  // The application's expander; holds "&ROOT&" for the duration of the installer's run.
+  TMacroExpander* Macros = nullptr;
+  // Receives every row; the unpacker's and installer's reports too.
+  TPatchReporter* Reporter = nullptr;
+  // Called before every block of a modify patch so waiting window messages are dispatched.
+  TPatchFile::TMessageHook MessageHook = nullptr;
+  void* MessageContext = nullptr;
+  // Clears the log; may be empty.
+  std::function<void()> ClearLog;
+};
+
+enum class TInstallOutcome { Installed, CannotUnpack, CannotOpen };
+
+TInstallOutcome RunInstallation(const TInstallationRun& run);

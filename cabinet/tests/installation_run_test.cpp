@@ -1,0 +1,171 @@
+// Whole installation runs: a patch data file written with the engine's writer, packed into
+// a cabinet by the binding's building side, unpacked and applied to real files.
+
+#include <gtest/gtest.h>
+
+#include "cab_test_support.h"
+#include "installation_run.h"
+#include "patch/dos_stamp.h"
+#include "patch/patch_writer.h"
+#include "paths/macros.h"
+
+namespace {
+const TDosStamp OldStamp = MakeDosStamp(2001, 2, 3, 4, 5, 6);
+const TDosStamp NewStamp = MakeDosStamp(2002, 3, 4, 5, 6, 8);
+
+std::vector<uint8_t> Bytes(const std::string& text) { return std::vector<uint8_t>(text.begin(), text.end()); }
+
+// The number of the unpacker's kind of temporary files ("tmp*.tmp") in the temporary folder.
+int TemporaryFileCount() {
+  char temp[MAX_PATH];
+  GetTempPathA(MAX_PATH, temp);
+  int count = 0;
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA((std::string(temp) + "tmp*.tmp").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return 0;
+  do ++count;
+  while (FindNextFileA(search, &found));
+  FindClose(search);
+  return count;
+}
+
+// A target application in app\ with APP.EXE (to be modified) and OLD.DLL (to be deleted),
+// and the run's parameters; the reporter records "CLEAR" when the log is cleared.
+struct TRunFixture {
+  TScratchDir dir;
+  TRecordingReporter reporter;
+  TMacroExpander macros;
+  TInstallationRun run;
+  std::string target, patch;
+  int pumped = 0;
+
+  TRunFixture() {
+    CreateDirectoryA((dir / "app").c_str(), nullptr);
+    WriteFile(dir / "app\\APP.EXE", "old program");
+    SetLocalDosStamp(dir / "app\\APP.EXE", DosDate(OldStamp), DosTime(OldStamp));
+    WriteFile(dir / "app\\OLD.DLL", "old library");
+    SetLocalDosStamp(dir / "app\\OLD.DLL", DosDate(OldStamp), DosTime(OldStamp));
+    target = dir / "app\\APP.EXE";
+    patch = dir / "patch.cab";
+    run.TargetPath = target.c_str();
+    run.Patch = patch.c_str();
+    run.Macros = &macros;
+    run.Reporter = &reporter;
+    run.MessageHook = [](void* context) { ++*static_cast<int*>(context); };
+    run.MessageContext = &pumped;
+    run.ClearLog = [this] { reporter.Rows.push_back("CLEAR"); };
+  }
+};
+
+// Copy, modify and delete records through "&ROOT&".
+std::vector<uint8_t> ThreeRecordPatch() {
+  TPatchWriter writer;
+  writer.AddCopy("&ROOT&\\NEW\\ADDED.TXT", 0, Bytes("added file"));
+  TDeltaWriter delta;
+  const std::string newProgram = "new program, longer than the old one";
+  delta.Literal(0, reinterpret_cast<const uint8_t*>(newProgram.data()), newProgram.size());
+  writer.AddModify("&ROOT&\\APP.EXE", OldStamp, NewStamp, delta.Bytes());
+  writer.AddDelete("&root&\\OLD.DLL", OldStamp);
+  return writer.Bytes();
+}
+
+TEST(InstallationRun, AppliesAPatchFromACabinetTheProjectBuilt) {
+  TRunFixture f;
+  const std::vector<uint8_t> data = ThreeRecordPatch();
+  WriteFile(f.dir / "patch.dat", std::string(data.begin(), data.end()));
+  ASSERT_TRUE(BuildCabinet(f.patch, {{f.dir / "patch.dat", "patch.dat"}}));
+  const int temporaries = TemporaryFileCount();
+
+  EXPECT_EQ(TInstallOutcome::Installed, RunInstallation(f.run));
+  const std::vector<std::string> want{
+      "CLEAR",
+      "INFO: Unpacking patch...",
+      "INFO: Installing patch...",
+      "INFO: Reading patch directory...",
+      "INFO: Applying copy patch (ADDED.TXT)",
+      "INFO: Applying modify patch (APP.EXE)",
+      "INFO: Applying delete patch (OLD.DLL)",
+      "INFO: Patching completed !",
+  };
+  EXPECT_EQ(want, f.reporter.Rows);
+  EXPECT_EQ("added file", ReadFile(f.dir / "app\\NEW\\ADDED.TXT"));
+  EXPECT_EQ("new program, longer than the old one", ReadFile(f.dir / "app\\APP.EXE"));
+  EXPECT_EQ(NewStamp, LocalDosStamp(f.dir / "app\\APP.EXE"));
+  EXPECT_EQ("old program", ReadFile(f.dir / "app\\APP.$$$"));
+  EXPECT_FALSE(FileExists(f.dir / "app\\OLD.DLL"));
+  EXPECT_LT(0, f.pumped);
+  EXPECT_LT(0u, f.reporter.Progress.size());
+  // "&ROOT&" is gone again, and so are the unpacker's temporary files.
+  EXPECT_EQ("&ROOT&\\X", f.macros.ExpandMacros("&ROOT&\\X"));
+  EXPECT_EQ(temporaries, TemporaryFileCount());
+}
+
+// Only the last file of the cabinet is the patch data; the others are unpacked and dropped.
+TEST(InstallationRun, InstallsOnlyTheLastFileOfTheCabinet) {
+  TRunFixture f;
+  TPatchWriter first, last;
+  first.AddDelete("&ROOT&\\APP.EXE", OldStamp);
+  last.AddCopy("&ROOT&\\LAST.TXT", 0, Bytes("from the last file"));
+  WriteFile(f.dir / "1.dat", std::string(first.Bytes().begin(), first.Bytes().end()));
+  WriteFile(f.dir / "2.dat", "not patch data at all");
+  WriteFile(f.dir / "3.dat", std::string(last.Bytes().begin(), last.Bytes().end()));
+  ASSERT_TRUE(BuildCabinet(f.patch, {{f.dir / "1.dat", "1.dat"}, {f.dir / "2.dat", "2.dat"}, {f.dir / "3.dat", "3.dat"}}));
+  const int temporaries = TemporaryFileCount();
+
+  EXPECT_EQ(TInstallOutcome::Installed, RunInstallation(f.run));
+  const std::vector<std::string> want{
+      "CLEAR", "INFO: Unpacking patch...", "INFO: Installing patch...", "INFO: Reading patch directory...",
+      "INFO: Applying copy patch (LAST.TXT)", "INFO: Patching completed !",
+  };
+  EXPECT_EQ(want, f.reporter.Rows);
+  EXPECT_EQ("from the last file", ReadFile(f.dir / "app\\LAST.TXT"));
+  EXPECT_EQ("old program", ReadFile(f.dir / "app\\APP.EXE"));
+  EXPECT_EQ(temporaries, TemporaryFileCount());
+}
+
+TEST(InstallationRun, NothingToInstallEndsWithCannotOpen) {
+  TRunFixture f;
+  WriteFile(f.dir / "text.cab", "plain text, no cabinet");
+  // TPathName makes the directory absolute and upper case; the name keeps its case.
+  std::string upperDir = f.dir.Path();
+  for (char& c : upperDir) c = char(toupper(static_cast<unsigned char>(c)));
+  struct Case {
+    std::string Patch;
+    std::vector<std::string> Want;
+  } cases[] = {
+      {f.dir / "Missing.cab",
+       {"CLEAR", "INFO: Unpacking patch...", "ERROR: Error opening file: " + upperDir + "Missing.cab, error code: 2",
+        "ERROR: Cannot open patch file: " + f.dir / "Missing.cab"}},
+      {f.dir / "text.cab",
+       {"CLEAR", "INFO: Unpacking patch...", "ERROR: Cannot open patch file: " + f.dir / "text.cab"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Patch);
+    f.reporter.Rows.clear();
+    f.run.Patch = c.Patch.c_str();
+    EXPECT_EQ(TInstallOutcome::CannotOpen, RunInstallation(f.run));
+    EXPECT_EQ(c.Want, f.reporter.Rows);
+    EXPECT_EQ("old program", ReadFile(f.dir / "app\\APP.EXE"));
+    EXPECT_EQ(0u, f.macros.Definitions().Count());
+  }
+}
+
+// A second run starts from a cleared log and defines "&ROOT&" afresh from the path given.
+TEST(InstallationRun, ASecondRunUsesTheNewTargetDirectory) {
+  TRunFixture f;
+  TPatchWriter writer;
+  writer.AddCopy("&ROOT&\\COPIED.TXT", 0, Bytes("copied"));
+  WriteFile(f.dir / "patch.dat", std::string(writer.Bytes().begin(), writer.Bytes().end()));
+  ASSERT_TRUE(BuildCabinet(f.patch, {{f.dir / "patch.dat", "patch.dat"}}));
+  CreateDirectoryA((f.dir / "other").c_str(), nullptr);
+
+  EXPECT_EQ(TInstallOutcome::Installed, RunInstallation(f.run));
+  const std::string other = f.dir / "other\\PROGRAM.EXE";
+  f.run.TargetPath = other.c_str();
+  EXPECT_EQ(TInstallOutcome::Installed, RunInstallation(f.run));
+  EXPECT_EQ("copied", ReadFile(f.dir / "app\\COPIED.TXT"));
+  EXPECT_EQ("copied", ReadFile(f.dir / "other\\COPIED.TXT"));
+  EXPECT_EQ("CLEAR", f.reporter.Rows.at(f.reporter.Rows.size() - 6));
+  EXPECT_EQ(0u, f.macros.Definitions().Count());
+}
+}  // namespace

@@ -1,0 +1,143 @@
+// TPatchUnpacker: every file of a cabinet into a temporary file of its own, messages to
+// the reporter.
+
+#include <gtest/gtest.h>
+
+#include "cab_test_support.h"
+#include "patch_unpacker.h"
+
+namespace {
+std::string TempDirectory() {
+  char temp[MAX_PATH];
+  GetTempPathA(MAX_PATH, temp);
+  return temp;
+}
+
+bool InTempDirectory(const std::string& path) {
+  const std::string dir = TempDirectory();
+  return path.size() > dir.size() && _strnicmp(path.c_str(), dir.c_str(), dir.size()) == 0 &&
+         path.find('\\', dir.size()) == std::string::npos;
+}
+
+TEST(PatchUnpacker, StartsWithAnEmptyExtractedName) {
+  TRecordingReporter reporter;
+  TPatchUnpacker unpacker(&reporter);
+  EXPECT_EQ(std::string(), unpacker.ExtractedName());
+  EXPECT_EQ(0u, reporter.Rows.size());
+}
+
+TEST(PatchUnpacker, EachFileGoesToItsOwnTemporaryFileAndTheLastIsKept) {
+  TScratchDir dir;
+  WriteFile(dir / "1", "one");
+  WriteFile(dir / "2", Incompressible(40000, 3));
+  WriteFile(dir / "3", "three");
+  SetLocalDosStamp(dir / "3", DosDate(2003, 4, 5), DosTime(6, 7, 8));
+  ASSERT_TRUE(BuildCabinet(dir / "patch.cab", {{dir / "1", "a"}, {dir / "2", "b"}, {dir / "3", "c"}}));
+
+  TRecordingReporter reporter;
+  TPatchUnpacker unpacker(&reporter);
+  EXPECT_TRUE(unpacker.Unpack("patch.cab", dir.Path().c_str(), 0));
+  EXPECT_EQ(0u, reporter.Rows.size());
+  const std::vector<std::string> files = unpacker.TemporaryFiles();
+  ASSERT_EQ(3u, files.size());
+  EXPECT_EQ(files[2], unpacker.ExtractedName());
+  EXPECT_EQ("one", ReadFile(files[0]));
+  EXPECT_TRUE(ReadFile(dir / "2") == ReadFile(files[1]));
+  EXPECT_EQ("three", ReadFile(files[2]));
+  for (const std::string& file : files) EXPECT_TRUE(InTempDirectory(file)) << file;
+  // The close step applies the archived stamp to the temporary file, not to a file named
+  // after the cabinet's entry.
+  EXPECT_EQ(DWORD(DosDate(2003, 4, 5)) << 16 | DosTime(6, 7, 8), LocalDosStamp(files[2]));
+  EXPECT_FALSE(FileExists(dir / "c"));
+
+  EXPECT_TRUE(unpacker.RemoveTemporaryFiles());
+  for (const std::string& file : files) EXPECT_FALSE(FileExists(file)) << file;
+  EXPECT_EQ(0u, unpacker.TemporaryFiles().size());
+}
+
+TEST(PatchUnpacker, ReadOnlyTemporaryFilesAreRemovedToo) {
+  TScratchDir dir;
+  WriteFile(dir / "ro", "read only");
+  SetFileAttributesA((dir / "ro").c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN);
+  ASSERT_TRUE(BuildCabinet(dir / "ro.cab", {{dir / "ro", "ro"}}));
+  TRecordingReporter reporter;
+  TPatchUnpacker unpacker(&reporter);
+  EXPECT_TRUE(unpacker.Unpack("ro.cab", dir.Path().c_str(), 0));
+  const std::string extracted = unpacker.ExtractedName();
+  EXPECT_EQ(DWORD(FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN),
+            GetFileAttributesA(extracted.c_str()) & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN));
+  EXPECT_TRUE(unpacker.RemoveTemporaryFiles());
+  EXPECT_FALSE(FileExists(extracted));
+}
+
+// What Unpack leaves for the caller when there is nothing to extract.
+TEST(PatchUnpacker, NothingExtractedLeavesTheNameEmpty) {
+  TScratchDir dir;
+  WriteFile(dir / "text.cab", "MSCF? no, just text");
+  struct Case {
+    const char* Name;
+    std::vector<std::string> WantRows;
+  } cases[] = {
+      {"missing.cab", {"ERROR: Error opening file: " + dir.Path() + "missing.cab, error code: 2"}},
+      {"text.cab", {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Name);
+    TRecordingReporter reporter;
+    TPatchUnpacker unpacker(&reporter);
+    EXPECT_TRUE(unpacker.Unpack(c.Name, dir.Path().c_str(), 0));
+    EXPECT_EQ(std::string(), unpacker.ExtractedName());
+    EXPECT_EQ(c.WantRows, reporter.Rows);
+    EXPECT_EQ(0u, unpacker.TemporaryFiles().size());
+  }
+}
+
+// A set that runs on into a further cabinet: the extraction stops at the file that
+// continues; the files before it are there.
+TEST(PatchUnpacker, StopsAtAFileThatContinuesIntoTheNextCabinet) {
+  TScratchDir dir;
+  WriteFile(dir / "a", "complete");
+  WriteFile(dir / "b", Incompressible(100000, 4));
+  WriteFile(dir / "c", "never reached");
+  ASSERT_TRUE(BuildCabinet(dir / "set.cab", {{dir / "a", "a"}, {dir / "b", "b"}, {dir / "c", "c"}}, 50000));
+  TRecordingReporter reporter;
+  TPatchUnpacker unpacker(&reporter);
+  EXPECT_TRUE(unpacker.Unpack("set.cab", dir.Path().c_str(), 0));
+  ASSERT_EQ(2u, unpacker.TemporaryFiles().size());
+  EXPECT_EQ("complete", ReadFile(unpacker.TemporaryFiles()[0]));
+  EXPECT_GT(ReadFile(dir / "b").size(), ReadFile(unpacker.TemporaryFiles()[1]).size());
+  EXPECT_TRUE(unpacker.RemoveTemporaryFiles());
+}
+
+TEST(PatchUnpacker, MessagesGoToTheReporterAsTheyAre) {
+  TRecordingReporter reporter;
+  TPatchUnpacker unpacker(&reporter);
+  unpacker.Error("Error writing file, error code: %d", 28);
+  unpacker.Message("100%% done, %s", "%s %d %n");
+  const std::vector<std::string> want{"ERROR: Error writing file, error code: 28", "INFO: 100% done, %s %d %n"};
+  EXPECT_EQ(want, reporter.Rows);
+}
+
+// No temporary name: the extraction is aborted with a message, and ExtractedName does
+// not keep naming an earlier file of the cabinet.
+class TNoTempUnpacker : public TPatchUnpacker {
+ public:
+  using TPatchUnpacker::TPatchUnpacker;
+  BOOL GetTempFile(char* buffer, int size) override { return ++calls < 2 && TPatchUnpacker::GetTempFile(buffer, size); }
+  int calls = 0;
+};
+
+TEST(PatchUnpacker, NoTemporaryFileAbortsTheExtraction) {
+  TScratchDir dir;
+  WriteFile(dir / "1", "first");
+  WriteFile(dir / "2", "second");
+  ASSERT_TRUE(BuildCabinet(dir / "two.cab", {{dir / "1", "a"}, {dir / "2", "b"}}));
+  TRecordingReporter reporter;
+  TNoTempUnpacker unpacker(&reporter);
+  EXPECT_TRUE(unpacker.Unpack("two.cab", dir.Path().c_str(), 0));
+  EXPECT_EQ(std::vector<std::string>{"ERROR: Cannot open temporary file"}, reporter.Rows);
+  EXPECT_EQ(std::string(), unpacker.ExtractedName());
+  EXPECT_EQ(1u, unpacker.TemporaryFiles().size());
+  EXPECT_TRUE(unpacker.RemoveTemporaryFiles());
+}
+}  // namespace
