@@ -1,0 +1,119 @@
+#include "patch_builder.h"
+
+#include <climits>
+
+#include "patch/patch_info.h"
+#include "patch/patch_writer.h"
+
+namespace {
+
+constexpr size_t ReadChunk = 1 << 20;
+
+struct TProgressContext {
+  const TBuildHooks* Hooks;
+  const std::string* Path;
+};
+
+void DeltaProgress(void* context, size_t done, size_t total) {
+  auto* c = static_cast<TProgressContext*>(context);
+  c->Hooks->Progress(*c->Path, done, total);
+}
+
+// Whether the copy record should carry the file rather than the delta.
+bool PreferCopy(const std::vector<uint8_t>& delta, const std::vector<uint8_t>& content,
+                const TBuildHooks& hooks) {
+  if (delta.size() <= content.size() / 2) return false;
+  if (delta.size() >= content.size()) return true;
+  if (hooks.CompressedSize) return hooks.CompressedSize(content) <= hooks.CompressedSize(delta);
+  return false;
+}
+
+}  // namespace
+
+bool ReadWholeFile(TFileSystem& files, const std::string& path, std::vector<uint8_t>& bytes,
+                   size_t limit) {
+  bytes.clear();
+  std::unique_ptr<TInputFile> file = files.OpenRead(path.c_str());
+  if (!file) return false;
+  const int64_t size = file->Size();
+  if (size < 0 || static_cast<uint64_t>(size) > limit) return false;
+  bytes.resize(static_cast<size_t>(size));
+  size_t done = 0;
+  while (done < bytes.size()) {
+    const size_t want = std::min(ReadChunk, bytes.size() - done);
+    const int64_t got = file->Read(static_cast<int64_t>(done), bytes.data() + done, want);
+    if (got <= 0) return false;
+    done += static_cast<size_t>(got);
+  }
+  // A file that grew while it was read is not the file that was listed.
+  uint8_t probe;
+  return file->Read(static_cast<int64_t>(done), &probe, 1) == 0;
+}
+
+bool BuildPatchData(TFileSystem& files, const std::string& oldRoot, const std::string& newRoot,
+                    const std::vector<TPlannedRecord>& plan, const TBuildHooks& hooks,
+                    std::vector<uint8_t>& data, std::vector<TBuiltRecord>& records,
+                    std::string& error) {
+  TPatchWriter writer;
+  records.clear();
+  std::vector<uint8_t> oldBytes, newBytes, delta;
+  // Record offsets and sizes are 32-bit signed numbers.
+  auto fits = [&](size_t payload) {
+    return writer.Bytes().size() + TPatchInfo::Size + payload <= static_cast<size_t>(INT32_MAX);
+  };
+  auto tooLarge = [&](const std::string& path) {
+    error = "The patch would exceed 2 GB at " + path;
+    return false;
+  };
+
+  for (const TPlannedRecord& planned : plan) {
+    TBuiltRecord built;
+    built.Plan = planned;
+    if (planned.Kind == TPlannedKind::Delete) {
+      if (!fits(0)) return tooLarge(planned.OldPath);
+      writer.AddDelete(RecordPath(planned.OldPath), planned.OldStamp);
+      built.Kind = TBuiltKind::Delete;
+      records.push_back(built);
+      continue;
+    }
+    if (hooks.Progress) hooks.Progress(planned.NewPath, 0, static_cast<size_t>(planned.NewSize));
+    const std::string newPath = JoinPath(newRoot, planned.NewPath);
+    if (!ReadWholeFile(files, newPath, newBytes, MaxDeltaFileSize)) {
+      error = "Cannot read file " + newPath;
+      return false;
+    }
+    bool copy = planned.Kind == TPlannedKind::Add || newBytes.empty();
+    if (!copy) {
+      const std::string oldPath = JoinPath(oldRoot, planned.OldPath);
+      if (!ReadWholeFile(files, oldPath, oldBytes, MaxDeltaFileSize)) {
+        error = "Cannot read file " + oldPath;
+        return false;
+      }
+      if (oldBytes == newBytes && planned.OldStamp == planned.NewStamp) {
+        records.push_back(built);  // unchanged: no record
+        continue;
+      }
+      TProgressContext context{&hooks, &planned.NewPath};
+      EncodeDelta(oldBytes.data(), oldBytes.size(), newBytes.data(), newBytes.size(), delta,
+                  &built.Delta, hooks.Progress ? DeltaProgress : nullptr, &context);
+      copy = PreferCopy(delta, newBytes, hooks);
+    }
+    if (copy) {
+      if (!fits(newBytes.size())) return tooLarge(planned.NewPath);
+      writer.AddCopy(RecordPath(planned.NewPath), planned.NewStamp, newBytes);
+      built.Kind = TBuiltKind::Copy;
+      built.DataSize = newBytes.size();
+      built.Delta = TDeltaStats();
+    } else {
+      if (hooks.InspectDelta) hooks.InspectDelta(planned, delta);
+      if (!fits(delta.size())) return tooLarge(planned.NewPath);
+      // The record names the file as the old release spells it: that is the file it changes.
+      writer.AddModify(RecordPath(planned.OldPath), planned.OldStamp, planned.NewStamp, delta);
+      built.Kind = TBuiltKind::Modify;
+      built.DataSize = delta.size();
+    }
+    records.push_back(built);
+  }
+  data = writer.Bytes();
+  return true;
+}

@@ -1,0 +1,53 @@
+#pragma once
+// Builds the patch data file from a plan: reads both versions of every file through the
+// engine's file services, encodes a delta for every changed file, and writes the records
+// with the engine's own writer.
+//
+// A file present in both releases gets no record when its content and date/time agree; a
+// modify record (Stamp = old date/time, NewStamp = new) when the delta is the smaller choice
+// once compressed; otherwise a copy record (the new content; an empty new file always, since
+// every block of a delta writes at least one byte). A file that differs only in its
+// date/time gets a delta of plain copy blocks, which sets the new date/time.
+//
+// Copy or modify: a delta no larger than half the file is taken at once; one at least as
+// large as the file loses; in between, the caller's estimate of compressed sizes decides
+// (the raw sizes when none is given).
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "delta_encoder.h"
+#include "patch/file_system.h"
+#include "patch_plan.h"
+
+enum class TBuiltKind { None, Copy, Modify, Delete };
+
+struct TBuiltRecord {
+  TPlannedRecord Plan;
+  TBuiltKind Kind = TBuiltKind::None;
+  size_t DataSize = 0;  // bytes of the record's data (delta or content)
+  TDeltaStats Delta;    // for modify records
+};
+
+struct TBuildHooks {
+  // Bytes the data would take once compressed; may be empty.
+  std::function<size_t(const std::vector<uint8_t>& data)> CompressedSize;
+  // Told of each file as it is worked on: relative path, bytes done, total bytes.
+  std::function<void(const std::string& path, size_t done, size_t total)> Progress;
+  // Sees every delta before it is written (tests break one here on purpose).
+  std::function<void(const TPlannedRecord& record, std::vector<uint8_t>& delta)> InspectDelta;
+};
+
+// Reads a whole file through the engine's services. False when it cannot be opened or read
+// completely, or is larger than limit bytes.
+bool ReadWholeFile(TFileSystem& files, const std::string& path, std::vector<uint8_t>& bytes,
+                   size_t limit);
+
+// Fills data with the patch data file. False with error set when a file cannot be read or the
+// patch would outgrow what its 32-bit record offsets can address.
+bool BuildPatchData(TFileSystem& files, const std::string& oldRoot, const std::string& newRoot,
+                    const std::vector<TPlannedRecord>& plan, const TBuildHooks& hooks,
+                    std::vector<uint8_t>& data, std::vector<TBuiltRecord>& records,
+                    std::string& error);

@@ -1,0 +1,138 @@
+#include "release_verifier.h"
+
+#include <cstdio>
+#include <map>
+#include <set>
+
+#include "patch/patch_file.h"
+#include "patch/patch_reporter.h"
+#include "paths/macros.h"
+
+namespace {
+
+// Keeps every report as a row of the log file format.
+class TRowCollector : public TPatchReporter {
+ public:
+  explicit TRowCollector(std::vector<std::string>& rows) : rows(rows) {}
+  bool Failed = false;
+  void ReportProgress(int32_t, int32_t) override {}
+
+ protected:
+  void Report(TReportKind kind, const char* format, va_list args) override {
+    char text[10000];
+    std::vsnprintf(text, sizeof text, format, args);
+    if (kind == TReportKind::Info) {
+      rows.push_back(std::string("\t") + text);
+      return;
+    }
+    Failed = true;
+    rows.push_back(std::string(kind == TReportKind::Error ? "[ERROR]\t" : "[WARNING]\t") + text);
+  }
+
+ private:
+  std::vector<std::string>& rows;
+};
+
+// The backup a modify record leaves: the target's extension replaced by "$$$".
+std::string BackupKey(const std::string& relative) {
+  const std::string key = NameKey(relative);
+  const size_t slash = key.rfind('\\');
+  const size_t dot = key.rfind('.');
+  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return key + ".$$$";
+  return key.substr(0, dot) + ".$$$";
+}
+
+}  // namespace
+
+bool CopyRelease(TFileSystem& files, const std::string& root, const TRelease& release,
+                 const std::string& target, std::string& error) {
+  // Sorted by name, so every folder comes after its parent.
+  for (const std::string& d : release.Directories) {
+    const std::string path = JoinPath(target, d);
+    if (!files.CreateDir(path.c_str()) && !files.DirectoryExists(path.c_str())) {
+      error = "Cannot create folder " + path;
+      return false;
+    }
+  }
+  std::vector<uint8_t> bytes;
+  for (const TReleaseFile& f : release.Files) {
+    const std::string from = JoinPath(root, f.Path), to = JoinPath(target, f.Path);
+    if (!ReadWholeFile(files, from, bytes, SIZE_MAX)) {
+      error = "Cannot read file " + from;
+      return false;
+    }
+    {
+      std::unique_ptr<TOutputFile> out = files.Create(to.c_str());
+      if (!out || (!bytes.empty() && !out->Write(0, bytes.data(), bytes.size()))) {
+        error = "Cannot write file " + to;
+        return false;
+      }
+    }
+    if (!files.SetStamp(to.c_str(), f.Stamp)) {
+      error = "Cannot set the date/time of " + to;
+      return false;
+    }
+  }
+  return true;
+}
+
+bool VerifyPatch(TFolderLister& lister, TFileSystem& files, const std::string& oldRoot,
+                 const TRelease& oldRelease, const TRelease& newRelease,
+                 const std::string& newRoot, const std::vector<TBuiltRecord>& records,
+                 TInputFile& data, const std::string& scratch, TVerification& result) {
+  result = TVerification();
+  std::string error;
+  if (!CopyRelease(files, oldRoot, oldRelease, scratch, error)) {
+    result.Problems.push_back(error);
+    return false;
+  }
+
+  TRowCollector reporter(result.EngineRows);
+  {
+    TMacroExpander macros;
+    macros.AddMacro(new TMacroDef(RootMacro, scratch));
+    TPatchFile installer(&data, &macros, &reporter, &files);
+    installer.Run();
+  }
+  if (reporter.Failed) result.Problems.push_back("The patch engine reported errors or warnings");
+
+  TRelease got;
+  if (!ScanRelease(lister, files, scratch, got, error)) {
+    result.Problems.push_back(error);
+    return false;
+  }
+  std::map<std::string, const TReleaseFile*> gotFiles;
+  for (const TReleaseFile& f : got.Files) gotFiles[NameKey(f.Path)] = &f;
+  std::set<std::string> backups;
+  for (const TBuiltRecord& r : records)
+    if (r.Kind == TBuiltKind::Modify) backups.insert(BackupKey(r.Plan.OldPath));
+
+  std::vector<uint8_t> want, have;
+  std::set<std::string> expected;
+  for (const TReleaseFile& f : newRelease.Files) {
+    const std::string key = NameKey(f.Path);
+    expected.insert(key);
+    auto it = gotFiles.find(key);
+    if (it == gotFiles.end()) {
+      result.Problems.push_back("Missing after patching: " + f.Path);
+      continue;
+    }
+    if (it->second->Stamp != f.Stamp) {
+      char text[64];
+      std::snprintf(text, sizeof text, " (date/time %08X, wanted %08X)", it->second->Stamp, f.Stamp);
+      result.Problems.push_back("Other date/time after patching: " + f.Path + text);
+    }
+    if (!ReadWholeFile(files, JoinPath(newRoot, f.Path), want, SIZE_MAX) ||
+        !ReadWholeFile(files, JoinPath(scratch, it->second->Path), have, SIZE_MAX)) {
+      result.Problems.push_back("Cannot read for comparison: " + f.Path);
+    } else if (want != have) {
+      result.Problems.push_back("Other content after patching: " + f.Path);
+    }
+  }
+  for (const TReleaseFile& f : got.Files) {
+    const std::string key = NameKey(f.Path);
+    if (!expected.count(key) && !backups.count(key))
+      result.Problems.push_back("Left over after patching: " + f.Path);
+  }
+  return result.Problems.empty();
+}

@@ -1,0 +1,199 @@
+// Release pairs built in memory go through listing, planning, record building and the
+// engine's own installer; the result must be the new release, file by file.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "memory_lister.h"
+#include "menditwiz/patch_builder.h"
+#include "menditwiz/patch_plan.h"
+#include "menditwiz/release_verifier.h"
+#include "patch/memory_file_system.h"
+
+namespace {
+
+using TBytes = std::vector<uint8_t>;
+
+const std::string OldRoot = "C:\\OLD";
+const std::string NewRoot = "C:\\NEW";
+const std::string Scratch = "C:\\SCRATCH";
+constexpr TDosStamp Monday = MakeDosStamp(2001, 5, 7, 10, 0, 0);
+constexpr TDosStamp Tuesday = MakeDosStamp(2001, 5, 8, 11, 30, 4);
+
+TBytes Random(size_t size, uint32_t seed) {
+  std::mt19937 random(seed);
+  TBytes bytes(size);
+  for (auto& b : bytes) b = static_cast<uint8_t>(random() % 7);  // compressible, like code
+  return bytes;
+}
+
+TBytes Edited(TBytes bytes, size_t step) {
+  for (size_t i = step / 2; i < bytes.size(); i += step) bytes[i] ^= 0x40;
+  return bytes;
+}
+
+struct TFileSpec {
+  std::string Path;  // relative to the release
+  TBytes Content;
+  TDosStamp Stamp;
+};
+
+struct TPairCase {
+  const char* Name;
+  std::vector<TFileSpec> Old;
+  std::vector<TFileSpec> New;
+  std::vector<std::string> Folders;  // extra (empty) folders of the old release
+  int Copies, Modifies, Deletes;
+};
+
+class TPair {
+ public:
+  explicit TPair(const TPairCase& c) : lister(files) {
+    files.AddDirectory(OldRoot);
+    files.AddDirectory(NewRoot);
+    files.AddDirectory(Scratch);
+    for (const std::string& d : c.Folders) files.AddDirectory(JoinPath(OldRoot, d));
+    Put(OldRoot, c.Old);
+    Put(NewRoot, c.New);
+  }
+
+  // Scans, plans and builds; false with error on the way.
+  bool Build(const TBuildHooks& hooks = {}) {
+    return ScanRelease(lister, files, OldRoot, oldRelease, error) &&
+           ScanRelease(lister, files, NewRoot, newRelease, error) &&
+           PlanPatch(oldRelease, newRelease, plan, error) &&
+           BuildPatchData(files, OldRoot, NewRoot, plan, hooks, data, records, error);
+  }
+
+  bool Verify() {
+    TMemoryInputFile input(data);
+    return VerifyPatch(lister, files, OldRoot, oldRelease, newRelease, NewRoot, records, input,
+                       Scratch, verification);
+  }
+
+  int Count(TBuiltKind kind) const {
+    int n = 0;
+    for (const TBuiltRecord& r : records) n += r.Kind == kind;
+    return n;
+  }
+
+  TMemoryFileSystem files;
+  TMemoryLister lister;
+  TRelease oldRelease, newRelease;
+  std::vector<TPlannedRecord> plan;
+  std::vector<TBuiltRecord> records;
+  TBytes data;
+  TVerification verification;
+  std::string error;
+
+ private:
+  void Put(const std::string& root, const std::vector<TFileSpec>& specs) {
+    for (const TFileSpec& f : specs) {
+      const std::string path = JoinPath(root, f.Path);
+      const size_t slash = path.rfind('\\');
+      files.AddDirectory(path.substr(0, slash));
+      files.AddFile(path, f.Content, f.Stamp);
+    }
+  }
+};
+
+std::string Join(const std::vector<std::string>& lines) {
+  std::string all;
+  for (const std::string& l : lines) all += l + "\n";
+  return all;
+}
+
+TEST(PatchBuilder, ReleasePairsRoundTripThroughTheEngine) {
+  const TBytes app = Random(70000, 1), lib = Random(3000, 2), big = Random(1 << 20, 3);
+  const TPairCase cases[] = {
+      {"identical", {{"APP.EXE", app, Monday}}, {{"APP.EXE", app, Monday}}, {}, 0, 0, 0},
+      {"added_in_new_nested_folders",
+       {{"APP.EXE", app, Monday}},
+       {{"APP.EXE", app, Monday}, {"DATA\\LANG\\PL\\TEXT.DAT", lib, Tuesday}}, {}, 1, 0, 0},
+      {"removed", {{"APP.EXE", app, Monday}, {"OLD.DLL", lib, Monday}}, {{"APP.EXE", app, Monday}}, {}, 0, 0, 1},
+      {"changed", {{"APP.EXE", app, Monday}}, {{"APP.EXE", Edited(app, 300), Tuesday}}, {}, 0, 1, 0},
+      {"only_date_time_changed", {{"APP.EXE", app, Monday}}, {{"APP.EXE", app, Tuesday}}, {}, 0, 1, 0},
+      {"renamed_case_unchanged", {{"App.Exe", app, Monday}}, {{"APP.EXE", app, Monday}}, {}, 0, 0, 0},
+      {"renamed_case_changed", {{"sub\\App.Exe", app, Monday}}, {{"SUB\\APP.EXE", Edited(app, 99), Tuesday}}, {}, 0, 1, 0},
+      {"empty_files", {{"E1", {}, Monday}, {"E2", lib, Monday}}, {{"E1", {}, Tuesday}, {"E2", {}, Tuesday}, {"E3", {}, Tuesday}}, {}, 3, 0, 0},
+      {"unrelated_content_goes_as_copy", {{"X.DAT", Random(5000, 7), Monday}}, {{"X.DAT", Random(5000, 8), Tuesday}}, {}, 1, 0, 0},
+      {"large", {{"BIG.BIN", big, Monday}}, {{"BIG.BIN", Edited(big, 5000), Tuesday}}, {}, 0, 1, 0},
+      {"file_gives_way_to_folder", {{"DOC", lib, Monday}}, {{"DOC\\README.TXT", lib, Tuesday}}, {}, 1, 0, 1},
+      {"backup_name_of_a_removed_file", {{"A.EXE", app, Monday}, {"A.$$$", lib, Monday}}, {{"A.EXE", Edited(app, 500), Tuesday}}, {}, 0, 1, 1},
+      {"shrunk_to_one_byte_goes_as_copy", {{"APP.EXE", app, Monday}}, {{"APP.EXE", {9}, Tuesday}}, {}, 1, 0, 0},
+      {"everything_at_once",
+       {{"APP.EXE", app, Monday}, {"GONE.TXT", lib, Monday}, {"BIN\\Lib.dll", lib, Monday}},
+       {{"app.exe", Edited(app, 1000), Tuesday}, {"BIN\\LIB.DLL", lib, Monday}, {"BIN\\NEW\\X.DLL", app, Tuesday}},
+       {"EMPTY"}, 1, 1, 1},
+  };
+  for (const TPairCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    TPair pair(c);
+    ASSERT_TRUE(pair.Build()) << pair.error;
+    EXPECT_EQ(c.Copies, pair.Count(TBuiltKind::Copy));
+    EXPECT_EQ(c.Modifies, pair.Count(TBuiltKind::Modify));
+    EXPECT_EQ(c.Deletes, pair.Count(TBuiltKind::Delete));
+    EXPECT_TRUE(pair.Verify()) << Join(pair.verification.Problems) << Join(pair.verification.EngineRows);
+  }
+}
+
+TEST(PatchBuilder, DeletesComeFirstAndNewFilesLast) {
+  const TBytes a = Random(1000, 4);
+  TPair pair({"order", {{"B.DLL", a, Monday}, {"C.DLL", a, Monday}}, {{"A.DLL", a, Monday}, {"B.DLL", Edited(a, 10), Tuesday}}, {}, 0, 0, 0});
+  ASSERT_TRUE(pair.Build()) << pair.error;
+  ASSERT_EQ(3u, pair.plan.size());
+  EXPECT_EQ(TPlannedKind::Delete, pair.plan[0].Kind);
+  EXPECT_EQ("C.DLL", pair.plan[0].OldPath);
+  EXPECT_EQ(TPlannedKind::Change, pair.plan[1].Kind);
+  EXPECT_EQ(TPlannedKind::Add, pair.plan[2].Kind);
+  EXPECT_EQ("A.DLL", pair.plan[2].NewPath);
+}
+
+TEST(PatchBuilder, RefusesWhatRecordsCannotExpress) {
+  const TBytes a = Random(100, 5);
+  const std::string longName(200, 'N');
+  const TPairCase cases[] = {
+      {"folder_becomes_file", {{"DOC\\README.TXT", a, Monday}}, {{"DOC", a, Monday}}, {}, 0, 0, 0},
+      {"path_too_long", {}, {{longName, a, Monday}}, {}, 0, 0, 0},
+  };
+  for (const TPairCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    TPair pair(c);
+    EXPECT_FALSE(pair.Build());
+    EXPECT_FALSE(pair.error.empty());
+  }
+}
+
+TEST(PatchBuilder, VerificationCatchesABrokenDelta) {
+  const TBytes app = Random(20000, 6);
+  TPair pair({"broken", {{"APP.EXE", app, Monday}}, {{"APP.EXE", Edited(app, 700), Tuesday}}, {}, 0, 1, 0});
+  TBuildHooks hooks;
+  // The first copy block's source moves by one byte: a well-formed delta that builds the
+  // wrong file.
+  hooks.InspectDelta = [](const TPlannedRecord&, TBytes& delta) { delta[4] ^= 1; };
+  ASSERT_TRUE(pair.Build(hooks)) << pair.error;
+  EXPECT_FALSE(pair.Verify());
+  EXPECT_EQ("Other content after patching: APP.EXE\n", Join(pair.verification.Problems));
+}
+
+TEST(PatchBuilder, VerificationCatchesAMissingRecord) {
+  const TBytes a = Random(100, 7);
+  TPair pair({"missing", {}, {{"NEW.DLL", a, Monday}}, {}, 1, 0, 0});
+  ASSERT_TRUE(pair.Build()) << pair.error;
+  pair.data.clear();
+  pair.records.clear();
+  EXPECT_FALSE(pair.Verify());
+  EXPECT_EQ("Missing after patching: NEW.DLL\n", Join(pair.verification.Problems));
+}
+
+TEST(PatchBuilder, UnreadableFilesAreNamed) {
+  const TBytes a = Random(100, 8);
+  TPair pair({"unreadable", {{"A.DLL", a, Monday}}, {{"A.DLL", Edited(a, 10), Monday}}, {}, 0, 0, 0});
+  pair.files.FailOpen.insert(JoinPath(OldRoot, "A.DLL"));
+  EXPECT_FALSE(pair.Build());
+  EXPECT_EQ("Cannot read file C:\\OLD\\A.DLL", pair.error);
+}
+
+}  // namespace
