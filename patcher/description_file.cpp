@@ -1,0 +1,37 @@
+#include "description_file.h"
+
+#include <cstdio>
+#include <vector>
+
+const char* const DefaultDescriptionName = "MENDIT.MNI";
+
+std::string DescriptionFilePath(const std::string& moduleDir, int argCount, const char* const* args) {
+  if (argCount != 1) return moduleDir + DefaultDescriptionName;
+  std::string arg = args[0];
+  // "D:..." is absolute; everything else (APP.MNI, SUB\APP.MNI, \X, \\server\x, "A") is
+  // put after the program's directory.
+  if (arg.size() >= 2 && arg[1] == ':') return arg;
+  return moduleDir + arg;
+}
+
+bool ReadDescription(const TKeyReader& read, TDescription& description) {
+  std::string* fields[] = {&description.Name, &description.DefaultPath, &description.Patch};
+  const char* keys[] = {"Name", "DefaultPath", "Patch"};
+  for (int i = 0; i < 3; ++i) {
+    *fields[i] = read(keys[i]);
+    if (fields[i]->empty()) return false;
+  }
+  return true;
+}
+
+std::string InitFailedText(const std::string& path) {
+  static const char format[] =
+      "Cannot read patch description file (%s).\n"
+      "If you want to apply patch, please run MENDIT\n"
+      "with description file as a parameter.\n"
+      "To create the patch run Mendit Wizard.\n";
+  // Sized for the path at hand, so a long path is neither cut nor written past the end.
+  std::vector<char> buffer(sizeof format + path.size());
+  std::snprintf(buffer.data(), buffer.size(), format, path.c_str());
+  return buffer.data();
+}

@@ -1,0 +1,163 @@
+#include "patch_dlg_client.h"
+
+#include <commdlg.h>
+
+#include <cstdio>
+#include <cstring>
+#include <new>
+#include <string>
+
+#include "framework/application.h"
+#include "framework/response_table.h"
+#include "installation_run.h"
+#include "log_rules.h"
+#include "menditor_app.h"
+#include "resource_ids.h"
+
+TPatchDlgClient::TPatchDlgClient(TWindow* parent, int resourceId, HINSTANCE module)
+    : TDialog(parent, resourceId, module) {
+  PathField = std::make_unique<TEdit>(this, IDC_PATH, PathFieldLimit);
+  Log = std::make_unique<TExListBox>(this, IDC_LOG);
+  InstallButton = std::make_unique<TButton>(this, IDC_INSTALL);
+  ProgressBar = std::make_unique<TProgressBar>(this, IDC_PROGRESS);
+  HINSTANCE self = GetModuleHandleA(nullptr);
+  InfoKind = std::make_unique<TExListBoxPar>(self, IDB_INFO, RGB(255, 255, 255), RGB(0, 0, 0), "");
+  ErrorKind = std::make_unique<TExListBoxPar>(self, IDB_ERROR, RGB(255, 0, 0), RGB(255, 255, 255), "ERROR");
+  WarningKind = std::make_unique<TExListBoxPar>(self, IDB_WARNING, RGB(255, 255, 0), RGB(0, 0, 0), "WARNING");
+}
+
+TPatchDlgClient::~TPatchDlgClient() = default;
+
+TMenditorApp* TPatchDlgClient::App() const { return static_cast<TMenditorApp*>(GetApplication()); }
+
+void TPatchDlgClient::SetupWindow() {
+  TDialog::SetupWindow();
+  std::string path = App()->DefaultPath + App()->Name;
+  PathField->SetText(path.c_str());
+}
+
+bool TPatchDlgClient::CanClose() {
+  if (Running) {
+    CloseRequested = true;
+    return false;
+  }
+  return TDialog::CanClose();
+}
+
+bool TPatchDlgClient::Respond(const TMessage& msg, LRESULT& result) {
+  using R = TResponse<TPatchDlgClient>;
+  static const R table[] = {
+      R::Command(IDC_INSTALL, &TPatchDlgClient::CmInstall),
+      R::Command(IDC_BROWSE, &TPatchDlgClient::CmBrowse),
+      R::Command(IDC_ABOUT, &TPatchDlgClient::CmAbout),
+  };
+  return R::Find(this, table, msg, result) || TDialog::Respond(msg, result);
+}
+
+void TPatchDlgClient::CmInstall() {
+  // Enter reaches the default button's command even while it is disabled.
+  if (Running) return;
+  char path[PathBufferSize + 1] = "";
+  PathField->GetText(path, PathBufferSize);
+  InstallButton->EnableWindow(false);
+  Running = true;
+
+  TMenditorApp* app = App();
+  TInstallationRun run;
+  run.TargetPath = path;
+  run.Patch = app->Patch.c_str();
+  run.Macros = &app->Macros;
+  run.Reporter = this;
+  run.MessageHook = &TPatchDlgClient::DispatchWaitingMessages;
+  run.MessageContext = this;
+  run.ClearLog = [this] { Log->ClearList(); };
+  RunInstallation(run);
+
+  Running = false;
+  InstallButton->EnableWindow(true);
+  if (CloseRequested) {
+    CloseRequested = false;
+    CloseWindow(IDOK);
+  }
+}
+
+void TPatchDlgClient::DispatchWaitingMessages(void*) { TApplication::PumpWaitingMessages(); }
+
+void TPatchDlgClient::CmBrowse() {
+  TMenditorApp* app = App();
+  // The filter's '|' separators become the zeros the dialog expects.
+  char filter[] = "Program files (*.exe)|*.exe|";
+  for (char& c : filter)
+    if (c == '|') c = '\0';
+  char fileName[260];
+  std::snprintf(fileName, sizeof fileName, "%s", app->Name.c_str());
+
+  OPENFILENAMEA request = {};
+  request.lStructSize = sizeof request;
+  request.hwndOwner = Handle;
+  request.lpstrFilter = filter;
+  request.nFilterIndex = 1;
+  request.lpstrFile = fileName;
+  request.nMaxFile = sizeof fileName;
+  request.lpstrInitialDir = app->DefaultPath.c_str();
+  request.lpstrDefExt = "EXE";
+  request.Flags = OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
+  if (GetOpenFileNameA(&request)) PathField->SetText(fileName);
+}
+
+void TPatchDlgClient::CmAbout() {
+  TDialog about(this, IDD_ABOUT, Module);
+  about.Execute();
+}
+
+void TPatchDlgClient::ReportProgress(int32_t done, int32_t total) {
+  int position = ProgressPosition(done, total);
+  if (position >= 0) ProgressBar->SetValue(position);
+}
+
+void TPatchDlgClient::Report(TReportKind kind, const char* format, va_list args) {
+  switch (kind) {
+    case TReportKind::Info:
+      AddMessage(InfoKind.get(), format, args);
+      break;
+    case TReportKind::Warning:
+      AddMessage(WarningKind.get(), format, args);
+      break;
+    case TReportKind::Error:
+      AddMessage(ErrorKind.get(), format, args);
+      break;
+  }
+}
+
+void TPatchDlgClient::AddMessage(TExListBoxPar* kind, const char* format, va_list args) {
+  std::unique_ptr<char[]> buffer(new (std::nothrow) char[MessageBufferSize]);
+  int last = -1;
+  if (!buffer) {
+    last = Log->AddString("ERROR: Not enough memory to display!");
+    if (last >= 0) Log->SetItemData(last, reinterpret_cast<LPARAM>(kind));
+  } else {
+    // A longer message is cut to the buffer.
+    std::vsnprintf(buffer.get(), MessageBufferSize, format, args);
+    for (const std::string& line : SplitLogLines(buffer.get())) {
+      int index = AddRow(line.c_str(), kind);
+      if (index >= 0) last = index;
+    }
+  }
+  if (last >= 0) ShowRow(last);
+}
+
+int TPatchDlgClient::AddRow(const char* text, TExListBoxPar* kind) {
+  int index = Log->AddString(text);
+  if (index < 0) {
+    Log->DeleteString(0);
+    index = Log->AddString(text);
+  }
+  if (index >= 0) Log->SetItemData(index, reinterpret_cast<LPARAM>(kind));
+  return index;
+}
+
+void TPatchDlgClient::ShowRow(int lastIndex) {
+  RECT area = Log->GetClientRect();
+  int top = ScrollTopIndex(lastIndex, area.bottom - area.top, Log->GetItemHeight(0));
+  if (top > 0) Log->SetTopIndex(top);
+}
