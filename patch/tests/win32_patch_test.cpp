@@ -1,0 +1,321 @@
+// The installer on real files under Windows (run with TZ=UTC: Wine converts file times
+// with the current daylight-saving offset). Every test works in a fresh directory under
+// the temporary directory, reached through the macro &ROOT&.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "patch/patch_file.h"
+#include "patch/patch_writer.h"
+#include "patch/memory_file_system.h"
+#include "patch/win32_file_system.h"
+#include "paths/macros.h"
+#include "recording_reporter.h"
+
+namespace {
+
+using TLines = std::vector<std::string>;
+
+const TDosStamp oldStamp = MakeDosStamp(2001, 5, 6, 7, 8, 10);
+const TDosStamp newStamp = MakeDosStamp(2002, 3, 4, 5, 6, 8);
+const std::string reading = "INFO Reading patch directory...";
+
+std::vector<uint8_t> Bytes(const std::string& s) { return std::vector<uint8_t>(s.begin(), s.end()); }
+
+std::vector<uint8_t> Counting(size_t size, int seed = 0) {
+  std::vector<uint8_t> bytes(size);
+  for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<uint8_t>(i * 13 + seed + i / 251);
+  return bytes;
+}
+
+// Faults injected into the real file system, to reach the failures that a real disk does
+// not produce on demand (an unreadable backup, a refused create, read and write errors).
+class TFaultyFileSystem : public TWin32FileSystem {
+ public:
+  std::string FailOpen, FailCreate, FailReads, FailWrites;  // upper-case full paths
+
+  std::unique_ptr<TInputFile> OpenRead(const char* path) override {
+    if (path == FailOpen) return nullptr;
+    std::unique_ptr<TInputFile> file = TWin32FileSystem::OpenRead(path);
+    if (file && path == FailReads) return std::make_unique<TBrokenInput>(std::move(file));
+    return file;
+  }
+  std::unique_ptr<TOutputFile> Create(const char* path) override {
+    if (path == FailCreate) return nullptr;
+    std::unique_ptr<TOutputFile> file = TWin32FileSystem::Create(path);
+    if (file && path == FailWrites) return std::make_unique<TBrokenOutput>(std::move(file));
+    return file;
+  }
+
+ private:
+  struct TBrokenInput : TInputFile {
+    explicit TBrokenInput(std::unique_ptr<TInputFile> inner) : inner(std::move(inner)) {}
+    int64_t Read(int64_t, void*, size_t) override { return -1; }
+    int64_t Size() override { return inner->Size(); }
+    bool GetStamp(TDosStamp& stamp) override { return inner->GetStamp(stamp); }
+    std::unique_ptr<TInputFile> inner;
+  };
+  struct TBrokenOutput : TOutputFile {
+    explicit TBrokenOutput(std::unique_ptr<TOutputFile> inner) : inner(std::move(inner)) {}
+    bool Write(int64_t, const void*, size_t) override { return false; }
+    std::unique_ptr<TOutputFile> inner;
+  };
+};
+
+void RemoveTree(const std::string& dir) {
+  WIN32_FIND_DATAA found;
+  HANDLE find = FindFirstFileA((dir + "\\*").c_str(), &found);
+  if (find != INVALID_HANDLE_VALUE) {
+    do {
+      const std::string name = found.cFileName;
+      if (name == "." || name == "..") continue;
+      const std::string path = dir + "\\" + name;
+      SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+      if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+        RemoveTree(path);
+      else
+        DeleteFileA(path.c_str());
+    } while (FindNextFileA(find, &found));
+    FindClose(find);
+  }
+  RemoveDirectoryA(dir.c_str());
+}
+
+class Win32Installer : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char temp[MAX_PATH];
+    ASSERT_NE(0u, GetTempPathA(sizeof temp, temp));
+    static int serial = 0;
+    root = std::string(temp) + "patch_test_" + std::to_string(GetCurrentProcessId()) + "_" +
+           std::to_string(++serial);
+    RemoveTree(root);
+    ASSERT_TRUE(CreateDirectoryA(root.c_str(), nullptr));
+    macros.AddMacro(new TMacroDef("&ROOT&", root));
+  }
+  void TearDown() override { RemoveTree(root); }
+
+  std::string At(const std::string& name) const { return root + "\\" + name; }
+
+  void Put(const std::string& name, const std::vector<uint8_t>& bytes, TDosStamp stamp) {
+    std::unique_ptr<TOutputFile> out = files.Create(At(name).c_str());
+    ASSERT_TRUE(out != nullptr);
+    ASSERT_TRUE(bytes.empty() || out->Write(0, bytes.data(), bytes.size()));
+    out.reset();
+    ASSERT_TRUE(files.SetStamp(At(name).c_str(), stamp));
+  }
+
+  std::vector<uint8_t> Contents(const std::string& name) {
+    std::unique_ptr<TInputFile> in = files.OpenRead(At(name).c_str());
+    if (!in) return Bytes("<missing>");
+    std::vector<uint8_t> bytes(static_cast<size_t>(in->Size()));
+    if (!bytes.empty()) in->Read(0, bytes.data(), bytes.size());
+    return bytes;
+  }
+
+  // Last-write time and spelling as the directory listing shows them.
+  TDosStamp StampOnDisk(const std::string& name) {
+    WIN32_FIND_DATAA found;
+    HANDLE find = FindFirstFileA(At(name).c_str(), &found);
+    if (find == INVALID_HANDLE_VALUE) return 0;
+    FindClose(find);
+    FILETIME local;
+    WORD date = 0, time = 0;
+    FileTimeToLocalFileTime(&found.ftLastWriteTime, &local);
+    FileTimeToDosDateTime(&local, &date, &time);
+    return DosStamp(date, time);
+  }
+  std::string NameOnDisk(const std::string& name) {
+    WIN32_FIND_DATAA found;
+    HANDLE find = FindFirstFileA(At(name).c_str(), &found);
+    if (find == INVALID_HANDLE_VALUE) return "<missing>";
+    FindClose(find);
+    return found.cFileName;
+  }
+  bool Exists(const std::string& name) {
+    return GetFileAttributesA(At(name).c_str()) != INVALID_FILE_ATTRIBUTES;
+  }
+
+  TLines Run() {
+    const std::vector<uint8_t> data = writer.Bytes();
+    TMemoryInputFile file(data);
+    TRecordingReporter reporter;
+    TPatchFile installer(&file, &macros, &reporter, &files);
+    installer.Run();
+    return reporter.Lines;
+  }
+
+  static std::vector<uint8_t> MainDelta() {
+    TDeltaWriter delta;
+    const std::vector<uint8_t> text = Bytes("new text");
+    delta.CopyBlock(256, 256);
+    delta.CopyBlock(0, 3, {{0, Bytes("AB")}, {10, Bytes("C")}, {5, {}}});
+    delta.LiteralBlock(512, text.data(), text.size());
+    delta.CopyBlock(520, 900);
+    delta.LiteralBlock(776, Counting(256, 9).data(), 256);
+    return delta.Bytes();
+  }
+  static std::vector<uint8_t> MainRebuilt(int seed = 0) {
+    const std::vector<uint8_t> old = Counting(1000, seed);
+    const std::vector<uint8_t> tail = Counting(256, 9);
+    const std::string text = "new text";
+    std::vector<uint8_t> want(776 + 256, 0);
+    for (size_t i = 0; i < 256; ++i) want[i] = old[3 + i];
+    want[0] = 'A';
+    want[1] = 'B';
+    want[10] = 'C';
+    for (size_t i = 256; i < 512; ++i) want[i] = old[i];
+    for (size_t i = 0; i < text.size(); ++i) want[512 + i] = static_cast<uint8_t>(text[i]);
+    for (size_t i = 0; i < 100; ++i) want[520 + i] = old[900 + i];  // then zeros: past the end
+    for (size_t i = 0; i < 256; ++i) want[776 + i] = tail[i];
+    return want;
+  }
+
+  std::string root;
+  TFaultyFileSystem files;
+  TMacroExpander macros;
+  TPatchWriter writer;
+};
+
+TEST_F(Win32Installer, CopyRecords) {
+  Put("Old.txt", Bytes("a longer previous content"), newStamp);
+  writer.AddCopy("&ROOT&\\data\\New\\File.dat", oldStamp, Counting(70000));
+  writer.AddCopy("&ROOT&\\Empty.txt", newStamp, {});
+  writer.AddCopy("&ROOT&\\Old.txt", oldStamp, Bytes("short"));
+  EXPECT_EQ((TLines{reading, "INFO Applying copy patch (File.dat)", "INFO Applying copy patch (Empty.txt)",
+                    "INFO Applying copy patch (Old.txt)"}),
+            Run());
+  EXPECT_EQ(Counting(70000), Contents("DATA\\NEW\\FILE.DAT"));
+  EXPECT_EQ("FILE.DAT", NameOnDisk("DATA\\NEW\\FILE.DAT"));
+  EXPECT_EQ("NEW", NameOnDisk("DATA\\NEW"));
+  EXPECT_EQ(oldStamp, StampOnDisk("DATA\\NEW\\FILE.DAT"));
+  EXPECT_EQ(std::vector<uint8_t>(), Contents("EMPTY.TXT"));
+  EXPECT_EQ(newStamp, StampOnDisk("EMPTY.TXT"));
+  EXPECT_EQ(Bytes("short"), Contents("OLD.TXT"));
+  EXPECT_EQ(oldStamp, StampOnDisk("OLD.TXT"));
+  EXPECT_FALSE(Exists("OLD.$$$"));
+}
+
+TEST_F(Win32Installer, CopyCutShortLeavesNoFile) {
+  writer.AddCopy("&ROOT&\\CUT.DAT", oldStamp, Counting(5000));
+  std::vector<uint8_t> data = writer.Bytes();
+  data.resize(data.size() - 1);
+  TMemoryInputFile file(data);
+  TRecordingReporter reporter;
+  TPatchFile installer(&file, &macros, &reporter, &files);
+  installer.Run();
+  EXPECT_EQ((TLines{reading, "INFO Applying copy patch (CUT.DAT)", "ERROR Cannot read patch data for file: CUT.DAT"}),
+            reporter.Lines);
+  EXPECT_FALSE(Exists("CUT.DAT"));
+}
+
+TEST_F(Win32Installer, DeleteRecords) {
+  Put("EXACT.DLL", {1}, oldStamp);
+  Put("OTHER.DLL", {2}, newStamp);
+  Put("TWOSEC.DLL", {3}, oldStamp + 1);  // two seconds later
+  Put("LOCKED.DLL", {4}, oldStamp);
+  ASSERT_TRUE(SetFileAttributesA(At("LOCKED.DLL").c_str(), FILE_ATTRIBUTE_READONLY));
+  for (const char* name : {"EXACT.DLL", "OTHER.DLL", "TWOSEC.DLL", "MISSING.DLL", "LOCKED.DLL"})
+    writer.AddDelete(std::string("&ROOT&\\") + name, oldStamp);
+  EXPECT_EQ((TLines{reading, "INFO Applying delete patch (EXACT.DLL)",
+                    "WARNING File: OTHER.DLL has improper date/time stamp - skipping...",
+                    "WARNING File: TWOSEC.DLL has improper date/time stamp - skipping...",
+                    "ERROR Cannot open source file: MISSING.DLL", "INFO Applying delete patch (LOCKED.DLL)",
+                    "ERROR Cannot delete file: LOCKED.DLL"}),
+            Run());
+  EXPECT_FALSE(Exists("EXACT.DLL"));
+  EXPECT_TRUE(Exists("OTHER.DLL"));
+  EXPECT_TRUE(Exists("TWOSEC.DLL"));
+  EXPECT_TRUE(Exists("LOCKED.DLL"));
+}
+
+TEST_F(Win32Installer, ModifyRecords) {
+  Put("Main.exe", Counting(1000), oldStamp);
+  Put("MAIN.DLL", Counting(1000, 5), oldStamp);
+  Put("README", Counting(1000, 7), oldStamp);
+  Put("TWOSEC.EXE", Counting(1000), oldStamp + 1);
+  writer.AddModify("&ROOT&\\Main.exe", oldStamp, newStamp, MainDelta());
+  writer.AddModify("&ROOT&\\MAIN.DLL", oldStamp, newStamp, MainDelta());
+  writer.AddModify("&ROOT&\\README", oldStamp, newStamp, MainDelta());
+  writer.AddModify("&ROOT&\\TWOSEC.EXE", oldStamp, newStamp, MainDelta());
+  EXPECT_EQ((TLines{reading, "INFO Applying modify patch (Main.exe)", "INFO Applying modify patch (MAIN.DLL)",
+                    "INFO Applying modify patch (README.)",
+                    "WARNING File: TWOSEC.EXE has improper date/time stamp - skipping..."}),
+            Run());
+  EXPECT_EQ(MainRebuilt(), Contents("MAIN.EXE"));
+  EXPECT_EQ("MAIN.EXE", NameOnDisk("MAIN.EXE"));
+  EXPECT_EQ(newStamp, StampOnDisk("MAIN.EXE"));
+  EXPECT_EQ(MainRebuilt(5), Contents("MAIN.DLL"));
+  EXPECT_EQ(newStamp, StampOnDisk("MAIN.DLL"));
+  // MAIN.EXE and MAIN.DLL share the backup name: it holds the previous MAIN.DLL.
+  EXPECT_EQ(Counting(1000, 5), Contents("MAIN.$$$"));
+  EXPECT_EQ(oldStamp, StampOnDisk("MAIN.$$$"));
+  EXPECT_EQ(Counting(1000, 7), Contents("README.$$$"));
+  EXPECT_EQ(MainRebuilt(7), Contents("README"));
+  EXPECT_EQ(Counting(1000), Contents("TWOSEC.EXE"));
+  EXPECT_FALSE(Exists("TWOSEC.$$$"));
+}
+
+TEST_F(Win32Installer, CopyThenModifyAndUnknownTypes) {
+  writer.AddCopy("&ROOT&\\TOOL.EXE", oldStamp, Counting(1000));
+  writer.AddRecord(MakePatchInfo("&ROOT&\\TOOL.EXE", 3, 0), {});
+  writer.AddRecord(MakePatchInfo("&ROOT&\\TOOL.EXE", 0x402 + 0x1000, oldStamp), {});
+  writer.AddModify("&ROOT&\\TOOL.EXE", oldStamp, newStamp, MainDelta());
+  EXPECT_EQ((TLines{reading, "INFO Applying copy patch (TOOL.EXE)", "INFO Applying modify patch (TOOL.EXE)"}),
+            Run());
+  EXPECT_EQ(MainRebuilt(), Contents("TOOL.EXE"));
+  EXPECT_EQ(newStamp, StampOnDisk("TOOL.EXE"));
+  EXPECT_EQ(Counting(1000), Contents("TOOL.$$$"));
+}
+
+TEST_F(Win32Installer, FailedModifyPutsThePreviousVersionBack) {
+  struct TCase {
+    const char* name;
+    std::string TFaultyFileSystem::*fault;  // null: none
+    const char* faultFile;
+    bool malformed;
+    std::string error;
+  };
+  const TCase cases[] = {
+      {"backup_cannot_be_opened", &TFaultyFileSystem::FailOpen, "MAIN.$$$", false,
+       "ERROR Cannot open source file: MAIN.$$$"},
+      {"target_cannot_be_created", &TFaultyFileSystem::FailCreate, "MAIN.EXE", false,
+       "ERROR Cannot open destination file: MAIN.EXE"},
+      {"read_error_in_block_loop", &TFaultyFileSystem::FailReads, "MAIN.$$$", false,
+       "ERROR Cannot read source file: MAIN.$$$"},
+      {"write_error_in_block_loop", &TFaultyFileSystem::FailWrites, "MAIN.EXE", false,
+       "ERROR Cannot write destination file: MAIN.EXE"},
+      {"edit_past_block_end", nullptr, "", true, "ERROR Damaged patch data for file: MAIN.EXE"},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    files = TFaultyFileSystem();
+    std::string upperRoot = root;
+    CharUpperA(&upperRoot[0]);
+    if (c.fault) files.*c.fault = upperRoot + "\\" + c.faultFile;
+    Put("MAIN.EXE", Counting(1000), oldStamp);
+    writer = TPatchWriter();
+    std::vector<uint8_t> delta = MainDelta();
+    if (c.malformed) delta.insert(delta.end(), {0, 0, 0, 0, 0, 0, 0, 0, 250, 10});
+    writer.AddModify("&ROOT&\\MAIN.EXE", oldStamp, newStamp, delta);
+    EXPECT_EQ((TLines{reading, "INFO Applying modify patch (MAIN.EXE)", c.error}), Run());
+    EXPECT_EQ(Counting(1000), Contents("MAIN.EXE"));
+    EXPECT_EQ(oldStamp, StampOnDisk("MAIN.EXE"));
+    EXPECT_FALSE(Exists("MAIN.$$$"));
+  }
+}
+
+TEST_F(Win32Installer, RefusedMoveLeavesTheTarget) {
+  // A directory in the way of the backup: it cannot be deleted as a file, nor moved over.
+  Put("MAIN.EXE", Counting(1000), oldStamp);
+  ASSERT_TRUE(CreateDirectoryA(At("MAIN.$$$").c_str(), nullptr));
+  writer.AddModify("&ROOT&\\MAIN.EXE", oldStamp, newStamp, MainDelta());
+  EXPECT_EQ((TLines{reading, "INFO Applying modify patch (MAIN.EXE)", "ERROR Cannot move file MAIN.EXE to MAIN.$$$"}),
+            Run());
+  EXPECT_EQ(Counting(1000), Contents("MAIN.EXE"));
+  EXPECT_EQ(oldStamp, StampOnDisk("MAIN.EXE"));
+}
+
+}  // namespace
