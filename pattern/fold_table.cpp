@@ -8,7 +8,7 @@ struct TFold {
     for (int c = 0; c < 256; ++c) map[c] = uint8_t(c);
     if (!folded) return;
     for (int c = 'a'; c <= 'z'; ++c) map[c] = uint8_t(c - 'a' + 'A');
-    map['{'] = '[';
+    map[uint8_t('{')] = '[';
   }
 };
 
