@@ -1,7 +1,7 @@
 // The plain functions handed to cabinet.dll. The library's callbacks carry no object of
 // ours (the user value is not used), so each one forwards to the virtual operation of the
-// process-wide active binding. The active pointer is set by MakeCabinet and Unpack before
-// the library can call back, and cleared only when that binding is destroyed.
+// process-wide active binding. The active pointer is set by Unpack and by each building call
+// before the library can call back, and cleared only when that binding is destroyed.
 
 #include "cab_forwarders.h"
 

@@ -40,13 +40,19 @@ TCABPacker::~TCABPacker() {
   // useless once the library is gone, so it is destroyed while the library is still here.
   // (A derived part is already destroyed here, so the callbacks of this clean-up run on the
   // defaults of this class.)
-  if (CompressionContext) DestroyCabinet();
+  if (CompressionContext) {
+    TCABForward::Activate(this);
+    DestroyCabinet();
+  }
   TCABForward::Deactivate(this);
   if (Library) FreeLibrary(Library);
 }
 
 bool TCABPacker::Unpack(const char* name, const char* directory, int flags) {
   if (!Library || !pFDICreate || !pFDICopy || !pFDIDestroy) return false;
+  // The library joins the two texts into fixed buffers of the published sizes; longer ones
+  // are not handed to it. No extraction can start: the caller reports that.
+  if (std::strlen(directory) >= CB_MAX_CAB_PATH || std::strlen(name) >= CB_MAX_CABINET_NAME) return false;
   TCABForward::Activate(this);
   ERF erf{};
   DecompressionContext =
@@ -111,6 +117,7 @@ bool TCABPacker::MakeCabinet(const char* path, ULONG sizeLimit) {
 bool TCABPacker::AddFile(const char* sourceFile, const char* nameInCabinet, bool execute,
                          TCOMP compression) {
   if (!CompressionContext || !pFCIAddFile) return false;
+  TCABForward::Activate(this);
   // Not const-correct either; the library copies both names.
   return pFCIAddFile(CompressionContext, const_cast<char*>(sourceFile), const_cast<char*>(nameInCabinet),
                      execute, TCABForward::GetNextCabinet, TCABForward::Progress,
@@ -119,17 +126,20 @@ bool TCABPacker::AddFile(const char* sourceFile, const char* nameInCabinet, bool
 
 bool TCABPacker::FlushCabinet() {
   if (!CompressionContext || !pFCIFlushCabinet) return false;
+  TCABForward::Activate(this);
   return pFCIFlushCabinet(CompressionContext, FALSE, TCABForward::GetNextCabinet,
                           TCABForward::Progress) != FALSE;
 }
 
 bool TCABPacker::FlushFolder() {
   if (!CompressionContext || !pFCIFlushFolder) return false;
+  TCABForward::Activate(this);
   return pFCIFlushFolder(CompressionContext, TCABForward::GetNextCabinet, TCABForward::Progress) != FALSE;
 }
 
 bool TCABPacker::DestroyCabinet() {
   if (!CompressionContext || !pFCIDestroy) return false;
+  TCABForward::Activate(this);
   const bool destroyed = pFCIDestroy(CompressionContext) != FALSE;
   CompressionContext = nullptr;
   return destroyed;

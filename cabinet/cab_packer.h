@@ -42,13 +42,15 @@ class TCABPacker {
   bool IsLoaded() const { return Library != nullptr; }
 
   // Extracts every file of directory + name (directory ends in a backslash). True unless the
-  // library is missing or no decompression context can be made; a cabinet that cannot be
-  // opened or read still gives true, and shows only through the callbacks' messages and the
-  // files that were (not) extracted.
+  // library is missing, no decompression context can be made, or a text is longer than the
+  // library's fields (CB_MAX_CAB_PATH, CB_MAX_CABINET_NAME); a cabinet that cannot be opened
+  // or read still gives true, and shows only through the callbacks' messages and the files
+  // that were (not) extracted.
   bool Unpack(const char* name, const char* directory, int flags);
 
-  // Building a cabinet. MakeCabinet starts a cabinet at path and makes this binding the active
-  // one; sizeLimit 0 limits each cabinet of the set to the free space of the target drive,
+  // Building a cabinet. Each call makes this binding the active one (the callbacks of the
+  // library reach it). MakeCabinet starts a cabinet at path (refused while one is being
+  // built); sizeLimit 0 limits each cabinet of the set to the free space of the target drive,
   // another value is the limit itself (a set continues into name.001, name.002, ... through
   // GetNextCabinet). Each returns true when the library reports success.
   bool MakeCabinet(const char* path, ULONG sizeLimit = 0);

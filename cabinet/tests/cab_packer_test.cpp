@@ -82,6 +82,16 @@ TEST(CabPacker, MissingCabinetIsReportedWithItsFullPathAndStillUnpacks) {
   EXPECT_EQ(0u, packer.Extracted.size());
 }
 
+// Texts longer than the library's fields are not handed to it: no extraction starts.
+TEST(CabPacker, OverlongCabinetPathIsRefused) {
+  TRecordingPacker packer;
+  const std::string longName(CB_MAX_CABINET_NAME, 'n');
+  const std::string longDirectory = "C:\\" + std::string(CB_MAX_CAB_PATH, 'd') + "\\";
+  EXPECT_FALSE(packer.Unpack(longName.c_str(), "C:\\", 0));
+  EXPECT_FALSE(packer.Unpack("patch.cab", longDirectory.c_str(), 0));
+  EXPECT_EQ(0u, packer.Shown.size());
+}
+
 TEST(CabPacker, FileThatIsNotACabinetExtractsNothing) {
   TScratchDir dir;
   WriteFile(dir / "text.cab", "This is a plain text file, not a cabinet at all.\r\n");
