@@ -34,12 +34,6 @@ bool ReadOnlyRefusesWriting() {
   return false;
 }
 
-TEST(CabPacker, LoadsTheLibraryAndResolvesItsEntryPoints) {
-  TRecordingPacker packer;
-  EXPECT_TRUE(packer.IsLoaded());
-  EXPECT_EQ(0u, packer.Shown.size());
-}
-
 TEST(CabPacker, OneFileIsExtractedAndClosedOnce) {
   TScratchDir dir;
   WriteFile(dir / "source.dat", "first file contents");

@@ -19,13 +19,6 @@ bool InTempDirectory(const std::string& path) {
          path.find('\\', dir.size()) == std::string::npos;
 }
 
-TEST(PatchUnpacker, StartsWithAnEmptyExtractedName) {
-  TRecordingReporter reporter;
-  TPatchUnpacker unpacker(&reporter);
-  EXPECT_EQ(std::string(), unpacker.ExtractedName());
-  EXPECT_EQ(0u, reporter.Rows.size());
-}
-
 TEST(PatchUnpacker, EachFileGoesToItsOwnTemporaryFileAndTheLastIsKept) {
   TScratchDir dir;
   WriteFile(dir / "1", "one");
@@ -90,23 +83,6 @@ TEST(PatchUnpacker, NothingExtractedLeavesTheNameEmpty) {
     EXPECT_EQ(c.WantRows, reporter.Rows);
     EXPECT_EQ(0u, unpacker.TemporaryFiles().size());
   }
-}
-
-// A set that runs on into a further cabinet: the extraction stops at the file that
-// continues; the files before it are there.
-TEST(PatchUnpacker, StopsAtAFileThatContinuesIntoTheNextCabinet) {
-  TScratchDir dir;
-  WriteFile(dir / "a", "complete");
-  WriteFile(dir / "b", Incompressible(100000, 4));
-  WriteFile(dir / "c", "never reached");
-  ASSERT_TRUE(BuildCabinet(dir / "set.cab", {{dir / "a", "a"}, {dir / "b", "b"}, {dir / "c", "c"}}, 50000));
-  TRecordingReporter reporter;
-  TPatchUnpacker unpacker(&reporter);
-  EXPECT_TRUE(unpacker.Unpack("set.cab", dir.Path().c_str(), 0));
-  ASSERT_EQ(2u, unpacker.TemporaryFiles().size());
-  EXPECT_EQ("complete", ReadFile(unpacker.TemporaryFiles()[0]));
-  EXPECT_GT(ReadFile(dir / "b").size(), ReadFile(unpacker.TemporaryFiles()[1]).size());
-  EXPECT_TRUE(unpacker.RemoveTemporaryFiles());
 }
 
 TEST(PatchUnpacker, MessagesGoToTheReporterAsTheyAre) {
