@@ -66,23 +66,46 @@ class TCABPacker {
   static TCABPacker* ActivePacker();
 
   // ---- Virtual operations; the plain callbacks forward to these. ----
-  // File callbacks. `error` is the library's out-parameter for the run-time error number; the
-  // extraction side passes none (null), and then nothing is stored. Failures return -1 (as the
-  // library's unsigned types) and, for open/read/write/delete with a non-zero errno, raise Error.
+  // What each returns is what the library expects of the callback it serves; -1 (as the
+  // library's unsigned types where they are unsigned) always means failure, and the library
+  // then aborts or skips as it decides.
+  //
+  // File callbacks, over the run-time library's descriptors. `error` is the library's
+  // out-parameter for the run-time error number: the building side passes one, the
+  // extraction side none (null), and then nothing is stored. Open, read, write and delete
+  // raise Error with the number when it is not 0; close and seek raise nothing.
+  //   FileOpen   handle, or -1. The exclusive-create bit is ignored (see the definition).
+  //   FileRead   bytes read: fewer than count only at the end of the file, 0 at it; -1 on error.
+  //   FileWrite  bytes written (count unless the disk is full); -1 on error.
+  //   FileClose  0, or -1 with the number stored.
+  //   FileSeek   the new position, or -1 with the number stored.
+  //   FileDelete 0, or -1 (building side only).
   virtual INT_PTR FileOpen(char* name, int flags, int mode, int* error);
   virtual UINT FileRead(INT_PTR handle, void* buffer, UINT count, int* error);
   virtual UINT FileWrite(INT_PTR handle, void* buffer, UINT count, int* error);
   virtual int FileClose(INT_PTR handle, int* error);
   virtual LONG FileSeek(INT_PTR handle, LONG distance, int origin, int* error);
   virtual int FileDelete(char* name, int* error);
-  // Building only.
+  // Building side.
+  //   GetNextCabinet  names the next cabinet of a set in *cabinet (its iCab already counts
+  //                   it): TRUE to go on, FALSE ends the build with an error.
+  //   FilePlaced      a file has been placed in a cabinet; 0 (-1 would abort).
+  //   GetOpenInfo     the source file's local DOS date/time and attributes (masked with
+  //                   0x27), and a read handle to it; -1 when it cannot be opened.
+  //   Progress        statusFile: 0; statusCabinet: the size to write in the header
+  //                   (value2, as proposed); others 0. -1 would abort.
   virtual BOOL GetNextCabinet(PCCAB cabinet, ULONG previousSize);
   virtual int FilePlaced(PCCAB cabinet, char* fileName, LONG size, BOOL continuation);
   virtual INT_PTR GetOpenInfo(char* name, USHORT* date, USHORT* time, USHORT* attributes, int* error);
   virtual LONG Progress(UINT statusType, ULONG value1, ULONG value2);
-  // Both sides: a new, unique, already created file in the system temporary folder.
+  // Both sides: a new, unique, already created file in the system temporary folder, whose
+  // name is copied to buffer when it is shorter than bufferSize; FALSE otherwise.
   virtual BOOL GetTempFile(char* buffer, int bufferSize);
-  // Extraction only: the notification callback and the three notifications it handles.
+  // Extraction side: the notification callback and the three notifications it handles;
+  // every other notification is answered 0 (go on).
+  //   ExtractFile    a file begins: a write handle for it, 0 to skip it, -1 to abort.
+  //   CloseFileInfo  a file is complete (record->hf is its handle): TRUE to go on.
+  //   NextCabinet    the cabinet continues into another: -1, the extraction stops there.
   virtual INT_PTR Notify(FDINOTIFICATIONTYPE type, PFDINOTIFICATION record);
   virtual INT_PTR ExtractFile(FDINOTIFICATIONTYPE type, PFDINOTIFICATION record);
   virtual INT_PTR CloseFileInfo(FDINOTIFICATIONTYPE type, PFDINOTIFICATION record);

@@ -32,9 +32,9 @@ struct TInstallationRun {
   const char* TargetPath = "";
   // The Patch value of the description file: the patch cabinet's path.
   const char* Patch = "";
-  // The application's expander; holds "&ROOT&" for the duration of the installer's run.
+  // The application's expander (required); holds "&ROOT&" while the installer runs.
   TMacroExpander* Macros = nullptr;
-  // Receives every row; the unpacker's and installer's reports too.
+  // Receives every row, the unpacker's and the installer's too (required).
   TPatchReporter* Reporter = nullptr;
   // Called before every block of a modify patch so waiting window messages are dispatched.
   TPatchFile::TMessageHook MessageHook = nullptr;
