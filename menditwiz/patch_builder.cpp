@@ -50,6 +50,11 @@ bool ReadWholeFile(TFileSystem& files, const std::string& path, std::vector<uint
   return file->Read(static_cast<int64_t>(done), &probe, 1) == 0;
 }
 
+bool WriteWholeFile(TFileSystem& files, const std::string& path, const std::vector<uint8_t>& bytes) {
+  std::unique_ptr<TOutputFile> out = files.Create(path.c_str());
+  return out && (bytes.empty() || out->Write(0, bytes.data(), bytes.size()));
+}
+
 bool BuildPatchData(TFileSystem& files, const std::string& oldRoot, const std::string& newRoot,
                     const std::vector<TPlannedRecord>& plan, const TBuildHooks& hooks,
                     std::vector<uint8_t>& data, std::vector<TBuiltRecord>& records,

@@ -45,6 +45,9 @@ struct TBuildHooks {
 bool ReadWholeFile(TFileSystem& files, const std::string& path, std::vector<uint8_t>& bytes,
                    size_t limit);
 
+// Creates (or truncates) path and writes bytes to it. False on any failure.
+bool WriteWholeFile(TFileSystem& files, const std::string& path, const std::vector<uint8_t>& bytes);
+
 // Fills data with the patch data file. False with error set when a file cannot be read or the
 // patch would outgrow what its 32-bit record offsets can address.
 bool BuildPatchData(TFileSystem& files, const std::string& oldRoot, const std::string& newRoot,

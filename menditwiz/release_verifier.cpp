@@ -61,12 +61,9 @@ bool CopyRelease(TFileSystem& files, const std::string& root, const TRelease& re
       error = "Cannot read file " + from;
       return false;
     }
-    {
-      std::unique_ptr<TOutputFile> out = files.Create(to.c_str());
-      if (!out || (!bytes.empty() && !out->Write(0, bytes.data(), bytes.size()))) {
-        error = "Cannot write file " + to;
-        return false;
-      }
+    if (!WriteWholeFile(files, to, bytes)) {
+      error = "Cannot write file " + to;
+      return false;
     }
     if (!files.SetStamp(to.c_str(), f.Stamp)) {
       error = "Cannot set the date/time of " + to;

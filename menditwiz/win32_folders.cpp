@@ -1,0 +1,61 @@
+#include "win32_folders.h"
+
+#include <windows.h>
+
+bool TWin32FolderLister::List(const std::string& folder, std::vector<TFolderEntry>& entries) {
+  entries.clear();
+  if (!IsFolder(folder)) return false;
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA(JoinPath(folder, "*").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_FILE_NOT_FOUND;
+  do {
+    const std::string name = found.cFileName;
+    if (name == "." || name == "..") continue;
+    entries.push_back({name, (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0});
+  } while (FindNextFileA(search, &found));
+  const bool complete = GetLastError() == ERROR_NO_MORE_FILES;
+  FindClose(search);
+  return complete;
+}
+
+std::string AbsolutePath(const std::string& path) {
+  char buffer[MAX_PATH];
+  const DWORD length = GetFullPathNameA(path.c_str(), sizeof buffer, buffer, nullptr);
+  if (length == 0 || length >= sizeof buffer) return "";
+  std::string result(buffer, length);
+  while (result.size() > 3 && result.back() == '\\') result.pop_back();
+  return result;
+}
+
+bool IsFolder(const std::string& path) {
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::string MakeScratchFolder() {
+  char folder[MAX_PATH], name[MAX_PATH];
+  const DWORD length = GetTempPathA(sizeof folder, folder);
+  if (length == 0 || length >= sizeof folder) return "";
+  // GetTempFileName reserves a unique name by creating a file; the folder takes its place.
+  if (!GetTempFileNameA(folder, "mwz", 0, name)) return "";
+  DeleteFileA(name);
+  if (!CreateDirectoryA(name, nullptr)) return "";
+  return name;
+}
+
+bool RemoveTree(const std::string& path) {
+  TWin32FolderLister lister;
+  std::vector<TFolderEntry> entries;
+  if (lister.List(path, entries)) {
+    for (const TFolderEntry& e : entries) {
+      const std::string child = JoinPath(path, e.Name);
+      if (e.IsDirectory) {
+        RemoveTree(child);
+      } else {
+        SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileA(child.c_str());
+      }
+    }
+  }
+  return RemoveDirectoryA(path.c_str()) || GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES;
+}

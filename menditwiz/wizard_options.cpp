@@ -1,0 +1,65 @@
+#include "wizard_options.h"
+
+#include <vector>
+
+const char* const WizardUsageText =
+    "Usage: menditwiz OLD_FOLDER NEW_FOLDER MAIN_EXE DEFAULT_PATH OUTPUT_FOLDER [options]\n"
+    "  OLD_FOLDER     the previous release, as installed\n"
+    "  NEW_FOLDER     the new release\n"
+    "  MAIN_EXE       file name of the application's main executable (in NEW_FOLDER)\n"
+    "  DEFAULT_PATH   the usual installation folder, such as \"&PROGRAMS&\\TOOL\\\"\n"
+    "  OUTPUT_FOLDER  where the patch cabinet and the description file are written\n"
+    "Options:\n"
+    "  -cab NAME      file name of the patch cabinet (default PATCH.CAB)\n"
+    "  -mni NAME      file name of the description file (default MENDIT.MNI)\n"
+    "  -patch TEXT    Patch value of the description file (default: the cabinet's file name)\n"
+    "  -q             no progress display\n"
+    "Exit codes: 0 built and verified, 1 wrong command line, 2 unreadable or inexpressible\n"
+    "input, 3 the patch did not reproduce the new release (nothing written), 4 output not written.\n";
+
+bool ParseWizardArguments(int argc, const char* const* argv, TWizardOptions& options,
+                          std::string& error) {
+  std::vector<std::string> positional;
+  for (int i = 0; i < argc; ++i) {
+    const std::string arg = argv[i];
+    auto value = [&](std::string& into) {
+      if (i + 1 >= argc) {
+        error = "The option " + arg + " needs a value";
+        return false;
+      }
+      into = argv[++i];
+      return true;
+    };
+    if (arg == "-cab" || arg == "/cab") {
+      if (!value(options.CabinetName)) return false;
+    } else if (arg == "-mni" || arg == "/mni") {
+      if (!value(options.DescriptionName)) return false;
+    } else if (arg == "-patch" || arg == "/patch") {
+      if (!value(options.PatchValue)) return false;
+    } else if (arg == "-q" || arg == "/q") {
+      options.Quiet = true;
+    } else if (arg.size() > 1 && arg[0] == '-') {
+      error = "Unknown option " + arg;
+      return false;
+    } else {
+      positional.push_back(arg);
+    }
+  }
+  if (positional.size() != 5) {
+    error = "Five arguments are needed, " + std::to_string(positional.size()) + " given";
+    return false;
+  }
+  options.OldFolder = positional[0];
+  options.NewFolder = positional[1];
+  options.MainExecutable = positional[2];
+  options.DefaultPath = positional[3];
+  options.OutputFolder = positional[4];
+  for (const std::string* name : {&options.CabinetName, &options.DescriptionName}) {
+    if (name->empty() || name->find_first_of("\\/:") != std::string::npos) {
+      error = "Output names are plain file names: " + *name;
+      return false;
+    }
+  }
+  if (options.PatchValue.empty()) options.PatchValue = options.CabinetName;
+  return true;
+}
