@@ -46,9 +46,15 @@ LRESULT TTransparentButton::EvMouseMove(WPARAM, LPARAM lParam) {
   }
   const bool over = WindowFromPoint(point) == Handle;
   if (!Highlighted && over) {
-    Highlighted = true;
     // The capture lets this button see the pointer leave, even out of the launcher.
     SetCapture(Handle);
+    // A move made before the capture was taken went to another window: check the pointer
+    // once more now that every later move comes here.
+    if (GetCursorPos(&point) && WindowFromPoint(point) != Handle) {
+      ReleaseCapture();
+      return 0;
+    }
+    Highlighted = true;
     Invert();
   } else if (Highlighted && !over) {
     Highlighted = false;

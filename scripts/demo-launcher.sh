@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# Shows showdisk over a sample disc: builds the disc tree in BUILD/launcher-demo-disc and
+# starts SHOWDISK.EXE from it under Wine. With DISPLAY set the launcher appears there and
+# the script waits until it is closed ("Wyjście z programu" or Esc); without one it runs
+# on a private virtual screen, takes a screenshot and ends it.
+#
+#   scripts/demo-launcher.sh [BUILD]     (BUILD: the win32 build tree, default build/win32)
+#
+# The installers on the sample disc are stand-ins that say in a message box that they
+# were started; the Wirescope demo and the Internet shortcut are missing and the
+# presentation has no viewer, so those items show the launcher's own error messages.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=$(cd "${1:-$root/build/win32}" && pwd)
+launcher="$build/launcher/showdisk.exe"
+target="$build/launcher/tests/disc_target.exe"
+for f in "$launcher" "$target"; do
+  [ -f "$f" ] || { echo "demo-launcher: $f is missing; build the win32 tree first (make win32)" >&2; exit 1; }
+done
+
+disc="$build/launcher-demo-disc"
+rm -rf "$disc"
+mkdir -p "$disc/VORNAX" "$disc/MENDIT" "$disc/WIN95/EN/PACKAGES" "$disc/PPV"
+cp "$launcher" "$disc/SHOWDISK.EXE"
+for t in VORNAX/SETUP.EXE MENDIT/SETUP.EXE WIN95/EN/PACKAGES/IE4SETUP.EXE PPV/PPView97.EXE; do
+  cp "$target" "$disc/$t"
+done
+echo "VORNAX presentation (sample)" >"$disc/VORNAX.PPT"
+echo "demo-launcher: sample disc in $disc"
+
+export SHOWDISK_DEMO_TARGET=1
+if [ -n "${DISPLAY:-}" ]; then
+  echo "demo-launcher: showdisk on $DISPLAY; close it with its exit item or Esc"
+  cd "$disc" && exec "$root/scripts/wine-run" "$disc/SHOWDISK.EXE"
+fi
+
+shot="$build/launcher-demo.png"
+"$root/scripts/with-xvfb" bash -c '
+  cd "$1"
+  "$2/scripts/wine-run" "$1/SHOWDISK.EXE" 2>/dev/null &
+  pid=$!
+  for _ in $(seq 40); do
+    xwininfo -root -tree 2>/dev/null | grep -q "Tarvel DEMO PACK" && break
+    sleep 0.5
+  done
+  sleep 1
+  import -window root "$3"
+  kill "$pid" 2>/dev/null
+  wait "$pid" 2>/dev/null
+  true' _ "$disc" "$root" "$shot"
+echo "demo-launcher: no DISPLAY; screenshot of the launcher in $shot"
