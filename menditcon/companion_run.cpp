@@ -1,0 +1,136 @@
+#include "companion_run.h"
+
+#include <windows.h>
+
+#include <memory>
+#include <string>
+
+#include "cabinet/installation_run.h"
+#include "cabinet/patch_unpacker.h"
+#include "console_reporter.h"
+#include "description_file.h"
+#include "patch/win32_file_system.h"
+#include "paths/macros.h"
+#include "paths/path_name.h"
+#include "record_check.h"
+
+namespace {
+
+const char* const RootMacro = "&ROOT&";
+constexpr DWORD DirectorySize = 299;
+
+std::string ProgramFilesDir() {
+  HKEY key;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion", 0, KEY_QUERY_VALUE,
+                    &key) != ERROR_SUCCESS)
+    return "";
+  char value[MAX_PATH + 1] = "";
+  DWORD size = MAX_PATH;
+  DWORD type = 0;
+  const LONG status = RegQueryValueExA(key, "ProgramFilesDir", nullptr, &type, reinterpret_cast<BYTE*>(value), &size);
+  RegCloseKey(key);
+  if (status != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ)) return "";
+  value[size < MAX_PATH ? size : MAX_PATH] = '\0';
+  return value;
+}
+
+// The start-up macros of mendit, in mendit's order.
+void DefineStartupMacros(TMacroExpander& macros) {
+  char systemDir[DirectorySize] = "", windowsDir[DirectorySize] = "";
+  if (GetSystemDirectoryA(systemDir, DirectorySize) >= DirectorySize) systemDir[0] = '\0';
+  if (GetWindowsDirectoryA(windowsDir, DirectorySize) >= DirectorySize) windowsDir[0] = '\0';
+  macros.AddMacro(new TMacroDef("&PROGRAMS&", ProgramFilesDir()));
+  macros.AddMacro(new TMacroDef("&SYSTEM&", systemDir));
+  macros.AddMacro(new TMacroDef("&WINDOWS&", windowsDir));
+}
+
+// The description file's path: as given, made absolute against the current folder (the
+// private-profile reader would look for a bare name in the Windows folder); by default
+// MENDIT.MNI beside the program.
+std::string DescriptionPath(const std::string& given) {
+  char buffer[MAX_PATH];
+  if (given.empty()) {
+    const DWORD length = GetModuleFileNameA(nullptr, buffer, sizeof buffer);
+    if (length == 0 || length >= sizeof buffer) return DefaultDescriptionName;
+    std::string path(buffer, length);
+    return path.substr(0, path.rfind('\\') + 1) + DefaultDescriptionName;
+  }
+  const DWORD length = GetFullPathNameA(given.c_str(), sizeof buffer, buffer, nullptr);
+  return length == 0 || length >= sizeof buffer ? given : std::string(buffer, length);
+}
+
+// Check mode: unpack, read the directory, report what each record would do.
+void CheckPatch(const std::string& target, const std::string& patch, TMacroExpander& macros,
+                TConsoleReporter& reporter) {
+  TPatchUnpacker unpacker(&reporter);
+  TPathName cabinet(patch);
+  const std::string cabinetName = cabinet.FileName();
+  const std::string cabinetDirectory = std::string(cabinet.Directory()) + "\\";
+  reporter.ReportInfo("Unpacking patch...");
+  TWin32FileSystem files;
+  if (!unpacker.Unpack(cabinetName.c_str(), cabinetDirectory.c_str(), 0)) {
+    reporter.ReportError("Cannot unpack patch file: %s", patch.c_str());
+    return;
+  }
+  {
+    std::unique_ptr<TInputFile> data;
+    if (unpacker.ExtractedName()[0]) data = files.OpenRead(unpacker.ExtractedName());
+    if (!data) {
+      reporter.ReportError("Cannot open patch file: %s", patch.c_str());
+    } else {
+      reporter.ReportInfo("Checking patch...");
+      TPathName targetName(target);
+      TMacroDef* root = new TMacroDef(RootMacro, targetName.Directory());
+      if (!macros.AddMacro(root)) delete root;
+      TPatchFile installer(data.get(), &macros, &reporter, &files);
+      installer.ReadDirectory();
+      const TCheckCounts counts = CheckRecords(installer, files, reporter);
+      reporter.ReportInfo("Check completed: %d would apply, %d would be skipped, %d would fail",
+                          counts.Apply, counts.Skip, counts.Fail);
+      macros.RemoveMacro(RootMacro);
+    }
+  }
+  unpacker.RemoveTemporaryFiles();
+}
+
+}  // namespace
+
+TCompanionExit RunCompanion(const TCompanionOptions& options, std::FILE* out) {
+  std::FILE* log = nullptr;
+  if (!options.LogFile.empty() && !(log = std::fopen(options.LogFile.c_str(), "wt"))) {
+    std::fprintf(stderr, "menditcon: Cannot open file for writing: %s\n", options.LogFile.c_str());
+    return CompanionUsage;
+  }
+  TConsoleReporter reporter(out, log);
+  TMacroExpander macros;
+  DefineStartupMacros(macros);
+
+  const std::string descriptionPath = DescriptionPath(options.Description);
+  TDescription description;
+  const bool read = ReadDescription(
+      [&](const char* key) {
+        char value[DescriptionValueSize] = "";
+        GetPrivateProfileStringA("Application", key, "", value, DescriptionValueSize, descriptionPath.c_str());
+        return std::string(value);
+      },
+      description);
+  if (!read) {
+    reporter.ReportError("%s", InitFailedText(descriptionPath).c_str());
+  } else {
+    const std::string target = options.Target.empty()
+                                   ? macros.ExpandMacros(description.DefaultPath, true) + description.Name
+                                   : options.Target;
+    if (options.Check) {
+      CheckPatch(target, description.Patch, macros, reporter);
+    } else {
+      TInstallationRun run;
+      run.TargetPath = target.c_str();
+      run.Patch = description.Patch.c_str();
+      run.Macros = &macros;
+      run.Reporter = &reporter;
+      RunInstallation(run);
+    }
+  }
+  if (log) std::fclose(log);
+  return reporter.ErrorRows() > 0 ? CompanionErrors : CompanionClean;
+}

@@ -1,0 +1,35 @@
+#pragma once
+// TConsoleReporter: the log of a patch run as text, in the format of the log list's files:
+// "[ERROR]\t%s\n" and "[WARNING]\t%s\n" for error and warning rows, "\t%s\n" for plain rows.
+// A report of several lines gives one row per line, as in the dialog. Rows go to out and,
+// when given, to a log file too. Progress is not shown.
+
+#include <cstdio>
+#include <string>
+
+#include "patch/patch_reporter.h"
+
+class TConsoleReporter : public TPatchReporter {
+ public:
+  // Texts are formatted into this many bytes, as in the dialog.
+  static constexpr size_t TextSize = 10000;
+
+  // Neither stream is owned; log may be null.
+  TConsoleReporter(std::FILE* out, std::FILE* log) : out(out), log(log) {}
+
+  void ReportProgress(int32_t, int32_t) override {}
+
+  int ErrorRows() const { return errors; }
+  int WarningRows() const { return warnings; }
+
+ protected:
+  void Report(TReportKind kind, const char* format, va_list args) override;
+
+ private:
+  void WriteRow(const char* label, const std::string& text);
+
+  std::FILE* out;
+  std::FILE* log;
+  int errors = 0;
+  int warnings = 0;
+};

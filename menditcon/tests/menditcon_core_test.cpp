@@ -1,0 +1,137 @@
+// The companion's portable parts: the row format of the log file, the check mode's verdicts
+// over records in directory order, and the command line.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "menditcon/companion_options.h"
+#include "menditcon/console_reporter.h"
+#include "menditcon/record_check.h"
+#include "patch/memory_file_system.h"
+#include "patch/patch_writer.h"
+#include "paths/macros.h"
+
+namespace {
+
+constexpr TDosStamp OldStamp = MakeDosStamp(2001, 1, 2, 3, 4, 6);
+constexpr TDosStamp NewStamp = MakeDosStamp(2002, 1, 2, 3, 4, 6);
+
+// Everything written to a temporary stream, read back.
+std::string Drain(std::FILE* stream) {
+  std::rewind(stream);
+  std::string text;
+  for (int c; (c = std::fgetc(stream)) != EOF;) text += static_cast<char>(c);
+  return text;
+}
+
+TEST(ConsoleReporter, WritesRowsInTheLogFileFormat) {
+  std::FILE* out = std::tmpfile();
+  std::FILE* log = std::tmpfile();
+  ASSERT_NE(nullptr, out);
+  ASSERT_NE(nullptr, log);
+  TConsoleReporter reporter(out, log);
+  reporter.ReportInfo("Applying copy patch (%s)", "A.DLL");
+  reporter.ReportWarning("File: %s has improper date/time stamp - skipping...", "B.DLL");
+  reporter.ReportError("two\nlines");
+  const std::string want =
+      "\tApplying copy patch (A.DLL)\n"
+      "[WARNING]\tFile: B.DLL has improper date/time stamp - skipping...\n"
+      "[ERROR]\ttwo\n"
+      "[ERROR]\tlines\n";
+  EXPECT_EQ(want, Drain(out));
+  EXPECT_EQ(want, Drain(log));
+  EXPECT_EQ(2, reporter.ErrorRows());
+  EXPECT_EQ(1, reporter.WarningRows());
+  std::fclose(out);
+  std::fclose(log);
+}
+
+struct TCheckCase {
+  const char* Name;
+  std::vector<TPatchInfo> Records;
+  std::vector<std::string> WantRows;  // after "Reading patch directory..."
+};
+
+TPatchInfo Record(const char* path, uint32_t type, TDosStamp stamp, TDosStamp newStamp = 0) {
+  return MakePatchInfo(path, type, stamp, newStamp);
+}
+
+TEST(RecordCheck, FollowsRecordsInOrderWithoutTouchingFiles) {
+  const TCheckCase cases[] = {
+      {"modify_applies", {Record("&ROOT&\\APP.EXE", ptModify, OldStamp, NewStamp)},
+       {"\tWould apply modify patch (C:\\APP\\APP.EXE)"}},
+      {"modify_of_other_version_is_skipped", {Record("&ROOT&\\APP.EXE", ptModify, NewStamp, NewStamp)},
+       {"[WARNING]\tWould skip: File: C:\\APP\\APP.EXE has improper date/time stamp (file 2001-01-02 03:04:06, patch 2002-01-02 03:04:06)"}},
+      {"missing_file_fails", {Record("&ROOT&\\GONE.DLL", ptDelete, OldStamp)},
+       {"[ERROR]\tWould fail: Cannot open source file: C:\\APP\\GONE.DLL"}},
+      {"copy_then_modify_sees_the_copy",
+       {Record("&ROOT&\\NEW\\X.DLL", ptCopy, NewStamp), Record("&ROOT&\\new\\x.dll", ptModify, NewStamp, OldStamp)},
+       {"\tWould apply copy patch (C:\\APP\\NEW\\X.DLL)", "\tWould apply modify patch (C:\\APP\\NEW\\X.DLL)"}},
+      {"delete_then_modify_fails",
+       {Record("&ROOT&\\APP.EXE", ptDelete, OldStamp), Record("&ROOT&\\APP.EXE", ptModify, OldStamp, NewStamp)},
+       {"\tWould apply delete patch (C:\\APP\\APP.EXE)", "[ERROR]\tWould fail: Cannot open source file: C:\\APP\\APP.EXE"}},
+      {"modify_twice_needs_the_new_stamp",
+       {Record("&ROOT&\\APP.EXE", ptModify, OldStamp, NewStamp), Record("&ROOT&\\APP.EXE", ptModify, OldStamp, NewStamp)},
+       {"\tWould apply modify patch (C:\\APP\\APP.EXE)",
+        "[WARNING]\tWould skip: File: C:\\APP\\APP.EXE has improper date/time stamp (file 2002-01-02 03:04:06, patch 2001-01-02 03:04:06)"}},
+      {"unknown_type_is_ignored", {Record("&ROOT&\\APP.EXE", 7, OldStamp)},
+       {"\tWould ignore record 1 of unknown type 7"}},
+  };
+  for (const TCheckCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    TMemoryFileSystem files;
+    files.AddDirectory("C:\\APP");
+    files.AddFile("C:\\APP\\APP.EXE", {1, 2, 3}, OldStamp);
+    TPatchWriter writer;
+    for (const TPatchInfo& r : c.Records) writer.AddRecord(r, {});
+    TMemoryInputFile data(writer.Bytes());
+    TMacroExpander macros;
+    macros.AddMacro(new TMacroDef("&ROOT&", "C:\\APP"));
+    std::FILE* out = std::tmpfile();
+    ASSERT_NE(nullptr, out);
+    TConsoleReporter reporter(out, nullptr);
+    TPatchFile installer(&data, &macros, &reporter, &files);
+    installer.ReadDirectory();
+    CheckRecords(installer, files, reporter);
+    std::string want = "\tReading patch directory...\n";
+    for (const std::string& row : c.WantRows) want += row + "\n";
+    EXPECT_EQ(want, Drain(out));
+    std::fclose(out);
+    EXPECT_EQ(0, files.Writes);
+    EXPECT_EQ(std::vector<uint8_t>({1, 2, 3}), files.Contents("C:\\APP\\APP.EXE"));
+    EXPECT_EQ(OldStamp, files.StampOf("C:\\APP\\APP.EXE"));
+  }
+}
+
+TEST(CompanionOptions, CommandLines) {
+  struct TCase {
+    std::vector<const char*> Args;
+    bool Ok;
+    bool Check;
+    const char* Description;
+    const char* Target;
+    const char* Log;
+  } cases[] = {
+      {{}, true, false, "", "", ""},
+      {{"APP.MNI"}, true, false, "APP.MNI", "", ""},
+      {{"-check", "-target", "C:\\A\\A.EXE", "-log", "L.TXT", "X.MNI"}, true, true, "X.MNI", "C:\\A\\A.EXE", "L.TXT"},
+      {{"A.MNI", "B.MNI"}, false, false, "", "", ""},
+      {{"-log"}, false, false, "", "", ""},
+      {{"-verbose"}, false, false, "", "", ""},
+  };
+  for (const TCase& c : cases) {
+    TCompanionOptions options;
+    std::string error;
+    const bool ok = ParseCompanionArguments(static_cast<int>(c.Args.size()), c.Args.data(), options, error);
+    EXPECT_EQ(c.Ok, ok) << error;
+    if (!ok || !c.Ok) continue;
+    EXPECT_EQ(c.Check, options.Check);
+    EXPECT_EQ(c.Description, options.Description);
+    EXPECT_EQ(c.Target, options.Target);
+    EXPECT_EQ(c.Log, options.LogFile);
+  }
+}
+
+}  // namespace
