@@ -34,11 +34,12 @@ class TMemoryReader : public TInputFile {
 
 class TMemoryWriter : public TOutputFile {
  public:
-  TMemoryWriter(std::shared_ptr<std::vector<uint8_t>> data, bool failWrites, int& writes)
-      : data(std::move(data)), failWrites(failWrites), writes(writes) {}
+  TMemoryWriter(std::shared_ptr<std::vector<uint8_t>> data, bool failWrites, int64_t maxSize,
+                int& writes)
+      : data(std::move(data)), failWrites(failWrites), maxSize(maxSize), writes(writes) {}
   bool Write(int64_t offset, const void* buffer, size_t count) override {
     ++writes;
-    if (failWrites || offset < 0) return false;
+    if (failWrites || offset < 0 || offset > maxSize - static_cast<int64_t>(count)) return false;
     const size_t at = static_cast<size_t>(offset);
     if (data->size() < at + count) data->resize(at + count, 0);
     if (count) std::memcpy(data->data() + at, buffer, count);
@@ -48,6 +49,7 @@ class TMemoryWriter : public TOutputFile {
  private:
   std::shared_ptr<std::vector<uint8_t>> data;
   bool failWrites;
+  int64_t maxSize;
   int& writes;
 };
 
@@ -166,7 +168,7 @@ std::unique_ptr<TOutputFile> TMemoryFileSystem::Create(const char* path) {
     it = files.emplace(key, file).first;
   }
   it->second.Stamp = Now;
-  return std::make_unique<TMemoryWriter>(it->second.Data, Fails(FailWrites, key), Writes);
+  return std::make_unique<TMemoryWriter>(it->second.Data, Fails(FailWrites, key), MaxFileSize, Writes);
 }
 
 bool TMemoryFileSystem::Move(const char* from, const char* to) {

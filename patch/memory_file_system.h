@@ -8,6 +8,7 @@
 // a move never replaces an existing file. Open files keep their contents when the name is
 // moved away. Faults can be injected per path.
 
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <set>
@@ -48,6 +49,9 @@ class TMemoryFileSystem : public TFileSystem {
   std::set<std::string> FailWrites;    // writes to an open file fail
   std::set<std::string> FailStamp;     // GetStamp of an open file fails
   std::set<std::string> FailCreateDir; // CreateDir fails
+
+  // Writes that would make a file longer than this fail (keeps fuzzed deltas in memory).
+  int64_t MaxFileSize = INT64_MAX;
 
   // Counts of calls, so tests can see that nothing was attempted.
   int Reads = 0;
