@@ -152,6 +152,9 @@ TWizardExit RunWizard(const TWizardOptions& options, const TBuildHooks& givenHoo
   std::vector<TBuiltRecord> records;
   if (!BuildPatchData(files, oldRoot, newRoot, plan, hooks, data, records, error))
     return fail(WizardInputError, error);
+  // No record at all: a patch that does nothing helps nobody (and the cabinet library will
+  // not pack an empty file).
+  if (data.empty()) return fail(WizardInputError, "The releases do not differ: there is nothing to patch");
 
   const std::string dataPath = JoinPath(scratch.path, DataFileName);
   const std::string cabinetPath = JoinPath(scratch.path, options.CabinetName);

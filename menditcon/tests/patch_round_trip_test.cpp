@@ -1,0 +1,227 @@
+// Release pairs written to disk go through menditwiz (records, cabinet, self-verification),
+// then through the companion: check mode first, then the installation run on a copy of the
+// old release, which must end as the new release, file by file and date/time by date/time.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "menditcon/companion_run.h"
+#include "menditwiz/release_verifier.h"
+#include "menditwiz/win32_folders.h"
+#include "menditwiz/wizard_run.h"
+#include "patch/win32_file_system.h"
+
+namespace {
+
+using TBytes = std::vector<uint8_t>;
+
+constexpr TDosStamp Monday = MakeDosStamp(2003, 3, 3, 9, 0, 0);
+constexpr TDosStamp Tuesday = MakeDosStamp(2003, 3, 4, 17, 45, 30);
+
+TBytes Random(size_t size, uint32_t seed) {
+  std::mt19937 random(seed);
+  TBytes bytes(size);
+  for (auto& b : bytes) b = static_cast<uint8_t>(random() % 11);
+  return bytes;
+}
+
+// A recompiled binary in miniature: a few bytes inserted early, addresses changed throughout.
+TBytes Recompiled(TBytes bytes) {
+  bytes.insert(bytes.begin() + static_cast<long>(bytes.size() / 3), {0xE8, 1, 2, 3, 4});
+  for (size_t i = 100; i < bytes.size(); i += 997) bytes[i] = static_cast<uint8_t>(bytes[i] + 1);
+  return bytes;
+}
+
+struct TFileSpec {
+  std::string Path;
+  TBytes Content;
+  TDosStamp Stamp;
+};
+
+struct TPairCase {
+  const char* Name;
+  std::vector<TFileSpec> Old;
+  std::vector<TFileSpec> New;
+};
+
+std::string Drain(std::FILE* stream) {
+  std::rewind(stream);
+  std::string text;
+  for (int c; (c = std::fgetc(stream)) != EOF;) text += static_cast<char>(c);
+  return text;
+}
+
+class PatchRoundTrip : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    root = MakeScratchFolder();
+    ASSERT_FALSE(root.empty());
+  }
+  void TearDown() override { RemoveTree(root); }
+
+  std::string Folder(const std::string& name) {
+    const std::string path = JoinPath(root, name);
+    CreateDirectoryA(path.c_str(), nullptr);
+    return path;
+  }
+
+  void Write(const std::string& folder, const std::vector<TFileSpec>& specs) {
+    for (const TFileSpec& f : specs) {
+      const std::string path = JoinPath(folder, f.Path);
+      for (size_t slash = path.find('\\', folder.size() + 1); slash != std::string::npos;
+           slash = path.find('\\', slash + 1))
+        CreateDirectoryA(path.substr(0, slash).c_str(), nullptr);
+      ASSERT_TRUE(WriteWholeFile(files, path, f.Content)) << path;
+      ASSERT_TRUE(files.SetStamp(path.c_str(), f.Stamp)) << path;
+    }
+  }
+
+  TWizardExit Build(const std::string& oldFolder, const std::string& newFolder, const std::string& out,
+                    const TBuildHooks& hooks = {}, const char* main = "APP.EXE") {
+    TWizardOptions options;
+    options.OldFolder = oldFolder;
+    options.NewFolder = newFolder;
+    options.MainExecutable = main;
+    options.DefaultPath = "&PROGRAMS&\\APP";
+    options.OutputFolder = out;
+    options.PatchValue = JoinPath(out, options.CabinetName);
+    options.Quiet = true;
+    std::FILE* text = std::tmpfile();
+    const TWizardExit exit = RunWizard(options, hooks, text, text);
+    wizardText = Drain(text);
+    std::fclose(text);
+    return exit;
+  }
+
+  TCompanionExit Companion(const std::string& description, const std::string& target, bool check) {
+    TCompanionOptions options;
+    options.Description = description;
+    options.Target = target;
+    options.Check = check;
+    std::FILE* text = std::tmpfile();
+    const TCompanionExit exit = RunCompanion(options, text);
+    companionText = Drain(text);
+    std::fclose(text);
+    return exit;
+  }
+
+  // Files of folder as the release scanner sees them, with their contents.
+  std::vector<std::string> Picture(const std::string& folder) {
+    TWin32FolderLister lister;
+    TRelease release;
+    std::string error;
+    EXPECT_TRUE(ScanRelease(lister, files, folder, release, error)) << error;
+    std::vector<std::string> lines;
+    TBytes bytes;
+    for (const TReleaseFile& f : release.Files) {
+      if (NameKey(f.Path).find(".$$$") != std::string::npos) continue;  // backups of modify patches
+      ReadWholeFile(files, JoinPath(folder, f.Path), bytes, SIZE_MAX);
+      char line[400];
+      std::snprintf(line, sizeof line, "%s %08X %zu %08X", NameKey(f.Path).c_str(), f.Stamp, bytes.size(),
+                    static_cast<unsigned>(std::hash<std::string>()(std::string(bytes.begin(), bytes.end()))));
+      lines.push_back(line);
+    }
+    return lines;
+  }
+
+  std::string root;
+  TWin32FileSystem files;
+  std::string wizardText, companionText;
+};
+
+TEST_F(PatchRoundTrip, ReleasePairsThroughBuilderCabinetAndInstallationRun) {
+  const TBytes app = Random(200000, 1), lib = Random(40000, 2), big = Random(3 << 20, 3);
+  const TPairCase cases[] = {
+      {"added_removed_changed_nested",
+       {{"APP.EXE", app, Monday}, {"OLD.TXT", lib, Monday}, {"BIN\\CORE.DLL", lib, Monday}},
+       {{"APP.EXE", Recompiled(app), Tuesday}, {"BIN\\CORE.DLL", lib, Monday}, {"BIN\\PLUG\\IN\\NEW.DLL", lib, Tuesday}}},
+      {"renamed_case_and_empty",
+       {{"App.Exe", app, Monday}, {"Data.Bin", lib, Monday}, {"EMPTY.TXT", {}, Monday}},
+       {{"APP.EXE", app, Monday}, {"DATA.BIN", Recompiled(lib), Tuesday}, {"EMPTY.TXT", {}, Tuesday}, {"ZERO.TXT", {}, Tuesday}}},
+      {"large_recompiled", {{"APP.EXE", big, Monday}}, {{"APP.EXE", Recompiled(big), Tuesday}}},
+  };
+  int n = 0;
+  for (const TPairCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    const std::string tag = std::to_string(++n);
+    const std::string oldFolder = Folder("old" + tag), newFolder = Folder("new" + tag);
+    const std::string out = JoinPath(root, "out" + tag), target = Folder("target" + tag);
+    Write(oldFolder, c.Old);
+    Write(newFolder, c.New);
+    ASSERT_EQ(WizardSuccess, Build(oldFolder, newFolder, out)) << wizardText;
+
+    // The installed application: a copy of the old release with its date/times.
+    Write(target, c.Old);
+    const std::string description = JoinPath(out, "MENDIT.MNI");
+    const std::string mainPath = JoinPath(target, "APP.EXE");
+    EXPECT_EQ(CompanionClean, Companion(description, mainPath, true)) << companionText;
+    EXPECT_EQ(std::string::npos, companionText.find("[WARNING]")) << companionText;
+    EXPECT_EQ(Picture(oldFolder), Picture(target));  // the check changed nothing
+
+    EXPECT_EQ(CompanionClean, Companion(description, mainPath, false)) << companionText;
+    EXPECT_NE(std::string::npos, companionText.find("\tPatching completed !\n")) << companionText;
+    EXPECT_EQ(Picture(newFolder), Picture(target));
+  }
+}
+
+TEST_F(PatchRoundTrip, APatchAppliedTwiceIsSkippedOrFails) {
+  const TBytes app = Random(50000, 4);
+  const std::string oldFolder = Folder("old"), newFolder = Folder("new"), out = JoinPath(root, "out");
+  const std::string target = Folder("target");
+  Write(oldFolder, {{"APP.EXE", app, Monday}, {"GONE.DLL", app, Monday}});
+  Write(newFolder, {{"APP.EXE", Recompiled(app), Tuesday}});
+  Write(target, {{"APP.EXE", app, Monday}, {"GONE.DLL", app, Monday}});
+  ASSERT_EQ(WizardSuccess, Build(oldFolder, newFolder, out)) << wizardText;
+  const std::string description = JoinPath(out, "MENDIT.MNI"), mainPath = JoinPath(target, "APP.EXE");
+  ASSERT_EQ(CompanionClean, Companion(description, mainPath, false)) << companionText;
+
+  EXPECT_EQ(CompanionErrors, Companion(description, mainPath, true));
+  EXPECT_NE(std::string::npos, companionText.find("[ERROR]\tWould fail: Cannot open source file: ")) << companionText;
+  EXPECT_NE(std::string::npos, companionText.find("[WARNING]\tWould skip: File: ")) << companionText;
+  EXPECT_EQ(CompanionErrors, Companion(description, mainPath, false));
+  EXPECT_NE(std::string::npos, companionText.find("[ERROR]\tCannot open source file: GONE.DLL\n")) << companionText;
+  EXPECT_NE(std::string::npos, companionText.find("[WARNING]\tFile: APP.EXE has improper date/time stamp - skipping...\n"))
+      << companionText;
+}
+
+TEST_F(PatchRoundTrip, ABrokenDeltaIsCaughtAndNothingIsWritten) {
+  const TBytes app = Random(60000, 5);
+  const std::string oldFolder = Folder("old"), newFolder = Folder("new"), out = Folder("out");
+  Write(oldFolder, {{"APP.EXE", app, Monday}});
+  Write(newFolder, {{"APP.EXE", Recompiled(app), Tuesday}});
+  TBuildHooks hooks;
+  // A well-formed delta that builds the wrong file: the last edit's last byte flipped.
+  hooks.InspectDelta = [](const TPlannedRecord&, TBytes& delta) { delta[delta.size() - 3] ^= 0xFF; };
+  EXPECT_EQ(WizardVerifyFailed, Build(oldFolder, newFolder, out, hooks));
+  EXPECT_NE(std::string::npos, wizardText.find("Other content after patching: APP.EXE")) << wizardText;
+  EXPECT_NE(std::string::npos, wizardText.find("nothing was written")) << wizardText;
+  EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(JoinPath(out, "PATCH.CAB").c_str()));
+  EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(JoinPath(out, "MENDIT.MNI").c_str()));
+}
+
+TEST_F(PatchRoundTrip, ExitCodesForScripts) {
+  const std::string oldFolder = Folder("old"), newFolder = Folder("new"), out = JoinPath(root, "out");
+  Write(oldFolder, {{"APP.EXE", Random(100, 6), Monday}, {"DOC\\A.TXT", Random(10, 7), Monday}});
+  Write(newFolder, {{"APP.EXE", Random(100, 8), Monday}});
+  EXPECT_EQ(WizardInputError, Build(JoinPath(root, "missing"), newFolder, out));
+  EXPECT_NE(std::string::npos, wizardText.find("Cannot read folder")) << wizardText;
+  EXPECT_EQ(WizardInputError, Build(oldFolder, newFolder, out, {}, "OTHER.EXE"));
+  EXPECT_NE(std::string::npos, wizardText.find("OTHER.EXE is not in")) << wizardText;
+  EXPECT_EQ(WizardUsage, Build(oldFolder, newFolder, out, {}, "SUB\\APP.EXE"));
+  EXPECT_EQ(WizardInputError, Build(oldFolder, oldFolder, out));
+  EXPECT_NE(std::string::npos, wizardText.find("nothing to patch")) << wizardText;
+
+  Write(newFolder, {{"DOC", Random(10, 9), Monday}});  // a folder that turns into a file
+  EXPECT_EQ(WizardInputError, Build(oldFolder, newFolder, out));
+  EXPECT_NE(std::string::npos, wizardText.find("a patch cannot remove folders")) << wizardText;
+
+  EXPECT_EQ(CompanionErrors, Companion(JoinPath(root, "NONE.MNI"), "", false));
+  EXPECT_NE(std::string::npos, companionText.find("[ERROR]\tCannot read patch description file (")) << companionText;
+}
+
+}  // namespace
