@@ -60,11 +60,6 @@ TEST_F(DiskFolder, ListsOrdinaryFilesOnly) {
 #endif
 }
 
-TEST_F(DiskFolder, MissingDirectoryListsNothing) {
-  TDiskFolder Folder((Dir / "missing").string());
-  EXPECT_EQ(0u, Folder.ListFiles().size());
-}
-
 TEST_F(DiskFolder, ReadsAndWritesRawBytes) {
   const std::string Bytes("a\r\nb\nc\x1a" "d\0e\r", 11);
   WriteFile(Dir / "page.htm", Bytes);
@@ -81,12 +76,6 @@ TEST_F(DiskFolder, ReadsAndWritesRawBytes) {
   EXPECT_TRUE(Out->Close());
   Page = Folder.OpenInput("out.txt");
   EXPECT_EQ(Bytes, ReadAll(*Page));
-}
-
-TEST_F(DiskFolder, OutputInPlaceOfADirectoryCannotBeCreated) {
-  fs::create_directory(Dir / "map.txt");
-  TDiskFolder Folder(Dir.string());
-  EXPECT_EQ(nullptr, Folder.CreateOutput("map.txt"));
 }
 
 }  // namespace

@@ -55,13 +55,6 @@ TEST(PageTitle, EveryShapeInEveryPieceSize) {
   }
 }
 
-TEST(PageTitle, LongTitleIsKeptWhole) {
-  TMemoryFolder Folder;
-  std::string Long(100000, 'w');
-  Folder.Files["page.htm"] = "<title>" + Long + "</title>";
-  EXPECT_EQ(Long, ReadHTMLTitle(Folder, "page.htm"));
-}
-
 TEST(PageTitle, UnreadablePageHasEmptyTitle) {
   TMemoryFolder Folder;
   Folder.Files["page.htm"] = "<title>x</title>";
