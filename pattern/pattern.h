@@ -94,10 +94,10 @@ class TPattern : public std::string {
 
   // Each returns the result position in the text, or null; Status() says why.
   const char* Match(const char* text);                        // anchored at the first byte
-  const char* MatchAgain();                                   // anchored at the last result
+  const char* MatchAgain();  // anchored at the last result of any pattern; null if there is none
   const char* SearchForward(const char* text, const char* from = nullptr);   // from 0 if null
   const char* SearchBackward(const char* text, const char* from = nullptr);  // from the end if null
-  const char* Search(const char* text, const char* from, uint16_t step);
+  const char* Search(const char* text, const char* from, uint16_t step);     // from 0 if null
 
   // The text of tag n (0 to 10) of the most recent match of any pattern; empty when the tag
   // was not set or is empty. Never reaches past the end of the matched text.

@@ -39,6 +39,15 @@ std::vector<int> TNode::Ends(const std::string& text, int pos) const {
     case End:
       if (pos == length) out.push_back(pos);
       break;
+    case Star:  // shortest first
+      for (int e = pos; e <= length; ++e) out.push_back(e);
+      break;
+    case Ahead:  // back where it began, once for every way the atom matches
+      for (size_t i = parts[0]->Ends(text, pos).size(); i > 0; --i) out.push_back(pos);
+      break;
+    case Not:
+      if (parts[0]->Ends(text, pos).empty()) out.push_back(pos);
+      break;
     case Sequence: {
       out.push_back(pos);
       for (const auto& part : parts) {
@@ -83,6 +92,9 @@ bool TNode::CanMatchEmpty() const {
     case Any:
     case NotA: return false;
     case End:
+    case Star:
+    case Ahead:
+    case Not:
     case Longest:
     case Shortest: return true;
     case Sequence:
@@ -103,6 +115,9 @@ std::string TNode::Text() const {
     case Any: return "?";
     case NotA: return "[~a]";
     case End: return "$";
+    case Star: return "*";
+    case Ahead: return "&" + parts[0]->Text();
+    case Not: return "~" + parts[0]->Text();
     case Sequence: {
       std::string s = "(";
       for (const auto& part : parts) s += part->Text();
@@ -133,16 +148,33 @@ std::unique_ptr<TNode> Leaf(std::mt19937& random) {
 
 std::unique_ptr<TNode> Sequence(std::mt19937& random, int depth);
 
-// An atom: a single character or a group.
+// An atom: a single character, '*', a look-ahead, or a group.
 std::unique_ptr<TNode> Atom(std::mt19937& random, int depth) {
   if (depth > 0 && random() % 3 == 0) return Sequence(random, depth - 1);
-  return Leaf(random);
+  switch (random() % 10) {
+    case 0: {
+      auto node = std::make_unique<TNode>();
+      node->kind = TNode::Star;
+      return node;
+    }
+    case 1:
+    case 2: {
+      auto node = std::make_unique<TNode>();
+      node->kind = random() % 2 ? TNode::Ahead : TNode::Not;
+      node->parts.push_back(Atom(random, depth > 0 ? depth - 1 : 0));
+      return node;
+    }
+    default:
+      return Leaf(random);
+  }
 }
 
 // A term: an atom with at most one operator.
 std::unique_ptr<TNode> Term(std::mt19937& random, int depth) {
   std::unique_ptr<TNode> atom = Atom(random, depth);
-  const bool single = atom->kind != TNode::Sequence;
+  // Counts repeat only atoms that leave no alternatives behind: their counter is not put
+  // back when backtracking returns into the atom.
+  const bool single = atom->kind == TNode::Char || atom->kind == TNode::Any || atom->kind == TNode::NotA;
   auto wrap = [&](TNode::TKind kind) {
     auto node = std::make_unique<TNode>();
     node->kind = kind;

@@ -1,5 +1,6 @@
 // A slow, obviously correct reference for a clean subset of the pattern language, living only
-// in the tests: literals a and b, '?', the class [~a], groups, alternation, the four
+// in the tests: literals a and b, '?', the class [~a], '*', the look-aheads & and ~, groups,
+// alternation, the four
 // repetitions over operands that cannot match empty, exact counts over single characters, and
 // a final '$'. A node lists, in the order the backtracking matcher tries them, every end
 // position it can reach from a start position; the first one is the match the matcher finds.
@@ -11,7 +12,8 @@
 #include <vector>
 
 struct TSlowReferenceNode {
-  enum TKind { Char, Any, NotA, End, Sequence, Alternation, Longest, Longest1, Shortest, Shortest1, Count };
+  enum TKind { Char, Any, NotA, End, Star, Ahead, Not, Sequence, Alternation, Longest, Longest1, Shortest,
+               Shortest1, Count };
   TKind kind = Char;
   char c = 0;
   int count = 0;
