@@ -1,0 +1,417 @@
+// mendit.exe end to end under Wine: patches built with the project's own writer and packed
+// with the cabinet binding, applied by pressing "Install patch" in the real program, checked
+// by the log's rows and colours and by the files left on disk.
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "e2e_driver.h"
+#include "list_box_reader.h"
+#include "mendit_session.h"
+#include "patch/patch_writer.h"
+#include "patch_cabinet.h"
+
+namespace {
+
+using Bytes = std::vector<unsigned char>;
+
+const e2e::Rgb kWhite = 0xFFFFFF, kRed = 0xFF0000, kYellow = 0xFFFF00;
+
+std::string Win(const std::string& unixPath) { return e2e::WinePath(unixPath); }
+
+// The test's own directory tree under the build tree; recreated for every test.
+std::string WorkDir() {
+  const testing::TestInfo* test = testing::UnitTest::GetInstance()->current_test_info();
+  return Win(MENDIT_E2E_WORK) + "\\" + test->name();
+}
+
+void MakeDirs(const std::string& path) {
+  for (size_t at = path.find('\\', 3); at != std::string::npos; at = path.find('\\', at + 1))
+    CreateDirectoryA(path.substr(0, at).c_str(), nullptr);
+  CreateDirectoryA(path.c_str(), nullptr);
+}
+
+void RemoveTree(const std::string& path) {
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA((path + "\\*").c_str(), &found);
+  if (search != INVALID_HANDLE_VALUE) {
+    do {
+      std::string name = found.cFileName;
+      if (name == "." || name == "..") continue;
+      std::string full = path + "\\" + name;
+      SetFileAttributesA(full.c_str(), FILE_ATTRIBUTE_NORMAL);
+      if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+        RemoveTree(full);
+      else
+        DeleteFileA(full.c_str());
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+  }
+  RemoveDirectoryA(path.c_str());
+}
+
+bool WriteBytes(const std::string& path, const Bytes& bytes) {
+  FILE* file = std::fopen(path.c_str(), "wb");
+  if (!file) return false;
+  bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+  return std::fclose(file) == 0 && ok;
+}
+
+bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+Bytes ReadBytes(const std::string& path) {
+  Bytes bytes;
+  FILE* file = std::fopen(path.c_str(), "rb");
+  if (!file) return bytes;
+  unsigned char chunk[4096];
+  size_t got;
+  while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) bytes.insert(bytes.end(), chunk, chunk + got);
+  std::fclose(file);
+  return bytes;
+}
+
+// The file's last-write time as a local DOS stamp (the tests run with TZ=UTC).
+TDosStamp StampOf(const std::string& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return 0;
+  FILETIME local;
+  WORD date = 0, time = 0;
+  FileTimeToLocalFileTime(&data.ftLastWriteTime, &local);
+  FileTimeToDosDateTime(&local, &date, &time);
+  return DosStamp(date, time);
+}
+
+void SetStamp(const std::string& path, TDosStamp stamp) {
+  FILETIME local, utc;
+  DosDateTimeToFileTime(DosDate(stamp), DosTime(stamp), &local);
+  LocalFileTimeToFileTime(&local, &utc);
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  SetFileTime(file, &utc, nullptr, &utc);
+  CloseHandle(file);
+}
+
+Bytes Pattern(size_t size, unsigned seed) {
+  Bytes bytes(size);
+  for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<unsigned char>((i * 7 + seed * 13 + i / 251) & 0xFF);
+  return bytes;
+}
+
+// The next version of a file: previous with bytes 10 to 13 of its first block changed and
+// everything from byte 256 on replaced by size - 256 other bytes.
+Bytes NextVersion(const Bytes& previous, size_t size, unsigned seed) {
+  Bytes next = Pattern(size, seed);
+  std::copy(previous.begin(), previous.begin() + 256, next.begin());
+  for (int i = 10; i < 14; ++i) next[i] = static_cast<unsigned char>(~previous[i]);
+  return next;
+}
+
+// The delta from previous to NextVersion: block 0 copied with its edit, the rest literal.
+std::vector<uint8_t> DeltaFor(const Bytes& next) {
+  TDeltaWriter delta;
+  std::vector<uint8_t> edit(next.begin() + 10, next.begin() + 14);
+  delta.CopyBlock(0, 0, {TDeltaEdit{10, edit}});
+  delta.Literal(256, next.data() + 256, next.size() - 256);
+  return delta.Bytes();
+}
+
+void WriteDescription(const std::string& path, const std::string& name, const std::string& defaultPath,
+                      const std::string& patch) {
+  std::string text = "[Application]\r\n";
+  if (!name.empty()) text += "Name=" + name + "\r\n";
+  if (!defaultPath.empty()) text += "DefaultPath=" + defaultPath + "\r\n";
+  if (!patch.empty()) text += "Patch=" + patch + "\r\n";
+  WriteBytes(path, Bytes(text.begin(), text.end()));
+}
+
+std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
+
+const TDosStamp kOldStamp = MakeDosStamp(2001, 3, 4, 10, 20, 30);
+const TDosStamp kNewStamp = MakeDosStamp(2002, 5, 6, 11, 22, 44);
+
+class MenditTest : public testing::Test {
+ protected:
+  void SetUp() override {
+    Work = WorkDir();
+    RemoveTree(Work);
+    MakeDirs(Work + "\\APP");
+    MakeDirs(Work + "\\PATCH");
+    Cabinet = Work + "\\PATCH\\APP.CAB";
+    Description = Work + "\\PATCH\\APP.MNI";
+  }
+
+  // Packs the writer's data file into the test's cabinet.
+  void Pack(const TPatchWriter& writer) {
+    std::string errors;
+    ASSERT_TRUE(WritePatchCabinet(writer.Bytes(), Cabinet, "APP.PAT", errors)) << errors;
+  }
+
+  // Starts mendit on the test's description file (or the given arguments).
+  void Start(const std::string& args = "") {
+    ASSERT_TRUE(Session.Start(Win(MENDIT_EXE), args.empty() ? Quoted(Description) : args))
+        << "mendit's window did not appear";
+  }
+
+  // Ends the program through Quit and expects a clean exit.
+  void Quit() {
+    PostMessageW(Session.Dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    DWORD code = 99;
+    ASSERT_TRUE(Session.Program.WaitForExit(15000, &code));
+    EXPECT_EQ(0u, code);
+  }
+
+  void Screenshot(const std::string& name) {
+    std::string dir = Win(MENDIT_E2E_SCREENSHOTS);
+    MakeDirs(dir);
+    e2e::Image shot = e2e::CaptureScreen(e2e::WindowRect(Session.Frame));
+    EXPECT_TRUE(e2e::SavePng(shot, dir + "\\" + name));
+  }
+
+  std::string Work, Cabinet, Description;
+  TMenditSession Session;
+};
+
+TEST_F(MenditTest, CopyModifyAndDeleteInOneRun) {
+  const std::string app = Work + "\\APP";
+  Bytes previous = Pattern(1000, 1), next = NextVersion(previous, 1200, 2);
+  ASSERT_TRUE(WriteBytes(app + "\\TOOL.EXE", previous));
+  SetStamp(app + "\\TOOL.EXE", kOldStamp);
+  ASSERT_TRUE(WriteBytes(app + "\\OLD.DLL", Pattern(300, 3)));
+  SetStamp(app + "\\OLD.DLL", kOldStamp);
+  Bytes added = Pattern(700, 4);
+
+  TPatchWriter writer;
+  writer.AddModify("&ROOT&\\TOOL.EXE", kOldStamp, kNewStamp, DeltaFor(next));
+  writer.AddCopy("&ROOT&\\HELP\\NEW.HLP", kNewStamp, added);
+  writer.AddDelete("&ROOT&\\OLD.DLL", kOldStamp);
+  Pack(writer);
+  WriteDescription(Description, "TOOL.EXE", app + "\\", Cabinet);
+
+  Start();
+  EXPECT_EQ(std::wstring(app.begin(), app.end()) + L"\\TOOL.EXE", Session.Path());
+  ASSERT_TRUE(Session.Install());
+  std::vector<std::wstring> want = {
+      L"Unpacking patch...",
+      L"Installing patch...",
+      L"Reading patch directory...",
+      L"Applying modify patch (TOOL.EXE)",
+      L"Applying copy patch (NEW.HLP)",
+      L"Applying delete patch (OLD.DLL)",
+      L"Patching completed !",
+  };
+  EXPECT_EQ(want, Session.Rows());
+  for (int i = 0; i < static_cast<int>(want.size()); ++i) EXPECT_EQ(kWhite, Session.RowBackground(i)) << i;
+  EXPECT_LT(0, SendMessageW(Session.ProgressBar, PBM_GETPOS, 0, 0));
+  Screenshot("mendit_after_run.png");
+
+  EXPECT_EQ(next, ReadBytes(app + "\\TOOL.EXE"));
+  EXPECT_EQ(kNewStamp, StampOf(app + "\\TOOL.EXE"));
+  EXPECT_EQ(previous, ReadBytes(app + "\\TOOL.$$$"));
+  EXPECT_EQ(added, ReadBytes(app + "\\HELP\\NEW.HLP"));
+  EXPECT_FALSE(Exists(app + "\\OLD.DLL"));
+  Quit();
+}
+
+TEST_F(MenditTest, WarningsAndErrorsDoNotStopTheRun) {
+  const std::string app = Work + "\\APP";
+  ASSERT_TRUE(WriteBytes(app + "\\STALE.DLL", Pattern(100, 5)));
+  SetStamp(app + "\\STALE.DLL", kNewStamp);  // not the version the record was made for
+  Bytes added = Pattern(50, 6);
+
+  TPatchWriter writer;
+  writer.AddDelete("&ROOT&\\STALE.DLL", kOldStamp);
+  writer.AddModify("&ROOT&\\MISSING.EXE", kOldStamp, kNewStamp, DeltaFor(NextVersion(Pattern(300, 1), 300, 2)));
+  // A file name with a line break: its error is one report of two lines.
+  writer.AddDelete("&ROOT&\\TWO\nLINES.DAT", kOldStamp);
+  writer.AddCopy("&ROOT&\\LAST.TXT", kNewStamp, added);
+  Pack(writer);
+  WriteDescription(Description, "TOOL.EXE", app + "\\", Cabinet);
+
+  Start();
+  ASSERT_TRUE(Session.Install());
+  struct Row {
+    std::wstring text;
+    e2e::Rgb background;
+  };
+  std::vector<Row> want = {
+      {L"Unpacking patch...", kWhite},
+      {L"Installing patch...", kWhite},
+      {L"Reading patch directory...", kWhite},
+      {L"File: STALE.DLL has improper date/time stamp - skipping...", kYellow},
+      {L"Cannot open source file: MISSING.EXE", kRed},
+      {L"Cannot open source file: TWO", kRed},
+      {L"LINES.DAT", kRed},
+      {L"Applying copy patch (LAST.TXT)", kWhite},
+      {L"Patching completed !", kWhite},
+  };
+  std::vector<std::wstring> rows = Session.Rows();
+  ASSERT_EQ(want.size(), rows.size());
+  // Scroll to the top so that every row can be seen.
+  SendMessageW(Session.Log, LB_SETTOPINDEX, 0, 0);
+  for (size_t i = 0; i < want.size(); ++i) {
+    EXPECT_EQ(want[i].text, rows[i]) << i;
+    int index = static_cast<int>(i);
+    if (index >= e2e::ListBoxVisibleRows(Session.Log)) SendMessageW(Session.Log, LB_SETTOPINDEX, index, 0);
+    e2e::Rgb background = 0;
+    e2e::WaitUntil([&] { return (background = Session.RowBackground(index)) == want[i].background; }, 2000);
+    EXPECT_EQ(want[i].background, background) << i;
+  }
+  EXPECT_TRUE(Exists(app + "\\STALE.DLL"));
+  EXPECT_EQ(added, ReadBytes(app + "\\LAST.TXT"));
+  Quit();
+}
+
+TEST_F(MenditTest, MissingPatchFileEndsTheRunWithAnError) {
+  WriteDescription(Description, "TOOL.EXE", Work + "\\APP\\", Work + "\\PATCH\\NOWHERE.CAB");
+  Start();
+  ASSERT_TRUE(Session.Install());
+  std::vector<std::wstring> rows = Session.Rows();
+  ASSERT_LE(2u, rows.size());
+  EXPECT_EQ(L"Unpacking patch...", rows.front());
+  std::string patch = Work + "\\PATCH\\NOWHERE.CAB";
+  EXPECT_EQ(L"Cannot open patch file: " + std::wstring(patch.begin(), patch.end()), rows.back());
+  e2e::Rgb last = 0;
+  e2e::WaitUntil([&] { return (last = Session.RowBackground(static_cast<int>(rows.size()) - 1)) == kRed; }, 2000);
+  EXPECT_EQ(kRed, last);
+  EXPECT_TRUE(IsWindowEnabled(Session.InstallButton));
+  // A second run starts from a cleared log.
+  ASSERT_TRUE(Session.Install());
+  EXPECT_EQ(rows, Session.Rows());
+  Quit();
+}
+
+TEST_F(MenditTest, LogScrollsSoThatTheLastRowIsVisible) {
+  TPatchWriter writer;
+  for (int i = 0; i < 30; ++i) writer.AddCopy("&ROOT&\\F" + std::to_string(i) + ".TXT", kNewStamp, Pattern(10, i));
+  Pack(writer);
+  WriteDescription(Description, "TOOL.EXE", Work + "\\APP\\", Cabinet);
+  Start();
+  ASSERT_TRUE(Session.Install());
+  int count = static_cast<int>(Session.Rows().size());
+  ASSERT_EQ(34, count);
+  int visible = e2e::ListBoxVisibleRows(Session.Log);
+  ASSERT_LT(visible, count);
+  EXPECT_EQ(count - visible, e2e::ListBoxTopIndex(Session.Log));
+  EXPECT_EQ(kWhite, Session.RowBackground(count - 1));
+  for (int i = 0; i < 30; ++i) EXPECT_TRUE(Exists(Work + "\\APP\\F" + std::to_string(i) + ".TXT")) << i;
+  Quit();
+}
+
+TEST_F(MenditTest, InitFailedBoxAndExitCodeOne) {
+  struct Case {
+    const char* what;
+    std::string name, defaultPath, patch;
+  } cases[] = {
+      {"no file", "", "", ""},
+      {"empty Name", "", "C:\\X\\", "P.CAB"},
+      {"no Patch", "TOOL.EXE", "C:\\X\\", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::string path = Work + "\\PATCH\\" + (c.name.empty() && c.patch.empty() ? "NONE.MNI" : "BAD.MNI");
+    if (std::string(c.what) != "no file") WriteDescription(path, c.name, c.defaultPath, c.patch);
+    TMenditSession session;
+    ASSERT_TRUE(session.StartOnly(Win(MENDIT_EXE), Quoted(path)));
+    HWND box = e2e::WaitForMessageBox(session.Program.Id(), L"Init failed", 30000);
+    ASSERT_NE(nullptr, box);
+    std::wstring widePath(path.begin(), path.end());
+    EXPECT_EQ(L"Cannot read patch description file (" + widePath +
+                  L").\nIf you want to apply patch, please run MENDIT\nwith description file as a parameter.\n"
+                  L"To create the patch run Mendit Wizard.\n",
+              e2e::MessageBoxText(box));
+    ASSERT_TRUE(e2e::PressMessageBoxButton(box, IDOK));
+    DWORD code = 0;
+    ASSERT_TRUE(session.Program.WaitForExit(15000, &code));
+    EXPECT_EQ(1u, code);
+  }
+}
+
+TEST_F(MenditTest, DescriptionFileWithAndWithoutDrive) {
+  // A copy of the program in a directory of its own, with description files beside it.
+  const std::string program = Work + "\\PROG";
+  MakeDirs(program + "\\SUB");
+  ASSERT_TRUE(CopyFileA(Win(MENDIT_EXE).c_str(), (program + "\\MENDIT.EXE").c_str(), FALSE));
+  WriteDescription(program + "\\MENDIT.MNI", "DEFAULT.EXE", "C:\\D\\", "P.CAB");
+  WriteDescription(program + "\\SUB\\REL.MNI", "RELATIVE.EXE", "C:\\R\\", "P.CAB");
+  WriteDescription(Description, "ABSOLUTE.EXE", "C:\\A\\", "P.CAB");
+  WriteDescription(program + "\\ONE.MNI", "ONE.EXE", "&WINDOWS&\\", "P.CAB");
+  char windows[MAX_PATH];
+  GetWindowsDirectoryA(windows, MAX_PATH);
+  struct Case {
+    std::string args;
+    std::string path;
+  } cases[] = {
+      {"", "C:\\D\\DEFAULT.EXE"},
+      {"SUB\\REL.MNI", "C:\\R\\RELATIVE.EXE"},
+      {Quoted(Description), "C:\\A\\ABSOLUTE.EXE"},
+      {"ONE.MNI", std::string(windows) + "\\ONE.EXE"},
+      {"ONE.MNI SUB\\REL.MNI", "C:\\D\\DEFAULT.EXE"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args);
+    TMenditSession session;
+    ASSERT_TRUE(session.Start(program + "\\MENDIT.EXE", c.args));
+    EXPECT_EQ(std::wstring(c.path.begin(), c.path.end()), session.Path());
+    PostMessageW(session.Frame, WM_CLOSE, 0, 0);
+    DWORD code = 99;
+    ASSERT_TRUE(session.Program.WaitForExit(15000, &code));
+    EXPECT_EQ(0u, code);
+  }
+}
+
+TEST_F(MenditTest, QuitEscAndCloseEndTheProgram) {
+  WriteDescription(Description, "TOOL.EXE", Work + "\\APP\\", Cabinet);
+  enum Way { QuitButton, EscKey, CloseBox };
+  for (Way way : {QuitButton, EscKey, CloseBox}) {
+    SCOPED_TRACE(way);
+    // Started maximised, the window still opens in its normal size.
+    TMenditSession session;
+    ASSERT_TRUE(session.Start(Win(MENDIT_EXE), Quoted(Description), SW_SHOWMAXIMIZED));
+    EXPECT_FALSE(IsZoomed(session.Frame));
+    RECT dialog = e2e::WindowRect(session.Dialog), client = e2e::ClientRectOnScreen(session.Frame);
+    EXPECT_EQ(dialog.right - dialog.left, client.right - client.left);
+    EXPECT_EQ(dialog.bottom - dialog.top, client.bottom - client.top);
+    e2e::BringToFront(session.Frame);
+    if (way == QuitButton) {
+      RECT quit = e2e::WindowRect(session.QuitButton);
+      e2e::Click((quit.left + quit.right) / 2, (quit.top + quit.bottom) / 2);
+    } else if (way == EscKey) {
+      e2e::WaitUntil([&] { return GetForegroundWindow() == session.Frame; }, 3000);
+      e2e::PressKey(VK_ESCAPE);
+    } else {
+      PostMessageW(session.Frame, WM_CLOSE, 0, 0);
+    }
+    DWORD code = 99;
+    ASSERT_TRUE(session.Program.WaitForExit(15000, &code));
+    EXPECT_EQ(0u, code);
+  }
+}
+
+TEST_F(MenditTest, CloseDuringARunWaitsForTheRunToEnd) {
+  const std::string app = Work + "\\APP";
+  Bytes previous = Pattern(3 << 19, 7), next = NextVersion(previous, 3 << 19, 8);
+  ASSERT_TRUE(WriteBytes(app + "\\BIG.EXE", previous));
+  SetStamp(app + "\\BIG.EXE", kOldStamp);
+  TPatchWriter writer;
+  writer.AddModify("&ROOT&\\BIG.EXE", kOldStamp, kNewStamp, DeltaFor(next));
+  Pack(writer);
+  WriteDescription(Description, "BIG.EXE", app + "\\", Cabinet);
+
+  Start();
+  Session.PressInstall();
+  ASSERT_TRUE(e2e::WaitUntil([&] { return !IsWindowEnabled(Session.InstallButton); }, 20000));
+  PostMessageW(Session.Frame, WM_CLOSE, 0, 0);
+  DWORD code = 99;
+  ASSERT_TRUE(Session.Program.WaitForExit(120000, &code));
+  EXPECT_EQ(0u, code);
+  EXPECT_EQ(next, ReadBytes(app + "\\BIG.EXE"));
+  EXPECT_EQ(kNewStamp, StampOf(app + "\\BIG.EXE"));
+}
+
+}  // namespace

@@ -1,0 +1,66 @@
+// demo_driver: plays the user of mendit on a virtual display. Starts mendit.exe with the
+// description file, presses "Install patch", prints the log rows with their kinds, saves a
+// screenshot of the window and quits the program.
+//
+//   demo_driver MENDIT.EXE DESCRIPTION.MNI SCREENSHOT.PNG
+
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+
+#include "e2e_driver.h"
+#include "mendit_session.h"
+
+namespace {
+
+const char* KindOf(e2e::Rgb background) {
+  switch (background) {
+    case 0xFF0000:
+      return "ERROR  ";
+    case 0xFFFF00:
+      return "WARNING";
+    default:
+      return "       ";
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 4) {
+    std::fprintf(stderr, "usage: demo_driver MENDIT.EXE DESCRIPTION.MNI SCREENSHOT.PNG\n");
+    return 2;
+  }
+  TMenditSession session;
+  if (!session.Start(argv[1], std::string("\"") + argv[2] + "\"")) {
+    std::fprintf(stderr, "demo: mendit's window did not appear\n");
+    return 1;
+  }
+  std::wstring path = session.Path();
+  std::printf("demo: path field: %ls\ndemo: pressing \"Install patch\"\n", path.c_str());
+  if (!session.Install(120000)) {
+    std::fprintf(stderr, "demo: the installation did not end in time\n");
+    return 1;
+  }
+  std::printf("demo: log rows:\n");
+  std::vector<std::wstring> rows = session.Rows();
+  SendMessageW(session.Log, LB_SETTOPINDEX, 0, 0);
+  for (size_t i = 0; i < rows.size(); ++i) {
+    int index = static_cast<int>(i);
+    if (index >= e2e::ListBoxTopIndex(session.Log) + e2e::ListBoxVisibleRows(session.Log))
+      SendMessageW(session.Log, LB_SETTOPINDEX, index, 0);
+    Sleep(100);  // let the list repaint before its colours are read
+    std::printf("  %s %ls\n", KindOf(session.RowBackground(index)), rows[i].c_str());
+  }
+  SendMessageW(session.Log, LB_SETTOPINDEX, rows.size(), 0);
+  Sleep(300);
+  e2e::Image shot = e2e::CaptureScreen(e2e::WindowRect(session.Frame));
+  bool saved = e2e::SavePng(shot, argv[3]);
+  PostMessageW(session.Dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+  DWORD code = 1;
+  session.Program.WaitForExit(15000, &code);
+  std::printf("demo: mendit ended with exit code %lu\n", static_cast<unsigned long>(code));
+  if (!saved) std::fprintf(stderr, "demo: cannot save the screenshot %s\n", argv[3]);
+  return saved && code == 0 ? 0 : 1;
+}

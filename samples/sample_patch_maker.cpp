@@ -1,0 +1,149 @@
+// sample_patch_maker: lays out the demo's sample application and its patch.
+//
+//   sample_patch_maker make DIR    DIR\INSTALLED   release 1.0 as a user has it installed
+//                                  DIR\RELEASE-1.1 release 1.1, for comparison
+//                                  DIR\PATCH\NOTES.CAB and NOTES.MNI: the patch for mendit
+//   sample_patch_maker verify DIR  compares DIR\INSTALLED with release 1.1 (contents and
+//                                  stamps); exit code 0 when they are equal
+
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "patch_cabinet.h"
+#include "release_patch.h"
+#include "sample_app.h"
+
+namespace {
+
+using Bytes = std::vector<unsigned char>;
+
+void MakeDirs(const std::string& path) {
+  for (size_t at = path.find('\\', 3); at != std::string::npos; at = path.find('\\', at + 1))
+    CreateDirectoryA(path.substr(0, at).c_str(), nullptr);
+  CreateDirectoryA(path.c_str(), nullptr);
+}
+
+bool WriteFileBytes(const std::string& path, const Bytes& bytes) {
+  FILE* file = std::fopen(path.c_str(), "wb");
+  if (!file) return false;
+  bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+  return std::fclose(file) == 0 && ok;
+}
+
+Bytes ReadFileBytes(const std::string& path, bool& found) {
+  Bytes bytes;
+  FILE* file = std::fopen(path.c_str(), "rb");
+  found = file != nullptr;
+  if (!file) return bytes;
+  unsigned char chunk[4096];
+  size_t got;
+  while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) bytes.insert(bytes.end(), chunk, chunk + got);
+  std::fclose(file);
+  return bytes;
+}
+
+// DOS stamps are local times, as the patch records compare them.
+void SetStamp(const std::string& path, TDosStamp stamp) {
+  FILETIME local, utc;
+  DosDateTimeToFileTime(DosDate(stamp), DosTime(stamp), &local);
+  LocalFileTimeToFileTime(&local, &utc);
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return;
+  SetFileTime(file, &utc, nullptr, &utc);
+  CloseHandle(file);
+}
+
+TDosStamp StampOf(const std::string& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return 0;
+  FILETIME local;
+  WORD date = 0, time = 0;
+  FileTimeToLocalFileTime(&data.ftLastWriteTime, &local);
+  FileTimeToDosDateTime(&local, &date, &time);
+  return DosStamp(date, time);
+}
+
+bool WriteRelease(const std::string& dir, const std::vector<TSampleFile>& files) {
+  for (const TSampleFile& file : files) {
+    std::string path = dir + "\\" + file.Path;
+    MakeDirs(path.substr(0, path.rfind('\\')));
+    if (!WriteFileBytes(path, file.Content)) {
+      std::fprintf(stderr, "cannot write %s\n", path.c_str());
+      return false;
+    }
+    SetStamp(path, file.Stamp);
+  }
+  return true;
+}
+
+std::string FullPath(const std::string& path) {
+  char full[MAX_PATH];
+  DWORD length = GetFullPathNameA(path.c_str(), MAX_PATH, full, nullptr);
+  return length > 0 && length < MAX_PATH ? std::string(full) : path;
+}
+
+int Make(const std::string& dir) {
+  std::vector<TSampleFile> from = SampleRelease10(), to = SampleRelease11();
+  if (!WriteRelease(dir + "\\INSTALLED", from) || !WriteRelease(dir + "\\RELEASE-1.1", to)) return 1;
+  std::string summary;
+  std::vector<uint8_t> data = ReleasePatch(from, to, summary);
+  MakeDirs(dir + "\\PATCH");
+  std::string cabinet = dir + "\\PATCH\\NOTES.CAB";
+  std::string errors;
+  if (!WritePatchCabinet(data, cabinet, "NOTES.PAT", errors)) {
+    std::fprintf(stderr, "cannot write the patch cabinet %s\n%s", cabinet.c_str(), errors.c_str());
+    return 1;
+  }
+  std::string description = "[Application]\r\nName=NOTES.EXE\r\nDefaultPath=" + dir + "\\INSTALLED\\\r\nPatch=" +
+                            cabinet + "\r\n";
+  if (!WriteFileBytes(dir + "\\PATCH\\NOTES.MNI", Bytes(description.begin(), description.end()))) return 1;
+  std::printf("sample application 1.0 in %s\\INSTALLED, 1.1 in %s\\RELEASE-1.1\n", dir.c_str(), dir.c_str());
+  std::printf("patch data file of %u bytes with these records:\n%s", static_cast<unsigned>(data.size()),
+              summary.c_str());
+  std::printf("patch cabinet %s\ndescription file %s\\PATCH\\NOTES.MNI\n", cabinet.c_str(), dir.c_str());
+  return 0;
+}
+
+int Verify(const std::string& dir) {
+  int differences = 0;
+  for (const TSampleFile& file : SampleRelease11()) {
+    std::string path = dir + "\\INSTALLED\\" + file.Path;
+    bool found = false;
+    Bytes content = ReadFileBytes(path, found);
+    const char* verdict = !found                         ? "missing"
+                          : content != file.Content      ? "contents differ from 1.1"
+                          : StampOf(path) != file.Stamp  ? "date/time differs from 1.1"
+                                                         : "as in 1.1";
+    if (std::string(verdict) != "as in 1.1") ++differences;
+    std::printf("  %-18s %s\n", file.Path.c_str(), verdict);
+  }
+  for (const TSampleFile& file : SampleRelease10()) {
+    bool kept = false;
+    for (const TSampleFile& next : SampleRelease11()) kept = kept || next.Path == file.Path;
+    if (kept) continue;
+    bool gone = GetFileAttributesA((dir + "\\INSTALLED\\" + file.Path).c_str()) == INVALID_FILE_ATTRIBUTES;
+    if (!gone) ++differences;
+    std::printf("  %-18s %s\n", file.Path.c_str(), gone ? "removed, as in 1.1" : "still there");
+  }
+  std::printf(differences ? "the installed application is NOT release 1.1 (%d differences)\n"
+                          : "the installed application is now release 1.1\n",
+              differences);
+  return differences ? 1 : 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 3) {
+    std::fprintf(stderr, "usage: sample_patch_maker make|verify DIR\n");
+    return 2;
+  }
+  std::string command = argv[1], dir = FullPath(argv[2]);
+  if (command == "make") return Make(dir);
+  if (command == "verify") return Verify(dir);
+  std::fprintf(stderr, "unknown command %s\n", command.c_str());
+  return 2;
+}
