@@ -1,0 +1,146 @@
+// Figures of the delta encoder on real release pairs: encode time, peak memory of the
+// process, raw delta size and blocks, time to apply the delta in memory.
+//
+// menditwiz_bench                 every pair of the corpus, smallest first (the peak memory
+//                                 printed is the process's peak so far, so each figure holds
+//                                 for the largest pair up to that line)
+// menditwiz_bench OLD NEW [DELTA] one pair, one line (and the delta written to DELTA)
+//
+// The corpus is made by fetch_corpus.sh (MENDITWIZ_CORPUS overrides its place).
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#ifdef _WIN32
+#include <windows.h>
+#include <psapi.h>
+#else
+#include <sys/resource.h>
+#endif
+
+#include "menditwiz/delta_encoder.h"
+#include "patch/delta_decoder.h"
+
+namespace {
+
+using TBytes = std::vector<uint8_t>;
+using TClock = std::chrono::steady_clock;
+
+long PeakKilobytes() {
+#ifdef _WIN32
+  PROCESS_MEMORY_COUNTERS counters;
+  if (!GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters)) return -1;
+  return static_cast<long>(counters.PeakWorkingSetSize / 1024);
+#else
+  rusage usage;
+  getrusage(RUSAGE_SELF, &usage);
+  return usage.ru_maxrss;
+#endif
+}
+
+bool Load(const std::string& path, TBytes& bytes) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  return true;
+}
+
+class TVectorSource : public TBlockSource {
+ public:
+  explicit TVectorSource(const TBytes& data) : data(data) {}
+  bool ReadBlock(int64_t offset, uint8_t* block) override {
+    const size_t at = static_cast<size_t>(offset);
+    const size_t n = at < data.size() ? std::min(DeltaBlockSize, data.size() - at) : 0;
+    if (n) std::memcpy(block, data.data() + at, n);
+    std::memset(block + n, 0, DeltaBlockSize - n);
+    return true;
+  }
+
+ private:
+  const TBytes& data;
+};
+
+class TVectorTarget : public TBlockTarget {
+ public:
+  bool WriteBlock(int64_t offset, const uint8_t* bytes, size_t size) override {
+    const size_t end = static_cast<size_t>(offset) + size;
+    if (data.size() < end) data.resize(end);
+    std::memcpy(data.data() + offset, bytes, size);
+    return true;
+  }
+  TBytes data;
+};
+
+double Milliseconds(TClock::time_point since) {
+  return std::chrono::duration<double, std::milli>(TClock::now() - since).count();
+}
+
+bool Measure(const std::string& name, const std::string& oldPath, const std::string& newPath,
+             const char* deltaPath = nullptr) {
+  TBytes oldBytes, newBytes, delta;
+  if (!Load(oldPath, oldBytes) || !Load(newPath, newBytes)) {
+    std::printf("%-24s cannot read %s or %s\n", name.c_str(), oldPath.c_str(), newPath.c_str());
+    return false;
+  }
+  TDeltaStats stats;
+  auto start = TClock::now();
+  const bool encoded = EncodeDelta(oldBytes.data(), oldBytes.size(), newBytes.data(), newBytes.size(), delta, &stats);
+  const double encodeMs = Milliseconds(start);
+  const long peak = PeakKilobytes();
+  if (!encoded) {
+    std::printf("%-24s cannot be encoded\n", name.c_str());
+    return false;
+  }
+  if (deltaPath) {
+    std::ofstream out(deltaPath, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(delta.data()), static_cast<std::streamsize>(delta.size()));
+  }
+  TVectorSource source(oldBytes);
+  TVectorTarget target;
+  target.data.reserve(newBytes.size());
+  start = TClock::now();
+  const TDeltaResult applied = ApplyDelta(delta.data(), delta.size(), source, target, nullptr);
+  const double applyMs = Milliseconds(start);
+  const bool same = applied.Status == TDeltaStatus::Applied && target.data == newBytes;
+  std::printf("%-24s old %10zu new %10zu  delta %10zu (%zu copy, %zu literal blocks, %zu bytes edited)  "
+              "encode %8.1f ms  peak %8ld KB  apply %7.1f ms%s\n",
+              name.c_str(), oldBytes.size(), newBytes.size(), delta.size(), stats.CopyBlocks, stats.LiteralBlocks,
+              stats.EditedBytes, encodeMs, peak, applyMs, same ? "" : "  ROUND TRIP FAILED");
+  return same;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc == 3 || argc == 4)
+    return Measure(std::filesystem::path(argv[2]).parent_path().filename().string(), argv[1], argv[2],
+                   argc == 4 ? argv[3] : nullptr)
+               ? 0
+               : 1;
+  const char* given = std::getenv("MENDITWIZ_CORPUS");
+  const std::filesystem::path corpus = given ? given : MENDIT_SOURCE_DIR "/build/bench-corpus/menditwiz";
+  std::error_code error;
+  std::vector<std::pair<uintmax_t, std::filesystem::path>> pairs;
+  for (const auto& entry : std::filesystem::directory_iterator(corpus, error)) {
+    const auto newFile = entry.path() / "new";
+    if (std::filesystem::exists(entry.path() / "old") && std::filesystem::exists(newFile))
+      pairs.push_back({std::filesystem::file_size(newFile), entry.path()});
+  }
+  if (pairs.empty()) {
+    std::printf("menditwiz_bench: no release pairs in %s; run bench/menditwiz/fetch_corpus.sh first\n",
+                corpus.string().c_str());
+    return 0;
+  }
+  std::sort(pairs.begin(), pairs.end());
+  bool all = true;
+  for (const auto& pair : pairs)
+    all &= Measure(pair.second.filename().string(), (pair.second / "old").string(), (pair.second / "new").string());
+  return all ? 0 : 1;
+}
