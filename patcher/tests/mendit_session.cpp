@@ -22,7 +22,7 @@ bool TMenditSession::StartOnly(const std::string& program, const std::string& ar
 
 bool TMenditSession::Start(const std::string& program, const std::string& args, WORD showCommand) {
   if (!StartOnly(program, args, showCommand)) return false;
-  Frame = e2e::WaitForTopWindow(Program.Id(), L"TFrameWindow", kFrameTitle, 30000);
+  Frame = e2e::WaitForTopWindow(Program.Id(), L"TFrameWindow", kFrameTitle, 90000);
   if (!Frame) return false;
   e2e::WaitUntil([&] { return (Dialog = FindWindowExW(Frame, nullptr, L"#32770", nullptr)) != nullptr; }, 10000);
   if (!Dialog) return false;
