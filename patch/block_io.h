@@ -14,28 +14,41 @@
 #include "delta_decoder.h"
 #include "file_system.h"
 
+// Two windows: a large one that follows the main run of the delta through the previous
+// version, and a small one for the odd block taken from elsewhere, so that a stray block
+// does not throw away the large window (and cost two large reads). Misses in a row away
+// from the large window mean the run has moved: the large window follows it there.
 class TCachedBlockSource : public TBlockSource {
  public:
-  static constexpr size_t DefaultWindow = 64 * 1024;
+  static constexpr size_t DefaultWindow = 1024 * 1024;
   explicit TCachedBlockSource(TInputFile& file, size_t window = DefaultWindow);
   bool ReadBlock(int64_t offset, uint8_t* block) override;
+  const uint8_t* BlockAt(int64_t offset, uint8_t* scratch) override;
 
  private:
-  bool Fill(int64_t offset);
+  struct TWindow {
+    std::vector<uint8_t> bytes;
+    int64_t start = 0;
+    size_t length = 0;
+    bool endsFile = false;  // the window reached the end of the file
+    bool filled = false;
+    bool Covers(int64_t offset) const;
+    bool Fill(TInputFile& file, int64_t offset);
+    // The block at offset (which the window covers), in place or copied to scratch.
+    const uint8_t* Block(int64_t offset, uint8_t* scratch) const;
+  };
 
   TInputFile& file;
-  std::vector<uint8_t> cache;
-  int64_t cacheStart = 0;
-  size_t cacheLength = 0;
-  bool cacheEndsFile = false;  // the window reached the end of the file
-  bool filled = false;
+  TWindow main;
+  TWindow stray;
+  int strayRun = 0;  // small-window fills in a row, each following on from the last
 };
 
 // Writes must be finished with Flush; what is still buffered when the object is destroyed
 // is dropped (the caller is discarding a failed file then).
 class TBufferedBlockTarget : public TBlockTarget {
  public:
-  static constexpr size_t DefaultBuffer = 256 * 1024;
+  static constexpr size_t DefaultBuffer = 1024 * 1024;
   explicit TBufferedBlockTarget(TOutputFile& file, size_t capacity = DefaultBuffer);
   bool WriteBlock(int64_t offset, const uint8_t* bytes, size_t size) override;
   bool Flush();

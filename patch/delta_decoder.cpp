@@ -68,17 +68,23 @@ TDeltaResult ApplyDelta(const uint8_t* delta, size_t size, TBlockSource& source,
     const int32_t from = ReadInt32le(delta + pos + 4);
     if (observer) observer->BeforeBlock(destination);
     if (from >= 0) {
-      if (!source.ReadBlock(from, block)) return {TDeltaStatus::ReadFailed, pos};
-      // MeasureBlock has checked every edit against the block and the delta.
+      const uint8_t* bytes = source.BlockAt(from, block);
+      if (!bytes) return {TDeltaStatus::ReadFailed, pos};
       size_t q = pos + DeltaHeaderSize;
-      for (;;) {
-        const size_t offset = delta[q];
-        const size_t count = delta[q + 1];
-        if (offset == 0 && count == 0) break;
-        std::memcpy(block + offset, delta + q + 2, count);
-        q += 2 + count;
+      if (length > DeltaHeaderSize + 2) {
+        // Edits change a copy, never the source's own storage: a later block may take the
+        // same bytes again. MeasureBlock has checked every edit against the block and the delta.
+        if (bytes != block) std::memcpy(block, bytes, DeltaBlockSize);
+        bytes = block;
+        for (;;) {
+          const size_t offset = delta[q];
+          const size_t count = delta[q + 1];
+          if (offset == 0 && count == 0) break;
+          std::memcpy(block + offset, delta + q + 2, count);
+          q += 2 + count;
+        }
       }
-      if (!target.WriteBlock(destination, block, DeltaBlockSize))
+      if (!target.WriteBlock(destination, bytes, DeltaBlockSize))
         return {TDeltaStatus::WriteFailed, pos};
     } else {
       if (!target.WriteBlock(destination, delta + pos + DeltaHeaderSize, LiteralCount(from)))

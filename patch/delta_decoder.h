@@ -30,6 +30,12 @@ class TBlockSource {
   // Fills block with the DeltaBlockSize bytes at offset (>= 0). Bytes that lie past the
   // end of the previous version are set to zero. False on a read error.
   virtual bool ReadBlock(int64_t offset, uint8_t* block) = 0;
+  // The same bytes without a copy where the source holds them itself: a pointer, valid
+  // until the next call, into the source's own storage or to scratch (DeltaBlockSize
+  // bytes), filled by ReadBlock. Null on a read error. The decoder reads through this.
+  virtual const uint8_t* BlockAt(int64_t offset, uint8_t* scratch) {
+    return ReadBlock(offset, scratch) ? scratch : nullptr;
+  }
 };
 
 // The new file being rebuilt.

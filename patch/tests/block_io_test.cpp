@@ -53,10 +53,14 @@ TEST(CachedBlockSource, GivesWhatPlainReadsGive) {
   for (int64_t at = 50000; at > 40000; at -= 300) offsets.push_back(at);  // walking backwards
   for (int64_t offset : offsets) {
     SCOPED_TRACE(offset);
-    uint8_t want[DeltaBlockSize], got[DeltaBlockSize];
-    ASSERT_TRUE(plain.ReadBlock(offset, want));
-    ASSERT_TRUE(cached.ReadBlock(offset, got));
-    ASSERT_EQ(std::vector<uint8_t>(want, want + DeltaBlockSize), std::vector<uint8_t>(got, got + DeltaBlockSize));
+    uint8_t wantScratch[DeltaBlockSize], gotScratch[DeltaBlockSize];
+    ASSERT_TRUE(plain.ReadBlock(offset, wantScratch));
+    const uint8_t* got = cached.BlockAt(offset, gotScratch);
+    ASSERT_NE(nullptr, got);
+    const std::vector<uint8_t> want(wantScratch, wantScratch + DeltaBlockSize);
+    ASSERT_EQ(want, std::vector<uint8_t>(got, got + DeltaBlockSize));
+    ASSERT_TRUE(cached.ReadBlock(offset, gotScratch));  // the copying form gives the same
+    ASSERT_EQ(want, std::vector<uint8_t>(gotScratch, gotScratch + DeltaBlockSize));
   }
 }
 
@@ -65,9 +69,38 @@ TEST(CachedBlockSource, ReadsAShiftedFileInFewReads) {
   TCountingInput input(previous);
   TCachedBlockSource cached(input, 64 * 1024);
   uint8_t block[DeltaBlockSize];
-  for (int64_t at = 13; at < (1 << 20); at += 256) ASSERT_TRUE(cached.ReadBlock(at, block));
+  for (int64_t at = 13; at < (1 << 20); at += 256) ASSERT_NE(nullptr, cached.BlockAt(at, block));
   // 1 MB in windows of 64 KB (they overlap by up to 4 KB, as they start at 4 KB boundaries).
   EXPECT_GE(18, input.Reads);
+}
+
+TEST(CachedBlockSource, StrayBlocksDoNotCostTheMainWindow) {
+  const std::vector<uint8_t> previous = Random(1 << 20, 3);
+  TCountingInput input(previous);
+  TCachedBlockSource cached(input, 64 * 1024);
+  uint8_t block[DeltaBlockSize];
+  int strays = 0;
+  for (int64_t at = 13, n = 0; at < (1 << 20); at += 256, ++n) {
+    ASSERT_NE(nullptr, cached.BlockAt(at, block));
+    if (n % 100 == 99) {
+      ASSERT_NE(nullptr, cached.BlockAt((at * 7919) % (1 << 20), block));  // a block from far away
+      ++strays;
+    }
+  }
+  // The 18 windows of the run, and one small read per stray block at most.
+  EXPECT_GE(18 + strays, input.Reads);
+}
+
+TEST(CachedBlockSource, FollowsARunThatMoved) {
+  const std::vector<uint8_t> previous = Random(4 << 20, 3);
+  TCountingInput input(previous);
+  TCachedBlockSource cached(input, 256 * 1024);
+  uint8_t block[DeltaBlockSize];
+  for (int64_t at = 0; at < (1 << 20); at += 256) ASSERT_NE(nullptr, cached.BlockAt(at, block));
+  const int before = input.Reads;
+  for (int64_t at = 3 << 20; at < (4 << 20); at += 256) ASSERT_NE(nullptr, cached.BlockAt(at, block));
+  // Two small reads to see that the run goes on there, then windows of 256 KB again.
+  EXPECT_GE(2 + 5, input.Reads - before);
 }
 
 TEST(CachedBlockSource, ReportsReadErrors) {
@@ -80,6 +113,7 @@ TEST(CachedBlockSource, ReportsReadErrors) {
   TBroken input(bytes);
   TCachedBlockSource cached(input);
   uint8_t block[DeltaBlockSize];
+  EXPECT_EQ(nullptr, cached.BlockAt(0, block));
   EXPECT_FALSE(cached.ReadBlock(0, block));
 }
 
