@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstdint>
 #include <memory>
+#include <new>
 #include <string>
 
 #include "block_io.h"
@@ -204,8 +206,13 @@ bool TPatchFile::ApplyModify(int index) {
     reporter->ReportError("Cannot read patch data for file: %s", targetFile.c_str());
     return false;
   }
-  std::unique_ptr<uint8_t[]> delta(new uint8_t[static_cast<size_t>(deltaSize)]);
-  if (dataFile->Read(record.DataOffset(), delta.get(), static_cast<size_t>(deltaSize)) != deltaSize) {
+  // The whole delta in one buffer, read in one read. Its size is bounded by the data file's,
+  // but that may still be more than a 32-bit process can hold: a failed record, not a crash.
+  std::unique_ptr<uint8_t[]> delta(static_cast<uint64_t>(deltaSize) <= SIZE_MAX / 2
+                                       ? new (std::nothrow) uint8_t[static_cast<size_t>(deltaSize)]
+                                       : nullptr);
+  if (!delta ||
+      dataFile->Read(record.DataOffset(), delta.get(), static_cast<size_t>(deltaSize)) != deltaSize) {
     reporter->ReportError("Cannot read patch data for file: %s", targetFile.c_str());
     return false;
   }
