@@ -26,14 +26,20 @@ LONG Normalise(int pixel, int screenSize) {
 bool MovePointer(int x, int y) {
   const int width = GetSystemMetrics(SM_CXSCREEN);
   const int height = GetSystemMetrics(SM_CYSCREEN);
-  SendMouse(MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE, Normalise(x, width), Normalise(y, height));
-  return WaitUntil(
-      [&] {
-        POINT at = {};
-        GetCursorPos(&at);
-        return at.x == x && at.y == y;
-      },
-      2000, 5);
+  auto there = [&] {
+    POINT at = {};
+    GetCursorPos(&at);
+    return at.x == x && at.y == y;
+  };
+  // Under Wine the move also warps the X pointer, and a late X motion event of an earlier
+  // move can carry the pointer back: move again until the place holds for a moment.
+  for (int attempt = 0; attempt < 5; ++attempt) {
+    SendMouse(MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE, Normalise(x, width), Normalise(y, height));
+    if (!WaitUntil(there, 2000, 5)) continue;
+    Pause(40);
+    if (there()) return true;
+  }
+  return false;
 }
 
 void LeftDown() { SendMouse(MOUSEEVENTF_LEFTDOWN); }
