@@ -1,0 +1,146 @@
+// The acceptance of the builder: a release pair goes from two folders through menditwiz to a
+// cabinet and description file, and the real mendit.exe, started on that description file
+// under Wine, turns a copy of the old release into the new one exactly.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <functional>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "e2e_driver.h"
+#include "mendit_session.h"
+#include "menditwiz/release_listing.h"
+#include "menditwiz/win32_folders.h"
+#include "menditwiz/wizard_run.h"
+#include "patch/win32_file_system.h"
+
+namespace {
+
+using TBytes = std::vector<uint8_t>;
+
+constexpr TDosStamp Monday = MakeDosStamp(2004, 6, 7, 8, 0, 0);
+constexpr TDosStamp Tuesday = MakeDosStamp(2004, 6, 8, 19, 15, 20);
+const e2e::Rgb Red = 0xFF0000;
+
+TBytes Random(size_t size, uint32_t seed) {
+  std::mt19937 random(seed);
+  TBytes bytes(size);
+  for (auto& b : bytes) b = static_cast<uint8_t>(random() % 13);
+  return bytes;
+}
+
+TBytes Recompiled(TBytes bytes) {
+  bytes.insert(bytes.begin() + static_cast<long>(bytes.size() / 2), {0x90, 0x90, 0xC3});
+  for (size_t i = 50; i < bytes.size(); i += 613) bytes[i] = static_cast<uint8_t>(bytes[i] + 3);
+  return bytes;
+}
+
+struct TFileSpec {
+  std::string Path;
+  TBytes Content;
+  TDosStamp Stamp;
+};
+
+class MenditAppliesWizardPatch : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    root = MakeScratchFolder();
+    ASSERT_FALSE(root.empty());
+  }
+  void TearDown() override { RemoveTree(root); }
+
+  void Write(const std::string& folder, const std::vector<TFileSpec>& specs) {
+    CreateDirectoryA(folder.c_str(), nullptr);
+    for (const TFileSpec& f : specs) {
+      const std::string path = JoinPath(folder, f.Path);
+      for (size_t slash = path.find('\\', folder.size() + 1); slash != std::string::npos;
+           slash = path.find('\\', slash + 1))
+        CreateDirectoryA(path.substr(0, slash).c_str(), nullptr);
+      ASSERT_TRUE(WriteWholeFile(files, path, f.Content)) << path;
+      ASSERT_TRUE(files.SetStamp(path.c_str(), f.Stamp)) << path;
+    }
+  }
+
+  // Every file of folder with its date/time and a digest of its content; the "$$$" backups
+  // that modify patches leave are not part of a release.
+  std::vector<std::string> Picture(const std::string& folder) {
+    TWin32FolderLister lister;
+    TRelease release;
+    std::string error;
+    EXPECT_TRUE(ScanRelease(lister, files, folder, release, error)) << error;
+    std::vector<std::string> lines;
+    TBytes bytes;
+    for (const TReleaseFile& f : release.Files) {
+      if (NameKey(f.Path).find(".$$$") != std::string::npos) continue;
+      ReadWholeFile(files, JoinPath(folder, f.Path), bytes, SIZE_MAX);
+      char line[400];
+      std::snprintf(line, sizeof line, "%s %08X %zu %08X", NameKey(f.Path).c_str(), f.Stamp, bytes.size(),
+                    static_cast<unsigned>(std::hash<std::string>()(std::string(bytes.begin(), bytes.end()))));
+      lines.push_back(line);
+    }
+    return lines;
+  }
+
+  std::string root;
+  TWin32FileSystem files;
+};
+
+TEST_F(MenditAppliesWizardPatch, OldReleaseBecomesTheNewOne) {
+  const TBytes app = Random(300000, 1), core = Random(50000, 2);
+  const std::vector<TFileSpec> oldRelease = {
+      {"App.exe", app, Monday},
+      {"BIN\\CORE.DLL", core, Monday},
+      {"BIN\\Same.dll", core, Monday},
+      {"README.TXT", Random(900, 3), Monday},
+      {"OLD\\GONE.DAT", Random(5000, 4), Monday},
+  };
+  const std::vector<TFileSpec> newRelease = {
+      {"APP.EXE", Recompiled(app), Tuesday},
+      {"BIN\\CORE.DLL", Recompiled(core), Tuesday},
+      {"BIN\\SAME.DLL", core, Monday},
+      {"README.TXT", {}, Tuesday},
+      {"DATA\\LANG\\PL.DAT", Random(7000, 5), Tuesday},
+  };
+  const std::string oldFolder = JoinPath(root, "old"), newFolder = JoinPath(root, "new");
+  const std::string out = JoinPath(root, "out"), target = JoinPath(root, "target");
+  Write(oldFolder, oldRelease);
+  Write(newFolder, newRelease);
+  Write(target, oldRelease);
+
+  TWizardOptions options;
+  options.OldFolder = oldFolder;
+  options.NewFolder = newFolder;
+  options.MainExecutable = "APP.EXE";
+  options.DefaultPath = target;  // the builder adds the closing backslash mendit needs
+  options.OutputFolder = out;
+  options.PatchValue = JoinPath(out, "PATCH.CAB");
+  options.Quiet = true;
+  std::FILE* text = std::tmpfile();
+  ASSERT_EQ(WizardSuccess, RunWizard(options, TBuildHooks(), text, text));
+  std::fclose(text);
+
+  TMenditSession session;
+  ASSERT_TRUE(session.Start(e2e::WinePath(MENDIT_EXE), "\"" + JoinPath(out, "MENDIT.MNI") + "\""))
+      << "mendit's window did not appear";
+  const std::string path = JoinPath(target, "APP.EXE");
+  EXPECT_EQ(std::wstring(path.begin(), path.end()), session.Path());
+  ASSERT_TRUE(session.Install());
+  const std::vector<std::wstring> rows = session.Rows();
+  ASSERT_FALSE(rows.empty());
+  EXPECT_EQ(L"Patching completed !", rows.back());
+  for (int i = 0; i < static_cast<int>(rows.size()); ++i) {
+    SendMessageW(session.Log, LB_SETTOPINDEX, i, 0);
+    EXPECT_NE(Red, session.RowBackground(i)) << i;
+  }
+  PostMessageW(session.Dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+  DWORD code = 99;
+  EXPECT_TRUE(session.Program.WaitForExit(15000, &code));
+
+  EXPECT_EQ(Picture(newFolder), Picture(target));
+}
+
+}  // namespace
