@@ -412,6 +412,49 @@ TEST_F(ShowdiskTest, FailedStartShowsTheItemsMessage) {
   MoveFileA((mendit + ".away").c_str(), mendit.c_str());
 }
 
+// A document type registered for the length of one test (HKEY_CLASSES_ROOT: Wine's shell
+// does not look at the user's own classes).
+class DocumentType {
+ public:
+  DocumentType(const char* extension, const std::string& command) : Extension(extension) {
+    Ok = Set(Extension, kProgId) && Set(std::string(kProgId) + "\\shell\\open\\command", command);
+  }
+  ~DocumentType() {
+    for (const char* sub : {"\\shell\\open\\command", "\\shell\\open", "\\shell", ""})
+      RegDeleteKeyA(HKEY_CLASSES_ROOT, (std::string(kProgId) + sub).c_str());
+    RegDeleteKeyA(HKEY_CLASSES_ROOT, Extension.c_str());
+  }
+  bool Ok = false;
+
+ private:
+  static constexpr const char* kProgId = "ShowdiskTest.Document";
+  static bool Set(const std::string& path, const std::string& value) {
+    HKEY key = nullptr;
+    if (RegCreateKeyExA(HKEY_CLASSES_ROOT, path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) != 0)
+      return false;
+    LONG set = RegSetValueExA(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                              static_cast<DWORD>(value.size() + 1));
+    RegCloseKey(key);
+    return set == ERROR_SUCCESS;
+  }
+  std::string Extension;
+};
+
+// With a program for presentations, the VORNAX show opens through "open", maximised.
+TEST_F(ShowdiskTest, PresentationOpensMaximised) {
+  const std::string viewer = "PPV\\VIEWER.EXE";
+  ASSERT_TRUE(CopyFileA(disc.Path("PPV\\PPView97.EXE").c_str(), disc.Path(viewer).c_str(), FALSE));
+  disc.RemoveMarker(viewer);
+  DocumentType presentation(".ppt", "\"" + disc.Path(viewer) + "\" \"%1\"");
+  ASSERT_TRUE(presentation.Ok);
+
+  ASSERT_NO_FATAL_FAILURE(Start());
+  ASSERT_TRUE(e2e::Click(OnButton(IDC_VORNAX_SHOW).x, OnButton(IDC_VORNAX_SHOW).y));
+  EXPECT_TRUE(e2e::WaitUntil([&] { return !disc.ReadMarker(viewer).empty(); }, kTimeoutMs));
+  EXPECT_EQ("show=3\nargs=\"" + disc.Path("VORNAX.PPT") + "\"\n", disc.ReadMarker(viewer));
+  EXPECT_EQ(nullptr, e2e::FindTopWindow(launcher.Id(), L"#32770", L"Blad"));
+}
+
 TEST_F(ShowdiskTest, ExitButtonEndsTheProgram) {
   ASSERT_NO_FATAL_FAILURE(Start());
   ASSERT_TRUE(e2e::Click(OnButton(IDC_EXIT).x, OnButton(IDC_EXIT).y));
