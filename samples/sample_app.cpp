@@ -56,6 +56,7 @@ std::vector<TSampleFile> SampleRelease10() {
   return {
       {"NOTES.EXE", Executable("1.0", false), kRelease10},
       {"NOTES.HLP", Help(), kRelease10},
+      {"NOTES.INI", Text("[Notes]\r\nFont=Courier\r\nAutoSave=5\r\n"), kRelease10},
       {"README.TXT", Text("Tarvel Notes 1.0\r\nThank you for choosing Tarvel Notes.\r\n"), kRelease10},
       {"OLDFILTR.DLL", Noise(3000, 7), kRelease10},
   };
@@ -65,10 +66,15 @@ std::vector<TSampleFile> SampleRelease11() {
   return {
       {"NOTES.EXE", Executable("1.1", true), kRelease11},
       {"NOTES.HLP", Help(), kRelease10},
+      {"NOTES.INI", Text("[Notes]\r\nFont=Courier\r\nAutoSave=5\r\nSpelling=1\r\n"), kRelease11},
       {"README.TXT",
        Text("Tarvel Notes 1.1\r\nThank you for choosing Tarvel Notes.\r\n"
             "New in 1.1: spelling checker (PLUGINS\\SPELL.DLL); the old import filter is gone.\r\n"),
        kRelease11},
       {"PLUGINS\\SPELL.DLL", Noise(6000, 9), kRelease11},
   };
+}
+
+TSampleFile SampleUserSettings() {
+  return {"NOTES.INI", Text("[Notes]\r\nFont=Arial\r\nAutoSave=1\r\n"), MakeDosStamp(1998, 6, 20, 18, 45, 10)};
 }

@@ -14,8 +14,11 @@ struct TSampleFile {
   TDosStamp Stamp;
 };
 
-// Release 1.0: NOTES.EXE, NOTES.HLP, README.TXT, OLDFILTR.DLL.
+// Release 1.0: NOTES.EXE, NOTES.HLP, NOTES.INI, README.TXT, OLDFILTR.DLL.
 std::vector<TSampleFile> SampleRelease10();
-// Release 1.1: NOTES.EXE changed (blocks edited, moved and added), README.TXT rewritten,
-// NOTES.HLP unchanged, PLUGINS\SPELL.DLL new, OLDFILTR.DLL gone.
+// Release 1.1: NOTES.EXE changed (blocks edited, moved and added), README.TXT and NOTES.INI
+// rewritten, NOTES.HLP unchanged, PLUGINS\SPELL.DLL new, OLDFILTR.DLL gone.
 std::vector<TSampleFile> SampleRelease11();
+// NOTES.INI as the user changed it after installing 1.0: a version no patch record was made
+// for, which mendit therefore leaves alone (with a warning).
+TSampleFile SampleUserSettings();

@@ -4,7 +4,8 @@
 //                                  DIR\RELEASE-1.1 release 1.1, for comparison
 //                                  DIR\PATCH\NOTES.CAB and NOTES.MNI: the patch for mendit
 //   sample_patch_maker verify DIR  compares DIR\INSTALLED with release 1.1 (contents and
-//                                  stamps); exit code 0 when they are equal
+//                                  stamps; NOTES.INI, which the user changed, must be kept);
+//                                  exit code 0 when all is as expected
 
 #include <windows.h>
 
@@ -88,6 +89,8 @@ std::string FullPath(const std::string& path) {
 int Make(const std::string& dir) {
   std::vector<TSampleFile> from = SampleRelease10(), to = SampleRelease11();
   if (!WriteRelease(dir + "\\INSTALLED", from) || !WriteRelease(dir + "\\RELEASE-1.1", to)) return 1;
+  // The user has changed the settings since installing 1.0.
+  if (!WriteRelease(dir + "\\INSTALLED", {SampleUserSettings()})) return 1;
   std::string summary;
   std::vector<uint8_t> data = ReleasePatch(from, to, summary);
   MakeDirs(dir + "\\PATCH");
@@ -109,15 +112,20 @@ int Make(const std::string& dir) {
 
 int Verify(const std::string& dir) {
   int differences = 0;
-  for (const TSampleFile& file : SampleRelease11()) {
+  TSampleFile settings = SampleUserSettings();
+  for (TSampleFile file : SampleRelease11()) {
+    bool userFile = file.Path == settings.Path;
+    // mendit must leave the user's own version alone.
+    if (userFile) file = settings;
     std::string path = dir + "\\INSTALLED\\" + file.Path;
     bool found = false;
     Bytes content = ReadFileBytes(path, found);
+    const char* same = userFile ? "kept: the user's own version, not the one the patch was made for" : "as in 1.1";
     const char* verdict = !found                         ? "missing"
-                          : content != file.Content      ? "contents differ from 1.1"
-                          : StampOf(path) != file.Stamp  ? "date/time differs from 1.1"
-                                                         : "as in 1.1";
-    if (std::string(verdict) != "as in 1.1") ++differences;
+                          : content != file.Content      ? "contents differ from what was expected"
+                          : StampOf(path) != file.Stamp  ? "date/time differs from what was expected"
+                                                         : same;
+    if (verdict != same) ++differences;
     std::printf("  %-18s %s\n", file.Path.c_str(), verdict);
   }
   for (const TSampleFile& file : SampleRelease10()) {
@@ -129,7 +137,7 @@ int Verify(const std::string& dir) {
     std::printf("  %-18s %s\n", file.Path.c_str(), gone ? "removed, as in 1.1" : "still there");
   }
   std::printf(differences ? "the installed application is NOT release 1.1 (%d differences)\n"
-                          : "the installed application is now release 1.1\n",
+                          : "the installed application is now release 1.1 (with the user's settings kept)\n",
               differences);
   return differences ? 1 : 0;
 }
