@@ -463,13 +463,17 @@ TEST_F(ShowdiskTest, ExitButtonEndsTheProgram) {
   EXPECT_EQ(0u, code);
 }
 
-TEST_F(ShowdiskTest, EscEndsTheProgram) {
+TEST_F(ShowdiskTest, TabShowsNothingAndEscEndsTheProgram) {
   ASSERT_NO_FATAL_FAILURE(Start());
   // A click on the picture (not on a button) brings the launcher to the front.
   RECT logo = {10, 10, 11, 11};
   MapWindowPoints(dialog, HWND_DESKTOP, reinterpret_cast<POINT*>(&logo), 2);
   e2e::Click(logo.left, logo.top);
   ASSERT_TRUE(e2e::WaitUntil([&] { return GetForegroundWindow() == frame; }, kTimeoutMs));
+  // Tab moves the focus through the buttons, with no mark to be seen.
+  for (int i = 0; i < 3; ++i) e2e::PressKey(VK_TAB);
+  e2e::Pause(300);
+  EXPECT_TRUE(ScreenBecomes(baseline)) << Differences(CaptureDialog(), baseline);
   e2e::PressKey(VK_ESCAPE);
   DWORD code = 1;
   EXPECT_TRUE(launcher.WaitForExit(kTimeoutMs, &code));
