@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 
 #include "block_edits.h"
 #include "old_file_index.h"
@@ -34,7 +35,7 @@ class TEncoder {
   TEncoder(const uint8_t* oldData, size_t oldSize, const uint8_t* newData, size_t newSize,
            std::vector<uint8_t>& delta, TDeltaStats& stats)
       : oldData(oldData), oldSize(oldSize), newData(newData), newSize(newSize), delta(delta),
-        stats(stats), index(oldData, oldSize) {}
+        stats(stats) {}
 
   // Encodes the 256 bytes of the new version at destination, or, when literalLength is below
   // 256, either those literalLength bytes at destination + 256 - literalLength as a literal
@@ -57,7 +58,9 @@ class TEncoder {
   size_t newSize;
   std::vector<uint8_t>& delta;
   TDeltaStats& stats;
-  TOldFileIndex index;
+  // Built when a block first needs it: files whose blocks all continue the previous shift
+  // (unchanged or nearly unchanged files) never pay for it.
+  std::unique_ptr<TOldFileIndex> index;
 
   uint8_t padded[BlockSize];
   int64_t lastShift = 0;
@@ -104,17 +107,30 @@ void TEncoder::AddVote(int64_t source) {
 }
 
 // Every window of the new block is looked up; each verified hit votes for the source that
-// would align it, so the sources that share most bytes with the block come first.
+// would align it, so the sources that share most bytes with the block come first. Windows
+// that the best candidate so far already matches are skipped: a lookup there would mostly
+// find that candidate again, and lookups (cache misses in a table as large as the file) are
+// what the search costs.
 void TEncoder::GatherFromIndex(const uint8_t* newBlock) {
   constexpr size_t Window = TOldFileIndex::WindowSize;
   candidateCount = 0;
+  if (!index) index = std::make_unique<TOldFileIndex>(oldData, oldSize);
+  // covered[p]: bytes of [0, p) where the best candidate agrees with the block.
+  uint16_t covered[BlockSize + 1];
+  covered[0] = 0;
+  const uint8_t* best = bestSource >= 0 ? OldBlock(bestSource) : nullptr;
+  for (size_t i = 0; i < BlockSize; ++i)
+    covered[i + 1] = static_cast<uint16_t>(covered[i] + (best && best[i] == newBlock[i]));
+
   uint32_t hash = TOldFileIndex::Hash(newBlock);
   for (size_t p = 0;; ++p) {
-    size_t probes = 0;
-    for (const uint32_t* q = index.Begin(hash); q != index.End(hash) && probes < MaxBucketProbes;
-         ++q, ++probes) {
-      if (std::memcmp(oldData + *q, newBlock + p, Window) == 0)
-        AddVote(static_cast<int64_t>(*q) - static_cast<int64_t>(p));
+    if (covered[p + Window] - covered[p] != Window) {
+      const uint32_t* end = index->End(hash);
+      size_t probes = 0;
+      for (const uint32_t* q = index->Begin(hash); q != end && probes < MaxBucketProbes; ++q, ++probes) {
+        if (std::memcmp(oldData + *q, newBlock + p, Window) == 0)
+          AddVote(static_cast<int64_t>(*q) - static_cast<int64_t>(p));
+      }
     }
     if (p + Window >= BlockSize) break;
     hash = TOldFileIndex::Roll(hash, newBlock[p], newBlock[p + Window]);
