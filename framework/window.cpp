@@ -234,8 +234,12 @@ INT_PTR CALLBACK TWindow::DialogProc(HWND handle, UINT message, WPARAM wParam, L
   bool passedOn = false;
   LRESULT result = self->ReceiveMessage(message, wParam, lParam, passedOn);
   if (message == WM_INITDIALOG) {
+    HWND focus = GetFocus();
     self->SetupWindow();
-    return TRUE;  // the dialog manager gives the focus to the first tab stop
+    // TRUE lets the dialog manager focus the first tab stop, unless SetupWindow chose a
+    // control itself.
+    HWND chosen = GetFocus();
+    return chosen != focus && IsChild(handle, chosen) ? FALSE : TRUE;
   }
   if (passedOn) return FALSE;
   switch (message) {

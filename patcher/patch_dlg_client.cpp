@@ -34,6 +34,9 @@ void TPatchDlgClient::SetupWindow() {
   TDialog::SetupWindow();
   std::string path = App()->DefaultPath + App()->Name;
   PathField->SetText(path.c_str());
+  // Start in the path field, so that Enter presses the default button, "Install patch",
+  // rather than "Quit", the first tab stop.
+  SetFocus(PathField->GetHandle());
 }
 
 bool TPatchDlgClient::CanClose() {

@@ -270,7 +270,8 @@ TEST_F(MenditTest, WarningsAndErrorsDoNotStopTheRun) {
 TEST_F(MenditTest, MissingPatchFileEndsTheRunWithAnError) {
   WriteDescription(Description, "TOOL.EXE", Work + "\\APP\\", Work + "\\PATCH\\NOWHERE.CAB");
   Start();
-  ASSERT_TRUE(Session.Install());
+  // The window starts with the focus in the path field: Enter presses "Install patch".
+  ASSERT_TRUE(Session.InstallWithEnter());
   std::vector<std::wstring> rows = Session.Rows();
   ASSERT_LE(2u, rows.size());
   EXPECT_EQ(L"Unpacking patch...", rows.front());

@@ -50,6 +50,18 @@ void TMenditSession::PressInstall() {
 bool TMenditSession::Install(unsigned timeoutMs) {
   SendMessageW(Log, LB_RESETCONTENT, 0, 0);
   PressInstall();
+  return WaitForRunEnd(timeoutMs);
+}
+
+bool TMenditSession::InstallWithEnter(unsigned timeoutMs) {
+  SendMessageW(Log, LB_RESETCONTENT, 0, 0);
+  e2e::BringToFront(Frame);
+  e2e::WaitUntil([&] { return GetForegroundWindow() == Frame; }, 3000);
+  e2e::PressKey(VK_RETURN);
+  return WaitForRunEnd(timeoutMs);
+}
+
+bool TMenditSession::WaitForRunEnd(unsigned timeoutMs) {
   return e2e::WaitUntil(
       [&] {
         if (!IsWindowEnabled(InstallButton)) return false;

@@ -23,11 +23,16 @@ class TMenditSession {
   // Presses "Install patch" with the pointer and waits until the button is enabled again
   // after a run has ended (the log's last row closes a run). False on timeout.
   bool Install(unsigned timeoutMs = 60000);
+  // The same with the Enter key instead of the pointer.
+  bool InstallWithEnter(unsigned timeoutMs = 60000);
   // Presses "Install patch" without waiting.
   void PressInstall();
   std::vector<std::wstring> Rows() const { return e2e::ListBoxRows(Log); }
   // Background colour of row index (what most of its text area shows).
   e2e::Rgb RowBackground(int index) const;
+
+  // Waits until the button is enabled and the log's last row closes a run.
+  bool WaitForRunEnd(unsigned timeoutMs);
 
   e2e::Process Program;
   HWND Frame = nullptr;
