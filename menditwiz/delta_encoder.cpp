@@ -32,10 +32,9 @@ struct TCandidate {
 
 class TEncoder {
  public:
-  TEncoder(const uint8_t* oldData, size_t oldSize, const uint8_t* newData, size_t newSize,
+  TEncoder(const uint8_t* oldData, size_t oldSize, const uint8_t* newData,
            std::vector<uint8_t>& delta, TDeltaStats& stats)
-      : oldData(oldData), oldSize(oldSize), newData(newData), newSize(newSize), delta(delta),
-        stats(stats) {}
+      : oldData(oldData), oldSize(oldSize), newData(newData), delta(delta), stats(stats) {}
 
   // Encodes the 256 bytes of the new version at destination, or, when literalLength is below
   // 256, either those literalLength bytes at destination + 256 - literalLength as a literal
@@ -55,7 +54,6 @@ class TEncoder {
   const uint8_t* oldData;
   size_t oldSize;
   const uint8_t* newData;
-  size_t newSize;
   std::vector<uint8_t>& delta;
   TDeltaStats& stats;
   // Built when a block first needs it: files whose blocks all continue the previous shift
@@ -200,7 +198,7 @@ bool EncodeDelta(const uint8_t* oldData, size_t oldSize, const uint8_t* newData,
   TDeltaStats localStats;
   TDeltaStats& counts = stats ? *stats : localStats;
   counts = TDeltaStats();
-  TEncoder encoder(oldData, oldSize, newData, newSize, delta, counts);
+  TEncoder encoder(oldData, oldSize, newData, delta, counts);
 
   const size_t fullBlocks = newSize / BlockSize;
   size_t nextReport = ProgressStep;
