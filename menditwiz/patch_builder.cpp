@@ -1,5 +1,6 @@
 #include "patch_builder.h"
 
+#include <algorithm>
 #include <climits>
 
 #include "patch/patch_info.h"

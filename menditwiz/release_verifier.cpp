@@ -1,5 +1,6 @@
 #include "release_verifier.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <map>
 #include <set>

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdarg>
 #include <memory>
 
@@ -128,6 +129,14 @@ TWizardExit RunWizard(const TWizardOptions& options, const TBuildHooks& givenHoo
 
   std::vector<TPlannedRecord> plan;
   if (!PlanPatch(oldRelease, newRelease, plan, error)) return fail(WizardInputError, error);
+  // Records create folders only for the files they write; say so for new folders left empty.
+  for (const std::string& folder : newRelease.Directories) {
+    const std::string prefix = NameKey(folder) + "\\";
+    bool holdsFile = false;
+    for (const std::string& had : oldRelease.Directories) holdsFile |= NameKey(had) == NameKey(folder);
+    for (const TReleaseFile& f : newRelease.Files) holdsFile |= NameKey(f.Path).compare(0, prefix.size(), prefix) == 0;
+    if (!holdsFile) std::fprintf(out, "Note: the empty folder %s is not carried by the patch\n", folder.c_str());
+  }
 
   TScratch scratch;
   if (scratch.path.empty()) return fail(WizardOutputError, "Cannot create a scratch folder in the temporary folder");
