@@ -22,7 +22,6 @@ class TFrameWindow : public TWindow {
   void SetShrinkToClient(bool shrink) { ShrinkToClient = shrink; }
   // Large and small icon from an icon resource of module (the frame's module when null).
   void SetIcon(int largeIconId, int smallIconId, HINSTANCE module = nullptr);
-  TAttr& GetAttr() { return Attr; }
 
   void SetupWindow() override;
   bool CanClose() override;

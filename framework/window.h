@@ -39,6 +39,8 @@ class TWindow {
   TWindow& operator=(const TWindow&) = delete;
 
   HWND GetHandle() const { return Handle; }
+  // Creation attributes; changes take effect when the window is created.
+  TAttr& GetAttr() { return Attr; }
   TWindow* GetParentObject() const { return Parent; }
   // Registers this object with a new parent; only before the window exists.
   void SetParentObject(TWindow* parent);
