@@ -29,13 +29,14 @@ echo "VORNAX presentation (sample)" >"$disc/VORNAX.PPT"
 echo "demo-launcher: sample disc in $disc"
 
 export SHOWDISK_DEMO_TARGET=1
-if [ -n "${DISPLAY:-}" ]; then
+if [ -n "${DISPLAY:-}" ] && [ -z "${DEMO_VIRTUAL:-}" ]; then
   echo "demo-launcher: showdisk on $DISPLAY; close it with its exit item or Esc"
   cd "$disc" && exec "$root/scripts/wine-run" "$disc/SHOWDISK.EXE"
 fi
 
-shot="$build/launcher-demo.png"
-"$root/scripts/with-xvfb" bash -c '
+# Snapshot mode: on the virtual display the caller already runs (DEMO_VIRTUAL, so that every
+# Wine program of the session sees one display), or on a private one.
+snapshot() {
   cd "$1"
   "$2/scripts/wine-run" "$1/SHOWDISK.EXE" 2>/dev/null &
   pid=$!
@@ -47,5 +48,13 @@ shot="$build/launcher-demo.png"
   import -window root "$3"
   kill "$pid" 2>/dev/null
   wait "$pid" 2>/dev/null
-  true' _ "$disc" "$root" "$shot"
-echo "demo-launcher: no DISPLAY; screenshot of the launcher in $shot"
+  true
+}
+shot="$build/launcher-demo.png"
+if [ -n "${DISPLAY:-}" ]; then
+  (snapshot "$disc" "$root" "$shot")
+else
+  export -f snapshot
+  "$root/scripts/with-xvfb" bash -c 'snapshot "$@"' _ "$disc" "$root" "$shot"
+fi
+echo "demo-launcher: screenshot of the launcher in $shot"

@@ -8,6 +8,7 @@
 #      is set (press "Install patch", then "Quit"); otherwise on a virtual display, where
 #      demo_driver presses "Install patch", prints the log and saves a screenshot.
 #   3. sample_patch_maker compares the installed copy with release 1.1.
+#   4. showdisk, the disc launcher, over a sample disc (scripts/demo-launcher.sh).
 #
 # Usage: scripts/demo.sh BUILD_TREE (the win32 tree; make demo passes it)
 set -euo pipefail
@@ -56,3 +57,7 @@ fi
 echo "demo: checking $demo/INSTALLED against release 1.1"
 wine_run "$maker" verify "$(winpath "$demo")"
 echo "demo: backups of modified files (*.\$\$\$) are beside them in $demo/INSTALLED"
+
+# The disc launcher over a sample disc: interactive on your display (after mendit is closed),
+# a screenshot on the virtual one.
+bash "$root/scripts/demo-launcher.sh" "$build"
