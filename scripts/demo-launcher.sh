@@ -46,8 +46,11 @@ snapshot() {
   done
   sleep 1
   import -window root "$3"
-  kill "$pid" 2>/dev/null
-  wait "$pid" 2>/dev/null
+  # A Wine program does not end on SIGTERM; close its window with Esc, then make sure.
+  xdotool search --name "Tarvel DEMO PACK" key Escape 2>/dev/null || true
+  for _ in $(seq 10); do kill -0 "$pid" 2>/dev/null || break; sleep 0.5; done
+  kill -KILL "$pid" 2>/dev/null || true
+  wait "$pid" 2>/dev/null || true
   true
 }
 shot="$build/launcher-demo.png"
