@@ -84,7 +84,13 @@ void TPatchDlgClient::CmInstall() {
   }
 }
 
-void TPatchDlgClient::DispatchWaitingMessages(void*) { TApplication::PumpWaitingMessages(); }
+void TPatchDlgClient::DispatchWaitingMessages(void* context) {
+  auto* self = static_cast<TPatchDlgClient*>(context);
+  const DWORD now = GetTickCount();
+  if (now - self->LastPump < 10) return;
+  self->LastPump = now;
+  TApplication::PumpWaitingMessages();
+}
 
 void TPatchDlgClient::CmBrowse() {
   TMenditorApp* app = App();
