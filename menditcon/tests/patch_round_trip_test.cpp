@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -15,6 +14,7 @@
 #include "menditwiz/win32_folders.h"
 #include "menditwiz/wizard_run.h"
 #include "patch/win32_file_system.h"
+#include "release_folder_support.h"
 
 namespace {
 
@@ -23,12 +23,7 @@ using TBytes = std::vector<uint8_t>;
 constexpr TDosStamp Monday = MakeDosStamp(2003, 3, 3, 9, 0, 0);
 constexpr TDosStamp Tuesday = MakeDosStamp(2003, 3, 4, 17, 45, 30);
 
-TBytes Random(size_t size, uint32_t seed) {
-  std::mt19937 random(seed);
-  TBytes bytes(size);
-  for (auto& b : bytes) b = static_cast<uint8_t>(random() % 11);
-  return bytes;
-}
+TBytes Random(size_t size, uint32_t seed) { return RandomBytes(size, seed, 11); }
 
 // A recompiled binary in miniature: a few bytes inserted early, addresses changed throughout.
 TBytes Recompiled(TBytes bytes) {
@@ -37,16 +32,10 @@ TBytes Recompiled(TBytes bytes) {
   return bytes;
 }
 
-struct TFileSpec {
-  std::string Path;
-  TBytes Content;
-  TDosStamp Stamp;
-};
-
 struct TPairCase {
   const char* Name;
-  std::vector<TFileSpec> Old;
-  std::vector<TFileSpec> New;
+  std::vector<TReleaseTestFile> Old;
+  std::vector<TReleaseTestFile> New;
 };
 
 std::string Drain(std::FILE* stream) {
@@ -70,15 +59,8 @@ class PatchRoundTrip : public ::testing::Test {
     return path;
   }
 
-  void Write(const std::string& folder, const std::vector<TFileSpec>& specs) {
-    for (const TFileSpec& f : specs) {
-      const std::string path = JoinPath(folder, f.Path);
-      for (size_t slash = path.find('\\', folder.size() + 1); slash != std::string::npos;
-           slash = path.find('\\', slash + 1))
-        CreateDirectoryA(path.substr(0, slash).c_str(), nullptr);
-      ASSERT_TRUE(WriteWholeFile(files, path, f.Content)) << path;
-      ASSERT_TRUE(files.SetStamp(path.c_str(), f.Stamp)) << path;
-    }
+  void Write(const std::string& folder, const std::vector<TReleaseTestFile>& release) {
+    WriteReleaseFolder(files, folder, release);
   }
 
   TWizardExit Build(const std::string& oldFolder, const std::string& newFolder, const std::string& out,
@@ -110,24 +92,7 @@ class PatchRoundTrip : public ::testing::Test {
     return exit;
   }
 
-  // Files of folder as the release scanner sees them, with their contents.
-  std::vector<std::string> Picture(const std::string& folder) {
-    TWin32FolderLister lister;
-    TRelease release;
-    std::string error;
-    EXPECT_TRUE(ScanRelease(lister, files, folder, release, error)) << error;
-    std::vector<std::string> lines;
-    TBytes bytes;
-    for (const TReleaseFile& f : release.Files) {
-      if (NameKey(f.Path).find(".$$$") != std::string::npos) continue;  // backups of modify patches
-      ReadWholeFile(files, JoinPath(folder, f.Path), bytes, SIZE_MAX);
-      char line[400];
-      std::snprintf(line, sizeof line, "%s %08X %zu %08X", NameKey(f.Path).c_str(), f.Stamp, bytes.size(),
-                    static_cast<unsigned>(std::hash<std::string>()(std::string(bytes.begin(), bytes.end()))));
-      lines.push_back(line);
-    }
-    return lines;
-  }
+  std::vector<std::string> Picture(const std::string& folder) { return ReleasePicture(files, folder); }
 
   std::string root;
   TWin32FileSystem files;

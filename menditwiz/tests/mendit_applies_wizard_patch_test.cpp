@@ -6,8 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <functional>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -17,6 +15,7 @@
 #include "menditwiz/win32_folders.h"
 #include "menditwiz/wizard_run.h"
 #include "patch/win32_file_system.h"
+#include "release_folder_support.h"
 
 namespace {
 
@@ -26,24 +25,13 @@ constexpr TDosStamp Monday = MakeDosStamp(2004, 6, 7, 8, 0, 0);
 constexpr TDosStamp Tuesday = MakeDosStamp(2004, 6, 8, 19, 15, 20);
 const e2e::Rgb Red = 0xFF0000;
 
-TBytes Random(size_t size, uint32_t seed) {
-  std::mt19937 random(seed);
-  TBytes bytes(size);
-  for (auto& b : bytes) b = static_cast<uint8_t>(random() % 13);
-  return bytes;
-}
+TBytes Random(size_t size, uint32_t seed) { return RandomBytes(size, seed, 13); }
 
 TBytes Recompiled(TBytes bytes) {
   bytes.insert(bytes.begin() + static_cast<long>(bytes.size() / 2), {0x90, 0x90, 0xC3});
   for (size_t i = 50; i < bytes.size(); i += 613) bytes[i] = static_cast<uint8_t>(bytes[i] + 3);
   return bytes;
 }
-
-struct TFileSpec {
-  std::string Path;
-  TBytes Content;
-  TDosStamp Stamp;
-};
 
 class MenditAppliesWizardPatch : public ::testing::Test {
  protected:
@@ -53,37 +41,11 @@ class MenditAppliesWizardPatch : public ::testing::Test {
   }
   void TearDown() override { RemoveTree(root); }
 
-  void Write(const std::string& folder, const std::vector<TFileSpec>& specs) {
-    CreateDirectoryA(folder.c_str(), nullptr);
-    for (const TFileSpec& f : specs) {
-      const std::string path = JoinPath(folder, f.Path);
-      for (size_t slash = path.find('\\', folder.size() + 1); slash != std::string::npos;
-           slash = path.find('\\', slash + 1))
-        CreateDirectoryA(path.substr(0, slash).c_str(), nullptr);
-      ASSERT_TRUE(WriteWholeFile(files, path, f.Content)) << path;
-      ASSERT_TRUE(files.SetStamp(path.c_str(), f.Stamp)) << path;
-    }
+  void Write(const std::string& folder, const std::vector<TReleaseTestFile>& release) {
+    WriteReleaseFolder(files, folder, release);
   }
 
-  // Every file of folder with its date/time and a digest of its content; the "$$$" backups
-  // that modify patches leave are not part of a release.
-  std::vector<std::string> Picture(const std::string& folder) {
-    TWin32FolderLister lister;
-    TRelease release;
-    std::string error;
-    EXPECT_TRUE(ScanRelease(lister, files, folder, release, error)) << error;
-    std::vector<std::string> lines;
-    TBytes bytes;
-    for (const TReleaseFile& f : release.Files) {
-      if (NameKey(f.Path).find(".$$$") != std::string::npos) continue;
-      ReadWholeFile(files, JoinPath(folder, f.Path), bytes, SIZE_MAX);
-      char line[400];
-      std::snprintf(line, sizeof line, "%s %08X %zu %08X", NameKey(f.Path).c_str(), f.Stamp, bytes.size(),
-                    static_cast<unsigned>(std::hash<std::string>()(std::string(bytes.begin(), bytes.end()))));
-      lines.push_back(line);
-    }
-    return lines;
-  }
+  std::vector<std::string> Picture(const std::string& folder) { return ReleasePicture(files, folder); }
 
   std::string root;
   TWin32FileSystem files;
@@ -91,14 +53,14 @@ class MenditAppliesWizardPatch : public ::testing::Test {
 
 TEST_F(MenditAppliesWizardPatch, OldReleaseBecomesTheNewOne) {
   const TBytes app = Random(300000, 1), core = Random(50000, 2);
-  const std::vector<TFileSpec> oldRelease = {
+  const std::vector<TReleaseTestFile> oldRelease = {
       {"App.exe", app, Monday},
       {"BIN\\CORE.DLL", core, Monday},
       {"BIN\\Same.dll", core, Monday},
       {"README.TXT", Random(900, 3), Monday},
       {"OLD\\GONE.DAT", Random(5000, 4), Monday},
   };
-  const std::vector<TFileSpec> newRelease = {
+  const std::vector<TReleaseTestFile> newRelease = {
       {"APP.EXE", Recompiled(app), Tuesday},
       {"BIN\\CORE.DLL", Recompiled(core), Tuesday},
       {"BIN\\SAME.DLL", core, Monday},

@@ -2,7 +2,6 @@
 // engine's own installer; the result must be the new release, file by file.
 #include <gtest/gtest.h>
 
-#include <random>
 #include <string>
 #include <vector>
 
@@ -11,6 +10,7 @@
 #include "menditwiz/patch_plan.h"
 #include "menditwiz/release_verifier.h"
 #include "patch/memory_file_system.h"
+#include "release_test_files.h"
 
 namespace {
 
@@ -22,28 +22,17 @@ const std::string Scratch = "C:\\SCRATCH";
 constexpr TDosStamp Monday = MakeDosStamp(2001, 5, 7, 10, 0, 0);
 constexpr TDosStamp Tuesday = MakeDosStamp(2001, 5, 8, 11, 30, 4);
 
-TBytes Random(size_t size, uint32_t seed) {
-  std::mt19937 random(seed);
-  TBytes bytes(size);
-  for (auto& b : bytes) b = static_cast<uint8_t>(random() % 7);  // compressible, like code
-  return bytes;
-}
+TBytes Random(size_t size, uint32_t seed) { return RandomBytes(size, seed, 7); }
 
 TBytes Edited(TBytes bytes, size_t step) {
   for (size_t i = step / 2; i < bytes.size(); i += step) bytes[i] ^= 0x40;
   return bytes;
 }
 
-struct TFileSpec {
-  std::string Path;  // relative to the release
-  TBytes Content;
-  TDosStamp Stamp;
-};
-
 struct TPairCase {
   const char* Name;
-  std::vector<TFileSpec> Old;
-  std::vector<TFileSpec> New;
+  std::vector<TReleaseTestFile> Old;
+  std::vector<TReleaseTestFile> New;
   std::vector<std::string> Folders;  // extra (empty) folders of the old release
   int Copies, Modifies, Deletes;
 };
@@ -89,8 +78,8 @@ class TPair {
   std::string error;
 
  private:
-  void Put(const std::string& root, const std::vector<TFileSpec>& specs) {
-    for (const TFileSpec& f : specs) {
+  void Put(const std::string& root, const std::vector<TReleaseTestFile>& release) {
+    for (const TReleaseTestFile& f : release) {
       const std::string path = JoinPath(root, f.Path);
       const size_t slash = path.rfind('\\');
       files.AddDirectory(path.substr(0, slash));
