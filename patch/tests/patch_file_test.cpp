@@ -11,23 +11,12 @@
 #include "patch/patch_writer.h"
 #include "paths/macros.h"
 #include "paths/path_name.h"
+#include "installer_test_data.h"
 #include "recording_reporter.h"
 
 namespace {
 
 using TLines = std::vector<std::string>;
-
-const TDosStamp oldStamp = MakeDosStamp(2001, 5, 6, 7, 8, 10);
-const TDosStamp newStamp = MakeDosStamp(2002, 3, 4, 5, 6, 8);
-const std::string reading = "INFO Reading patch directory...";
-
-std::vector<uint8_t> Bytes(const std::string& s) { return std::vector<uint8_t>(s.begin(), s.end()); }
-
-std::vector<uint8_t> Counting(size_t size, int seed = 0) {
-  std::vector<uint8_t> bytes(size);
-  for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<uint8_t>(i * 13 + seed + i / 251);
-  return bytes;
-}
 
 class Installer : public ::testing::Test {
  protected:
