@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "cab_pack_files.h"
 #include "cab_packer.h"
 
 namespace {
@@ -33,10 +34,7 @@ bool WritePatchCabinet(const std::vector<unsigned char>& data, const std::string
   DeleteFileA(cabinetPath.c_str());
   {
     TQuietPacker packer;
-    ok = packer.IsLoaded() && packer.MakeCabinet(cabinetPath.c_str(), 0);
-    ok = ok && packer.AddFile(temporary, nameInCabinet.c_str(), false, tcompTYPE_MSZIP);
-    ok = ok && packer.FlushCabinet();
-    ok = packer.DestroyCabinet() && ok;
+    ok = packer.IsLoaded() && PackFiles(packer, cabinetPath, {{temporary, nameInCabinet}});
     errors = packer.Shown;
   }
   DeleteFileA(temporary);

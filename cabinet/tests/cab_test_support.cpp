@@ -100,13 +100,7 @@ void SetLocalDosStamp(const std::string& path, WORD date, WORD time) {
 
 bool BuildCabinet(TRecordingPacker& packer, const std::string& path, const std::vector<TCabEntry>& entries,
                   ULONG sizeLimit) {
-  if (!packer.MakeCabinet(path.c_str(), sizeLimit)) return false;
-  bool ok = true;
-  for (const TCabEntry& entry : entries)
-    ok = ok && packer.AddFile(entry.Source.c_str(), entry.Name.c_str(), false, tcompTYPE_MSZIP);
-  ok = ok && packer.FlushCabinet();
-  ok = packer.DestroyCabinet() && ok;
-  return ok && packer.Shown.empty();
+  return PackFiles(packer, path, entries, sizeLimit) && packer.Shown.empty();
 }
 
 bool BuildCabinet(const std::string& path, const std::vector<TCabEntry>& entries, ULONG sizeLimit) {

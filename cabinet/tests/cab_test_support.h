@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "cab_pack_files.h"
 #include "cab_packer.h"
 #include "patch/patch_reporter.h"
 
@@ -85,10 +86,6 @@ void SetLocalDosStamp(const std::string& path, WORD date, WORD time);
 constexpr WORD DosDate(int year, int month, int day) { return WORD(((year - 1980) << 9) | (month << 5) | day); }
 constexpr WORD DosTime(int hour, int minute, int second) { return WORD((hour << 11) | (minute << 5) | (second / 2)); }
 
-struct TCabEntry {
-  std::string Source;  // file to pack
-  std::string Name;    // name inside the cabinet
-};
 // Builds a cabinet at path with the binding's building side (MSZIP); sizeLimit 0 for one
 // cabinet. Returns the messages the build raised (empty when all went well) through the
 // packer passed, so tests can also force attributes.

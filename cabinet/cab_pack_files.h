@@ -1,0 +1,19 @@
+#pragma once
+// Packs a list of files into one cabinet (or a set, with a size limit) with the binding's
+// building side: the build tools' and the tests' way of making cabinets.
+
+#include <string>
+#include <vector>
+
+#include "cab_packer.h"
+
+struct TCabEntry {
+  std::string Source;  // file to pack
+  std::string Name;    // name inside the cabinet
+};
+
+// Builds the cabinet at path from entries, in their order, compressed with MSZIP; sizeLimit
+// as MakeCabinet takes it. The library's messages reach packer's Show. True when every step
+// succeeded; the cabinet is closed (its context destroyed) whenever it was started.
+bool PackFiles(TCABPacker& packer, const std::string& path, const std::vector<TCabEntry>& entries,
+               ULONG sizeLimit = 0);
