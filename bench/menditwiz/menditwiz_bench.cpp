@@ -27,6 +27,7 @@
 
 #include "menditwiz/delta_encoder.h"
 #include "patch/delta_decoder.h"
+#include "patch/memory_blocks.h"
 
 namespace {
 
@@ -52,32 +53,6 @@ bool Load(const std::string& path, TBytes& bytes) {
   return true;
 }
 
-class TVectorSource : public TBlockSource {
- public:
-  explicit TVectorSource(const TBytes& data) : data(data) {}
-  bool ReadBlock(int64_t offset, uint8_t* block) override {
-    const size_t at = static_cast<size_t>(offset);
-    const size_t n = at < data.size() ? std::min(DeltaBlockSize, data.size() - at) : 0;
-    if (n) std::memcpy(block, data.data() + at, n);
-    std::memset(block + n, 0, DeltaBlockSize - n);
-    return true;
-  }
-
- private:
-  const TBytes& data;
-};
-
-class TVectorTarget : public TBlockTarget {
- public:
-  bool WriteBlock(int64_t offset, const uint8_t* bytes, size_t size) override {
-    const size_t end = static_cast<size_t>(offset) + size;
-    if (data.size() < end) data.resize(end);
-    std::memcpy(data.data() + offset, bytes, size);
-    return true;
-  }
-  TBytes data;
-};
-
 double Milliseconds(TClock::time_point since) {
   return std::chrono::duration<double, std::milli>(TClock::now() - since).count();
 }
@@ -102,13 +77,13 @@ bool Measure(const std::string& name, const std::string& oldPath, const std::str
     std::ofstream out(deltaPath, std::ios::binary);
     out.write(reinterpret_cast<const char*>(delta.data()), static_cast<std::streamsize>(delta.size()));
   }
-  TVectorSource source(oldBytes);
-  TVectorTarget target;
-  target.data.reserve(newBytes.size());
+  TMemoryBlockSource source(oldBytes.data(), oldBytes.size());
+  TMemoryBlockTarget target;
+  target.Bytes.reserve(newBytes.size());
   start = TClock::now();
   const TDeltaResult applied = ApplyDelta(delta.data(), delta.size(), source, target, nullptr);
   const double applyMs = Milliseconds(start);
-  const bool same = applied.Status == TDeltaStatus::Applied && target.data == newBytes;
+  const bool same = applied.Status == TDeltaStatus::Applied && target.Bytes == newBytes;
   std::printf("%-24s old %10zu new %10zu  delta %10zu (%zu copy, %zu literal blocks, %zu bytes edited)  "
               "encode %8.1f ms  peak %8ld KB  apply %7.1f ms%s\n",
               name.c_str(), oldBytes.size(), newBytes.size(), delta.size(), stats.CopyBlocks, stats.LiteralBlocks,

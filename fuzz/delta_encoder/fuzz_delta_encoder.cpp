@@ -10,37 +10,7 @@
 
 #include "menditwiz/delta_encoder.h"
 #include "patch/delta_decoder.h"
-
-namespace {
-
-class TSource : public TBlockSource {
- public:
-  TSource(const uint8_t* data, size_t size) : data(data), size(size) {}
-  bool ReadBlock(int64_t offset, uint8_t* block) override {
-    const size_t at = static_cast<size_t>(offset);
-    const size_t n = at < size ? (size - at < DeltaBlockSize ? size - at : DeltaBlockSize) : 0;
-    if (n) std::memcpy(block, data + at, n);
-    std::memset(block + n, 0, DeltaBlockSize - n);
-    return true;
-  }
-
- private:
-  const uint8_t* data;
-  size_t size;
-};
-
-class TTarget : public TBlockTarget {
- public:
-  bool WriteBlock(int64_t offset, const uint8_t* bytes, size_t size) override {
-    const size_t end = static_cast<size_t>(offset) + size;
-    if (data.size() < end) data.resize(end);
-    std::memcpy(data.data() + offset, bytes, size);
-    return true;
-  }
-  std::vector<uint8_t> data;
-};
-
-}  // namespace
+#include "patch/memory_blocks.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* input, size_t size) {
   if (size < 2) return 0;
@@ -59,9 +29,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* input, size_t size) {
     return 0;
   }
   if (!encoded || CheckDelta(delta.data(), delta.size()).Status != TDeltaStatus::Applied) std::abort();
-  TSource source(oldData, oldSize);
-  TTarget target;
+  TMemoryBlockSource source(oldData, oldSize);
+  TMemoryBlockTarget target;
   if (ApplyDelta(delta.data(), delta.size(), source, target, nullptr).Status != TDeltaStatus::Applied) std::abort();
-  if (target.data.size() != newSize || std::memcmp(target.data.data(), newData, newSize) != 0) std::abort();
+  if (target.Bytes.size() != newSize || std::memcmp(target.Bytes.data(), newData, newSize) != 0) std::abort();
   return 0;
 }
