@@ -104,6 +104,16 @@ bool TWin32FileSystem::DirectoryExists(const char* path) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+TDosStamp LocalStampOf(const std::string& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return 0;
+  FILETIME local;
+  WORD date = 0, time = 0;
+  FileTimeToLocalFileTime(&data.ftLastWriteTime, &local);
+  FileTimeToDosDateTime(&local, &date, &time);
+  return DosStamp(date, time);
+}
+
 bool TWin32FileSystem::SetStamp(const char* path, TDosStamp stamp) {
   // The run-time library opens the file for appending to set its time; write access is
   // what SetFileTime needs.

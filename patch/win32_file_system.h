@@ -7,6 +7,8 @@
 // Files are opened as the run-time library's "rb" and "wb" open them: others may still
 // read and write them, and a read-only file cannot be created over.
 
+#include <string>
+
 #include "file_system.h"
 
 class TWin32FileSystem : public TFileSystem {
@@ -19,3 +21,8 @@ class TWin32FileSystem : public TFileSystem {
   bool DirectoryExists(const char* path) override;
   bool SetStamp(const char* path, TDosStamp stamp) override;
 };
+
+// The last-write time of the file at path as a local DOS stamp, read from its attributes
+// without opening it; 0 when they cannot be read. For tools and tests that check the
+// stamps a patch left.
+TDosStamp LocalStampOf(const std::string& path);

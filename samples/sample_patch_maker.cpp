@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "patch/win32_file_system.h"
 #include "patch_cabinet.h"
 #include "release_patch.h"
 #include "sample_app.h"
@@ -55,16 +56,6 @@ void SetStamp(const std::string& path, TDosStamp stamp) {
   if (file == INVALID_HANDLE_VALUE) return;
   SetFileTime(file, &utc, nullptr, &utc);
   CloseHandle(file);
-}
-
-TDosStamp StampOf(const std::string& path) {
-  WIN32_FILE_ATTRIBUTE_DATA data;
-  if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return 0;
-  FILETIME local;
-  WORD date = 0, time = 0;
-  FileTimeToLocalFileTime(&data.ftLastWriteTime, &local);
-  FileTimeToDosDateTime(&local, &date, &time);
-  return DosStamp(date, time);
 }
 
 bool WriteRelease(const std::string& dir, const std::vector<TSampleFile>& files) {
@@ -121,10 +112,10 @@ int Verify(const std::string& dir) {
     bool found = false;
     Bytes content = ReadFileBytes(path, found);
     const char* same = userFile ? "kept: the user's own version, not the one the patch was made for" : "as in 1.1";
-    const char* verdict = !found                         ? "missing"
-                          : content != file.Content      ? "contents differ from what was expected"
-                          : StampOf(path) != file.Stamp  ? "date/time differs from what was expected"
-                                                         : same;
+    const char* verdict = !found                              ? "missing"
+                          : content != file.Content           ? "contents differ from what was expected"
+                          : LocalStampOf(path) != file.Stamp  ? "date/time differs from what was expected"
+                                                              : same;
     if (verdict != same) ++differences;
     std::printf("  %-18s %s\n", file.Path.c_str(), verdict);
   }

@@ -131,9 +131,9 @@ TEST(CabPacker, ArchivedAttributesAndTimeAreApplied) {
     EXPECT_EQ(c.WantAttributes, KeptAttributes(out / "file"));
     EXPECT_EQ(c.Name, ReadFile(out / "file"));
     if (c.WantOldTime || !readOnlyRefused)
-      EXPECT_EQ(OldStamp, LocalDosStamp(out / "file"));
+      EXPECT_EQ(OldStamp, LocalStampOf(out / "file"));
     else
-      EXPECT_NE(OldStamp, LocalDosStamp(out / "file"));
+      EXPECT_NE(OldStamp, LocalStampOf(out / "file"));
   }
 }
 
@@ -149,9 +149,9 @@ TEST(CabPacker, ReadOnlySourceIsArchivedReadOnly) {
   EXPECT_TRUE(packer.Unpack("ro.cab", dir.Path().c_str(), 0));
   EXPECT_EQ(DWORD(FILE_ATTRIBUTE_READONLY), KeptAttributes(out / "ro.txt"));
   if (ReadOnlyRefusesWriting())
-    EXPECT_NE(OldStamp, LocalDosStamp(out / "ro.txt"));
+    EXPECT_NE(OldStamp, LocalStampOf(out / "ro.txt"));
   else
-    EXPECT_EQ(OldStamp, LocalDosStamp(out / "ro.txt"));
+    EXPECT_EQ(OldStamp, LocalStampOf(out / "ro.txt"));
 }
 
 // A set built with a small size limit continues into set.001: the extraction stops at the

@@ -79,16 +79,6 @@ std::string Incompressible(size_t size, unsigned seed) {
   return bytes;
 }
 
-DWORD LocalDosStamp(const std::string& path) {
-  WIN32_FILE_ATTRIBUTE_DATA data;
-  if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return 0;
-  FILETIME local;
-  WORD date = 0, time = 0;
-  FileTimeToLocalFileTime(&data.ftLastWriteTime, &local);
-  FileTimeToDosDateTime(&local, &date, &time);
-  return DWORD(date) << 16 | time;
-}
-
 void SetLocalDosStamp(const std::string& path, WORD date, WORD time) {
   FILETIME local, stamp;
   DosDateTimeToFileTime(date, time, &local);

@@ -11,6 +11,7 @@
 #include "cab_pack_files.h"
 #include "cab_packer.h"
 #include "patch/patch_reporter.h"
+#include "patch/win32_file_system.h"
 
 struct TShown {
   bool Error;
@@ -79,8 +80,6 @@ std::string ReadFile(const std::string& path);
 bool FileExists(const std::string& path);
 // Bytes that do not compress (a fixed pseudo-random sequence).
 std::string Incompressible(size_t size, unsigned seed);
-// Last-write time as a local DOS stamp (date << 16 | time); 0 when unreadable.
-DWORD LocalDosStamp(const std::string& path);
 // Sets creation and last-write time from a local DOS date and time.
 void SetLocalDosStamp(const std::string& path, WORD date, WORD time);
 constexpr WORD DosDate(int year, int month, int day) { return WORD(((year - 1980) << 9) | (month << 5) | day); }

@@ -90,7 +90,7 @@ TEST(InstallationRun, AppliesAPatchFromACabinetTheProjectBuilt) {
   EXPECT_EQ(want, f.reporter.Rows);
   EXPECT_EQ("added file", ReadFile(f.dir / "app\\NEW\\ADDED.TXT"));
   EXPECT_EQ("new program, longer than the old one", ReadFile(f.dir / "app\\APP.EXE"));
-  EXPECT_EQ(NewStamp, LocalDosStamp(f.dir / "app\\APP.EXE"));
+  EXPECT_EQ(NewStamp, LocalStampOf(f.dir / "app\\APP.EXE"));
   EXPECT_EQ("old program", ReadFile(f.dir / "app\\APP.$$$"));
   EXPECT_FALSE(FileExists(f.dir / "app\\OLD.DLL"));
   EXPECT_LT(0, f.pumped);

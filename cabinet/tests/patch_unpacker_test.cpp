@@ -40,7 +40,7 @@ TEST(PatchUnpacker, EachFileGoesToItsOwnTemporaryFileAndTheLastIsKept) {
   for (const std::string& file : files) EXPECT_TRUE(InTempDirectory(file)) << file;
   // The close step applies the archived stamp to the temporary file, not to a file named
   // after the cabinet's entry.
-  EXPECT_EQ(DWORD(DosDate(2003, 4, 5)) << 16 | DosTime(6, 7, 8), LocalDosStamp(files[2]));
+  EXPECT_EQ(DWORD(DosDate(2003, 4, 5)) << 16 | DosTime(6, 7, 8), LocalStampOf(files[2]));
   EXPECT_FALSE(FileExists(dir / "c"));
 
   EXPECT_TRUE(unpacker.RemoveTemporaryFiles());

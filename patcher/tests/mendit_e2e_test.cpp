@@ -16,6 +16,7 @@
 #include "list_box_reader.h"
 #include "mendit_session.h"
 #include "patch/patch_writer.h"
+#include "patch/win32_file_system.h"
 #include "patch_cabinet.h"
 
 namespace {
@@ -75,17 +76,6 @@ Bytes ReadBytes(const std::string& path) {
   while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) bytes.insert(bytes.end(), chunk, chunk + got);
   std::fclose(file);
   return bytes;
-}
-
-// The file's last-write time as a local DOS stamp (the tests run with TZ=UTC).
-TDosStamp StampOf(const std::string& path) {
-  WIN32_FILE_ATTRIBUTE_DATA data;
-  if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return 0;
-  FILETIME local;
-  WORD date = 0, time = 0;
-  FileTimeToLocalFileTime(&data.ftLastWriteTime, &local);
-  FileTimeToDosDateTime(&local, &date, &time);
-  return DosStamp(date, time);
 }
 
 void SetStamp(const std::string& path, TDosStamp stamp) {
@@ -211,7 +201,7 @@ TEST_F(MenditTest, CopyModifyAndDeleteInOneRun) {
   Screenshot("mendit_after_run.png");
 
   EXPECT_EQ(next, ReadBytes(app + "\\TOOL.EXE"));
-  EXPECT_EQ(kNewStamp, StampOf(app + "\\TOOL.EXE"));
+  EXPECT_EQ(kNewStamp, LocalStampOf(app + "\\TOOL.EXE"));
   EXPECT_EQ(previous, ReadBytes(app + "\\TOOL.$$$"));
   EXPECT_EQ(added, ReadBytes(app + "\\HELP\\NEW.HLP"));
   EXPECT_FALSE(Exists(app + "\\OLD.DLL"));
@@ -412,7 +402,7 @@ TEST_F(MenditTest, CloseDuringARunWaitsForTheRunToEnd) {
   ASSERT_TRUE(Session.Program.WaitForExit(120000, &code));
   EXPECT_EQ(0u, code);
   EXPECT_EQ(next, ReadBytes(app + "\\BIG.EXE"));
-  EXPECT_EQ(kNewStamp, StampOf(app + "\\BIG.EXE"));
+  EXPECT_EQ(kNewStamp, LocalStampOf(app + "\\BIG.EXE"));
 }
 
 }  // namespace
