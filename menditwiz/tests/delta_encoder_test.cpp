@@ -12,37 +12,11 @@
 #include <vector>
 
 #include "patch/delta_decoder.h"
+#include "patch/memory_blocks.h"
 
 namespace {
 
 using TBytes = std::vector<uint8_t>;
-
-// The previous version as the engine reads it: zero bytes past its end.
-class TBufferSource : public TBlockSource {
- public:
-  explicit TBufferSource(const TBytes& data) : data(data) {}
-  bool ReadBlock(int64_t offset, uint8_t* block) override {
-    for (size_t i = 0; i < DeltaBlockSize; ++i) {
-      const uint64_t at = static_cast<uint64_t>(offset) + i;
-      block[i] = at < data.size() ? data[at] : 0;
-    }
-    return true;
-  }
-
- private:
-  const TBytes& data;
-};
-
-class TBufferTarget : public TBlockTarget {
- public:
-  bool WriteBlock(int64_t offset, const uint8_t* bytes, size_t size) override {
-    const size_t end = static_cast<size_t>(offset) + size;
-    if (data.size() < end) data.resize(end, 0);
-    std::memcpy(data.data() + offset, bytes, size);
-    return true;
-  }
-  TBytes data;
-};
 
 TBytes Random(size_t size, uint32_t seed) {
   std::mt19937 random(seed);
@@ -139,10 +113,10 @@ TEST(DeltaEncoder, RoundTripsThroughTheDecoder) {
     TDeltaStats stats;
     ASSERT_TRUE(EncodeDelta(c.Old.data(), c.Old.size(), c.New.data(), c.New.size(), delta, &stats));
     EXPECT_EQ(TDeltaStatus::Applied, CheckDelta(delta.data(), delta.size()).Status);
-    TBufferSource source(c.Old);
-    TBufferTarget target;
+    TMemoryBlockSource source(c.Old.data(), c.Old.size());
+    TMemoryBlockTarget target;
     EXPECT_EQ(TDeltaStatus::Applied, ApplyDelta(delta.data(), delta.size(), source, target, nullptr).Status);
-    EXPECT_EQ(c.New, target.data);
+    EXPECT_EQ(c.New, target.Bytes);
     if (c.MaxDelta) {
       EXPECT_GE(c.MaxDelta, delta.size());
     }
@@ -167,10 +141,10 @@ TEST(DeltaEncoder, RandomEditsRoundTrip) {
     if (now.empty()) now.push_back(1);
     TBytes delta;
     ASSERT_TRUE(EncodeDelta(old.data(), old.size(), now.data(), now.size(), delta));
-    TBufferSource source(old);
-    TBufferTarget target;
+    TMemoryBlockSource source(old.data(), old.size());
+    TMemoryBlockTarget target;
     EXPECT_EQ(TDeltaStatus::Applied, ApplyDelta(delta.data(), delta.size(), source, target, nullptr).Status);
-    EXPECT_EQ(now, target.data);
+    EXPECT_EQ(now, target.Bytes);
   }
 }
 
