@@ -20,6 +20,7 @@
 
 #include "delta_encoder.h"
 #include "patch/file_system.h"
+#include "patch/whole_file.h"
 #include "patch_plan.h"
 
 enum class TBuiltKind { None, Copy, Modify, Delete };
@@ -40,13 +41,6 @@ struct TBuildHooks {
   std::function<void(const TPlannedRecord& record, std::vector<uint8_t>& delta)> InspectDelta;
 };
 
-// Reads a whole file through the engine's services. False when it cannot be opened or read
-// completely, or is larger than limit bytes.
-bool ReadWholeFile(TFileSystem& files, const std::string& path, std::vector<uint8_t>& bytes,
-                   size_t limit);
-
-// Creates (or truncates) path and writes bytes to it. False on any failure.
-bool WriteWholeFile(TFileSystem& files, const std::string& path, const std::vector<uint8_t>& bytes);
 
 // Fills data with the patch data file. False with error set when a file cannot be read or the
 // patch would outgrow what its 32-bit record offsets can address.

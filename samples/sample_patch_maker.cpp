@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "patch/whole_file.h"
 #include "patch/win32_file_system.h"
 #include "patch_cabinet.h"
 #include "release_patch.h"
@@ -28,45 +29,17 @@ void MakeDirs(const std::string& path) {
   CreateDirectoryA(path.c_str(), nullptr);
 }
 
-bool WriteFileBytes(const std::string& path, const Bytes& bytes) {
-  FILE* file = std::fopen(path.c_str(), "wb");
-  if (!file) return false;
-  bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-  return std::fclose(file) == 0 && ok;
-}
-
-Bytes ReadFileBytes(const std::string& path, bool& found) {
-  Bytes bytes;
-  FILE* file = std::fopen(path.c_str(), "rb");
-  found = file != nullptr;
-  if (!file) return bytes;
-  unsigned char chunk[4096];
-  size_t got;
-  while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) bytes.insert(bytes.end(), chunk, chunk + got);
-  std::fclose(file);
-  return bytes;
-}
-
-// DOS stamps are local times, as the patch records compare them.
-void SetStamp(const std::string& path, TDosStamp stamp) {
-  FILETIME local, utc;
-  DosDateTimeToFileTime(DosDate(stamp), DosTime(stamp), &local);
-  LocalFileTimeToFileTime(&local, &utc);
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return;
-  SetFileTime(file, &utc, nullptr, &utc);
-  CloseHandle(file);
-}
+TWin32FileSystem Files;
 
 bool WriteRelease(const std::string& dir, const std::vector<TSampleFile>& files) {
   for (const TSampleFile& file : files) {
     std::string path = dir + "\\" + file.Path;
     MakeDirs(path.substr(0, path.rfind('\\')));
-    if (!WriteFileBytes(path, file.Content)) {
+    if (!WriteWholeFile(Files, path, file.Content)) {
       std::fprintf(stderr, "cannot write %s\n", path.c_str());
       return false;
     }
-    SetStamp(path, file.Stamp);
+    Files.SetStamp(path.c_str(), file.Stamp);  // a local time, as the patch records compare it
   }
   return true;
 }
@@ -93,7 +66,7 @@ int Make(const std::string& dir) {
   }
   std::string description = "[Application]\r\nName=NOTES.EXE\r\nDefaultPath=" + dir + "\\INSTALLED\\\r\nPatch=" +
                             cabinet + "\r\n";
-  if (!WriteFileBytes(dir + "\\PATCH\\NOTES.MNI", Bytes(description.begin(), description.end()))) return 1;
+  if (!WriteWholeFile(Files, dir + "\\PATCH\\NOTES.MNI", Bytes(description.begin(), description.end()))) return 1;
   std::printf("sample application 1.0 in %s\\INSTALLED, 1.1 in %s\\RELEASE-1.1\n", dir.c_str(), dir.c_str());
   std::printf("patch data file of %u bytes with these records:\n%s", static_cast<unsigned>(data.size()),
               summary.c_str());
@@ -109,8 +82,8 @@ int Verify(const std::string& dir) {
     // mendit must leave the user's own version alone.
     if (userFile) file = settings;
     std::string path = dir + "\\INSTALLED\\" + file.Path;
-    bool found = false;
-    Bytes content = ReadFileBytes(path, found);
+    Bytes content;
+    const bool found = ReadWholeFile(Files, path, content);
     const char* same = userFile ? "kept: the user's own version, not the one the patch was made for" : "as in 1.1";
     const char* verdict = !found                              ? "missing"
                           : content != file.Content           ? "contents differ from what was expected"

@@ -16,6 +16,7 @@
 #include "list_box_reader.h"
 #include "mendit_session.h"
 #include "patch/patch_writer.h"
+#include "patch/whole_file.h"
 #include "patch/win32_file_system.h"
 #include "patch_cabinet.h"
 
@@ -58,34 +59,19 @@ void RemoveTree(const std::string& path) {
   RemoveDirectoryA(path.c_str());
 }
 
-bool WriteBytes(const std::string& path, const Bytes& bytes) {
-  FILE* file = std::fopen(path.c_str(), "wb");
-  if (!file) return false;
-  bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-  return std::fclose(file) == 0 && ok;
-}
+TWin32FileSystem Files;
+
+bool WriteBytes(const std::string& path, const Bytes& bytes) { return WriteWholeFile(Files, path, bytes); }
 
 bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 Bytes ReadBytes(const std::string& path) {
   Bytes bytes;
-  FILE* file = std::fopen(path.c_str(), "rb");
-  if (!file) return bytes;
-  unsigned char chunk[4096];
-  size_t got;
-  while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) bytes.insert(bytes.end(), chunk, chunk + got);
-  std::fclose(file);
+  ReadWholeFile(Files, path, bytes);
   return bytes;
 }
 
-void SetStamp(const std::string& path, TDosStamp stamp) {
-  FILETIME local, utc;
-  DosDateTimeToFileTime(DosDate(stamp), DosTime(stamp), &local);
-  LocalFileTimeToFileTime(&local, &utc);
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-  SetFileTime(file, &utc, nullptr, &utc);
-  CloseHandle(file);
-}
+void SetStamp(const std::string& path, TDosStamp stamp) { Files.SetStamp(path.c_str(), stamp); }
 
 Bytes Pattern(size_t size, unsigned seed) {
   Bytes bytes(size);
