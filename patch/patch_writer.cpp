@@ -72,16 +72,26 @@ void TPatchWriter::Append(const std::vector<uint8_t>& more) {
   bytes.insert(bytes.end(), more.begin(), more.end());
 }
 
-void TPatchWriter::AddModify(const std::string& path, TDosStamp stamp, TDosStamp newStamp,
+bool TPatchWriter::PathFits(const std::string& path) {
+  return !path.empty() && path.size() <= MaxPathLength && path.find('\0') == std::string::npos;
+}
+
+bool TPatchWriter::AddModify(const std::string& path, TDosStamp stamp, TDosStamp newStamp,
                              const std::vector<uint8_t>& delta) {
+  if (!PathFits(path)) return false;
   AddRecord(MakePatchInfo(path, ptModify, stamp, newStamp), delta);
+  return true;
 }
 
-void TPatchWriter::AddCopy(const std::string& path, TDosStamp stamp,
+bool TPatchWriter::AddCopy(const std::string& path, TDosStamp stamp,
                            const std::vector<uint8_t>& content) {
+  if (!PathFits(path)) return false;
   AddRecord(MakePatchInfo(path, ptCopy, stamp), content);
+  return true;
 }
 
-void TPatchWriter::AddDelete(const std::string& path, TDosStamp stamp) {
+bool TPatchWriter::AddDelete(const std::string& path, TDosStamp stamp) {
+  if (!PathFits(path)) return false;
   AddRecord(MakePatchInfo(path, ptDelete, stamp), {});
+  return true;
 }

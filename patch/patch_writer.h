@@ -41,13 +41,22 @@ class TDeltaWriter {
 
 class TPatchWriter {
  public:
-  // Paths are stored in the 200-byte Path field (longer ones cut to 200 characters).
-  void AddModify(const std::string& path, TDosStamp stamp, TDosStamp newStamp,
+  // Longest path a record can name: the 200-byte Path field must hold its terminating zero.
+  static constexpr size_t MaxPathLength = TPatchInfo::PathSize - 1;
+  // Whether path can be stored whole in a record (1 ... MaxPathLength characters, no zero
+  // byte inside it).
+  static bool PathFits(const std::string& path);
+
+  // Each appends one record and returns true; a path that does not fit (PathFits) is
+  // refused: nothing is written and the result is false, so no record ever names a
+  // shortened path.
+  bool AddModify(const std::string& path, TDosStamp stamp, TDosStamp newStamp,
                  const std::vector<uint8_t>& delta);
-  void AddCopy(const std::string& path, TDosStamp stamp, const std::vector<uint8_t>& content);
-  void AddDelete(const std::string& path, TDosStamp stamp);
-  // A record of any type; RecordOffset and RecordSize are set from where it lands and
-  // from the data's length.
+  bool AddCopy(const std::string& path, TDosStamp stamp, const std::vector<uint8_t>& content);
+  bool AddDelete(const std::string& path, TDosStamp stamp);
+  // A record of any type, its header taken as given (damaged files use it for paths of 200
+  // characters); RecordOffset and RecordSize are set from where it lands and from the
+  // data's length.
   void AddRecord(TPatchInfo header, const std::vector<uint8_t>& data);
   // A header exactly as given (RecordOffset and RecordSize untouched), for damaged files.
   void AddHeaderAsIs(const TPatchInfo& header);
@@ -60,6 +69,7 @@ class TPatchWriter {
   std::vector<uint8_t> bytes;
 };
 
-// A header with its path and stamps set (the other fields zero).
+// A header with its path and stamps set (the other fields zero); the path is cut to the
+// 200 bytes of the field, for tests of damaged files. Writers check PathFits first.
 TPatchInfo MakePatchInfo(const std::string& path, uint32_t type, TDosStamp stamp,
                          TDosStamp newStamp = 0);

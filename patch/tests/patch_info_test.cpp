@@ -52,7 +52,8 @@ TEST(PatchInfo, NegativeFieldsStayNegative) {
 TEST(PatchInfo, WriterLaysRecordsEndToEnd) {
   TPatchWriter writer;
   writer.AddCopy("A.TXT", MakeDosStamp(2001, 2, 3, 4, 5, 6), {1, 2, 3});
-  writer.AddDelete(std::string(250, 'B'), 7);
+  // A header built by hand may fill the whole Path field (a damaged file's case).
+  writer.AddRecord(MakePatchInfo(std::string(250, 'B'), ptDelete, 7), {});
   ASSERT_EQ(221u + 3 + 221, writer.Bytes().size());
   TPatchInfo first, second;
   ParsePatchInfo(writer.Bytes().data(), first);
@@ -66,6 +67,26 @@ TEST(PatchInfo, WriterLaysRecordsEndToEnd) {
   EXPECT_EQ(224, second.RecordOffset);
   EXPECT_EQ(221, second.RecordSize);
   EXPECT_EQ(0, writer.Bytes()[224 + 220]);
+}
+
+TEST(PatchInfo, WriterRefusesPathsWithoutRoomForTheirZero) {
+  struct {
+    size_t Length;
+    bool Fits;
+  } cases[] = {{1, true}, {199, true}, {200, false}, {250, false}, {0, false}};
+  for (const auto& c : cases) {
+    const std::string path(c.Length, 'P');
+    TPatchWriter writer;
+    EXPECT_EQ(c.Fits, writer.AddCopy(path, 1, {1})) << c.Length;
+    EXPECT_EQ(c.Fits, writer.AddModify(path, 1, 2, {0})) << c.Length;
+    EXPECT_EQ(c.Fits, writer.AddDelete(path, 1)) << c.Length;
+    EXPECT_EQ(c.Fits ? 3 * 221u + 2 : 0u, writer.Bytes().size()) << c.Length;
+    if (!c.Fits) continue;
+    TPatchInfo read;
+    ParsePatchInfo(writer.Bytes().data(), read);
+    EXPECT_EQ(path, read.Path);
+  }
+  EXPECT_FALSE(TPatchWriter::PathFits(std::string("A\0B", 3)));
 }
 
 TEST(DosStamp, PacksDateAboveTime) {
