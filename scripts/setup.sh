@@ -12,7 +12,8 @@ need=()
 have() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "ok installed"; }
 
 packages=(cmake ninja-build make g++ clang libclang-rt-14-dev g++-mingw-w64-i686 mingw-w64-tools
-          wine wine32:i386 wine64 xvfb imagemagick googletest cabextract xdotool x11-utils)
+          wine wine32:i386 wine64 xvfb imagemagick googletest cabextract xdotool x11-utils
+          zlib1g-dev libz-mingw-w64-dev libmspack-dev)
 for p in "${packages[@]}"; do have "$p" || need+=("$p"); done
 
 if [ ${#need[@]} -gt 0 ]; then
