@@ -1,0 +1,246 @@
+#include "posix_folders.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <ctime>
+
+namespace {
+
+std::string Upper(std::string text) {
+  for (char& c : text)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  return text;
+}
+
+bool Exists(const std::string& path) {
+  struct stat info;
+  return lstat(path.c_str(), &info) == 0;
+}
+
+// The entry of folder whose name equals name without regard to ASCII case; "" when none.
+std::string FindWithoutCase(const std::string& folder, const std::string& name) {
+  DIR* dir = opendir(folder.c_str());
+  if (!dir) return "";
+  const std::string key = Upper(name);
+  std::string found;
+  while (dirent* entry = readdir(dir)) {
+    if (Upper(entry->d_name) == key) {
+      found = entry->d_name;
+      break;
+    }
+  }
+  closedir(dir);
+  return found;
+}
+
+bool Writable(const std::string& path) {
+  struct stat info;
+  return stat(path.c_str(), &info) != 0 || (info.st_mode & S_IWUSR) != 0;
+}
+
+bool DosStampOf(time_t when, TDosStamp& stamp) {
+  struct tm local;
+  if (!localtime_r(&when, &local) || local.tm_year < 80 || local.tm_year > 80 + 127) return false;
+  stamp = MakeDosStamp(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
+                       local.tm_min, local.tm_sec);
+  return true;
+}
+
+class TPosixInputFile : public TInputFile {
+ public:
+  explicit TPosixInputFile(int handle) : Handle(handle) {}
+  ~TPosixInputFile() override { close(Handle); }
+  int64_t Read(int64_t offset, void* buffer, size_t size) override {
+    if (offset < 0) return -1;
+    size_t done = 0;
+    while (done < size) {
+      const ssize_t got = pread(Handle, static_cast<char*>(buffer) + done, size - done,
+                                static_cast<off_t>(offset + static_cast<int64_t>(done)));
+      if (got < 0 && errno == EINTR) continue;
+      if (got < 0) return -1;
+      if (got == 0) break;
+      done += static_cast<size_t>(got);
+    }
+    return static_cast<int64_t>(done);
+  }
+  int64_t Size() override {
+    struct stat info;
+    return fstat(Handle, &info) == 0 ? static_cast<int64_t>(info.st_size) : -1;
+  }
+  bool GetStamp(TDosStamp& stamp) override {
+    struct stat info;
+    return fstat(Handle, &info) == 0 && DosStampOf(info.st_mtime, stamp);
+  }
+
+ private:
+  int Handle;
+};
+
+class TPosixOutputFile : public TOutputFile {
+ public:
+  explicit TPosixOutputFile(int handle) : Handle(handle) {}
+  ~TPosixOutputFile() override { close(Handle); }
+  bool Write(int64_t offset, const void* buffer, size_t size) override {
+    if (offset < 0) return false;
+    size_t done = 0;
+    while (done < size) {
+      const ssize_t put = pwrite(Handle, static_cast<const char*>(buffer) + done, size - done,
+                                 static_cast<off_t>(offset + static_cast<int64_t>(done)));
+      if (put < 0 && errno == EINTR) continue;
+      if (put <= 0) return false;
+      done += static_cast<size_t>(put);
+    }
+    return true;
+  }
+
+ private:
+  int Handle;
+};
+
+}  // namespace
+
+std::string PosixPath(const std::string& path) {
+  const bool absolute = !path.empty() && (path[0] == '/' || path[0] == '\\');
+  std::string result = absolute ? "/" : "";
+  bool missing = false;  // below a part that is missing nothing can be found
+  size_t at = 0;
+  while (at < path.size()) {
+    size_t end = path.find_first_of("/\\", at);
+    if (end == std::string::npos) end = path.size();
+    std::string part = path.substr(at, end - at);
+    at = end + 1;
+    if (part.empty()) continue;
+    if (!missing && part != "." && part != ".." && !Exists(result + part)) {
+      const std::string found = FindWithoutCase(result.empty() ? "." : result, part);
+      if (found.empty()) {
+        missing = true;
+      } else {
+        part = found;
+      }
+    }
+    result += part + "/";
+  }
+  if (result.size() > 1) result.pop_back();
+  return result.empty() ? "." : result;
+}
+
+std::unique_ptr<TInputFile> TPosixFileSystem::OpenRead(const char* path) {
+  const int handle = open(PosixPath(path).c_str(), O_RDONLY | O_CLOEXEC);
+  if (handle < 0) return nullptr;
+  struct stat info;
+  if (fstat(handle, &info) != 0 || !S_ISREG(info.st_mode)) {
+    close(handle);
+    return nullptr;
+  }
+  return std::make_unique<TPosixInputFile>(handle);
+}
+
+std::unique_ptr<TOutputFile> TPosixFileSystem::Create(const char* path) {
+  const std::string real = PosixPath(path);
+  if (!Writable(real)) return nullptr;
+  const int handle = open(real.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (handle < 0) return nullptr;
+  return std::make_unique<TPosixOutputFile>(handle);
+}
+
+bool TPosixFileSystem::Move(const char* from, const char* to) {
+  const std::string source = PosixPath(from), target = PosixPath(to);
+  if (!Exists(source) || Exists(target)) return false;
+  return rename(source.c_str(), target.c_str()) == 0;
+}
+
+bool TPosixFileSystem::Delete(const char* path) {
+  const std::string real = PosixPath(path);
+  struct stat info;
+  if (lstat(real.c_str(), &info) != 0 || S_ISDIR(info.st_mode) || !Writable(real)) return false;
+  return unlink(real.c_str()) == 0;
+}
+
+bool TPosixFileSystem::CreateDir(const char* path) { return mkdir(PosixPath(path).c_str(), 0755) == 0; }
+
+bool TPosixFileSystem::DirectoryExists(const char* path) { return IsFolder(path); }
+
+bool TPosixFileSystem::SetStamp(const char* path, TDosStamp stamp) {
+  struct tm local = {};
+  local.tm_year = (DosDate(stamp) >> 9) + 80;
+  local.tm_mon = ((DosDate(stamp) >> 5) & 15) - 1;
+  local.tm_mday = DosDate(stamp) & 31;
+  local.tm_hour = DosTime(stamp) >> 11;
+  local.tm_min = (DosTime(stamp) >> 5) & 63;
+  local.tm_sec = (DosTime(stamp) & 31) * 2;
+  local.tm_isdst = -1;
+  const time_t when = mktime(&local);
+  if (when == static_cast<time_t>(-1)) return false;
+  const struct timespec times[2] = {{when, 0}, {when, 0}};
+  return utimensat(AT_FDCWD, PosixPath(path).c_str(), times, 0) == 0;
+}
+
+bool TPosixFolderLister::List(const std::string& folder, std::vector<TFolderEntry>& entries) {
+  entries.clear();
+  const std::string real = PosixPath(folder);
+  DIR* dir = opendir(real.c_str());
+  if (!dir) return false;
+  errno = 0;
+  while (dirent* entry = readdir(dir)) {
+    const std::string name = entry->d_name;
+    if (name == "." || name == "..") continue;
+    struct stat info;
+    const bool isDirectory = stat((real + "/" + name).c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+    entries.push_back({name, isDirectory});
+  }
+  const bool complete = errno == 0;
+  closedir(dir);
+  return complete;
+}
+
+std::string AbsolutePath(const std::string& path) {
+  if (path.empty()) return "";
+  std::string result = path;
+  for (char& c : result)
+    if (c == '\\') c = '/';
+  if (result[0] != '/') {
+    char folder[PATH_MAX];
+    if (!getcwd(folder, sizeof folder)) return "";
+    result = std::string(folder) + "/" + result;
+  }
+  while (result.size() > 1 && result.back() == '/') result.pop_back();
+  return result;
+}
+
+bool IsFolder(const std::string& path) {
+  struct stat info;
+  return stat(PosixPath(path).c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+std::string MakeScratchFolder() {
+  const char* temporary = std::getenv("TMPDIR");
+  std::string pattern = std::string(temporary && *temporary ? temporary : "/tmp") + "/mwzXXXXXX";
+  std::vector<char> name(pattern.begin(), pattern.end());
+  name.push_back('\0');
+  if (!mkdtemp(name.data())) return "";
+  return name.data();
+}
+
+bool RemoveTree(const std::string& path) {
+  const std::string real = PosixPath(path);
+  TPosixFolderLister lister;
+  std::vector<TFolderEntry> entries;
+  if (lister.List(real, entries)) {
+    for (const TFolderEntry& e : entries) {
+      const std::string child = real + "/" + e.Name;
+      struct stat info;
+      if (lstat(child.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
+        RemoveTree(child);
+      } else {
+        unlink(child.c_str());
+      }
+    }
+  }
+  return rmdir(real.c_str()) == 0 || !Exists(real);
+}
