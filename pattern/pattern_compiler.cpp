@@ -320,13 +320,16 @@ void TPatternCompiler::ParseNestTail(uint32_t base) {
   out.Byte(LOAD_POS);
   const uint32_t toP3 = out.Here();
   out.Reserve(2);
-  if (*cursor == '>') {  // an empty B stands for any one character
+  // An empty B stands for any one character. So does a B that produces no code, such as
+  // (): as it stands it would match nothing again and again at the same place for ever.
+  const uint32_t bodyStart = out.Here();
+  if (*cursor == '>') {
     ++cursor;
-    out.Byte(ANY);
   } else {
     ParseSequence('>');
   }
   if (status) return;
+  if (out.Here() == bodyStart) out.Byte(ANY);
   // R: the byte after B.
   out.Byte(JUMP_W);
   out.Offset16(q + 3);

@@ -168,10 +168,19 @@ uint16_t MatchPattern(uint8_t* code, const char* textChars, size_t textLength, u
         ip = v ? target : ip + 5;
         continue;
       }
-      case JUMP_W:
+      case JUMP_W: {
         NEED(3);
-        ip = Target(ip + 3, int16_t(ReadWord(code, ip + 1)));
+        const uint32_t target = Target(ip + 3, int16_t(ReadWord(code, ip + 1)));
+        // The one backward jump onto STORE_POS closes a unit of a nesting construct's body,
+        // whose start position that slot holds. A unit that consumed nothing (a body such
+        // as $ or {}) would bring the construct back to the same state for ever: it fails.
+        if (target < ip && target + 3 <= size && code[target] == STORE_POS) {
+          SLOT(target + 1);
+          if (pos == ReadWord(code, slot)) goto fail;
+        }
+        ip = target;
         continue;
+      }
       case JUMP_B:
         NEED(2);
         ip = Target(ip + 2, int8_t(code[ip + 1]));

@@ -116,6 +116,15 @@ const TMatchCase MatchCases[] = {
     {"/(<>/)", "()", 0, Anchored, 0, "()"},
     {"/(<[ab]>/)", "(a(b))", 0, Anchored, 0, "(a(b))"},
     {"/(<[ab]>/)", "(a(c))", 0, Anchored, -1, ""},
+    // A body without code reads as the empty body; a unit that consumes nothing fails
+    // (either would otherwise bring the construct back to the same state for ever).
+    {"/(<()>/)", "(a(b)c)x", 0, Anchored, 0, "(a(b)c)"},
+    {"/(<()>/)", "(a", 0, Anchored, -1, ""},
+    {"/(<$>/)", "(", 0, Anchored, -1, ""},
+    {"/(<{}>/)", "(())x", 0, Anchored, 0, "(())"},
+    {"/(<{}>/)", "(x)", 0, Forward, -1, ""},
+    {"a<:1>z", "ax", 0, Anchored, -1, ""},
+    {"a<(:1|b)>z", "abz", 0, Anchored, 0, "abz"},
     // Macros.
     {":d##", "123x", 0, Anchored, 0, "123"},
     {":a:c", "7x", 0, Anchored, 0, "7x"},
