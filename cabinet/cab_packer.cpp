@@ -49,6 +49,7 @@ TCABPacker::~TCABPacker() {
 }
 
 bool TCABPacker::Unpack(const char* name, const char* directory, int flags) {
+  CopyResult = false;
   if (!Library || !pFDICreate || !pFDICopy || !pFDIDestroy) return false;
   // The library joins the two texts into fixed buffers of the published sizes; longer ones
   // are not handed to it. No extraction can start: the caller reports that.
@@ -63,10 +64,10 @@ bool TCABPacker::Unpack(const char* name, const char* directory, int flags) {
     return false;
   }
   // The library's interface is not const-correct; it only reads both texts.
-  pFDICopy(DecompressionContext, const_cast<char*>(name), const_cast<char*>(directory), flags,
-           TCABForward::Notify, nullptr, nullptr);
-  // The result of the extraction is deliberately not evaluated: failures reach the user
-  // through the callbacks' messages, and the caller looks at what was extracted.
+  CopyResult = pFDICopy(DecompressionContext, const_cast<char*>(name), const_cast<char*>(directory), flags,
+                        TCABForward::Notify, nullptr, nullptr) != FALSE;
+  // The result does not decide the return value: failures reach the user through the
+  // callbacks' messages, and the caller looks at what was extracted (and CopySucceeded).
   pFDIDestroy(DecompressionContext);
   DecompressionContext = nullptr;
   return true;

@@ -45,8 +45,11 @@ class TCABPacker {
   // library is missing, no decompression context can be made, or a text is longer than the
   // library's fields (CB_MAX_CAB_PATH, CB_MAX_CABINET_NAME); a cabinet that cannot be opened
   // or read still gives true, and shows only through the callbacks' messages and the files
-  // that were (not) extracted.
-  bool Unpack(const char* name, const char* directory, int flags);
+  // that were (not) extracted. The library's own verdict is kept in CopySucceeded. A derived
+  // binding may judge the extraction more strictly.
+  virtual bool Unpack(const char* name, const char* directory, int flags);
+  // Whether the library's last extraction call reported success.
+  bool CopySucceeded() const { return CopyResult; }
 
   // Building a cabinet. Each call makes this binding the active one (the callbacks of the
   // library reach it). MakeCabinet starts a cabinet at path (refused while one is being
@@ -134,6 +137,7 @@ class TCABPacker {
   void* CompressionContext = nullptr;
   void* DecompressionContext = nullptr;
   ULONG Status = 0;
+  bool CopyResult = false;
   HMODULE Library = nullptr;
 
   decltype(&::FCICreate) pFCICreate = nullptr;

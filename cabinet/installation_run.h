@@ -6,8 +6,9 @@
 // Rows reported, in order (besides the engine's own and the cabinet binding's errors):
 //   "Unpacking patch...", then one of
 //   "Cannot unpack patch file: %s"   the library is unavailable (its load failure was
-//                                    already shown as a "CAB Error" box) or extraction
-//                                    could not start;
+//                                    already shown as a "CAB Error" box), extraction
+//                                    could not start, or it did not complete (a cabinet
+//                                    cut short or damaged): nothing is installed;
 //   "Cannot open patch file: %s"     nothing was extracted, or the file will not open;
 //   "Installing patch...", the engine's rows, "Patching completed !".
 // %s is the Patch value as given.

@@ -9,30 +9,84 @@
 
 TPatchUnpacker::TPatchUnpacker(TPatchReporter* reporter) : Reporter(reporter) { Extracted[0] = '\0'; }
 
-INT_PTR TPatchUnpacker::ExtractFile(FDINOTIFICATIONTYPE, PFDINOTIFICATION) {
+bool TPatchUnpacker::Unpack(const char* name, const char* directory, int flags) {
+  Extracted[0] = '\0';
+  Current = -1;
+  Begun = false;
+  Whole = true;
+  if (!TCABPacker::Unpack(name, directory, flags)) return false;
+  // A file the library began and never finished: its handle is closed here, or the
+  // temporary file could not be removed.
+  if (Current != -1) {
+    _close(int(Current));
+    Current = -1;
+    Whole = false;
+  }
+  if (!Begun) return true;
+  if (Whole && CopySucceeded()) return true;
+  Extracted[0] = '\0';
+  RemoveTemporaryFiles();
+  return false;
+}
+
+INT_PTR TPatchUnpacker::ExtractFile(FDINOTIFICATIONTYPE, PFDINOTIFICATION record) {
   // Until this file is complete, ExtractedName names nothing usable: if the step fails
   // here, the caller must not go on with the previous file of the cabinet (or with an empty
   // temporary file) as if it were the patch data.
+  Begun = true;
+  if (Current != -1) Whole = false;  // the previous file was never closed by the close step
+  Extracted[0] = '\0';
   char name[ExtractedNameSize];
   if (!GetTempFile(name, ExtractedNameSize - 1)) {
-    Extracted[0] = '\0';
+    Whole = false;
     Error("Cannot open temporary file");
     return -1;
   }
   Temporaries.emplace_back(name);
+  // The system has just created it empty, so the bytes counted are its whole content.
   const int handle = _open(name, cab_open::Binary | cab_open::WriteOnly | cab_open::Create,
                            _S_IREAD | _S_IWRITE);
   if (handle == -1) {
-    Extracted[0] = '\0';
+    Whole = false;
     return -1;
   }
+  Current = handle;
+  Expected = record->cb < 0 ? 0 : static_cast<unsigned long long>(record->cb);
+  Written = 0;
   std::memcpy(Extracted, name, sizeof name);
   return handle;
 }
 
 INT_PTR TPatchUnpacker::CloseFileInfo(FDINOTIFICATIONTYPE, PFDINOTIFICATION record) {
+  if (record->hf != Current || Written != Expected) Whole = false;
+  Current = -1;
   FinishExtractedFile(Extracted, record);
   return TRUE;
+}
+
+UINT TPatchUnpacker::FileRead(INT_PTR handle, void* buffer, UINT count, int* error) {
+  Pump();
+  return TCABPacker::FileRead(handle, buffer, count, error);
+}
+
+UINT TPatchUnpacker::FileWrite(INT_PTR handle, void* buffer, UINT count, int* error) {
+  const UINT done = TCABPacker::FileWrite(handle, buffer, count, error);
+  if (handle == Current) {
+    if (done == UINT(-1) || done != count)
+      Whole = false;
+    else
+      Written += done;
+  }
+  Pump();
+  return done;
+}
+
+int TPatchUnpacker::FileClose(INT_PTR handle, int* error) {
+  if (handle == Current && handle != -1) {
+    Current = -1;
+    Whole = false;
+  }
+  return TCABPacker::FileClose(handle, error);
 }
 
 void TPatchUnpacker::Show(bool error, const char* text) {

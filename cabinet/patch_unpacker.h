@@ -3,6 +3,11 @@
 // cabinet is extracted into a temporary file of its own; ExtractedName names the last one,
 // which is the patch data file. The binding's messages go to the reporter instead of boxes.
 //
+// Only a whole extraction names a file: once the library has begun a file, Unpack returns
+// false unless the library's call succeeded and every file it began was closed by it with
+// exactly the size the cabinet states. A cabinet cut short or damaged after its first data
+// blocks therefore never hands a partial patch data file to the installer.
+//
 // The library's load failure is the exception: it happens while the base is constructed,
 // before this class's Show is in effect, and is shown as the base's "CAB Error" box.
 
@@ -15,10 +20,24 @@
 class TPatchUnpacker : public TCABPacker {
  public:
   static constexpr int ExtractedNameSize = 300;
+  using TMessageHook = void (*)(void* context);
 
   // reporter is not owned and must outlive the unpacker.
   explicit TPatchUnpacker(TPatchReporter* reporter);
   ~TPatchUnpacker() override = default;
+
+  // The base's extraction, judged: true when the library is there and either nothing was
+  // begun (missing file, not a cabinet: ExtractedName stays empty) or every file begun was
+  // extracted whole. False otherwise; then ExtractedName is empty and the temporary files
+  // are already removed.
+  bool Unpack(const char* name, const char* directory, int flags) override;
+
+  // Called while the cabinet is read and written, so that a window can dispatch its waiting
+  // messages during a long extraction (the hook limits its own rate).
+  void SetMessageHook(TMessageHook hook, void* context) {
+    MessageHook = hook;
+    MessageContext = context;
+  }
 
   // The temporary file holding the last file extracted; empty until a file was extracted.
   const char* ExtractedName() const { return Extracted; }
@@ -34,11 +53,30 @@ class TPatchUnpacker : public TCABPacker {
   INT_PTR ExtractFile(FDINOTIFICATIONTYPE type, PFDINOTIFICATION record) override;
   // Close step: the archived attributes and date/time go to the temporary file.
   INT_PTR CloseFileInfo(FDINOTIFICATIONTYPE type, PFDINOTIFICATION record) override;
+  // Reads and writes go to the base; the bytes written to the file being extracted are
+  // counted, and the message hook is called.
+  UINT FileRead(INT_PTR handle, void* buffer, UINT count, int* error) override;
+  UINT FileWrite(INT_PTR handle, void* buffer, UINT count, int* error) override;
+  // A close of the file being extracted outside the close step is noted.
+  int FileClose(INT_PTR handle, int* error) override;
   // Errors to ReportError, other texts to ReportInfo, each as "%s".
   void Show(bool error, const char* text) override;
 
  private:
+  void Pump() {
+    if (MessageHook) MessageHook(MessageContext);
+  }
+
   TPatchReporter* Reporter;
   char Extracted[ExtractedNameSize];
   std::vector<std::string> Temporaries;
+  TMessageHook MessageHook = nullptr;
+  void* MessageContext = nullptr;
+
+  // The file being extracted: its handle while open (-1 otherwise), the size the cabinet
+  // states, the bytes written so far.
+  INT_PTR Current = -1;
+  unsigned long long Expected = 0, Written = 0;
+  bool Begun = false;  // the library began at least one file
+  bool Whole = true;   // every file so far closed by the close step at its stated size
 };

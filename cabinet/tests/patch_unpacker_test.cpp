@@ -94,8 +94,8 @@ TEST(PatchUnpacker, MessagesGoToTheReporterAsTheyAre) {
   EXPECT_EQ(want, reporter.Rows);
 }
 
-// No temporary name: the extraction is aborted with a message, and ExtractedName does
-// not keep naming an earlier file of the cabinet.
+// No temporary name: the extraction is aborted with a message, counts as failed, and
+// ExtractedName does not keep naming an earlier file of the cabinet (which is removed).
 class TNoTempUnpacker : public TPatchUnpacker {
  public:
   using TPatchUnpacker::TPatchUnpacker;
@@ -110,10 +110,46 @@ TEST(PatchUnpacker, NoTemporaryFileAbortsTheExtraction) {
   ASSERT_TRUE(BuildCabinet(dir / "two.cab", {{dir / "1", "a"}, {dir / "2", "b"}}));
   TRecordingReporter reporter;
   TNoTempUnpacker unpacker(&reporter);
-  EXPECT_TRUE(unpacker.Unpack("two.cab", dir.Path().c_str(), 0));
+  EXPECT_FALSE(unpacker.Unpack("two.cab", dir.Path().c_str(), 0));
   EXPECT_EQ(std::vector<std::string>{"ERROR: Cannot open temporary file"}, reporter.Rows);
   EXPECT_EQ(std::string(), unpacker.ExtractedName());
-  EXPECT_EQ(1u, unpacker.TemporaryFiles().size());
+  EXPECT_EQ(0u, unpacker.TemporaryFiles().size());
   EXPECT_TRUE(unpacker.RemoveTemporaryFiles());
+}
+}  // namespace
+
+namespace {
+// A cabinet cut short anywhere (inside its headers, inside a data block, at a block's end)
+// never leaves a file named for installation, nor a temporary file behind. The whole
+// cabinet extracts, and its reads and writes reach the message hook.
+TEST(PatchUnpacker, ACutCabinetNamesNoFileAndLeavesNoTemporaryFile) {
+  TScratchDir dir;
+  WriteFile(dir / "1", "first file");
+  WriteFile(dir / "2", Incompressible(150000, 5));  // five data blocks
+  ASSERT_TRUE(BuildCabinet(dir / "whole.cab", {{dir / "1", "a"}, {dir / "2", "b"}}));
+  const std::string whole = ReadFile(dir / "whole.cab");
+
+  TRecordingReporter reporter;
+  int pumped = 0;
+  {
+    TPatchUnpacker unpacker(&reporter);
+    unpacker.SetMessageHook([](void* count) { ++*static_cast<int*>(count); }, &pumped);
+    EXPECT_TRUE(unpacker.Unpack("whole.cab", dir.Path().c_str(), 0));
+    EXPECT_TRUE(ReadFile(dir / "2") == ReadFile(unpacker.ExtractedName()));
+    EXPECT_TRUE(unpacker.RemoveTemporaryFiles());
+  }
+  EXPECT_LE(5, pumped);
+
+  std::vector<size_t> cuts;
+  for (size_t cut = 1; cut < whole.size(); cut += 1499) cuts.push_back(cut);
+  for (size_t back : {1, 2, 8, 100}) cuts.push_back(whole.size() - back);
+  for (size_t cut : cuts) {
+    SCOPED_TRACE(cut);
+    WriteFile(dir / "cut.cab", whole.substr(0, cut));
+    TPatchUnpacker unpacker(&reporter);
+    unpacker.Unpack("cut.cab", dir.Path().c_str(), 0);
+    EXPECT_EQ(std::string(), unpacker.ExtractedName());
+    EXPECT_EQ(0u, unpacker.TemporaryFiles().size());
+  }
 }
 }  // namespace
