@@ -5,10 +5,13 @@ const char* const CompanionUsageText =
     "  DESCRIPTION_FILE      the patch description file (default MENDIT.MNI beside menditcon)\n"
     "  -target PATH          the installed main executable (default: DefaultPath and Name\n"
     "                        of the description file)\n"
-    "  -log FILE             write the log rows to FILE as well\n"
+    "  -log FILE             write the log to FILE as well\n"
+
     "  -check                change nothing: report which records would apply, be skipped\n"
     "                        or fail\n"
-    "Exit codes: 0 no error row, 1 error rows written, 2 wrong command line.\n";
+
+    "  -h, -?, --help        this text\n"
+    "Options start with - or / and may be written in any case.\n";
 
 bool ParseCompanionArguments(int argc, const char* const* argv, TCompanionOptions& options,
                              std::string& error) {
@@ -23,13 +26,30 @@ bool ParseCompanionArguments(int argc, const char* const* argv, TCompanionOption
       into = argv[++i];
       return true;
     };
-    if (arg == "-check" || arg == "/check") {
+    if (IsHelpOption(arg)) {
+      options.Help = true;
+    } else if (IsOption(arg, "check")) {
       options.Check = true;
-    } else if (arg == "-target" || arg == "/target") {
+    } else if (IsOption(arg, "rollback")) {
+      options.RollBack = true;
+    } else if (IsOption(arg, "strict")) {
+      options.Strict = true;
+    } else if (IsOption(arg, "target")) {
       if (!value(options.Target)) return false;
-    } else if (arg == "-log" || arg == "/log") {
+    } else if (IsOption(arg, "log")) {
       if (!value(options.LogFile)) return false;
-    } else if (arg.size() > 1 && arg[0] == '-') {
+    } else if (IsOption(arg, "logformat")) {
+      std::string format;
+      if (!value(format)) return false;
+      if (IsOption("-" + format, "rows")) {
+        options.LogFormat = TLogFormat::Rows;
+      } else if (IsOption("-" + format, "records")) {
+        options.LogFormat = TLogFormat::Records;
+      } else {
+        error = "Unknown log format " + format + " (rows or records)";
+        return false;
+      }
+    } else if (LooksLikeOption(arg)) {
       error = "Unknown option " + arg;
       return false;
     } else if (haveDescription) {
@@ -39,6 +59,14 @@ bool ParseCompanionArguments(int argc, const char* const* argv, TCompanionOption
       options.Description = arg;
       haveDescription = true;
     }
+  }
+  if (options.Strict && !options.RollBack) {
+    error = "-strict needs -rollback";
+    return false;
+  }
+  if (options.Check && options.RollBack) {
+    error = "-check changes nothing, so it cannot be combined with -rollback";
+    return false;
   }
   return true;
 }

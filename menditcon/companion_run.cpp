@@ -59,8 +59,9 @@ std::string DescriptionPath(const std::string& given) {
   return length == 0 || length >= sizeof buffer ? given : std::string(buffer, length);
 }
 
-// Check mode: unpack, read the directory, report what each record would do.
-void CheckPatch(const std::string& target, const std::string& patch, TMacroExpander& macros,
+// Check mode: unpack, read the directory, report what each record would do. False when the
+// patch could not be unpacked or opened.
+bool CheckPatch(const std::string& target, const std::string& patch, TMacroExpander& macros,
                 TConsoleReporter& reporter) {
   TPatchUnpacker unpacker(&reporter);
   TPathName cabinet(patch);
@@ -70,14 +71,16 @@ void CheckPatch(const std::string& target, const std::string& patch, TMacroExpan
   TWin32FileSystem files;
   if (!unpacker.Unpack(cabinetName.c_str(), cabinetDirectory.c_str(), 0)) {
     reporter.ReportError("Cannot unpack patch file: %s", patch.c_str());
-    return;
+    return false;
   }
+  bool opened = false;
   {
     std::unique_ptr<TInputFile> data;
     if (unpacker.ExtractedName()[0]) data = files.OpenRead(unpacker.ExtractedName());
     if (!data) {
       reporter.ReportError("Cannot open patch file: %s", patch.c_str());
     } else {
+      opened = true;
       reporter.ReportInfo("Checking patch...");
       TPathName targetName(target);
       TMacroDef* root = new TMacroDef(RootMacro, targetName.Directory());
@@ -91,6 +94,13 @@ void CheckPatch(const std::string& target, const std::string& patch, TMacroExpan
     }
   }
   unpacker.RemoveTemporaryFiles();
+  return opened;
+}
+
+// The exit code of a run that got as far as the records.
+TCompanionExit RecordsExit(const TConsoleReporter& reporter) {
+  if (reporter.ErrorRows() > 0) return CompanionErrors;
+  return reporter.WarningRows() > 0 ? CompanionSkipped : CompanionClean;
 }
 
 }  // namespace
@@ -99,7 +109,7 @@ TCompanionExit RunCompanion(const TCompanionOptions& options, std::FILE* out) {
   std::FILE* log = nullptr;
   if (!options.LogFile.empty() && !(log = std::fopen(options.LogFile.c_str(), "wt"))) {
     std::fprintf(stderr, "menditcon: Cannot open file for writing: %s\n", options.LogFile.c_str());
-    return CompanionUsage;
+    return CompanionOutputError;
   }
   TConsoleReporter reporter(out, log);
   TMacroExpander macros;
@@ -114,23 +124,27 @@ TCompanionExit RunCompanion(const TCompanionOptions& options, std::FILE* out) {
         return std::string(value);
       },
       description);
+  TCompanionExit exit = CompanionNothingDone;
   if (!read) {
-    reporter.ReportError("%s", InitFailedText(descriptionPath).c_str());
+    // One row: mendit's "Init failed" box text speaks of the window program.
+    reporter.ReportError("Cannot read patch description file: %s (section [Application] needs Name, "
+                         "DefaultPath and Patch)",
+                         descriptionPath.c_str());
   } else {
     const std::string target = options.Target.empty()
                                    ? macros.ExpandMacros(description.DefaultPath, true) + description.Name
                                    : options.Target;
     if (options.Check) {
-      CheckPatch(target, description.Patch, macros, reporter);
+      if (CheckPatch(target, description.Patch, macros, reporter)) exit = RecordsExit(reporter);
     } else {
       TInstallationRun run;
       run.TargetPath = target.c_str();
       run.Patch = description.Patch.c_str();
       run.Macros = &macros;
       run.Reporter = &reporter;
-      RunInstallation(run);
+      if (RunInstallation(run) == TInstallOutcome::Installed) exit = RecordsExit(reporter);
     }
   }
-  if (log) std::fclose(log);
-  return reporter.ErrorRows() > 0 ? CompanionErrors : CompanionClean;
+  if (log && (std::ferror(log) | std::fclose(log)) != 0) return CompanionOutputError;
+  return exit;
 }

@@ -10,8 +10,16 @@ int main(int argc, char** argv) {
   TCompanionOptions options;
   std::string error;
   if (!ParseCompanionArguments(argc - 1, argv + 1, options, error)) {
-    std::fprintf(stderr, "menditcon: %s\n%s", error.c_str(), CompanionUsageText);
+    std::fprintf(stderr, "menditcon: %s\n%s%s", error.c_str(), CompanionUsageText, ToolExitCodesText);
     return CompanionUsage;
+  }
+  if (options.RollBack || options.LogFormat != TLogFormat::Rows) {
+    std::fprintf(stderr, "menditcon: -rollback and -logformat are not available in this build\n");
+    return CompanionUsage;
+  }
+  if (options.Help) {
+    std::printf("%s%s", CompanionUsageText, ToolExitCodesText);
+    return CompanionClean;
   }
   return RunCompanion(options, stdout);
 }

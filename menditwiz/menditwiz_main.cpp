@@ -10,8 +10,12 @@ int main(int argc, char** argv) {
   TWizardOptions options;
   std::string error;
   if (!ParseWizardArguments(argc - 1, argv + 1, options, error)) {
-    std::fprintf(stderr, "menditwiz: %s\n%s", error.c_str(), WizardUsageText);
+    std::fprintf(stderr, "menditwiz: %s\n%s%s", error.c_str(), WizardUsageText, ToolExitCodesText);
     return WizardUsage;
+  }
+  if (options.Help) {
+    std::printf("%s%s", WizardUsageText, ToolExitCodesText);
+    return WizardSuccess;
   }
   return RunWizard(options, TBuildHooks(), stdout, stderr);
 }

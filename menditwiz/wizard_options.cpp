@@ -14,8 +14,8 @@ const char* const WizardUsageText =
     "  -mni NAME      file name of the description file (default MENDIT.MNI)\n"
     "  -patch TEXT    Patch value of the description file (default: the cabinet's file name)\n"
     "  -q             no progress display\n"
-    "Exit codes: 0 built and verified, 1 wrong command line, 2 unreadable or inexpressible\n"
-    "input, 3 the patch did not reproduce the new release (nothing written), 4 output not written.\n";
+    "  -h, -?, --help this text\n"
+    "Options start with - or / and may be written in any case.\n";
 
 bool ParseWizardArguments(int argc, const char* const* argv, TWizardOptions& options,
                           std::string& error) {
@@ -30,21 +30,24 @@ bool ParseWizardArguments(int argc, const char* const* argv, TWizardOptions& opt
       into = argv[++i];
       return true;
     };
-    if (arg == "-cab" || arg == "/cab") {
+    if (IsHelpOption(arg)) {
+      options.Help = true;
+    } else if (IsOption(arg, "cab")) {
       if (!value(options.CabinetName)) return false;
-    } else if (arg == "-mni" || arg == "/mni") {
+    } else if (IsOption(arg, "mni")) {
       if (!value(options.DescriptionName)) return false;
-    } else if (arg == "-patch" || arg == "/patch") {
+    } else if (IsOption(arg, "patch")) {
       if (!value(options.PatchValue)) return false;
-    } else if (arg == "-q" || arg == "/q") {
+    } else if (IsOption(arg, "q")) {
       options.Quiet = true;
-    } else if (arg.size() > 1 && arg[0] == '-') {
+    } else if (LooksLikeOption(arg)) {
       error = "Unknown option " + arg;
       return false;
     } else {
       positional.push_back(arg);
     }
   }
+  if (options.Help) return true;
   if (positional.size() != 5) {
     error = "Five arguments are needed, " + std::to_string(positional.size()) + " given";
     return false;

@@ -3,13 +3,15 @@
 
 #include <string>
 
-// Exit codes, for scripts.
+#include "patch/tool_command_line.h"
+
+// Exit codes for scripts: the scheme shared with menditcon (patch/tool_command_line.h).
 enum TWizardExit {
-  WizardSuccess = 0,       // patch built, verified and written
-  WizardUsage = 1,         // the command line is wrong
-  WizardInputError = 2,    // a folder or file cannot be read, or records cannot express the change
-  WizardVerifyFailed = 3,  // the patch did not reproduce the new release; nothing written
-  WizardOutputError = 4,   // the cabinet or the description file cannot be written
+  WizardSuccess = ToolExitDone,             // patch built, verified and written
+  WizardVerifyFailed = ToolExitFailed,      // the patch did not reproduce the new release; nothing written
+  WizardInputError = ToolExitNothingDone,   // a folder or file cannot be read, or records cannot express the change
+  WizardOutputError = ToolExitOutput,       // the cabinet or the description file cannot be written
+  WizardUsage = ToolExitUsage,              // the command line is wrong
 };
 
 struct TWizardOptions {
@@ -22,10 +24,12 @@ struct TWizardOptions {
   std::string DescriptionName = "MENDIT.MNI";
   std::string PatchValue;  // the description's Patch value; empty: the cabinet's file name
   bool Quiet = false;
+  bool Help = false;  // print the usage and exit codes, build nothing
 };
 
 extern const char* const WizardUsageText;
 
 // False with error set when the arguments (without the program name) do not make a command.
+// A help option makes any command line valid (Help set, the rest unchecked).
 bool ParseWizardArguments(int argc, const char* const* argv, TWizardOptions& options,
                           std::string& error);

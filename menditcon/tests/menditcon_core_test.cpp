@@ -120,6 +120,12 @@ TEST(CompanionOptions, CommandLines) {
       {{"A.MNI", "B.MNI"}, false, false, "", "", ""},
       {{"-log"}, false, false, "", "", ""},
       {{"-verbose"}, false, false, "", "", ""},
+      {{"/CHECK", "/Target", "C:\\A.EXE", "X.MNI"}, true, true, "X.MNI", "C:\\A.EXE", ""},
+      {{"/?"}, true, false, "", "", ""},
+      {{"/verbose"}, false, false, "", "", ""},
+      {{"-strict"}, false, false, "", "", ""},
+      {{"-check", "-rollback"}, false, false, "", "", ""},
+      {{"-logformat", "xml"}, false, false, "", "", ""},
   };
   for (const TCase& c : cases) {
     TCompanionOptions options;
@@ -132,6 +138,32 @@ TEST(CompanionOptions, CommandLines) {
     EXPECT_EQ(c.Target, options.Target);
     EXPECT_EQ(c.Log, options.LogFile);
   }
+}
+
+TEST(CompanionOptions, HelpRollbackAndLogFormat) {
+  const char* args[] = {"-ROLLBACK", "/Strict", "-LogFormat", "RECORDS", "--help"};
+  TCompanionOptions options;
+  std::string error;
+  ASSERT_TRUE(ParseCompanionArguments(5, args, options, error)) << error;
+  EXPECT_TRUE(options.RollBack && options.Strict && options.Help);
+  EXPECT_EQ(TLogFormat::Records, options.LogFormat);
+}
+
+TEST(ToolCommandLine, OptionsAndHelp) {
+  struct TCase {
+    const char* Arg;
+    const char* Name;
+    bool Is;
+  } cases[] = {
+      {"-check", "check", true}, {"/CHECK", "check", true}, {"-Check", "check", true},
+      {"-checks", "check", false}, {"-chec", "check", false}, {"check", "check", false},
+      {"--check", "check", false}, {"/", "check", false},
+  };
+  for (const TCase& c : cases) EXPECT_EQ(c.Is, IsOption(c.Arg, c.Name)) << c.Arg;
+  for (const char* help : {"-h", "/H", "/?", "-?", "--help", "-HELP", "/help"}) EXPECT_TRUE(IsHelpOption(help)) << help;
+  for (const char* other : {"-hh", "?", "h", "-", "---help"}) EXPECT_FALSE(IsHelpOption(other)) << other;
+  EXPECT_FALSE(LooksLikeOption("-"));
+  EXPECT_FALSE(LooksLikeOption("C:\\A.MNI"));
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -185,8 +186,9 @@ TEST_F(PatchRoundTrip, ExitCodesForScripts) {
   EXPECT_EQ(WizardInputError, Build(oldFolder, newFolder, out));
   EXPECT_NE(std::string::npos, wizardText.find("a patch cannot remove folders")) << wizardText;
 
-  EXPECT_EQ(CompanionErrors, Companion(JoinPath(root, "NONE.MNI"), "", false));
-  EXPECT_NE(std::string::npos, companionText.find("[ERROR]\tCannot read patch description file (")) << companionText;
+  EXPECT_EQ(CompanionNothingDone, Companion(JoinPath(root, "NONE.MNI"), "", false));
+  EXPECT_NE(std::string::npos, companionText.find("[ERROR]\tCannot read patch description file: ")) << companionText;
+  EXPECT_EQ(1u, std::count(companionText.begin(), companionText.end(), '\n')) << companionText;
 }
 
 }  // namespace

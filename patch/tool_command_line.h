@@ -1,0 +1,32 @@
+#pragma once
+// What the command-line tools (menditcon, menditwiz) share with the scripts that call them:
+// one scheme of exit codes, and options that start with '-' or '/' in any case, as Windows
+// users expect.
+
+#include <string>
+
+// Exit codes. Each tool uses the ones that can happen to it; a code never changes meaning.
+enum TToolExit {
+  ToolExitDone = 0,        // every record applied (menditwiz: patch built, verified, written)
+  ToolExitSkipped = 1,     // some records skipped with a warning, none failed
+  ToolExitFailed = 2,      // at least one record failed (menditwiz: the patch did not
+                           // reproduce the new release; nothing written)
+  ToolExitRolledBack = 3,  // a record failed and the application was put back as it was
+  ToolExitNothingDone = 4, // unreadable description file, patch, folder or input; no cabinet
+                           // library; an unfinished earlier run could not be put back
+  ToolExitOutput = 5,      // an output file (log, cabinet, description file) cannot be written
+  ToolExitUsage = 6,       // wrong command line
+};
+
+// The table above as the tools print it after their usage text.
+extern const char* const ToolExitCodesText;
+
+// True when arg is the option name (given without its leading character) written as
+// "-name" or "/name", in any case.
+bool IsOption(const std::string& arg, const char* name);
+
+// True for an argument that asks for help: -h, -?, /h, /?, --help, -help, /help.
+bool IsHelpOption(const std::string& arg);
+
+// True for "-x..." or "/x...": an option, known or not. A lone "-" or "/" is not one.
+bool LooksLikeOption(const std::string& arg);
