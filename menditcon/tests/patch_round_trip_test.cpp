@@ -153,6 +153,10 @@ TEST_F(PatchRoundTrip, APatchAppliedTwiceIsSkippedOrFails) {
   EXPECT_NE(std::string::npos, companionText.find("[ERROR]\tCannot open source file: GONE.DLL\n")) << companionText;
   EXPECT_NE(std::string::npos, companionText.find("[WARNING]\tFile: APP.EXE has improper date/time stamp - skipping...\n"))
       << companionText;
+  // Skipped records without a failure have an exit code of their own.
+  Write(target, {{"GONE.DLL", app, Monday}});
+  EXPECT_EQ(CompanionSkipped, Companion(description, mainPath, true)) << companionText;
+  EXPECT_EQ(CompanionSkipped, Companion(description, mainPath, false)) << companionText;
 }
 
 TEST_F(PatchRoundTrip, ABrokenDeltaIsCaughtAndNothingIsWritten) {
