@@ -1,0 +1,131 @@
+// LZX chunks from our encoder, decoded by libmspack inside a cabinet: every input must come
+// back byte for byte, one chunk per frame, each chunk within what a data block may hold.
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "menditwiz/lzx_encoder.h"
+#include "menditwiz/lzx_huffman.h"
+#include "mspack_lzx_reader.h"
+
+namespace {
+
+uint32_t NextNoise(uint32_t& state) {
+  state = state * 1103515245u + 12345u;
+  return state >> 24;
+}
+
+enum class TKind { Zeros, Noise, Records, FarRepeats };
+
+// Records: 256-byte blocks with small headers and slowly changing contents, like the block
+// deltas the encoder gets; FarRepeats: noise whose second half repeats the first from far away.
+std::vector<uint8_t> Sample(TKind kind, size_t size) {
+  std::vector<uint8_t> bytes(size);
+  uint32_t noise = 7;
+  for (size_t i = 0; i < size; i++) {
+    switch (kind) {
+      case TKind::Zeros:
+        bytes[i] = 0;
+        break;
+      case TKind::Noise:
+        bytes[i] = static_cast<uint8_t>(NextNoise(noise));
+        break;
+      case TKind::Records:
+        bytes[i] = (i % 256 < 6) ? static_cast<uint8_t>((i / 256) >> (8 * (i % 3)))
+                   : (i >= 4096 && NextNoise(noise) > 24) ? bytes[i - 4096]
+                                                          : static_cast<uint8_t>(NextNoise(noise) & 0x3F);
+        break;
+      case TKind::FarRepeats:
+        bytes[i] = i >= size / 2 ? bytes[i - size / 2] : static_cast<uint8_t>(NextNoise(noise));
+        break;
+    }
+  }
+  return bytes;
+}
+
+TEST(LzxEncoder, LibmspackGivesBackEveryByte) {
+  struct TCase {
+    const char* Name;
+    TKind Kind;
+    size_t Size;
+    int WindowBits;
+    double MaxRatio;  // compressed / original at most
+  } cases[] = {
+      {"one byte", TKind::Noise, 1, 21, 20.0},
+      {"two bytes", TKind::Zeros, 2, 21, 10.0},
+      {"one frame", TKind::Records, 32768, 21, 0.9},
+      {"one frame and a byte", TKind::Records, 32769, 16, 0.9},
+      {"zeros", TKind::Zeros, 300000, 21, 0.01},
+      {"noise is stored", TKind::Noise, 100000, 21, 1.001},
+      {"records", TKind::Records, 500000, 21, 0.7},
+      {"repeats within the window", TKind::FarRepeats, 1500000, 21, 0.51},
+      {"repeats beyond a small window", TKind::FarRepeats, 200000, 15, 1.001},
+      {"repeats within a mid window", TKind::FarRepeats, 200000, 17, 0.51},
+      {"beyond the largest window", TKind::Records, 5000000, 21, 0.7},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    std::vector<uint8_t> data = Sample(c.Kind, c.Size);
+    std::vector<std::vector<uint8_t>> chunks = LzxCompress(data.data(), data.size(), c.WindowBits);
+    ASSERT_EQ((c.Size + LzxFrameSize - 1) / LzxFrameSize, chunks.size());
+    size_t total = 0;
+    for (const auto& chunk : chunks) {
+      EXPECT_EQ(0u, chunk.size() % 2);
+      EXPECT_GE(LzxMaxChunkSize, chunk.size());
+      total += chunk.size();
+    }
+    EXPECT_GE(c.MaxRatio, static_cast<double>(total) / c.Size);
+    std::vector<uint8_t> decoded;
+    std::string error;
+    ASSERT_TRUE(ExtractWithMspack(LzxChunksToCabinet(chunks, data.size(), c.WindowBits), decoded, error)) << error;
+    EXPECT_TRUE(decoded == data);
+  }
+}
+
+TEST(LzxEncoder, NothingForEmptyInputOrAWindowTheFormatLacks) {
+  const uint8_t byte = 1;
+  EXPECT_EQ(0u, LzxCompress(&byte, 0, 21).size());
+  EXPECT_EQ(0u, LzxCompress(&byte, 1, 14).size());
+  EXPECT_EQ(0u, LzxCompress(&byte, 1, 22).size());
+}
+
+// Fibonacci frequencies give the deepest trees: lengths must stay within the limit and the
+// code must stay complete (decoders reject a code with unused bit patterns).
+TEST(LzxHuffman, LengthsStayLimitedAndComplete) {
+  struct TCase {
+    std::vector<uint32_t> Freq;
+    unsigned Limit;
+  } cases[] = {
+      {{}, 16},
+      {{0, 0, 9, 0}, 16},
+      {{1, 1}, 1},
+      {{}, 15},
+  };  // fewer than two symbols make no code
+  uint32_t a = 1, b = 1;
+  for (int i = 0; i < 40; i++) {
+    cases[0].Freq.push_back(a);
+    cases[3].Freq.push_back(i % 3 ? a : 0);
+    uint32_t next = a + b;
+    a = b;
+    b = next % 1000000000u;
+  }
+  for (const TCase& c : cases) {
+    std::vector<uint8_t> lens(c.Freq.size());
+    BuildCodeLengths(c.Freq.data(), c.Freq.size(), c.Limit, lens.data());
+    uint64_t kraft = 0;
+    for (size_t i = 0; i < lens.size(); i++) {
+      EXPECT_GE(c.Limit, lens[i]);
+      if (c.Freq[i] > 0) {
+        EXPECT_LT(0, lens[i]);
+      }
+      if (lens[i]) kraft += uint64_t{1} << (32 - lens[i]);
+    }
+    if (lens.size() >= 2) {
+      EXPECT_EQ(uint64_t{1} << 32, kraft);
+    }
+  }
+}
+
+}  // namespace
