@@ -167,7 +167,18 @@ void TCABPacker::Error(const char* format, ...) {
   va_end(args);
 }
 
+namespace {
+bool ConsoleMode = false;
+}
+
+void TCABPacker::SetConsoleMode(bool on) { ConsoleMode = on; }
+
 void TCABPacker::Show(bool error, const char* text) {
+  if (ConsoleMode) {
+    std::fprintf(stderr, "%s: %s\n", error ? "CAB Error" : "CAB Message", text);
+    std::fflush(stderr);
+    return;
+  }
   if (error)
     MessageBoxA(nullptr, text, "CAB Error", MB_ICONERROR);
   else

@@ -114,8 +114,14 @@ class TCABPacker {
   virtual INT_PTR CloseFileInfo(FDINOTIFICATIONTYPE type, PFDINOTIFICATION record);
   virtual INT_PTR NextCabinet(FDINOTIFICATIONTYPE type, PFDINOTIFICATION record);
   // A formatted text for the user: a modal box without owner ("CAB Error" with the error
-  // icon, "CAB Message" with the information icon).
+  // icon, "CAB Message" with the information icon); in console mode the caption and the text
+  // on a line of standard error instead.
   virtual void Show(bool error, const char* text);
+
+  // Console mode, process-wide: console programs set it before any binding exists, so that
+  // no message (the library's load failure included, which a derived binding cannot
+  // intercept) ever waits on a window nobody may be there to close.
+  static void SetConsoleMode(bool on);
 
   // printf-style; the text is cut to MessageBufferSize - 1 characters and passed to Show.
   void Message(const char* format, ...) CAB_PRINTF_FORMAT(2, 3);

@@ -3,10 +3,14 @@
 #include <cstdio>
 #include <string>
 
+#include "cabinet/cab_packer.h"
 #include "companion_options.h"
 #include "companion_run.h"
 
 int main(int argc, char** argv) {
+  // A missing cabinet library is said on standard error, never in a box: the run then ends
+  // with its error row and exit code.
+  TCABPacker::SetConsoleMode(true);
   TCompanionOptions options;
   std::string error;
   if (!ParseCompanionArguments(argc - 1, argv + 1, options, error)) {

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <string>
 
+#include "cabinet/cab_packer.h"
 #include "wizard_options.h"
 #include "wizard_run.h"
 
@@ -16,6 +17,16 @@ int main(int argc, char** argv) {
   if (options.Help) {
     std::printf("%s%s", WizardUsageText, ToolExitCodesText);
     return WizardSuccess;
+  }
+  // The cabinet library packs and checks the patch: without it nothing can be done, and
+  // that is said on standard error before the long build, never in a box.
+  TCABPacker::SetConsoleMode(true);
+  {
+    TCABPacker library;
+    if (!library.IsLoaded()) {
+      std::fprintf(stderr, "menditwiz: nothing was written\n");
+      return WizardInputError;
+    }
   }
   return RunWizard(options, TBuildHooks(), stdout, stderr);
 }
