@@ -50,6 +50,11 @@ class TFileSystem {
   virtual std::unique_ptr<TOutputFile> Create(const char* path) = 0;
   // Renames a file; fails when to exists already.
   virtual bool Move(const char* from, const char* to) = 0;
+  // Puts the file from in place of the existing file to, keeping to's spelling and
+  // attributes (as a file truncated and rewritten keeps them). Fails, leaving both files as
+  // they were, when to is read-only or busy. This default is no single step (to is deleted,
+  // then from renamed); file systems that can replace in one step override it.
+  virtual bool Replace(const char* from, const char* to) { return Delete(to) && Move(from, to); }
   // Deletes a file; fails for a missing, read-only or busy file.
   virtual bool Delete(const char* path) = 0;
   // Creates one directory level; fails when it exists or its parent is missing. (Not named

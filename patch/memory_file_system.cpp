@@ -184,6 +184,18 @@ bool TMemoryFileSystem::Move(const char* from, const char* to) {
   return true;
 }
 
+bool TMemoryFileSystem::Replace(const char* from, const char* to) {
+  auto source = files.find(Key(from));
+  auto target = files.find(Key(to));
+  if (source == files.end() || target == files.end() || source == target ||
+      Fails(FailMove, Key(from)) || target->second.ReadOnly)
+    return false;
+  target->second.Data = source->second.Data;
+  target->second.Stamp = source->second.Stamp;
+  files.erase(source);
+  return true;
+}
+
 bool TMemoryFileSystem::Delete(const char* path) {
   auto it = files.find(Key(path));
   if (it == files.end() || it->second.ReadOnly) return false;

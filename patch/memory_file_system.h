@@ -44,7 +44,7 @@ class TMemoryFileSystem : public TFileSystem {
   // Faults, each for one path (compared without regard to case).
   std::set<std::string> FailOpen;      // OpenRead fails
   std::set<std::string> FailCreate;    // Create fails
-  std::set<std::string> FailMove;      // Move from this path fails
+  std::set<std::string> FailMove;      // Move or Replace from this path fails
   std::set<std::string> FailReads;     // reads of an open file fail
   std::set<std::string> FailWrites;    // writes to an open file fail
   std::set<std::string> FailStamp;     // GetStamp of an open file fails
@@ -60,6 +60,7 @@ class TMemoryFileSystem : public TFileSystem {
   std::unique_ptr<TInputFile> OpenRead(const char* path) override;
   std::unique_ptr<TOutputFile> Create(const char* path) override;
   bool Move(const char* from, const char* to) override;
+  bool Replace(const char* from, const char* to) override;
   bool Delete(const char* path) override;
   bool CreateDir(const char* path) override;
   bool DirectoryExists(const char* path) override;

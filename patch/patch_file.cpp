@@ -70,10 +70,12 @@ bool TPatchFile::ReadDirectory() {
   }
 }
 
-TPathName TPatchFile::ResolvePath(int index) {
+std::string TPatchFile::ExpandedPath(int index) {
   const std::string path = directory[index].Path;
-  return TPathName(macros ? macros->ExpandMacros(path, true) : path);
+  return macros ? macros->ExpandMacros(path, true) : path;
 }
+
+TPathName TPatchFile::ResolvePath(int index) { return TPathName(ExpandedPath(index)); }
 
 bool TPatchFile::CheckSource(int index, const char* path) {
   TPathName name(path);
@@ -99,22 +101,57 @@ bool TPatchFile::MakeDirectories(const char* path) {
   std::string rest = dir;
   // Level by level from the top; a level that exists already (or the drive alone) is
   // refused by the system, which is harmless.
-  TPattern level("{*}\\{?#}");
+  // The pattern takes the first level only: the remainder is what follows the match. (A
+  // pattern that also matched the remainder, {?#}, would need two backtrack entries per
+  // character and run out of stack for a directory part of some 200 characters.)
+  TPattern level("{*}\\");
   while (!rest.empty() && level.Match(rest.c_str())) {
     const std::string first = level.Tag(1);
-    const std::string remainder = level.Tag(2);
+    const size_t matched = first.size() + 1;
+    if (matched > rest.size()) break;  // never loop on a bad match
     files->CreateDir((prefix + first).c_str());
     prefix += first + "\\";
-    if (remainder.size() >= rest.size()) break;  // no progress: never loop on a bad match
-    rest = remainder;
+    rest.erase(0, matched);
   }
   if (!rest.empty()) files->CreateDir((prefix + rest).c_str());
   return dir.empty() || files->DirectoryExists((drive + dir).c_str());
 }
 
+bool TPatchFile::PathFits(int index, const TPathName& name) {
+  if (!name.Cut()) return true;
+  // The name as the record spells it after expansion, not the shortened one.
+  const std::string path = ExpandedPath(index);
+  const size_t separator = path.find_last_of("\\/");
+  std::string fileName = separator == std::string::npos ? path : path.substr(separator + 1);
+  if (fileName.size() > TPathName::PartLimit) fileName = fileName.substr(0, TPathName::PartLimit) + "...";
+  reporter->ReportError("Path too long for file: %s", fileName.c_str());
+  return false;
+}
+
+bool TPatchFile::WriteCopy(const TPatchInfo& record, TOutputFile& out) {
+  std::unique_ptr<uint8_t[]> buffer(new uint8_t[CopyChunk]);
+  for (int64_t done = 0; done < record.DataSize();) {
+    // A large copy keeps the window answering, as the blocks of a modify patch do.
+    if (messageHook) messageHook(messageContext);
+    const size_t want = static_cast<size_t>(std::min<int64_t>(CopyChunk, record.DataSize() - done));
+    const int64_t got = dataFile->Read(record.DataOffset() + done, buffer.get(), want);
+    if (got != static_cast<int64_t>(want)) {
+      copyFault = CopyReadFailed;
+      return false;
+    }
+    if (!out.Write(done, buffer.get(), want)) {
+      copyFault = CopyWriteFailed;
+      return false;
+    }
+    done += static_cast<int64_t>(want);
+  }
+  return true;
+}
+
 bool TPatchFile::ApplyCopy(int index) {
   const TPatchInfo& record = directory[index];
   TPathName name = ResolvePath(index);
+  if (!PathFits(index, name)) return false;
   const std::string path = name.FullPath(false);
   const std::string fileName = name.FileName();
   reporter->ReportInfo("Applying copy patch (%s)", fileName.c_str());
@@ -130,35 +167,45 @@ bool TPatchFile::ApplyCopy(int index) {
     reporter->ReportError("Cannot create directories for file: %s", fileName.c_str());
     return false;
   }
-  std::unique_ptr<TOutputFile> out = files->Create(path.c_str());
+  // An existing file stays until its replacement is complete: the new content is written
+  // beside it and put in its place only then, so a failed copy leaves the user's file as
+  // it was. A file that is not there yet is written under its own name.
+  const bool exists = files->OpenRead(path.c_str()) != nullptr;
+  std::string written = path;
+  if (exists) {
+    TPathName beside(name);
+    beside.SetExtension(std::string(beside.Extension()) == "$$C" ? "$$D" : "$$C");
+    written = beside.FullPath(false);
+  }
+  std::unique_ptr<TOutputFile> out = written.empty() ? nullptr : files->Create(written.c_str());
   if (!out) {
     reporter->ReportError("Cannot open destination file: %s", fileName.c_str());
     return false;
   }
-  std::unique_ptr<uint8_t[]> buffer(new uint8_t[CopyChunk]);
-  for (int64_t done = 0; done < dataSize;) {
-    const size_t want = static_cast<size_t>(std::min<int64_t>(CopyChunk, dataSize - done));
-    const int64_t got = dataFile->Read(record.DataOffset() + done, buffer.get(), want);
-    const bool readOk = got == static_cast<int64_t>(want);
-    if (!readOk || !out->Write(done, buffer.get(), want)) {
-      // A file holding only part of its content is worse than none: remove it.
-      out.reset();
-      files->Delete(path.c_str());
-      if (readOk)
-        reporter->ReportError("Cannot write destination file: %s", fileName.c_str());
-      else
-        reporter->ReportError("Cannot read patch data for file: %s", fileName.c_str());
-      return false;
-    }
-    done += static_cast<int64_t>(want);
-  }
+  const bool complete = WriteCopy(record, *out);
   out.reset();
+  if (!complete) {
+    // A file holding only part of its content is worse than none: remove it.
+    files->Delete(written.c_str());
+    if (copyFault == CopyWriteFailed)
+      reporter->ReportError("Cannot write destination file: %s", fileName.c_str());
+    else
+      reporter->ReportError("Cannot read patch data for file: %s", fileName.c_str());
+    return false;
+  }
+  if (exists && !files->Replace(written.c_str(), path.c_str())) {
+    // Read-only or busy: refused, as creating over it would have been.
+    files->Delete(written.c_str());
+    reporter->ReportError("Cannot open destination file: %s", fileName.c_str());
+    return false;
+  }
   files->SetStamp(path.c_str(), record.Stamp);  // if it fails, the time stays as it is
   return true;
 }
 
 bool TPatchFile::ApplyDelete(int index) {
   TPathName name = ResolvePath(index);
+  if (!PathFits(index, name)) return false;
   const std::string path = name.FullPath(false);
   const std::string fileName = name.FileName();
   if (!CheckSource(index, path.c_str())) return true;
@@ -182,7 +229,8 @@ void TPatchFile::RestoreTarget(const std::string& target, const std::string& bac
 bool TPatchFile::ApplyModify(int index) {
   const TPatchInfo& record = directory[index];
   TPathName targetName = ResolvePath(index);
-  TPathName backupName = ResolvePath(index);
+  if (!PathFits(index, targetName)) return false;
+  TPathName backupName(targetName);
   const std::string target = targetName.FullPath(false);
   const std::string targetFile = targetName.FileName();
   if (!CheckSource(index, target.c_str())) return true;

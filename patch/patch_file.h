@@ -7,7 +7,8 @@
 //
 // The installer knows nothing of windows or of the operating system: files are reached
 // through a TFileSystem, and the step "let the application dispatch waiting window
-// messages", taken before every block of a modify patch, is a hook set by the owner.
+// messages", taken before every block of a modify patch and every piece of a copy patch, is
+// a hook set by the owner.
 //
 // Use (the main dialog, around one installation):
 //   TWin32FileSystem files;
@@ -28,7 +29,8 @@ class TPathName;
 
 class TPatchFile {
  public:
-  // Called before every block of a modify patch: 262,144 times for a 64 MB file. It must
+  // Called before every block of a modify patch (262,144 times for a 64 MB file) and every
+  // 256 KB piece of a copy patch, both with the same owner's hook and its rate limit. It must
   // return at once when nothing waits; PeekMessageA alone costs 20-50 us under Wine (a
   // server call), which would cost several seconds per 64 MB, so a Windows owner looks for
   // messages only when a few milliseconds have passed (GetTickCount is cheap).
@@ -60,6 +62,12 @@ class TPatchFile {
 
  private:
   class TProgress;
+  enum TCopyFault { CopyReadFailed, CopyWriteFailed };
+  std::string ExpandedPath(int index);
+  // False, after an error report, when the record's path was cut to fit a path name.
+  bool PathFits(int index, const TPathName& name);
+  // The copy record's data into out; false on a read or write error (copyFault says which).
+  bool WriteCopy(const TPatchInfo& record, TOutputFile& out);
   void RestoreTarget(const std::string& target, const std::string& backup,
                      const std::string& targetName, const std::string& backupName);
 
@@ -70,4 +78,5 @@ class TPatchFile {
   TMessageHook messageHook = nullptr;
   void* messageContext = nullptr;
   TPatchDirectory directory;
+  TCopyFault copyFault = CopyReadFailed;
 };

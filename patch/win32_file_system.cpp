@@ -95,6 +95,29 @@ std::unique_ptr<TOutputFile> TWin32FileSystem::Create(const char* path) {
 
 bool TWin32FileSystem::Move(const char* from, const char* to) { return MoveFileA(from, to) != 0; }
 
+bool TWin32FileSystem::Replace(const char* from, const char* to) {
+  // A read-only file cannot be created over, so it is not replaced either (Wine, running
+  // as root, would let the rename through).
+  const DWORD attributes = GetFileAttributesA(to);
+  if (attributes == INVALID_FILE_ATTRIBUTES ||
+      (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)))
+    return false;
+  // The file keeps the spelling it has on disc: the final part of to is taken from the
+  // directory entry.
+  std::string target = to;
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA(to, &found);
+  if (search != INVALID_HANDLE_VALUE) {
+    FindClose(search);
+    const size_t slash = target.find_last_of("\\/:");
+    target = (slash == std::string::npos ? std::string() : target.substr(0, slash + 1)) + found.cFileName;
+  }
+  if (!MoveFileExA(from, target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    return false;
+  SetFileAttributesA(target.c_str(), attributes);  // hidden, system, archive as before
+  return true;
+}
+
 bool TWin32FileSystem::Delete(const char* path) { return DeleteFileA(path) != 0; }
 
 bool TWin32FileSystem::CreateDir(const char* path) { return CreateDirectoryA(path, nullptr) != 0; }

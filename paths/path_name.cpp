@@ -10,10 +10,13 @@ namespace {
 bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 
 // Copies at most limit characters of text[0, length) into out, with a NUL after them.
-void CopyPart(char* out, const char* text, size_t length, size_t limit) {
-  if (length > limit) length = limit;
+// Returns false when the text had to be cut.
+bool CopyPart(char* out, const char* text, size_t length, size_t limit) {
+  const bool whole = length <= limit;
+  if (!whole) length = limit;
   std::memcpy(out, text, length);
   out[length] = '\0';
+  return whole;
 }
 
 void UpperCaseAscii(char* text) {
@@ -58,12 +61,18 @@ void TPathName::CopyParts(const TPathName& other) {
   std::memcpy(directory.get(), other.directory.get(), PartSize);
   std::memcpy(name.get(), other.name.get(), PartSize);
   std::memcpy(extension.get(), other.extension.get(), PartSize);
+  cut = other.cut;
 }
 
 void TPathName::Split(const char* text) {
   drive[0] = directory[0] = name[0] = extension[0] = '\0';
+  cut = false;
   if (text == nullptr) return;
-  const size_t length = strnlen(text, SplitLimit);
+  size_t length = strnlen(text, SplitLimit + 1);
+  if (length > SplitLimit) {
+    cut = true;
+    length = SplitLimit;
+  }
 
   size_t start = 0;
   if (length >= 2 && text[1] == ':') {
@@ -79,10 +88,10 @@ void TPathName::Split(const char* text) {
   const bool dots = (finalLength == 1 && final[0] == '.') ||
                     (finalLength == 2 && final[0] == '.' && final[1] == '.');
   if (dots) {
-    CopyPart(directory.get(), text + start, length - start, PartLimit);
+    if (!CopyPart(directory.get(), text + start, length - start, PartLimit)) cut = true;
     return;
   }
-  CopyPart(directory.get(), text + start, finalStart - start, PartLimit);
+  if (!CopyPart(directory.get(), text + start, finalStart - start, PartLimit)) cut = true;
   size_t stop = finalLength;
   for (size_t i = finalLength; i-- > 0;) {
     if (final[i] == '.') {
@@ -90,8 +99,8 @@ void TPathName::Split(const char* text) {
       break;
     }
   }
-  CopyPart(name.get(), final, stop, PartLimit);
-  CopyPart(extension.get(), final + stop, finalLength - stop, PartLimit);
+  if (!CopyPart(name.get(), final, stop, PartLimit)) cut = true;
+  if (!CopyPart(extension.get(), final + stop, finalLength - stop, PartLimit)) cut = true;
 }
 
 bool TPathName::Assemble() {

@@ -63,6 +63,11 @@ class TPathName {
   // is refused: the result is false and the extension stays as it was.
   bool SetExtension(const char* text);
 
+  // True when the text of the last split did not fit whole (longer than SplitLimit
+  // characters, or a part longer than PartLimit): the parts then hold a shortened path,
+  // which may name another file, and a caller that acts on files must refuse it.
+  bool Cut() const { return cut; }
+
   const char* Drive() const { return drive.get(); }
   const char* Dir() const { return directory.get(); }
   const char* Name() const { return name.get(); }
@@ -80,4 +85,5 @@ class TPathName {
   std::unique_ptr<char[]> directory;
   std::unique_ptr<char[]> name;
   std::unique_ptr<char[]> extension;
+  bool cut = false;
 };

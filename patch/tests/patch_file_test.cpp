@@ -174,6 +174,74 @@ TEST_F(Installer, CopyFailuresLeaveNoFileOfUnreadBytes) {
   }
 }
 
+TEST_F(Installer, CopyOverAnExistingFileKeepsItUntilTheNewOneIsComplete) {
+  struct TCase {
+    const char* name;
+    void (*fault)(TMemoryFileSystem&);
+    std::string error;  // empty: the copy succeeds
+  };
+  const TCase cases[] = {
+      {"write_fails", [](TMemoryFileSystem& fs) { fs.MaxFileSize = 300 * 1024; },
+       "ERROR Cannot write destination file: File.dat"},
+      {"read_only", [](TMemoryFileSystem& fs) { fs.SetReadOnly("C:\\APP\\FILE.DAT", true); },
+       "ERROR Cannot open destination file: File.dat"},
+      {"replaced", [](TMemoryFileSystem&) {}, ""},
+  };
+  const std::vector<uint8_t> content = Counting(600 * 1024, 1);
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    TMemoryFileSystem fs;
+    fs.AddDirectory("C:\\APP");
+    fs.AddFile("C:\\APP\\File.dat", Bytes("the user's file"), newStamp);
+    c.fault(fs);
+    TPatchWriter w;
+    w.AddCopy("&ROOT&\\File.dat", oldStamp, content);
+    std::vector<uint8_t> bytes = w.Bytes();
+    TMemoryInputFile file(bytes);
+    TRecordingReporter lines;
+    TPatchFile installer(&file, &macros, &lines, &fs);
+    int calls = 0;
+    installer.SetMessageHook([](void* count) { ++*static_cast<int*>(count); }, &calls);
+    installer.Run();
+    TLines want = {reading, "INFO Applying copy patch (File.dat)"};
+    if (!c.error.empty()) want.push_back(c.error);
+    EXPECT_EQ(want, lines.Lines);
+    // Only the file itself, under the spelling it had; its content is whole, old or new.
+    EXPECT_EQ(std::vector<std::string>{"C:\\APP\\File.dat"}, fs.FileNames());
+    EXPECT_EQ(c.error.empty() ? content : Bytes("the user's file"), fs.Contents("C:\\APP\\FILE.DAT"));
+    EXPECT_EQ(c.error.empty() ? oldStamp : newStamp, fs.StampOf("C:\\APP\\FILE.DAT"));
+    // Waiting messages are dispatched before every 256 KB piece of the copy.
+    EXPECT_EQ(c.error.empty() ? 3 : calls, calls);
+  }
+}
+
+TEST_F(Installer, RecordPathsThatDoNotFitFailWithoutTouchingAnything) {
+  // Record paths hold at most 199 characters; macros make them longer.
+  macros.AddMacro(new TMacroDef("&N&", std::string(150, 'N')));
+  macros.AddMacro(new TMacroDef("&D&", std::string(250, 'D')));
+  const std::string cutName(255, 'N');  // what the splitter keeps of 300 characters
+  files.AddFile("C:\\APP\\" + cutName, Bytes("keep"), oldStamp);
+  writer.AddDelete("&ROOT&\\&N&&N&", oldStamp);
+  writer.AddCopy("&ROOT&\\&N&&N&", oldStamp, Bytes("x"));
+  writer.AddModify("&ROOT&\\&D&\\MAIN.EXE", oldStamp, newStamp, MainDelta());
+  const std::string error = "ERROR Path too long for file: ";
+  EXPECT_EQ((TLines{reading, error + cutName + "...", error + cutName + "...", error + "MAIN.EXE"}), Run());
+  EXPECT_EQ(std::vector<std::string>{"C:\\APP\\" + cutName}, files.FileNames());
+  EXPECT_EQ(Bytes("keep"), files.Contents("C:\\APP\\" + cutName));
+}
+
+TEST_F(Installer, CopyCreatesDirectoriesOfAnyDepthThatFit) {
+  // 243 characters of directories below C:\APP in three levels: a path of 254 characters.
+  const std::string a(80, 'A'), b(80, 'B'), c(81, 'C');
+  macros.AddMacro(new TMacroDef("&A&", a));
+  macros.AddMacro(new TMacroDef("&B&", b));
+  macros.AddMacro(new TMacroDef("&C&", c));
+  writer.AddCopy("&ROOT&\\&A&\\&B&\\&C&\\F.TXT", oldStamp, Bytes("deep"));
+  EXPECT_EQ((TLines{reading, "INFO Applying copy patch (F.TXT)"}), Run());
+  EXPECT_EQ(4u, files.DirectoryNames().size());
+  EXPECT_EQ(Bytes("deep"), files.Contents("C:\\APP\\" + a + "\\" + b + "\\" + c + "\\F.TXT"));
+}
+
 TEST_F(Installer, MakeDirectoriesForABareNameCreatesNothing) {
   TMemoryInputFile file(data);
   TPatchFile installer(&file, &macros, &reporter, &files);

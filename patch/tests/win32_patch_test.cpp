@@ -187,6 +187,41 @@ TEST_F(Win32Installer, CopyRecords) {
   EXPECT_FALSE(Exists("OLD.$$$"));
 }
 
+TEST_F(Win32Installer, CopyOverAnExistingFileKeepsItUntilTheNewOneIsComplete) {
+  struct TCase {
+    const char* name;
+    bool failWrites;
+    DWORD attributes;
+    std::string error;  // empty: the copy succeeds
+  };
+  const TCase cases[] = {
+      {"replaced_keeps_spelling_and_attributes", false, FILE_ATTRIBUTE_HIDDEN, ""},
+      {"write_fails", true, FILE_ATTRIBUTE_NORMAL, "ERROR Cannot write destination file: Old.txt"},
+      {"read_only", false, FILE_ATTRIBUTE_READONLY, "ERROR Cannot open destination file: Old.txt"},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    files = TFaultyFileSystem();
+    std::string upperRoot = root;
+    CharUpperA(&upperRoot[0]);
+    if (c.failWrites) files.FailWrites = upperRoot + "\\OLD.$$C";
+    SetFileAttributesA(At("Old.txt").c_str(), FILE_ATTRIBUTE_NORMAL);
+    Put("Old.txt", Bytes("the user's file"), newStamp);
+    ASSERT_TRUE(SetFileAttributesA(At("Old.txt").c_str(), c.attributes));
+    writer = TPatchWriter();
+    writer.AddCopy("&ROOT&\\Old.txt", oldStamp, Counting(70000));
+    TLines want = {reading, "INFO Applying copy patch (Old.txt)"};
+    if (!c.error.empty()) want.push_back(c.error);
+    EXPECT_EQ(want, Run());
+    EXPECT_EQ(c.error.empty() ? Counting(70000) : Bytes("the user's file"), Contents("OLD.TXT"));
+    EXPECT_EQ(c.error.empty() ? oldStamp : newStamp, StampOnDisk("OLD.TXT"));
+    EXPECT_EQ("Old.txt", NameOnDisk("OLD.TXT"));
+    const DWORD kept = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_READONLY;
+    EXPECT_EQ(c.attributes & kept, GetFileAttributesA(At("OLD.TXT").c_str()) & kept);
+    EXPECT_FALSE(Exists("OLD.$$C"));
+  }
+}
+
 TEST_F(Win32Installer, CopyCutShortLeavesNoFile) {
   writer.AddCopy("&ROOT&\\CUT.DAT", oldStamp, Counting(5000));
   std::vector<uint8_t> data = writer.Bytes();

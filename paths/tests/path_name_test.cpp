@@ -90,19 +90,24 @@ TEST(PathName, CutsLongInput) {
   struct Case {
     std::string text;
     size_t dir, name, extension;
+    bool cut;  // the parts hold a shortened path
   } cases[] = {
-      {std::string(300, 'n'), 0, 255, 0},
-      {"C:\\" + std::string(300, 'd') + "\\x.y", 1, 255, 0},
-      {"C:\\" + std::string(254, 'd') + "\\x.y", 255, 1, 1},
-      {"C:\\" + std::string(253, 'd') + "\\x.y", 255, 1, 2},
-      {"C:\\d\\" + std::string(100, 'n') + "." + std::string(200, 'e'), 3, 100, 155},
-      {"." + std::string(300, 'e'), 0, 0, 255},
+      {std::string(300, 'n'), 0, 255, 0, true},
+      {"C:\\" + std::string(300, 'd') + "\\x.y", 1, 255, 0, true},
+      {"C:\\" + std::string(254, 'd') + "\\x.y", 255, 1, 1, true},
+      {"C:\\" + std::string(253, 'd') + "\\x.y", 255, 1, 2, false},
+      {"C:\\d\\" + std::string(100, 'n') + "." + std::string(200, 'e'), 3, 100, 155, true},
+      {"." + std::string(300, 'e'), 0, 0, 255, true},
+      {"C:\\" + std::string(255, 'n'), 1, 255, 0, false},
+      {"C:\\" + std::string(256, 'n'), 1, 255, 0, true},
   };
   for (const Case& c : cases) {
     TPathName path(c.text);
     EXPECT_EQ(c.dir, std::strlen(path.Dir())) << "text length " << c.text.size();
     EXPECT_EQ(c.name, std::strlen(path.Name())) << "text length " << c.text.size();
     EXPECT_EQ(c.extension, std::strlen(path.Extension())) << "text length " << c.text.size();
+    EXPECT_EQ(c.cut, path.Cut()) << "text length " << c.text.size();
+    EXPECT_EQ(c.cut, TPathName(path).Cut()) << "text length " << c.text.size();
   }
   // 260 characters end exactly after "x": the ".y" beyond them is not seen.
   TPathName cut("C:\\" + std::string(255, 'd') + "\\x.y");
