@@ -1,19 +1,23 @@
 #pragma once
-// The patch cabinet: the patch data file packed, alone, into one cabinet through our binding
-// of the system cabinet library (MSZIP compression, which every cabinet.dll offers).
+// The patch cabinet: the patch data file packed, alone, into one cabinet by our own cabinet
+// writer, with LZX or MSZIP compression.
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "cab_writer.h"
+#include "patch/file_system.h"
+
 // The file name the patch data file has inside the cabinet (mendit extracts it under a
 // temporary name of its own, so the name only shows in cabinet tools).
 extern const char* const DataFileName;
 
-// Packs dataFile into a new cabinet at cabinet (absolute path). False with error set when
-// the library is missing or reports a failure.
-bool PackCabinet(const std::string& dataFile, const std::string& cabinet, std::string& error);
+// The cabinet holding data as the patch data file, dated stamp. False with error set when
+// data cannot be packed (too large for one cabinet, compressor failure).
+bool PackCabinet(const std::vector<uint8_t>& data, TCabCompression compression, TDosStamp stamp,
+                 std::vector<uint8_t>& cabinet, std::string& error);
 
-// The size of a cabinet holding bytes, built in scratch (absolute folder) and removed
-// again; 0 when it cannot be built.
-size_t CabinetSize(const std::string& scratch, const std::vector<uint8_t>& bytes);
+// The bytes that bytes take in a cabinet's data blocks (what the cabinet grows by when they
+// are its content), for costing a record; SIZE_MAX when they cannot be compressed.
+size_t CabinetSize(const std::vector<uint8_t>& bytes, TCabCompression compression);

@@ -2,6 +2,10 @@
 
 #include <mspack.h>
 
+#include <cstdio>
+
+#include "posix_folders.h"
+
 bool ExtractSingleFile(const std::string& cabinet, const std::string& output, std::string& error) {
   mscab_decompressor* reader = mspack_create_cab_decompressor(nullptr);
   if (!reader) {
@@ -25,4 +29,40 @@ bool ExtractSingleFile(const std::string& cabinet, const std::string& output, st
   if (opened) reader->close(reader, opened);
   mspack_destroy_cab_decompressor(reader);
   return error.empty();
+}
+
+namespace {
+
+class TMspackExtraction : public TExtractedCabinet {
+ public:
+  TMspackExtraction(std::string path, std::unique_ptr<TInputFile> data)
+      : Path(std::move(path)), File(std::move(data)) {}
+  ~TMspackExtraction() override {
+    File.reset();
+    std::remove(Path.c_str());
+  }
+  TInputFile& Data() override { return *File; }
+
+ private:
+  std::string Path;
+  std::unique_ptr<TInputFile> File;
+};
+
+}  // namespace
+
+std::unique_ptr<TExtractedCabinet> ExtractCabinet(const std::string& folder, const std::string& name,
+                                                  std::string& error) {
+  const std::string output = PosixPath(JoinPath(folder, "EXTRACTED.DAT"));
+  if (!ExtractSingleFile(PosixPath(JoinPath(folder, name)), output, error)) {
+    std::remove(output.c_str());
+    return nullptr;
+  }
+  TPosixFileSystem files;
+  std::unique_ptr<TInputFile> data = files.OpenRead(output.c_str());
+  if (!data) {
+    error = "Cannot open the extracted file " + output;
+    std::remove(output.c_str());
+    return nullptr;
+  }
+  return std::make_unique<TMspackExtraction>(output, std::move(data));
 }

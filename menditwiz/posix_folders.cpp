@@ -244,3 +244,11 @@ bool RemoveTree(const std::string& path) {
   }
   return rmdir(real.c_str()) == 0 || !Exists(real);
 }
+
+bool ReplaceFile(const std::string& from, const std::string& to) {
+  return rename(PosixPath(from).c_str(), PosixPath(to).c_str()) == 0;
+}
+
+std::unique_ptr<TFolderLister> NewFolderLister() { return std::make_unique<TPosixFolderLister>(); }
+
+std::unique_ptr<TFileSystem> NewFileSystem() { return std::make_unique<TPosixFileSystem>(); }

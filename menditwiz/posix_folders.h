@@ -15,6 +15,7 @@
 
 #include "patch/file_system.h"
 #include "release_listing.h"
+#include "wizard_machine.h"
 
 class TPosixFileSystem : public TFileSystem {
  public:
@@ -34,9 +35,3 @@ class TPosixFolderLister : public TFolderLister {
 
 // The path on disk that a Windows-style path names (see above).
 std::string PosixPath(const std::string& path);
-
-// The same services as on Windows (win32_folders.h).
-std::string AbsolutePath(const std::string& path);
-bool IsFolder(const std::string& path);
-std::string MakeScratchFolder();
-bool RemoveTree(const std::string& path);

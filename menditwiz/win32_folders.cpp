@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "patch/win32_file_system.h"
+
 bool TWin32FolderLister::List(const std::string& folder, std::vector<TFolderEntry>& entries) {
   entries.clear();
   if (!IsFolder(folder)) return false;
@@ -59,3 +61,11 @@ bool RemoveTree(const std::string& path) {
   }
   return RemoveDirectoryA(path.c_str()) || GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES;
 }
+
+bool ReplaceFile(const std::string& from, const std::string& to) {
+  return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
+}
+
+std::unique_ptr<TFolderLister> NewFolderLister() { return std::make_unique<TWin32FolderLister>(); }
+
+std::unique_ptr<TFileSystem> NewFileSystem() { return std::make_unique<TWin32FileSystem>(); }

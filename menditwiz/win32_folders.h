@@ -6,16 +6,10 @@
 #include <vector>
 
 #include "release_listing.h"
+#include "wizard_machine.h"
 
 class TWin32FolderLister : public TFolderLister {
  public:
   bool List(const std::string& folder, std::vector<TFolderEntry>& entries) override;
 };
 
-// The absolute form of path; "" when the system cannot make one.
-std::string AbsolutePath(const std::string& path);
-bool IsFolder(const std::string& path);
-// A new, empty folder below the temporary folder; "" on failure.
-std::string MakeScratchFolder();
-// Removes path and everything below it (read-only files too). True when it is gone.
-bool RemoveTree(const std::string& path);

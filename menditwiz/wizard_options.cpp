@@ -1,5 +1,6 @@
 #include "wizard_options.h"
 
+#include <cctype>
 #include <vector>
 
 const char* const WizardUsageText =
@@ -13,6 +14,7 @@ const char* const WizardUsageText =
     "  -cab NAME      file name of the patch cabinet (default PATCH.CAB)\n"
     "  -mni NAME      file name of the description file (default MENDIT.MNI)\n"
     "  -patch TEXT    Patch value of the description file (default: the cabinet's file name)\n"
+    "  -compress lzx|mszip  compression of the cabinet (default lzx)\n"
     "  -q             no progress display\n"
     "  -h, -?, --help this text\n"
     "Options start with - or / and may be written in any case.\n";
@@ -38,6 +40,19 @@ bool ParseWizardArguments(int argc, const char* const* argv, TWizardOptions& opt
       if (!value(options.DescriptionName)) return false;
     } else if (IsOption(arg, "patch")) {
       if (!value(options.PatchValue)) return false;
+    } else if (IsOption(arg, "compress")) {
+      std::string method;
+      if (!value(method)) return false;
+      std::string key = method;
+      for (char& c : key) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+      if (key == "lzx") {
+        options.Compression = TCabCompression::Lzx;
+      } else if (key == "mszip") {
+        options.Compression = TCabCompression::Mszip;
+      } else {
+        error = "Unknown compression " + method + " (lzx or mszip)";
+        return false;
+      }
     } else if (IsOption(arg, "q")) {
       options.Quiet = true;
     } else if (LooksLikeOption(arg)) {

@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "cab_writer.h"
 #include "patch/tool_command_line.h"
 
 // Exit codes for scripts: the scheme shared with menditcon (patch/tool_command_line.h).
@@ -25,6 +26,7 @@ struct TWizardOptions {
   std::string PatchValue;  // the description's Patch value; empty: the cabinet's file name
   bool Quiet = false;
   bool Help = false;  // print the usage and exit codes, build nothing
+  TCabCompression Compression = TCabCompression::Lzx;
 };
 
 extern const char* const WizardUsageText;

@@ -1,18 +1,14 @@
 #include "wizard_run.h"
 
-#include <windows.h>
-
 #include <algorithm>
 #include <cstdarg>
 #include <memory>
 
-#include "cabinet/patch_unpacker.h"
 #include "cabinet_output.h"
 #include "description_file.h"
-#include "patch/win32_file_system.h"
 #include "patch_plan.h"
 #include "release_verifier.h"
-#include "win32_folders.h"
+#include "wizard_machine.h"
 
 namespace {
 
@@ -26,38 +22,12 @@ class TScratch {
   const std::string path;
 };
 
-// The cabinet binding's messages during the check extraction.
-class TUnpackReporter : public TPatchReporter {
- public:
-  std::string Errors;
-  void ReportProgress(int32_t, int32_t) override {}
-
- protected:
-  void Report(TReportKind kind, const char* format, va_list args) override {
-    char text[1000];
-    std::vsnprintf(text, sizeof text, format, args);
-    if (kind != TReportKind::Info) Errors += std::string(Errors.empty() ? "" : "; ") + text;
-  }
-};
-
-int64_t FileSize(const std::string& path) {
-  WIN32_FILE_ATTRIBUTE_DATA info;
-  if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &info)) return -1;
-  return (static_cast<int64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
-}
-
-// Writes text to path through a temporary name beside it, so that a failed write leaves no
+// Writes bytes to path through a temporary name beside it, so that a failed write leaves no
 // half file behind.
-bool WriteTextFile(const std::string& path, const std::string& text) {
+bool WriteThroughTemporary(TFileSystem& files, const std::string& path, const std::vector<uint8_t>& bytes) {
   const std::string temporary = path + ".new";
-  TWin32FileSystem files;
-  const std::vector<uint8_t> bytes(text.begin(), text.end());
-  if (!WriteWholeFile(files, temporary, bytes)) {
-    DeleteFileA(temporary.c_str());
-    return false;
-  }
-  if (!MoveFileExA(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING)) {
-    DeleteFileA(temporary.c_str());
+  if (!WriteWholeFile(files, temporary, bytes) || !ReplaceFile(temporary, path)) {
+    files.Delete(temporary.c_str());
     return false;
   }
   return true;
@@ -115,8 +85,10 @@ TWizardExit RunWizard(const TWizardOptions& options, const TBuildHooks& givenHoo
   if (!FormatDescription(options.MainExecutable, options.DefaultPath, options.PatchValue, description, error))
     return fail(WizardUsage, error);
 
-  TWin32FolderLister lister;
-  TWin32FileSystem files;
+  const std::unique_ptr<TFolderLister> machineLister = NewFolderLister();
+  const std::unique_ptr<TFileSystem> machineFiles = NewFileSystem();
+  TFolderLister& lister = *machineLister;
+  TFileSystem& files = *machineFiles;
   TRelease oldRelease, newRelease;
   if (!options.Quiet) std::fprintf(out, "Reading %s\n", oldRoot.c_str());
   if (!ScanRelease(lister, files, oldRoot, oldRelease, error)) return fail(WizardInputError, error);
@@ -142,7 +114,8 @@ TWizardExit RunWizard(const TWizardOptions& options, const TBuildHooks& givenHoo
   if (scratch.path.empty()) return fail(WizardOutputError, "Cannot create a scratch folder in the temporary folder");
 
   TBuildHooks hooks = givenHooks;
-  hooks.CompressedSize = [&](const std::vector<uint8_t>& bytes) { return CabinetSize(scratch.path, bytes); };
+  // Copy or modify is decided by what each takes in the cabinet, with its compression.
+  hooks.CompressedSize = [&](const std::vector<uint8_t>& bytes) { return CabinetSize(bytes, options.Compression); };
   size_t fileNumber = 0;
   std::string current;
   hooks.Progress = [&](const std::string& path, size_t done, size_t total) {
@@ -161,35 +134,30 @@ TWizardExit RunWizard(const TWizardOptions& options, const TBuildHooks& givenHoo
   std::vector<TBuiltRecord> records;
   if (!BuildPatchData(files, oldRoot, newRoot, plan, hooks, data, records, error))
     return fail(WizardInputError, error);
-  // No record at all: a patch that does nothing helps nobody (and the cabinet library will
-  // not pack an empty file).
+  // No record at all: a patch that does nothing helps nobody.
   if (data.empty()) return fail(WizardInputError, "The releases do not differ: there is nothing to patch");
 
-  const std::string dataPath = JoinPath(scratch.path, DataFileName);
-  const std::string cabinetPath = JoinPath(scratch.path, options.CabinetName);
-  if (!WriteWholeFile(files, dataPath, data)) return fail(WizardOutputError, "Cannot write " + dataPath);
+  // The patch data file is dated like the newest file of the new release, so that the same
+  // releases always give the same cabinet.
+  TDosStamp dataStamp = 0;
+  for (const TReleaseFile& f : newRelease.Files) dataStamp = std::max(dataStamp, f.Stamp);
   if (!options.Quiet) std::fprintf(out, "Packing the cabinet\n");
-  if (!PackCabinet(dataPath, cabinetPath, error)) return fail(WizardOutputError, error);
+  std::vector<uint8_t> cabinet;
+  if (!PackCabinet(data, options.Compression, dataStamp, cabinet, error))
+    return fail(WizardOutputError, "Cannot build the cabinet: " + error);
+  const std::string cabinetPath = JoinPath(scratch.path, options.CabinetName);
+  if (!WriteWholeFile(files, cabinetPath, cabinet)) return fail(WizardOutputError, "Cannot write " + cabinetPath);
 
   // The check works on what users receive: the cabinet, extracted as mendit extracts it.
   if (!options.Quiet) std::fprintf(out, "Verifying: applying the patch to a copy of the old release\n");
-  TUnpackReporter unpackReporter;
-  TPatchUnpacker unpacker(&unpackReporter);
-  const std::string scratchDirectory = scratch.path + "\\";
-  std::unique_ptr<TInputFile> extracted;
-  if (unpacker.Unpack(options.CabinetName.c_str(), scratchDirectory.c_str(), 0) && unpacker.ExtractedName()[0])
-    extracted = files.OpenRead(unpacker.ExtractedName());
-  if (!extracted) {
-    unpacker.RemoveTemporaryFiles();
-    return fail(WizardVerifyFailed, "The cabinet just built cannot be extracted: " + unpackReporter.Errors);
-  }
+  std::unique_ptr<TExtractedCabinet> extracted = ExtractCabinet(scratch.path, options.CabinetName, error);
+  if (!extracted) return fail(WizardVerifyFailed, "The cabinet just built cannot be extracted: " + error);
   const std::string target = JoinPath(scratch.path, "ROOT");
   TVerification verification;
   bool verified = files.CreateDir(target.c_str()) &&
                   VerifyPatch(lister, files, oldRoot, oldRelease, newRelease, newRoot, records,
-                              *extracted, target, verification);
+                              extracted->Data(), target, verification);
   extracted.reset();
-  unpacker.RemoveTemporaryFiles();
   if (!verified) {
     for (const std::string& row : verification.EngineRows)
       if (row[0] == '[') std::fprintf(err, "%s\n", row.c_str());
@@ -199,15 +167,14 @@ TWizardExit RunWizard(const TWizardOptions& options, const TBuildHooks& givenHoo
 
   const std::string cabinetOut = JoinPath(outRoot, options.CabinetName);
   const std::string descriptionOut = JoinPath(outRoot, options.DescriptionName);
-  if (!IsFolder(outRoot) && !CreateDirectoryA(outRoot.c_str(), nullptr))
+  if (!IsFolder(outRoot) && !files.CreateDir(outRoot.c_str()))
     return fail(WizardOutputError, "Cannot create output folder " + outRoot);
-  if (!CopyFileA(cabinetPath.c_str(), cabinetOut.c_str(), FALSE))
-    return fail(WizardOutputError, "Cannot write " + cabinetOut);
-  if (!WriteTextFile(descriptionOut, description)) {
-    DeleteFileA(cabinetOut.c_str());
+  if (!WriteThroughTemporary(files, cabinetOut, cabinet)) return fail(WizardOutputError, "Cannot write " + cabinetOut);
+  if (!WriteThroughTemporary(files, descriptionOut, std::vector<uint8_t>(description.begin(), description.end()))) {
+    files.Delete(cabinetOut.c_str());
     return fail(WizardOutputError, "Cannot write " + descriptionOut);
   }
-  PrintSummary(out, records, data.size(), FileSize(cabinetOut));
+  PrintSummary(out, records, data.size(), static_cast<int64_t>(cabinet.size()));
   std::fprintf(out, "Wrote %s and %s\n", cabinetOut.c_str(), descriptionOut.c_str());
   return WizardSuccess;
 }
