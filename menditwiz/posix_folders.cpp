@@ -245,7 +245,7 @@ bool RemoveTree(const std::string& path) {
   return rmdir(real.c_str()) == 0 || !Exists(real);
 }
 
-bool ReplaceFile(const std::string& from, const std::string& to) {
+bool MoveReplacing(const std::string& from, const std::string& to) {
   return rename(PosixPath(from).c_str(), PosixPath(to).c_str()) == 0;
 }
 

@@ -20,8 +20,9 @@ bool IsFolder(const std::string& path);
 std::string MakeScratchFolder();
 // Removes path and everything below it (read-only files too). True when it is gone.
 bool RemoveTree(const std::string& path);
-// Renames from to to, replacing a file that exists there.
-bool ReplaceFile(const std::string& from, const std::string& to);
+// Renames from to to, replacing a file that exists there. (Not named ReplaceFile: windows.h
+// turns that name into a macro.)
+bool MoveReplacing(const std::string& from, const std::string& to);
 
 // The patch data file of a cabinet, extracted by the machine's cabinet reader (on Windows
 // the system library, as mendit extracts it) into temporary files that go with the object.

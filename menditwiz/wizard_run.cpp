@@ -26,7 +26,7 @@ class TScratch {
 // half file behind.
 bool WriteThroughTemporary(TFileSystem& files, const std::string& path, const std::vector<uint8_t>& bytes) {
   const std::string temporary = path + ".new";
-  if (!WriteWholeFile(files, temporary, bytes) || !ReplaceFile(temporary, path)) {
+  if (!WriteWholeFile(files, temporary, bytes) || !MoveReplacing(temporary, path)) {
     files.Delete(temporary.c_str());
     return false;
   }
