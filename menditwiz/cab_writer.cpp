@@ -2,6 +2,7 @@
 
 #include <limits>
 
+#include "lzx_encoder.h"
 #include "mszip_compressor.h"
 
 namespace {
@@ -54,7 +55,9 @@ bool CompressFrames(const uint8_t* data, size_t size, TCabCompression compressio
       return false;
     case TCabCompression::Lzx:
       frames.TypeCompress = static_cast<uint16_t>(TypeLzx | (CabLzxWindowBits << 8));
-      error = "LZX compression is not available in this build";
+      frames.Frames = LzxCompress(data, size, CabLzxWindowBits);
+      if (frames.Frames.size() == (size + FrameSize - 1) / FrameSize) return true;
+      error = "The LZX encoder cannot compress " + std::to_string(size) + " bytes";
       return false;
   }
   error = "Unknown compression";

@@ -126,7 +126,7 @@ std::vector<uint8_t> Sample(size_t size) {
 }
 
 TEST(CabWriter, TheReaderGivesBackEveryByte) {
-  const TCabCompression methods[] = {TCabCompression::Mszip};
+  const TCabCompression methods[] = {TCabCompression::Mszip, TCabCompression::Lzx};
   const size_t sizes[] = {0, 1, 32767, 32768, 32769, 3 * 1024 * 1024 + 12345};
   const TCabinetEntry entry{"PATCH.DAT", MakeDosStamp(2024, 2, 29, 23, 59, 58), 0x21};
   for (TCabCompression method : methods) {
