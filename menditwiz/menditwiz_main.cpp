@@ -3,7 +3,10 @@
 #include <cstdio>
 #include <string>
 
+#ifdef _WIN32
 #include "cabinet/cab_packer.h"
+#endif
+
 #include "wizard_options.h"
 #include "wizard_run.h"
 
@@ -18,8 +21,10 @@ int main(int argc, char** argv) {
     std::printf("%s%s", WizardUsageText, ToolExitCodesText);
     return WizardSuccess;
   }
-  // The cabinet library packs and checks the patch: without it nothing can be done, and
-  // that is said on standard error before the long build, never in a box.
+#ifdef _WIN32
+  // The system cabinet library checks the patch as mendit will extract it: without it
+  // nothing can be done, and that is said on standard error before the long build, never in
+  // a box.
   TCABPacker::SetConsoleMode(true);
   {
     TCABPacker library;
@@ -28,5 +33,6 @@ int main(int argc, char** argv) {
       return WizardInputError;
     }
   }
+#endif
   return RunWizard(options, TBuildHooks(), stdout, stderr);
 }
