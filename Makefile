@@ -1,10 +1,15 @@
 # Two commands for a newcomer on a fresh Debian machine:
 #   make demo   - set up, build, run the patcher on a sample application
 #   make test   - set up, build and run every test (native, Windows under Wine, fuzz smoke)
+#
+# The product is the 32-bit Windows build. Hosts that cannot run 32-bit processes run the
+# 64-bit build of the same code instead; scripts/wine-host decides which (MENDIT_WINE_ARCH=
+# win32|win64 forces it) and says so in one line when it falls back.
 BUILD ?= build
 JOBS ?= $(shell nproc)
 NATIVE := $(BUILD)/native
 WIN32 := $(BUILD)/win32
+WIN64 := $(BUILD)/win64
 FUZZ := $(BUILD)/fuzz
 FUZZ_SMOKE_SECONDS ?= 10
 FUZZ_SECONDS ?= 600
@@ -13,7 +18,8 @@ export WINEDEBUG ?= -all
 # File-time tests compare DOS stamps: keep local time free of daylight saving.
 export TZ ?= UTC
 
-.PHONY: all setup build native win32 fuzz-build test test-native test-win32 fuzz-smoke fuzz bench demo clean
+.PHONY: all setup build native win32 win64 windows fuzz-build test test-native test-windows \
+        test-win32 test-win64 fuzz-smoke fuzz bench demo clean
 
 all: build
 
@@ -26,6 +32,9 @@ $(NATIVE)/build.ninja:
 $(WIN32)/build.ninja:
 	cmake -S . -B $(WIN32) -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake
 
+$(WIN64)/build.ninja:
+	cmake -S . -B $(WIN64) -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake
+
 $(FUZZ)/build.ninja:
 	CC=clang CXX=clang++ cmake -S . -B $(FUZZ) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DMENDIT_FUZZ=ON
 
@@ -35,33 +44,60 @@ native: $(NATIVE)/build.ninja
 win32: $(WIN32)/build.ninja
 	cmake --build $(WIN32) -j $(JOBS)
 
+win64: $(WIN64)/build.ninja
+	cmake --build $(WIN64) -j $(JOBS)
+
 fuzz-build: $(FUZZ)/build.ninja
 	cmake --build $(FUZZ) -j $(JOBS)
 
-build: setup native win32
+# The Windows tree this host runs (win32, or win64 where 32-bit processes cannot run).
+windows:
+	@$(MAKE) --no-print-directory $$(scripts/wine-host)
+
+build: setup native windows
 
 test-native: native
 	ctest --test-dir $(NATIVE) -j $(JOBS) --output-on-failure
 
+# The whole 32-bit suite, then the 64-bit build's tests that drive no program window, so the
+# fallback never rots; where 32-bit programs cannot run, the whole 64-bit suite instead.
+test-windows:
+	@if [ "$$(scripts/wine-host --notice)" = win32 ]; then \
+	  $(MAKE) --no-print-directory win32 win64 && \
+	  scripts/with-xvfb sh -c 'ctest --test-dir $(WIN32) -j $(JOBS) --output-on-failure && \
+	    ctest --test-dir $(WIN64) -j $(JOBS) -LE window --output-on-failure'; \
+	else \
+	  $(MAKE) --no-print-directory win64 && \
+	  scripts/with-xvfb ctest --test-dir $(WIN64) -j $(JOBS) --output-on-failure; \
+	fi
+
+# One tree's whole suite, whatever the host (the 32-bit one fails where it cannot run).
 test-win32: win32
 	scripts/with-xvfb ctest --test-dir $(WIN32) -j $(JOBS) --output-on-failure
+
+test-win64: win64
+	scripts/with-xvfb ctest --test-dir $(WIN64) -j $(JOBS) --output-on-failure
 
 fuzz-smoke: fuzz-build
 	scripts/fuzz-run.sh $(FUZZ) $(FUZZ_SMOKE_SECONDS)
 
 test: setup
-	$(MAKE) fuzz-smoke test-native test-win32
+	$(MAKE) fuzz-smoke test-native test-windows
 
 fuzz: setup fuzz-build
 	scripts/fuzz-run.sh $(FUZZ) $(FUZZ_SECONDS) $(TARGETS)
 
-bench: setup native win32
-	cmake --build $(NATIVE) --target bench
-	cmake --build $(WIN32) --target bench
-	bash scripts/bench.sh $(NATIVE) $(WIN32)
+bench: setup native
+	@tree=$$(scripts/wine-host --notice) && \
+	$(MAKE) --no-print-directory $$tree && \
+	cmake --build $(NATIVE) --target bench && \
+	cmake --build $(BUILD)/$$tree --target bench && \
+	bash scripts/bench.sh $(NATIVE) $(BUILD)/$$tree
 
-demo: setup win32
-	bash scripts/demo.sh $(WIN32)
+demo: setup
+	@tree=$$(scripts/wine-host --notice) && \
+	$(MAKE) --no-print-directory $$tree && \
+	bash scripts/demo.sh $(BUILD)/$$tree
 
 clean:
-	rm -rf $(NATIVE) $(WIN32) $(FUZZ)
+	rm -rf $(NATIVE) $(WIN32) $(WIN64) $(FUZZ)

@@ -5,6 +5,7 @@
 
 #include "cab_forwarders.h"
 
+#include <cstddef>
 #include <cstdlib>
 #include <type_traits>
 
@@ -81,9 +82,9 @@ BOOL DIAMONDAPI TCABForward::GetTempFile(char* buffer, int bufferSize, void*) {
   return Active->GetTempFile(buffer, bufferSize);
 }
 
-// The library was built for 32-bit x86 with cdecl callbacks (DIAMONDAPI) and 4-byte
-// packing. A forwarding function of another calling convention or argument list would be a
-// different pointer type and fail here rather than corrupt the stack at run time.
+// The library's callbacks are cdecl (DIAMONDAPI) on 32-bit x86 and use the one calling
+// convention of x86-64 there. A forwarding function of another calling convention or argument
+// list would be a different pointer type and fail here rather than corrupt the stack at run time.
 #define CAB_SAME_TYPE(fn, type) \
   static_assert(std::is_same<decltype(&TCABForward::fn), type>::value, #fn " is not a " #type)
 CAB_SAME_TYPE(Alloc, PFNALLOC);
@@ -109,10 +110,26 @@ CAB_SAME_TYPE(Progress, PFNFCISTATUS);
 CAB_SAME_TYPE(GetTempFile, PFNFCIGETTEMPFILE);
 #undef CAB_SAME_TYPE
 
-static_assert(sizeof(void*) == 4 && sizeof(INT_PTR) == 4, "the binding is built for 32-bit x86");
+// The structures the library reads and writes, as its 32-bit build (4-byte packing) and its
+// 64-bit build (pointers and handles 8 bytes, naturally aligned) lay them out. A header that
+// disagrees with the library would make extraction read names and handles from wrong places.
+#if defined(_WIN64)
+static_assert(sizeof(void*) == 8 && sizeof(INT_PTR) == 8, "64-bit binding");
+static_assert(sizeof(FDINOTIFICATION) == 64, "FDINOTIFICATION layout (x86-64)");
+static_assert(offsetof(FDINOTIFICATION, psz1) == 8 && offsetof(FDINOTIFICATION, hf) == 40 &&
+                  offsetof(FDINOTIFICATION, date) == 48 && offsetof(FDINOTIFICATION, fdie) == 60,
+              "FDINOTIFICATION field offsets (x86-64)");
+#else
+static_assert(sizeof(void*) == 4 && sizeof(INT_PTR) == 4, "32-bit binding");
+static_assert(sizeof(FDINOTIFICATION) == 40, "FDINOTIFICATION layout (x86, 4-byte packing)");
+static_assert(offsetof(FDINOTIFICATION, psz1) == 4 && offsetof(FDINOTIFICATION, hf) == 20 &&
+                  offsetof(FDINOTIFICATION, date) == 24 && offsetof(FDINOTIFICATION, fdie) == 36,
+              "FDINOTIFICATION field offsets (x86)");
+#endif
+// The same on both: only 4-byte fields, or fixed text arrays.
 static_assert(sizeof(ERF) == 12, "ERF layout");
-static_assert(sizeof(CCAB) == 804, "CCAB layout (4-byte packing)");
-static_assert(sizeof(FDINOTIFICATION) == 40, "FDINOTIFICATION layout");
+static_assert(sizeof(CCAB) == 804, "CCAB layout");
+static_assert(offsetof(CCAB, setID) == 32 && offsetof(CCAB, szCabPath) == 546, "CCAB field offsets");
 static_assert(sizeof(FDICABINETINFO) == 24, "FDICABINETINFO layout");
 static_assert(sizeof(LONG) == 4 && sizeof(ULONG) == 4 && sizeof(UINT) == 4 && sizeof(USHORT) == 2,
               "cabinet library integer widths");

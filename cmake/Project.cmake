@@ -3,7 +3,9 @@
 # Builds of one tree:
 #   native  - host compiler, Debug with AddressSanitizer and UBSan; portable libraries and their tests.
 #   win32   - MinGW-w64 i686, static runtime; all programs and the Windows test executables (run by wine).
+#   win64   - MinGW-w64 x86_64: the same code, for hosts that cannot run 32-bit processes.
 #   fuzz    - clang with libFuzzer (MENDIT_FUZZ=ON); the fuzz targets only.
+# Tests labelled "window" drive real program windows end to end; the others need none.
 
 set(CMAKE_CXX_STANDARD 17)
 set(CMAKE_CXX_STANDARD_REQUIRED ON)

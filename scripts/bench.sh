@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Runs every benchmark program (names ending in _bench) of the native and the Windows
-# build and prints their figures. Usage: bench.sh NATIVE_BUILD WIN32_BUILD
+# build and prints their figures. Usage: bench.sh NATIVE_BUILD WINDOWS_BUILD (win32 or win64)
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 status=0
@@ -9,7 +9,7 @@ for exe in $(find "$1" -type f -perm -u+x -name '*_bench' | sort); do
   (cd "$(dirname "$exe")" && "$exe") || status=1
 done
 for exe in $(find "$2" -type f -name '*_bench.exe' | sort); do
-  echo "== win32 $(basename "$exe")"
+  echo "== $(basename "$2") $(basename "$exe")"
   (cd "$(dirname "$exe")" && "$root/scripts/wine-run" "$exe") || status=1
 done
 exit $status

@@ -4,18 +4,18 @@
 # the script waits until it is closed ("Wyjście z programu" or Esc); without one it runs
 # on a private virtual screen, takes a screenshot and ends it.
 #
-#   scripts/demo-launcher.sh [BUILD]     (BUILD: the win32 build tree, default build/win32)
+#   scripts/demo-launcher.sh [BUILD]     (BUILD: a Windows build tree, default the one this host runs)
 #
 # The installers on the sample disc are stand-ins that say in a message box that they
 # were started; the Wirescope demo and the Internet shortcut are missing and the
 # presentation has no viewer, so those items show the launcher's own error messages.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=$(cd "${1:-$root/build/win32}" && pwd)
+build=$(cd "${1:-$root/build/$("$root/scripts/wine-host" --notice)}" && pwd)
 launcher="$build/launcher/showdisk.exe"
 target="$build/launcher/tests/disc_target.exe"
 for f in "$launcher" "$target"; do
-  [ -f "$f" ] || { echo "demo-launcher: $f is missing; build the win32 tree first (make win32)" >&2; exit 1; }
+  [ -f "$f" ] || { echo "demo-launcher: $f is missing; build the Windows tree first (make windows)" >&2; exit 1; }
 done
 
 disc="$build/launcher-demo-disc"

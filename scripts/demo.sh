@@ -10,7 +10,7 @@
 #   3. sample_patch_maker compares the installed copy with release 1.1.
 #   4. showdisk, the disc launcher, over a sample disc (scripts/demo-launcher.sh).
 #
-# Usage: scripts/demo.sh BUILD_TREE (the win32 tree; make demo passes it)
+# Usage: scripts/demo.sh BUILD_TREE (the Windows tree this host runs; make demo passes it)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$(cd "${1:?usage: demo.sh BUILD_TREE}" && pwd)

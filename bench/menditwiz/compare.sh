@@ -3,7 +3,7 @@
 #
 # Usage: compare.sh [WIN32_BUILD] [CORPUS_DIR]
 #   WIN32_BUILD  the MinGW build tree holding menditwiz.exe, menditcon.exe and
-#                menditwiz_bench.exe (default build/win32)
+#                menditwiz_bench.exe (default the Windows tree this host runs)
 #
 # For each pair, one row:
 #   cabinet     size of the cabinet menditwiz.exe writes (one modify or copy record, MSZIP)
@@ -15,7 +15,7 @@
 #   xdelta3     size and time of xdelta3 -e -9 -S djw; bsdiff: size and time of bsdiff
 set -uo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
-build=${1:-$root/build/win32}
+build=${1:-$root/build/$("$root/scripts/wine-host" --notice)}
 corpus=${2:-$root/build/bench-corpus/menditwiz}
 wine="$root/scripts/wine-run"
 export TZ=UTC
@@ -24,7 +24,7 @@ for tool in xdelta3 bsdiff; do
 done
 wiz=$build/menditwiz/menditwiz.exe
 bench=$build/bench/menditwiz/menditwiz_bench.exe
-[ -x "$wiz" ] && [ -f "$bench" ] || { echo "compare.sh: build $wiz and $bench first (make win32; cmake --build $build --target menditwiz_bench)"; exit 1; }
+[ -x "$wiz" ] && [ -f "$bench" ] || { echo "compare.sh: build $wiz and $bench first (make windows; cmake --build $build --target menditwiz_bench)"; exit 1; }
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
