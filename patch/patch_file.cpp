@@ -6,6 +6,7 @@
 #include <memory>
 #include <new>
 #include <string>
+#include <vector>
 
 #include "block_io.h"
 #include "delta_decoder.h"
@@ -18,15 +19,49 @@ namespace {
 // Copy records are moved from the data file to the new file in pieces of this size.
 constexpr size_t CopyChunk = 256 * 1024;
 
+// A block target that writes nothing: it compares each block with the bytes an existing
+// file holds there, as far as the file reaches, and fails at the first difference. The
+// file is read a window at a time.
+class TMatchingBlockTarget : public TBlockTarget {
+ public:
+  TMatchingBlockTarget(TInputFile& file, int64_t size) : file(file), size(size), window(CopyChunk) {}
+
+  bool WriteBlock(int64_t offset, const uint8_t* bytes, size_t count) override {
+    end = std::max(end, offset + static_cast<int64_t>(count));
+    for (size_t i = 0; i < count && offset + static_cast<int64_t>(i) < size; ++i) {
+      const int64_t at = offset + static_cast<int64_t>(i);
+      if (at < start || at >= start + length) {
+        const int64_t got = file.Read(at, window.data(), window.size());
+        if (got <= 0) return false;
+        start = at;
+        length = got;
+      }
+      if (window[static_cast<size_t>(at - start)] != bytes[i]) return false;
+    }
+    return true;
+  }
+  // Where the last byte the delta writes ends.
+  int64_t End() const { return end; }
+
+ private:
+  TInputFile& file;
+  int64_t size;
+  std::vector<uint8_t> window;
+  int64_t start = 0;
+  int64_t length = 0;
+  int64_t end = 0;
+};
+
 }  // namespace
 
-// Before every block: let the owner dispatch waiting window messages, then show progress.
+// Before every block: let the owner dispatch waiting window messages, then show progress
+// (unless total is 0: a pass that only reads).
 class TPatchFile::TProgress : public TBlockObserver {
  public:
   TProgress(TPatchFile& owner, int32_t total) : owner(owner), total(total) {}
   void BeforeBlock(int32_t destination) override {
     if (owner.messageHook) owner.messageHook(owner.messageContext);
-    owner.reporter->ReportProgress(destination, total);
+    if (total > 0) owner.reporter->ReportProgress(destination, total);
   }
 
  private:
@@ -226,6 +261,45 @@ void TPatchFile::RestoreTarget(const std::string& target, const std::string& bac
     reporter->ReportError("Cannot move file %s to %s", backupName.c_str(), targetName.c_str());
 }
 
+std::unique_ptr<uint8_t[]> TPatchFile::ReadDelta(const TPatchInfo& record) {
+  const int64_t deltaSize = record.DataSize();
+  const int64_t fileSize = dataFile->Size();
+  if (deltaSize <= 0 || fileSize < 0 || record.DataOffset() + deltaSize > fileSize) return nullptr;
+  // The whole delta in one buffer, read in one read. Its size is bounded by the data file's,
+  // but that may still be more than a 32-bit process can hold: a failed record, not a crash.
+  std::unique_ptr<uint8_t[]> delta(static_cast<uint64_t>(deltaSize) <= SIZE_MAX / 2
+                                       ? new (std::nothrow) uint8_t[static_cast<size_t>(deltaSize)]
+                                       : nullptr);
+  if (!delta ||
+      dataFile->Read(record.DataOffset(), delta.get(), static_cast<size_t>(deltaSize)) != deltaSize)
+    return nullptr;
+  return delta;
+}
+
+bool TPatchFile::Interrupted(const TPatchInfo& record, const std::string& target,
+                             const std::string& backup) {
+  // The stamps first: a target that carries either stamp is left to the usual check, and
+  // the backup must be exactly the version this record rebuilds from.
+  std::unique_ptr<TInputFile> written = files->OpenRead(target.c_str());
+  TDosStamp stamp = 0;
+  if (!written || !written->GetStamp(stamp) || stamp == record.Stamp || stamp == record.NewStamp)
+    return false;
+  std::unique_ptr<TInputFile> previous = files->OpenRead(backup.c_str());
+  if (!previous || !previous->GetStamp(stamp) || stamp != record.Stamp) return false;
+  // Then the bytes: the target must be what this record writes from that backup, as far as
+  // it got. A file the user changed, or a backup of another file sharing the name (MAIN.EXE
+  // and MAIN.DLL share MAIN.$$$), is not, and is left alone.
+  const int64_t writtenSize = written->Size();
+  std::unique_ptr<uint8_t[]> delta = ReadDelta(record);
+  if (writtenSize < 0 || !delta) return false;
+  TCachedBlockSource source(*previous);
+  TMatchingBlockTarget sink(*written, writtenSize);
+  TProgress pump(*this, 0);
+  const TDeltaStatus status =
+      ApplyDelta(delta.get(), static_cast<size_t>(record.DataSize()), source, sink, &pump).Status;
+  return status == TDeltaStatus::Applied && writtenSize <= sink.End();
+}
+
 bool TPatchFile::ApplyModify(int index) {
   const TPatchInfo& record = directory[index];
   TPathName targetName = ResolvePath(index);
@@ -233,11 +307,22 @@ bool TPatchFile::ApplyModify(int index) {
   TPathName backupName(targetName);
   const std::string target = targetName.FullPath(false);
   const std::string targetFile = targetName.FileName();
-  if (!CheckSource(index, target.c_str())) return true;
-
   backupName.SetExtension("$$$");
   const std::string backup = backupName.FullPath(false);
   const std::string backupFile = backupName.FileName();
+
+  // A run ended in the middle of this record left the previous version as the backup and
+  // part of the new one under the target's name: put the backup back and apply the record.
+  if (backup != target && Interrupted(record, target, backup)) {
+    reporter->ReportWarning("File: %s was left incomplete by an interrupted run - restoring %s...",
+                            targetFile.c_str(), backupFile.c_str());
+    files->Delete(target.c_str());
+    if (!files->Move(backup.c_str(), target.c_str())) {
+      reporter->ReportError("Cannot move file %s to %s", backupFile.c_str(), targetFile.c_str());
+      return false;
+    }
+  }
+  if (!CheckSource(index, target.c_str())) return true;
   reporter->ReportInfo("Applying modify patch (%s)", targetFile.c_str());
 
   // A file that already carries the backup's name would be deleted as "an earlier backup".
@@ -254,13 +339,8 @@ bool TPatchFile::ApplyModify(int index) {
     reporter->ReportError("Cannot read patch data for file: %s", targetFile.c_str());
     return false;
   }
-  // The whole delta in one buffer, read in one read. Its size is bounded by the data file's,
-  // but that may still be more than a 32-bit process can hold: a failed record, not a crash.
-  std::unique_ptr<uint8_t[]> delta(static_cast<uint64_t>(deltaSize) <= SIZE_MAX / 2
-                                       ? new (std::nothrow) uint8_t[static_cast<size_t>(deltaSize)]
-                                       : nullptr);
-  if (!delta ||
-      dataFile->Read(record.DataOffset(), delta.get(), static_cast<size_t>(deltaSize)) != deltaSize) {
+  std::unique_ptr<uint8_t[]> delta = ReadDelta(record);
+  if (!delta) {
     reporter->ReportError("Cannot read patch data for file: %s", targetFile.c_str());
     return false;
   }

@@ -18,6 +18,7 @@
 //   installer.Run();
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "file_system.h"
@@ -68,6 +69,12 @@ class TPatchFile {
   bool PathFits(int index, const TPathName& name);
   // The copy record's data into out; false on a read or write error (copyFault says which).
   bool WriteCopy(const TPatchInfo& record, TOutputFile& out);
+  // The record's delta, read whole; null when it cannot be read.
+  std::unique_ptr<uint8_t[]> ReadDelta(const TPatchInfo& record);
+  // Whether a run ended in the middle of this record: the target carries neither stamp, the
+  // backup carries Stamp, and the target holds what the record writes from that backup as
+  // far as it reaches.
+  bool Interrupted(const TPatchInfo& record, const std::string& target, const std::string& backup);
   void RestoreTarget(const std::string& target, const std::string& backup,
                      const std::string& targetName, const std::string& backupName);
 

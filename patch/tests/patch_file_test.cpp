@@ -381,6 +381,52 @@ TEST_F(Installer, FailedModifyPutsThePreviousVersionBack) {
   }
 }
 
+TEST_F(Installer, InterruptedModifyIsFinishedByTheNextRun) {
+  const std::vector<uint8_t> rebuilt = MainRebuilt();
+  const std::vector<uint8_t> part(rebuilt.begin(), rebuilt.begin() + 300);
+  std::vector<uint8_t> longer = rebuilt;
+  longer.push_back(0);
+  struct TCase {
+    const char* name;
+    std::vector<uint8_t> target;
+    TDosStamp backupStamp;
+    bool recovered;
+  };
+  const TCase cases[] = {
+      {"part_written", part, oldStamp, true},
+      {"nothing_written", {}, oldStamp, true},
+      {"all_written_not_stamped", rebuilt, oldStamp, true},
+      {"changed_by_the_user", Bytes("the user's own settings"), oldStamp, false},
+      {"longer_than_the_new_version", longer, oldStamp, false},
+      {"backup_of_another_version", part, newStamp, false},
+  };
+  const TDosStamp interrupted = MakeDosStamp(2003, 1, 1, 0, 0, 0);
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    TMemoryFileSystem fs;
+    fs.AddDirectory("C:\\APP");
+    fs.AddFile("C:\\APP\\MAIN.EXE", c.target, interrupted);
+    fs.AddFile("C:\\APP\\MAIN.$$$", Counting(1000), c.backupStamp);
+    TPatchWriter w;
+    w.AddModify("&ROOT&\\MAIN.EXE", oldStamp, newStamp, MainDelta());
+    std::vector<uint8_t> bytes = w.Bytes();
+    TMemoryInputFile file(bytes);
+    TRecordingReporter lines;
+    TPatchFile installer(&file, &macros, &lines, &fs);
+    installer.Run();
+    const TLines want =
+        c.recovered ? TLines{reading,
+                             "WARNING File: MAIN.EXE was left incomplete by an interrupted run - restoring MAIN.$$$...",
+                             "INFO Applying modify patch (MAIN.EXE)"}
+                    : TLines{reading, "WARNING File: MAIN.EXE has improper date/time stamp - skipping..."};
+    EXPECT_EQ(want, lines.Lines);
+    EXPECT_EQ(c.recovered ? rebuilt : c.target, fs.Contents("C:\\APP\\MAIN.EXE"));
+    EXPECT_EQ(c.recovered ? newStamp : interrupted, fs.StampOf("C:\\APP\\MAIN.EXE"));
+    EXPECT_EQ(Counting(1000), fs.Contents("C:\\APP\\MAIN.$$$"));
+    EXPECT_EQ(c.recovered ? oldStamp : c.backupStamp, fs.StampOf("C:\\APP\\MAIN.$$$"));
+  }
+}
+
 TEST_F(Installer, ModifyDataCutShortLeavesTheFileAlone) {
   files.AddFile("C:\\APP\\MAIN.EXE", Counting(1000), oldStamp);
   files.AddFile("C:\\APP\\MAIN.$$$", Bytes("earlier backup"), oldStamp);
