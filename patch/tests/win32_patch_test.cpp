@@ -4,9 +4,11 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
+#include "patch/memory_blocks.h"
 #include "patch/patch_file.h"
 #include "patch/patch_writer.h"
 #include "patch/memory_file_system.h"
@@ -340,6 +342,112 @@ TEST_F(Win32Installer, RefusedMoveLeavesTheTarget) {
             Run());
   EXPECT_EQ(Counting(1000), Contents("MAIN.EXE"));
   EXPECT_EQ(oldStamp, StampOnDisk("MAIN.EXE"));
+}
+
+// A run ended at any moment (the user ends a program that stopped answering) is finished
+// by the next run: a helper process applies a patch and is ended with TerminateProcess at
+// moments spread over its run, then the patch is applied again in this process.
+TEST_F(Win32Installer, RunsEndedAtAnyMomentAreFinishedByTheNextRun) {
+  struct TFile {
+    const char* name;
+    std::vector<uint8_t> old, delta, now;
+  };
+  // BIG.DAT and BIG.DLL share the backup BIG.$$$; every 16th block of the new versions is
+  // new, the others are the old blocks with an edit.
+  TFile release[] = {{"BIG.DAT", Counting(3 << 20, 1), {}, {}}, {"BIG.DLL", Counting(1 << 20, 2), {}, {}}};
+  for (TFile& f : release) {
+    TDeltaWriter delta;
+    const std::vector<uint8_t> fresh = Counting(256, 3);
+    for (int32_t at = 0; at < static_cast<int32_t>(f.old.size()); at += 256) {
+      if (at / 256 % 16 == 0)
+        delta.LiteralBlock(at, fresh.data(), fresh.size());
+      else
+        delta.CopyBlock(at, at, {{7, Bytes("edit")}});
+    }
+    f.delta = delta.Bytes();
+    TMemoryBlockSource source(f.old.data(), f.old.size());
+    TMemoryBlockTarget target;
+    ASSERT_EQ(TDeltaStatus::Applied, ApplyDelta(f.delta.data(), f.delta.size(), source, target, nullptr).Status);
+    f.now = target.Bytes;
+  }
+  const std::vector<uint8_t> added = Counting(1 << 20, 4);
+  writer.AddCopy("&ROOT&\\NEW.DAT", newStamp, added);
+  for (const TFile& f : release) writer.AddModify(std::string("&ROOT&\\") + f.name, oldStamp, newStamp, f.delta);
+  writer.AddDelete("&ROOT&\\OLD.DAT", oldStamp);
+  {
+    std::unique_ptr<TOutputFile> out = files.Create(At("PATCH.DAT").c_str());
+    ASSERT_TRUE(out && out->Write(0, writer.Bytes().data(), writer.Bytes().size()));
+  }
+  char self[MAX_PATH];
+  ASSERT_NE(0u, GetModuleFileNameA(nullptr, self, sizeof self));
+  std::string helper = self;
+  helper = helper.substr(0, helper.find_last_of('\\') + 1) + "patch_run_helper.exe";
+
+  // Runs the helper on folder APPn; ends it delay ms after the run has begun (the copy
+  // record has created NEW.DAT), or lets it finish when delay is negative. Returns the
+  // milliseconds from that start to its end, -1 when the helper cannot be started.
+  auto runHelper = [&](const std::string& folder, int delay) -> int {
+    if (!CreateDirectoryA(At(folder).c_str(), nullptr)) return -1;
+    for (const TFile& f : release) Put(folder + "\\" + f.name, f.old, oldStamp);
+    Put(folder + "\\OLD.DAT", {1}, oldStamp);
+    std::string command = "\"" + helper + "\" \"" + At("PATCH.DAT") + "\" \"" + At(folder) + "\"";
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+      return -1;
+    while (!Exists(folder + "\\NEW.DAT") && WaitForSingleObject(process.hProcess, 1) == WAIT_TIMEOUT) {
+    }
+    const DWORD began = GetTickCount();
+    if (delay >= 0 && WaitForSingleObject(process.hProcess, static_cast<DWORD>(delay)) == WAIT_TIMEOUT)
+      TerminateProcess(process.hProcess, 1);
+    WaitForSingleObject(process.hProcess, INFINITE);
+    const DWORD took = GetTickCount() - began;
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return static_cast<int>(took);
+  };
+
+  const int whole = runHelper("APP0", -1);
+  ASSERT_GT(whole, 0);
+  const int Moments = 12;
+  int recovered = 0, lost = 0;
+  for (int k = 0; k <= Moments; ++k) {
+    SCOPED_TRACE(k);
+    const std::string folder = "APP" + std::to_string(k + 1);
+    ASSERT_LE(0, runHelper(folder, whole * k / Moments));
+    // Ended between moving a file to its backup and creating it anew: nothing says which
+    // file the backup belongs to, so the next run cannot know it may put it back.
+    if (!Exists(folder + "\\BIG.DAT") || !Exists(folder + "\\BIG.DLL")) {
+      ++lost;
+      continue;
+    }
+    TMacroExpander again;
+    again.AddMacro(new TMacroDef("&ROOT&", At(folder)));
+    const std::vector<uint8_t> data = writer.Bytes();
+    TMemoryInputFile file(data);
+    TRecordingReporter reporter;
+    TPatchFile installer(&file, &again, &reporter, &files);
+    installer.Run();
+    for (const std::string& line : reporter.Lines) {
+      // Files done before the end carry the new stamp and are skipped with a warning; a file
+      // deleted before the end is reported missing.
+      const bool interrupted = line.find("interrupted run") != std::string::npos;
+      EXPECT_TRUE(line.rfind("INFO", 0) == 0 || interrupted || line.find("improper") != std::string::npos ||
+                  line == "ERROR Cannot open source file: OLD.DAT")
+          << line;
+      recovered += interrupted;
+    }
+    for (const TFile& f : release) {
+      EXPECT_EQ(f.now, Contents(folder + "\\" + f.name)) << f.name;
+      EXPECT_EQ(newStamp, StampOnDisk(folder + "\\" + f.name)) << f.name;
+    }
+    EXPECT_EQ(added, Contents(folder + "\\NEW.DAT"));
+    EXPECT_FALSE(Exists(folder + "\\OLD.DAT"));
+  }
+  std::printf("run of %d ms ended at %d moments: %d files put back and finished, %d runs lost a file\n",
+              whole, Moments + 1, recovered, lost);
+  EXPECT_GT(recovered, 0);
 }
 
 }  // namespace
