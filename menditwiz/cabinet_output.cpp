@@ -9,12 +9,3 @@ bool PackCabinet(const std::vector<uint8_t>& data, TCabCompression compression, 
   entry.Stamp = stamp;
   return BuildCabinet(entry, data.data(), data.size(), compression, cabinet, error);
 }
-
-size_t CabinetSize(const std::vector<uint8_t>& bytes, TCabCompression compression) {
-  TCompressedFrames frames;
-  std::string error;
-  if (!CompressFrames(bytes.data(), bytes.size(), compression, frames, error)) return SIZE_MAX;
-  size_t size = 0;
-  for (const std::vector<uint8_t>& frame : frames.Frames) size += 8 + frame.size();
-  return size;
-}

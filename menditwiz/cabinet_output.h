@@ -18,6 +18,3 @@ extern const char* const DataFileName;
 bool PackCabinet(const std::vector<uint8_t>& data, TCabCompression compression, TDosStamp stamp,
                  std::vector<uint8_t>& cabinet, std::string& error);
 
-// The bytes that bytes take in a cabinet's data blocks (what the cabinet grows by when they
-// are its content), for costing a record; SIZE_MAX when they cannot be compressed.
-size_t CabinetSize(const std::vector<uint8_t>& bytes, TCabCompression compression);

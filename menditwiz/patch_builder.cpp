@@ -18,15 +18,6 @@ void DeltaProgress(void* context, size_t done, size_t total) {
   c->Hooks->Progress(*c->Path, done, total);
 }
 
-// Whether the copy record should carry the file rather than the delta.
-bool PreferCopy(const std::vector<uint8_t>& delta, const std::vector<uint8_t>& content,
-                const TBuildHooks& hooks) {
-  if (delta.size() <= content.size() / 2) return false;
-  if (delta.size() >= content.size()) return true;
-  if (hooks.CompressedSize) return hooks.CompressedSize(content) <= hooks.CompressedSize(delta);
-  return false;
-}
-
 }  // namespace
 
 bool BuildPatchData(TFileSystem& files, const std::string& oldRoot, const std::string& newRoot,
@@ -61,7 +52,7 @@ bool BuildPatchData(TFileSystem& files, const std::string& oldRoot, const std::s
       error = "Cannot read file " + newPath;
       return false;
     }
-    bool copy = planned.Kind == TPlannedKind::Add || newBytes.empty();
+    const bool copy = planned.Kind == TPlannedKind::Add;
     if (!copy) {
       const std::string oldPath = JoinPath(oldRoot, planned.OldPath);
       if (!ReadWholeFile(files, oldPath, oldBytes, MaxDeltaFileSize)) {
@@ -72,10 +63,14 @@ bool BuildPatchData(TFileSystem& files, const std::string& oldRoot, const std::s
         records.push_back(built);  // unchanged: no record
         continue;
       }
+      if (newBytes.empty()) {
+        error = "A file of both releases is empty in the new one, which no checked record can express "
+                "(remove it in one release, or give it content): " + planned.NewPath;
+        return false;
+      }
       TProgressContext context{&hooks, &planned.NewPath};
       EncodeDelta(oldBytes.data(), oldBytes.size(), newBytes.data(), newBytes.size(), delta,
                   &built.Delta, hooks.Progress ? DeltaProgress : nullptr, &context);
-      copy = PreferCopy(delta, newBytes, hooks);
     }
     if (copy) {
       if (!fits(newBytes.size())) return tooLarge(planned.NewPath);

@@ -3,15 +3,15 @@
 // engine's file services, encodes a delta for every changed file, and writes the records
 // with the engine's own writer.
 //
-// A file present in both releases gets no record when its content and date/time agree; a
-// modify record (Stamp = old date/time, NewStamp = new) when the delta is the smaller choice
-// once compressed; otherwise a copy record (the new content; an empty new file always, since
-// every block of a delta writes at least one byte). A file that differs only in its
-// date/time gets a delta of plain copy blocks, which sets the new date/time.
+// A file present in both releases gets no record when its content and date/time agree, and
+// otherwise always a modify record (Stamp = old date/time, NewStamp = new), even where its
+// delta is all literal blocks and larger than the file: a modify record is applied only to
+// the exact previous version, while a copy record would overwrite whatever is there (an
+// older release, a file the user changed). A file that differs only in its date/time gets a
+// delta of plain copy blocks, which sets the new date/time. New files get copy records.
 //
-// Copy or modify: a delta no larger than half the file is taken at once; one at least as
-// large as the file loses; in between, the caller's estimate of compressed sizes decides
-// (the raw sizes when none is given).
+// A file of both releases that is empty in the new one cannot be expressed: every block of
+// a delta writes at least one byte. Such a release pair is refused.
 
 #include <cstdint>
 #include <functional>
@@ -33,8 +33,6 @@ struct TBuiltRecord {
 };
 
 struct TBuildHooks {
-  // Bytes the data would take once compressed; may be empty.
-  std::function<size_t(const std::vector<uint8_t>& data)> CompressedSize;
   // Told of each file as it is worked on: relative path, bytes done, total bytes.
   std::function<void(const std::string& path, size_t done, size_t total)> Progress;
   // Sees every delta before it is written (tests break one here on purpose).
@@ -42,8 +40,9 @@ struct TBuildHooks {
 };
 
 
-// Fills data with the patch data file. False with error set when a file cannot be read or the
-// patch would outgrow what its 32-bit record offsets can address.
+// Fills data with the patch data file. False with error set when a file cannot be read, a
+// file of both releases becomes empty, or the patch would outgrow what its 32-bit record
+// offsets can address.
 bool BuildPatchData(TFileSystem& files, const std::string& oldRoot, const std::string& newRoot,
                     const std::vector<TPlannedRecord>& plan, const TBuildHooks& hooks,
                     std::vector<uint8_t>& data, std::vector<TBuiltRecord>& records,

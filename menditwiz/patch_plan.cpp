@@ -21,9 +21,10 @@ bool PlanPatch(const TRelease& oldRelease, const TRelease& newRelease,
   for (const std::string& d : oldRelease.Directories) oldDirectories.insert(NameKey(d));
 
   for (const TReleaseFile& f : newRelease.Files) {
-    if (RecordPath(f.Path).size() > TPatchInfo::PathSize) {
+    // The record's path field holds the path and its terminating zero.
+    if (RecordPath(f.Path).size() >= TPatchInfo::PathSize) {
       error = "Path too long for a patch record (at most " +
-              std::to_string(TPatchInfo::PathSize - RecordPath("").size()) + " characters): " + f.Path;
+              std::to_string(TPatchInfo::PathSize - 1 - RecordPath("").size()) + " characters): " + f.Path;
       return false;
     }
     if (oldDirectories.count(NameKey(f.Path))) {
@@ -32,7 +33,7 @@ bool PlanPatch(const TRelease& oldRelease, const TRelease& newRelease,
     }
   }
   for (const TReleaseFile& f : oldRelease.Files) {
-    if (!newFiles.count(NameKey(f.Path)) && RecordPath(f.Path).size() > TPatchInfo::PathSize) {
+    if (!newFiles.count(NameKey(f.Path)) && RecordPath(f.Path).size() >= TPatchInfo::PathSize) {
       error = "Path too long for a patch record: " + f.Path;
       return false;
     }

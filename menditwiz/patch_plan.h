@@ -10,7 +10,8 @@
 // target there, which would remove a new file of that name made earlier.
 //
 // What records cannot express is refused: a folder of the old release that becomes a file
-// (no record removes a folder), and paths longer than a record's path field.
+// (no record removes a folder), and paths that do not fit a record's path field with its
+// terminating zero (record paths of 200 characters or more).
 
 #include <string>
 #include <vector>

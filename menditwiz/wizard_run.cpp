@@ -114,8 +114,6 @@ TWizardExit RunWizard(const TWizardOptions& options, const TBuildHooks& givenHoo
   if (scratch.path.empty()) return fail(WizardOutputError, "Cannot create a scratch folder in the temporary folder");
 
   TBuildHooks hooks = givenHooks;
-  // Copy or modify is decided by what each takes in the cabinet, with its compression.
-  hooks.CompressedSize = [&](const std::vector<uint8_t>& bytes) { return CabinetSize(bytes, options.Compression); };
   size_t fileNumber = 0;
   std::string current;
   hooks.Progress = [&](const std::string& path, size_t done, size_t total) {

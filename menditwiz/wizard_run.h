@@ -10,6 +10,6 @@
 #include "wizard_options.h"
 
 // hooks.InspectDelta is passed on to the record builder (tests break deltas with it);
-// hooks.CompressedSize and hooks.Progress are set by the run itself.
+// hooks.Progress is set by the run itself.
 TWizardExit RunWizard(const TWizardOptions& options, const TBuildHooks& hooks, std::FILE* out,
                       std::FILE* err);

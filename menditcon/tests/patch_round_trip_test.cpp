@@ -108,7 +108,7 @@ TEST_F(PatchRoundTrip, ReleasePairsThroughBuilderCabinetAndInstallationRun) {
        {{"APP.EXE", Recompiled(app), Tuesday}, {"BIN\\CORE.DLL", lib, Monday}, {"BIN\\PLUG\\IN\\NEW.DLL", lib, Tuesday}}},
       {"renamed_case_and_empty",
        {{"App.Exe", app, Monday}, {"Data.Bin", lib, Monday}, {"EMPTY.TXT", {}, Monday}},
-       {{"APP.EXE", app, Monday}, {"DATA.BIN", Recompiled(lib), Tuesday}, {"EMPTY.TXT", {}, Tuesday}, {"ZERO.TXT", {}, Tuesday}}},
+       {{"APP.EXE", app, Monday}, {"DATA.BIN", Recompiled(lib), Tuesday}, {"EMPTY.TXT", {}, Monday}, {"ZERO.TXT", {}, Tuesday}}},
       {"large_recompiled", {{"APP.EXE", big, Monday}}, {{"APP.EXE", Recompiled(big), Tuesday}}},
   };
   int n = 0;

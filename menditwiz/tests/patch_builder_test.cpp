@@ -101,17 +101,19 @@ TEST(PatchBuilder, ReleasePairsRoundTripThroughTheEngine) {
       {"added_in_new_nested_folders",
        {{"APP.EXE", app, Monday}},
        {{"APP.EXE", app, Monday}, {"DATA\\LANG\\PL\\TEXT.DAT", lib, Tuesday}}, {}, 1, 0, 0},
+      {"longest_record_path", {{"APP.EXE", app, Monday}}, {{"APP.EXE", app, Monday}, {std::string(192, 'N'), lib, Tuesday}}, {}, 1, 0, 0},
       {"removed", {{"APP.EXE", app, Monday}, {"OLD.DLL", lib, Monday}}, {{"APP.EXE", app, Monday}}, {}, 0, 0, 1},
       {"changed", {{"APP.EXE", app, Monday}}, {{"APP.EXE", Edited(app, 300), Tuesday}}, {}, 0, 1, 0},
       {"only_date_time_changed", {{"APP.EXE", app, Monday}}, {{"APP.EXE", app, Tuesday}}, {}, 0, 1, 0},
       {"renamed_case_unchanged", {{"App.Exe", app, Monday}}, {{"APP.EXE", app, Monday}}, {}, 0, 0, 0},
       {"renamed_case_changed", {{"sub\\App.Exe", app, Monday}}, {{"SUB\\APP.EXE", Edited(app, 99), Tuesday}}, {}, 0, 1, 0},
-      {"empty_files", {{"E1", {}, Monday}, {"E2", lib, Monday}}, {{"E1", {}, Tuesday}, {"E2", {}, Tuesday}, {"E3", {}, Tuesday}}, {}, 3, 0, 0},
-      {"unrelated_content_goes_as_copy", {{"X.DAT", Random(5000, 7), Monday}}, {{"X.DAT", Random(5000, 8), Tuesday}}, {}, 1, 0, 0},
+      {"empty_files", {{"E1", {}, Monday}, {"E2", {}, Monday}}, {{"E1", {}, Monday}, {"E2", lib, Tuesday}, {"E3", {}, Tuesday}}, {}, 1, 1, 0},
+      // A file of both releases always goes as a modify record, which checks the date/time.
+      {"unrelated_content_goes_as_modify", {{"X.DAT", Random(5000, 7), Monday}}, {{"X.DAT", Random(5000, 8), Tuesday}}, {}, 0, 1, 0},
       {"large", {{"BIG.BIN", big, Monday}}, {{"BIG.BIN", Edited(big, 5000), Tuesday}}, {}, 0, 1, 0},
       {"file_gives_way_to_folder", {{"DOC", lib, Monday}}, {{"DOC\\README.TXT", lib, Tuesday}}, {}, 1, 0, 1},
       {"backup_name_of_a_removed_file", {{"A.EXE", app, Monday}, {"A.$$$", lib, Monday}}, {{"A.EXE", Edited(app, 500), Tuesday}}, {}, 0, 1, 1},
-      {"shrunk_to_one_byte_goes_as_copy", {{"APP.EXE", app, Monday}}, {{"APP.EXE", {9}, Tuesday}}, {}, 1, 0, 0},
+      {"shrunk_to_one_byte_goes_as_modify", {{"APP.EXE", app, Monday}}, {{"APP.EXE", {9}, Tuesday}}, {}, 0, 1, 0},
       {"everything_at_once",
        {{"APP.EXE", app, Monday}, {"GONE.TXT", lib, Monday}, {"BIN\\Lib.dll", lib, Monday}},
        {{"app.exe", Edited(app, 1000), Tuesday}, {"BIN\\LIB.DLL", lib, Monday}, {"BIN\\NEW\\X.DLL", app, Tuesday}},
@@ -146,6 +148,10 @@ TEST(PatchBuilder, RefusesWhatRecordsCannotExpress) {
   const TPairCase cases[] = {
       {"folder_becomes_file", {{"DOC\\README.TXT", a, Monday}}, {{"DOC", a, Monday}}, {}, 0, 0, 0},
       {"path_too_long", {}, {{longName, a, Monday}}, {}, 0, 0, 0},
+      {"record_path_of_200", {}, {{std::string(193, 'N'), a, Monday}}, {}, 0, 0, 0},
+      {"deleted_record_path_of_200", {{std::string(193, 'N'), a, Monday}}, {}, {}, 0, 0, 0},
+      {"file_becomes_empty", {{"A.DLL", a, Monday}}, {{"A.DLL", {}, Tuesday}}, {}, 0, 0, 0},
+      {"empty_file_redated", {{"A.DLL", {}, Monday}}, {{"A.DLL", {}, Tuesday}}, {}, 0, 0, 0},
   };
   for (const TPairCase& c : cases) {
     SCOPED_TRACE(c.Name);
