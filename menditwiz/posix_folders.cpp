@@ -245,6 +245,8 @@ bool RemoveTree(const std::string& path) {
   return rmdir(real.c_str()) == 0 || !Exists(real);
 }
 
+bool RemoveEmptyFolder(const std::string& path) { return rmdir(PosixPath(path).c_str()) == 0; }
+
 bool MoveReplacing(const std::string& from, const std::string& to) {
   return rename(PosixPath(from).c_str(), PosixPath(to).c_str()) == 0;
 }

@@ -20,6 +20,8 @@ bool IsFolder(const std::string& path);
 std::string MakeScratchFolder();
 // Removes path and everything below it (read-only files too). True when it is gone.
 bool RemoveTree(const std::string& path);
+// Removes path when it is an empty folder; true when it was removed.
+bool RemoveEmptyFolder(const std::string& path);
 // Renames from to to, replacing a file that exists there. (Not named ReplaceFile: windows.h
 // turns that name into a macro.)
 bool MoveReplacing(const std::string& from, const std::string& to);

@@ -22,14 +22,53 @@ class TScratch {
   const std::string path;
 };
 
-// Writes bytes to path through a temporary name beside it, so that a failed write leaves no
-// half file behind.
-bool WriteThroughTemporary(TFileSystem& files, const std::string& path, const std::vector<uint8_t>& bytes) {
-  const std::string temporary = path + ".new";
-  if (!WriteWholeFile(files, temporary, bytes) || !MoveReplacing(temporary, path)) {
-    files.Delete(temporary.c_str());
-    return false;
+// The name an output is written under until both outputs are complete.
+std::string TemporaryName(const std::string& path) { return path + ".new"; }
+
+// Whether a file can be made in folder (made first when missing; made is set then): a file
+// under the cabinet's temporary name is written and removed again.
+bool CanWriteIn(TFileSystem& files, const std::string& folder, const std::string& probe, bool& made) {
+  made = false;
+  if (!IsFolder(folder)) {
+    if (!files.CreateDir(folder.c_str())) return false;
+    made = true;
   }
+  const bool written = WriteWholeFile(files, probe, std::vector<uint8_t>{0});
+  files.Delete(probe.c_str());
+  return written;
+}
+
+// Puts both outputs in place, or neither: each is written complete under its temporary name
+// first; then the cabinet replaces the previous one, whose file is kept aside until the
+// description has replaced its own. Any failure leaves the folder as it was.
+bool WriteOutputs(TFileSystem& files, const std::string& cabinetPath, const std::vector<uint8_t>& cabinet,
+                  const std::string& descriptionPath, const std::string& description, std::string& failed) {
+  const std::string cabinetTemporary = TemporaryName(cabinetPath);
+  const std::string descriptionTemporary = TemporaryName(descriptionPath);
+  const std::string previousCabinet = cabinetPath + ".old";
+  auto discard = [&] {
+    files.Delete(cabinetTemporary.c_str());
+    files.Delete(descriptionTemporary.c_str());
+  };
+  failed = cabinetPath;
+  if (!WriteWholeFile(files, cabinetTemporary, cabinet)) return discard(), false;
+  failed = descriptionPath;
+  if (!WriteWholeFile(files, descriptionTemporary, std::vector<uint8_t>(description.begin(), description.end())))
+    return discard(), false;
+  failed = cabinetPath;
+  files.Delete(previousCabinet.c_str());
+  const bool hadCabinet = files.Move(cabinetPath.c_str(), previousCabinet.c_str());
+  if (!MoveReplacing(cabinetTemporary, cabinetPath)) {
+    if (hadCabinet) files.Move(previousCabinet.c_str(), cabinetPath.c_str());
+    return discard(), false;
+  }
+  failed = descriptionPath;
+  if (!MoveReplacing(descriptionTemporary, descriptionPath)) {
+    files.Delete(cabinetPath.c_str());
+    if (hadCabinet) files.Move(previousCabinet.c_str(), cabinetPath.c_str());
+    return discard(), false;
+  }
+  if (hadCabinet) files.Delete(previousCabinet.c_str());
   return true;
 }
 
@@ -89,6 +128,21 @@ TWizardExit RunWizard(const TWizardOptions& options, const TBuildHooks& givenHoo
   const std::unique_ptr<TFileSystem> machineFiles = NewFileSystem();
   TFolderLister& lister = *machineLister;
   TFileSystem& files = *machineFiles;
+
+  // The output folder must take files before the long build, not after it. A folder made
+  // for this run goes again if the run writes nothing (removing fails once it holds files).
+  const std::string cabinetOut = JoinPath(outRoot, options.CabinetName);
+  const std::string descriptionOut = JoinPath(outRoot, options.DescriptionName);
+  bool madeOutput = false;
+  if (!CanWriteIn(files, outRoot, TemporaryName(cabinetOut), madeOutput))
+    return fail(WizardOutputError, "Cannot write in the output folder " + outRoot);
+  struct TMadeFolder {
+    const std::string& Path;
+    bool Made;
+    ~TMadeFolder() {
+      if (Made) RemoveEmptyFolder(Path);
+    }
+  } madeFolder{outRoot, madeOutput};
   TRelease oldRelease, newRelease;
   if (!options.Quiet) std::fprintf(out, "Reading %s\n", oldRoot.c_str());
   if (!ScanRelease(lister, files, oldRoot, oldRelease, error)) return fail(WizardInputError, error);
@@ -163,15 +217,9 @@ TWizardExit RunWizard(const TWizardOptions& options, const TBuildHooks& givenHoo
     return fail(WizardVerifyFailed, "The patch does not reproduce the new release");
   }
 
-  const std::string cabinetOut = JoinPath(outRoot, options.CabinetName);
-  const std::string descriptionOut = JoinPath(outRoot, options.DescriptionName);
-  if (!IsFolder(outRoot) && !files.CreateDir(outRoot.c_str()))
-    return fail(WizardOutputError, "Cannot create output folder " + outRoot);
-  if (!WriteThroughTemporary(files, cabinetOut, cabinet)) return fail(WizardOutputError, "Cannot write " + cabinetOut);
-  if (!WriteThroughTemporary(files, descriptionOut, std::vector<uint8_t>(description.begin(), description.end()))) {
-    files.Delete(cabinetOut.c_str());
-    return fail(WizardOutputError, "Cannot write " + descriptionOut);
-  }
+  std::string failed;
+  if (!WriteOutputs(files, cabinetOut, cabinet, descriptionOut, description, failed))
+    return fail(WizardOutputError, "Cannot write " + failed);
   PrintSummary(out, records, data.size(), static_cast<int64_t>(cabinet.size()));
   std::fprintf(out, "Wrote %s and %s\n", cabinetOut.c_str(), descriptionOut.c_str());
   return WizardSuccess;

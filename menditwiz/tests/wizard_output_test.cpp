@@ -1,0 +1,87 @@
+// Where a build run writes: both outputs or neither (a failure leaves the previous good
+// patch in place), and an output folder that takes no files is found before the build.
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+#include "menditwiz/wizard_machine.h"
+#include "menditwiz/wizard_run.h"
+#include "patch/whole_file.h"
+
+namespace {
+
+std::vector<uint8_t> Bytes(const std::string& text) { return std::vector<uint8_t>(text.begin(), text.end()); }
+
+class WizardOutput : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    root = MakeScratchFolder();
+    ASSERT_FALSE(root.empty());
+    for (const char* folder : {"\\old", "\\new", "\\out"}) ASSERT_TRUE(files->CreateDir((root + folder).c_str()));
+    ASSERT_TRUE(WriteWholeFile(*files, root + "\\old\\APP.EXE", Bytes("version one of the program")));
+    ASSERT_TRUE(WriteWholeFile(*files, root + "\\new\\APP.EXE", Bytes("version two of the program")));
+    options.OldFolder = root + "\\old";
+    options.NewFolder = root + "\\new";
+    options.MainExecutable = "APP.EXE";
+    options.DefaultPath = "C:\\APP";
+    options.OutputFolder = root + "\\out";
+    options.PatchValue = "PATCH.CAB";
+  }
+  void TearDown() override { EXPECT_TRUE(RemoveTree(root)); }
+
+  TWizardExit Run() {
+    std::FILE* out = std::tmpfile();
+    std::FILE* err = std::tmpfile();
+    const TWizardExit code = RunWizard(options, TBuildHooks(), out, err);
+    outText = Text(out);
+    errText = Text(err);
+    return code;
+  }
+  static std::string Text(std::FILE* file) {
+    std::string text;
+    std::rewind(file);
+    for (int c; (c = std::fgetc(file)) != EOF;) text += char(c);
+    std::fclose(file);
+    return text;
+  }
+  std::string Read(const std::string& path) {
+    std::vector<uint8_t> bytes;
+    return ReadWholeFile(*files, root + path, bytes) ? std::string(bytes.begin(), bytes.end()) : "(none)";
+  }
+
+  std::unique_ptr<TFileSystem> files = NewFileSystem();
+  std::string root, outText, errText;
+  TWizardOptions options;
+};
+
+TEST_F(WizardOutput, PreviousOutputsStayWhenTheNewOnesCannotBeWritten) {
+  ASSERT_TRUE(WriteWholeFile(*files, root + "\\out\\PATCH.CAB", Bytes("previous cabinet")));
+  ASSERT_TRUE(WriteWholeFile(*files, root + "\\out\\MENDIT.MNI", Bytes("previous description")));
+  // A folder in the way of the description's temporary name.
+  ASSERT_TRUE(files->CreateDir((root + "\\out\\MENDIT.MNI.new").c_str()));
+  EXPECT_EQ(WizardOutputError, Run()) << errText;
+  EXPECT_EQ("previous cabinet", Read("\\out\\PATCH.CAB"));
+  EXPECT_EQ("previous description", Read("\\out\\MENDIT.MNI"));
+  EXPECT_EQ("(none)", Read("\\out\\PATCH.CAB.new"));
+  EXPECT_EQ("(none)", Read("\\out\\PATCH.CAB.old"));
+
+  ASSERT_TRUE(RemoveEmptyFolder(root + "\\out\\MENDIT.MNI.new"));
+  EXPECT_EQ(WizardSuccess, Run()) << errText;
+  EXPECT_EQ("MSCF", Read("\\out\\PATCH.CAB").substr(0, 4));
+  EXPECT_EQ("[Application]", Read("\\out\\MENDIT.MNI").substr(0, 13));
+  EXPECT_EQ("(none)", Read("\\out\\PATCH.CAB.old"));
+}
+
+TEST_F(WizardOutput, AnOutputFolderThatTakesNoFilesStopsTheRunBeforeTheBuild) {
+  options.OutputFolder = root + "\\old\\APP.EXE\\OUT";  // below a file
+  EXPECT_EQ(WizardOutputError, Run());
+  EXPECT_EQ(std::string::npos, outText.find("Reading")) << outText;
+  // A folder made for a run that then writes nothing is removed again.
+  options.OutputFolder = root + "\\fresh";
+  options.NewFolder = root + "\\old";
+  EXPECT_EQ(WizardInputError, Run());
+  EXPECT_FALSE(files->DirectoryExists((root + "\\fresh").c_str()));
+}
+
+}  // namespace
