@@ -4,9 +4,15 @@
 // colours and file label. A row with item data 0 or LB_ERR has no kind: it is not painted and
 // is written without label. The list erases only the area below its last row (the rows paint
 // their whole width themselves), and writes its rows to text files.
+//
+// So that a user can keep the log, the list has a context menu (right button, Shift+F10, the
+// menu key) with "Copy", "Select all" and "Save log as...", and answers Ctrl+C and Ctrl+A.
+// The list box of the template selects one row at a time; "Select all" is a state of the list
+// itself, drawn as every row selected, until a click or a moving key selects one row again.
 
 #include <cstdio>
 #include <memory>
+#include <string>
 
 #include "ex_list_box_par.h"
 #include "framework/list_box.h"
@@ -31,6 +37,20 @@ class TExListBox : public TListBox {
   int SaveToFile(const char* fileName);
   int AppendToFile(const char* fileName);
 
+  // One row as the files have it, without the line end.
+  std::string RowLine(int index) const;
+  // Puts the selected row, or all rows when all or none are selected, on the clipboard as
+  // text in the file format. False when the clipboard could not be had.
+  bool CopyRows();
+  void SelectAll();
+  bool AllSelected() const { return AllRowsSelected; }
+  // Asks for a file name with the common Save dialog, proposing saveName, and saves there.
+  void SaveAs();
+  void SetSaveName(const std::string& name) { SaveName = name; }
+
+  // Command ids of the context menu.
+  enum { CmCopyId = 1, CmSelectAllId, CmSaveAsId };
+
  protected:
   bool Respond(const TMessage& msg, LRESULT& result) override;
   void ODADrawEntire(DRAWITEMSTRUCT& item) override;
@@ -38,6 +58,11 @@ class TExListBox : public TListBox {
   void ODASelect(DRAWITEMSTRUCT& item) override;
 
   LRESULT EvEraseBkgnd(WPARAM wParam, LPARAM lParam);
+  LRESULT EvContextMenu(WPARAM wParam, LPARAM lParam);
+  LRESULT EvKeyDown(WPARAM wParam, LPARAM lParam);
+  LRESULT EvChar(WPARAM wParam, LPARAM lParam);
+  // A click or a selection set from outside ends "Select all".
+  LRESULT EvSelectOne(WPARAM wParam, LPARAM lParam);
 
  private:
   static TExListBoxPar* KindOf(ULONG_PTR itemData);
@@ -45,6 +70,12 @@ class TExListBox : public TListBox {
   static RECT TextArea(const DRAWITEMSTRUCT& item, const TExListBoxPar& kind);
   int WriteToFile(const char* fileName, const char* mode, const char* failure);
 
+  void ClearAllSelected();
+  // Where a menu opened from the keyboard appears: at the selected row, else the list's corner.
+  POINT KeyboardMenuPoint() const;
+
+  bool AllRowsSelected = false;
+  std::string SaveName = "mendit.log";
   int TabCount = 0;
   std::unique_ptr<int[]> TabStops;
 };

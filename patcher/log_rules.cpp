@@ -21,6 +21,14 @@ int ScrollTopIndex(int lastIndex, int clientHeight, int rowHeight) {
   return top > 0 ? top : -1;
 }
 
+std::string LogFileNameFor(const std::string& patch) {
+  size_t start = patch.find_last_of("\\/:");
+  std::string name = start == std::string::npos ? patch : patch.substr(start + 1);
+  size_t dot = name.rfind('.');
+  if (dot != std::string::npos) name.erase(dot);
+  return (name.empty() ? "mendit" : name) + ".log";
+}
+
 int ProgressPosition(int32_t done, int32_t total) {
   if (total < 1) return -1;
   return static_cast<int>(static_cast<int64_t>(done) * 100 / total);

@@ -34,6 +34,7 @@ void TPatchDlgClient::SetupWindow() {
   TDialog::SetupWindow();
   std::string path = App()->DefaultPath + App()->Name;
   PathField->SetText(path.c_str());
+  Log->SetSaveName(LogFileNameFor(App()->Patch));
   // Start in the path field, so that Enter presses the default button, "Install patch",
   // rather than "Quit", the first tab stop.
   SetFocus(PathField->GetHandle());
@@ -62,6 +63,8 @@ void TPatchDlgClient::CmInstall() {
   if (Running) return;
   char path[PathBufferSize + 1] = "";
   PathField->GetText(path, PathBufferSize);
+  // Disabling the focused button leaves the window without a focus; remember where it was.
+  const HWND focusAtStart = ::GetFocus();
   InstallButton->EnableWindow(false);
   Running = true;
 
@@ -78,10 +81,19 @@ void TPatchDlgClient::CmInstall() {
 
   Running = false;
   InstallButton->EnableWindow(true);
+  RestoreFocus(focusAtStart);
   if (CloseRequested) {
     CloseRequested = false;
     CloseWindow(IDOK);
   }
+}
+
+void TPatchDlgClient::RestoreFocus(HWND focusAtStart) {
+  // Only when nothing has the focus (a click elsewhere during the run keeps its place) and
+  // the window is the active one (the focus must not pull it in front of another program).
+  if (::GetFocus() || !GetActiveWindow() || !IsChild(GetActiveWindow(), Handle)) return;
+  HWND target = focusAtStart == PathField->GetHandle() ? PathField->GetHandle() : InstallButton->GetHandle();
+  SendMessage(WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(target), TRUE);
 }
 
 void TPatchDlgClient::DispatchWaitingMessages(void* context) {

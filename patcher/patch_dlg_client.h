@@ -53,6 +53,9 @@ class TPatchDlgClient : public TDialog, public TPatchReporter {
   // Appends one row; when the list refuses, drops row 0 and tries once more. The row's index,
   // or a negative value when it was dropped.
   int AddRow(const char* text, TExListBoxPar* kind);
+  // After a run: gives the focus back to the path field or the "Install patch" button,
+  // whichever had it when the run started, if it has gone nowhere since.
+  void RestoreFocus(HWND focusAtStart);
   // Scrolls so that row lastIndex is the last visible one.
   void ShowRow(int lastIndex);
   // The engine's hook between blocks: dispatches the waiting window messages. It is called

@@ -117,6 +117,14 @@ TEST(ScrollTopIndex, LastRowBecomesTheLastVisibleOne) {
   for (const Case& c : cases) EXPECT_EQ(c.want, ScrollTopIndex(c.last, c.clientHeight, c.rowHeight));
 }
 
+TEST(LogFileNameFor, CabinetNameWithTheLogExtension) {
+  const std::map<std::string, std::string> cases = {
+      {"C:\\PATCH\\NOTES.CAB", "NOTES.log"}, {"NOTES.CAB", "NOTES.log"},     {"D:APP.V2.CAB", "APP.V2.log"},
+      {"..\\PATCH\\NOEXT", "NOEXT.log"},     {"C:\\PATCH\\", "mendit.log"}, {"", "mendit.log"},
+  };
+  for (const auto& [patch, want] : cases) EXPECT_EQ(want, LogFileNameFor(patch)) << patch;
+}
+
 TEST(ProgressPosition, SixtyFourBitProduct) {
   struct Case {
     int32_t done, total;

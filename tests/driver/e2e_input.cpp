@@ -1,5 +1,7 @@
 #include "e2e_input.h"
 
+#include <vector>
+
 #include "e2e_wait.h"
 
 namespace e2e {
@@ -51,6 +53,32 @@ bool Click(int x, int y) {
   Pause(30);
   LeftUp();
   return there;
+}
+
+bool RightClick(int x, int y) {
+  bool there = MovePointer(x, y);
+  SendMouse(MOUSEEVENTF_RIGHTDOWN);
+  Pause(30);
+  SendMouse(MOUSEEVENTF_RIGHTUP);
+  return there;
+}
+
+void PressKeys(std::initializer_list<WORD> keys) {
+  std::vector<INPUT> inputs;
+  for (WORD key : keys) {
+    INPUT input = {};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = key;
+    inputs.push_back(input);
+  }
+  for (auto key = keys.end(); key != keys.begin();) {
+    INPUT input = {};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = *--key;
+    input.ki.dwFlags = KEYEVENTF_KEYUP;
+    inputs.push_back(input);
+  }
+  SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
 }
 
 void PressKey(WORD virtualKey) {

@@ -3,6 +3,8 @@
 #pragma once
 #include <windows.h>
 
+#include <initializer_list>
+
 namespace e2e {
 
 // Moves the pointer to screen pixel (x, y) and waits until the system reports it there.
@@ -14,7 +16,11 @@ void LeftUp();
 // Moves to (x, y), then presses and releases the left button there.
 bool Click(int x, int y);
 
+// Moves to (x, y), then presses and releases the right button there.
+bool RightClick(int x, int y);
 // Presses and releases one virtual key.
 void PressKey(WORD virtualKey);
+// Presses the keys in order and releases them in reverse: {VK_CONTROL, 'C'}, {VK_SHIFT, VK_F10}.
+void PressKeys(std::initializer_list<WORD> keys);
 
 }  // namespace e2e
