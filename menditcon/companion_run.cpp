@@ -2,13 +2,13 @@
 
 #include <windows.h>
 
-#include <memory>
 #include <string>
 
-#include "cabinet/installation_run.h"
-#include "cabinet/patch_unpacker.h"
 #include "console_reporter.h"
 #include "description_file.h"
+#include "install/extracted_patch.h"
+#include "install/installation_run.h"
+#include "patch/root_macro.h"
 #include "patch/win32_file_system.h"
 #include "paths/macros.h"
 #include "paths/path_name.h"
@@ -16,7 +16,6 @@
 
 namespace {
 
-const char* const RootMacro = "&ROOT&";
 constexpr DWORD DirectorySize = 299;
 
 std::string ProgramFilesDir() {
@@ -63,38 +62,18 @@ std::string DescriptionPath(const std::string& given) {
 // patch could not be unpacked or opened.
 bool CheckPatch(const std::string& target, const std::string& patch, TMacroExpander& macros,
                 TConsoleReporter& reporter) {
-  TPatchUnpacker unpacker(&reporter);
-  TPathName cabinet(patch);
-  const std::string cabinetName = cabinet.FileName();
-  const std::string cabinetDirectory = std::string(cabinet.Directory()) + "\\";
-  reporter.ReportInfo("Unpacking patch...");
+  TExtractedPatch extracted(&reporter);
+  if (extracted.Open(patch.c_str()) != TExtractOutcome::Opened) return false;
+  reporter.ReportInfo("Checking patch...");
+  TPathName targetName(target);
+  TRootMacro root(macros, targetName.Directory());
   TWin32FileSystem files;
-  if (!unpacker.Unpack(cabinetName.c_str(), cabinetDirectory.c_str(), 0)) {
-    reporter.ReportError("Cannot unpack patch file: %s", patch.c_str());
-    return false;
-  }
-  bool opened = false;
-  {
-    std::unique_ptr<TInputFile> data;
-    if (unpacker.ExtractedName()[0]) data = files.OpenRead(unpacker.ExtractedName());
-    if (!data) {
-      reporter.ReportError("Cannot open patch file: %s", patch.c_str());
-    } else {
-      opened = true;
-      reporter.ReportInfo("Checking patch...");
-      TPathName targetName(target);
-      TMacroDef* root = new TMacroDef(RootMacro, targetName.Directory());
-      if (!macros.AddMacro(root)) delete root;
-      TPatchFile installer(data.get(), &macros, &reporter, &files);
-      installer.ReadDirectory();
-      const TCheckCounts counts = CheckRecords(installer, files, reporter);
-      reporter.ReportInfo("Check completed: %d would apply, %d would be skipped, %d would fail",
-                          counts.Apply, counts.Skip, counts.Fail);
-      macros.RemoveMacro(RootMacro);
-    }
-  }
-  unpacker.RemoveTemporaryFiles();
-  return opened;
+  TPatchFile installer(extracted.Data(), &macros, &reporter, &files);
+  installer.ReadDirectory();
+  const TCheckCounts counts = CheckRecords(installer, files, reporter);
+  reporter.ReportInfo("Check completed: %d would apply, %d would be skipped, %d would fail",
+                      counts.Apply, counts.Skip, counts.Fail);
+  return true;
 }
 
 // The exit code of a run that got as far as the records.

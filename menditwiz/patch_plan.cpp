@@ -5,8 +5,6 @@
 
 #include "patch/patch_info.h"
 
-const char* const RootMacro = "&ROOT&";
-
 std::string RecordPath(const std::string& relative) {
   return std::string(RootMacro) + "\\" + relative;
 }

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "patch/patch_file.h"
 #include "release_listing.h"
 
 enum class TPlannedKind {
@@ -34,8 +35,6 @@ struct TPlannedRecord {
   TDosStamp NewStamp = 0;
 };
 
-// The macro the records' paths start with: the folder of the application's main executable.
-extern const char* const RootMacro;
 // The record path of a relative path: "&ROOT&\SUB\FILE.DLL".
 std::string RecordPath(const std::string& relative);
 

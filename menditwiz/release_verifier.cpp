@@ -7,6 +7,7 @@
 
 #include "patch/patch_file.h"
 #include "patch/patch_reporter.h"
+#include "patch/root_macro.h"
 #include "paths/macros.h"
 
 namespace {
@@ -39,8 +40,9 @@ std::string BackupKey(const std::string& relative) {
   const std::string key = NameKey(relative);
   const size_t slash = key.rfind('\\');
   const size_t dot = key.rfind('.');
-  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return key + ".$$$";
-  return key.substr(0, dot) + ".$$$";
+  const std::string backup = std::string(".") + BackupExtension;
+  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return key + backup;
+  return key.substr(0, dot) + backup;
 }
 
 }  // namespace
@@ -88,7 +90,7 @@ bool VerifyPatch(TFolderLister& lister, TFileSystem& files, const std::string& o
   TRowCollector reporter(result.EngineRows);
   {
     TMacroExpander macros;
-    macros.AddMacro(new TMacroDef(RootMacro, scratch));
+    TRootMacro root(macros, scratch);
     TPatchFile installer(&data, &macros, &reporter, &files);
     installer.Run();
   }

@@ -3,8 +3,7 @@
 #include <cstdarg>
 #include <cstdio>
 
-#include "cabinet/patch_unpacker.h"
-#include "patch/win32_file_system.h"
+#include "install/extracted_patch.h"
 #include "wizard_machine.h"
 
 namespace {
@@ -25,16 +24,11 @@ class TUnpackReporter : public TPatchReporter {
 
 class TUnpackedCabinet : public TExtractedCabinet {
  public:
-  TUnpackedCabinet() : Unpacker(&Reporter) {}
-  ~TUnpackedCabinet() override {
-    File.reset();
-    Unpacker.RemoveTemporaryFiles();
-  }
-  TInputFile& Data() override { return *File; }
+  TUnpackedCabinet() : Patch(&Reporter) {}
+  TInputFile& Data() override { return *Patch.Data(); }
 
   TUnpackReporter Reporter;
-  TPatchUnpacker Unpacker;
-  std::unique_ptr<TInputFile> File;
+  TExtractedPatch Patch;  // after Reporter, which it reports to
 };
 
 }  // namespace
@@ -42,11 +36,7 @@ class TUnpackedCabinet : public TExtractedCabinet {
 std::unique_ptr<TExtractedCabinet> ExtractCabinet(const std::string& folder, const std::string& name,
                                                   std::string& error) {
   auto cabinet = std::make_unique<TUnpackedCabinet>();
-  const std::string directory = folder + "\\";
-  TWin32FileSystem files;
-  if (cabinet->Unpacker.Unpack(name.c_str(), directory.c_str(), 0) && cabinet->Unpacker.ExtractedName()[0])
-    cabinet->File = files.OpenRead(cabinet->Unpacker.ExtractedName());
-  if (!cabinet->File) {
+  if (!cabinet->Patch.Extract(name, folder + "\\")) {
     error = cabinet->Reporter.Errors.empty() ? "nothing was extracted" : cabinet->Reporter.Errors;
     return nullptr;
   }

@@ -307,7 +307,7 @@ bool TPatchFile::ApplyModify(int index) {
   TPathName backupName(targetName);
   const std::string target = targetName.FullPath(false);
   const std::string targetFile = targetName.FileName();
-  backupName.SetExtension("$$$");
+  backupName.SetExtension(BackupExtension);
   const std::string backup = backupName.FullPath(false);
   const std::string backupFile = backupName.FileName();
 

@@ -28,6 +28,12 @@
 class TMacroExpander;
 class TPathName;
 
+// The macro every record path starts with: the folder of the target application's main
+// executable, defined by the owner of a run (TRootMacro).
+inline constexpr char RootMacro[] = "&ROOT&";
+// The extension of the backup in which a modify record keeps the previous version.
+inline constexpr char BackupExtension[] = "$$$";
+
 class TPatchFile {
  public:
   // Called before every block of a modify patch (262,144 times for a 64 MB file) and every

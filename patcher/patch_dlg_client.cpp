@@ -9,7 +9,7 @@
 
 #include "framework/application.h"
 #include "framework/response_table.h"
-#include "installation_run.h"
+#include "install/installation_run.h"
 #include "log_rules.h"
 #include "menditor_app.h"
 #include "resource_ids.h"

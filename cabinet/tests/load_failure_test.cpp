@@ -1,123 +1,26 @@
-// cabinet.dll missing from the system. The parent case starts this executable again with
-// the library disabled (Wine's WINEDLLOVERRIDES) and a filter that selects the child case;
-// the child dismisses its own message boxes from a watcher thread, so nothing waits for a
-// user. Needs a display (the boxes are real windows).
+// cabinet.dll missing from the system: the binding's and the unpacker's boxes and results.
 
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <cstdlib>
-#include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "cab_test_support.h"
+#include "missing_cabinet.h"
 #include "patch_unpacker.h"
-#ifdef CABINET_TEST_INSTALLATION_RUN
-#include "installation_run.h"
-#include "paths/macros.h"
-#endif
 
 namespace {
-const char* const ChildVariable = "CABINET_TEST_CHILD";
-
-struct TBox {
-  std::string Caption, Text;
-  bool IconIsError, IconIsInformation;
-  bool operator==(const TBox& o) const {
-    return Caption == o.Caption && Text == o.Text && IconIsError == o.IconIsError &&
-           IconIsInformation == o.IconIsInformation;
-  }
-};
-std::ostream& operator<<(std::ostream& out, const TBox& box) {
-  return out << "{" << box.Caption << ", " << box.Text << ", error icon " << box.IconIsError
-             << ", information icon " << box.IconIsInformation << "}";
-}
-
-// Presses OK on every message box of this process as it appears and keeps what it showed.
-class TBoxWatcher {
- public:
-  TBoxWatcher() : thread([this] { Watch(); }) {}
-  ~TBoxWatcher() {
-    done = true;
-    thread.join();
-  }
-  std::vector<TBox> Boxes() {
-    std::lock_guard<std::mutex> lock(mutex);
-    return boxes;
-  }
-
- private:
-  static BOOL CALLBACK FindBox(HWND window, LPARAM found) {
-    DWORD process = 0;
-    GetWindowThreadProcessId(window, &process);
-    char className[16] = "";
-    GetClassNameA(window, className, sizeof className);
-    if (process != GetCurrentProcessId() || std::string(className) != "#32770" || !IsWindowVisible(window))
-      return TRUE;
-    *reinterpret_cast<HWND*>(found) = window;
-    return FALSE;
-  }
-  static BOOL CALLBACK FindText(HWND child, LPARAM text) {
-    char className[16] = "", buffer[1100] = "";
-    GetClassNameA(child, className, sizeof className);
-    GetWindowTextA(child, buffer, sizeof buffer);
-    if (_stricmp(className, "Static") != 0 || !buffer[0]) return TRUE;
-    *reinterpret_cast<std::string*>(text) = buffer;
-    return FALSE;
-  }
-  // The icon static of a message box: the one static that holds an icon.
-  static BOOL CALLBACK FindIcon(HWND child, LPARAM icon) {
-    HICON shown = reinterpret_cast<HICON>(SendMessageA(child, STM_GETICON, 0, 0));
-    if (!shown) return TRUE;
-    *reinterpret_cast<HICON*>(icon) = shown;
-    return FALSE;
-  }
-  void Watch() {
-    while (!done) {
-      HWND box = nullptr;
-      EnumWindows(FindBox, reinterpret_cast<LPARAM>(&box));
-      if (!box) {
-        Sleep(20);
-        continue;
-      }
-      Sleep(50);  // let the box finish building its controls
-      TBox seen;
-      char caption[100] = "";
-      GetWindowTextA(box, caption, sizeof caption);
-      seen.Caption = caption;
-      EnumChildWindows(box, FindText, reinterpret_cast<LPARAM>(&seen.Text));
-      HICON icon = nullptr;
-      EnumChildWindows(box, FindIcon, reinterpret_cast<LPARAM>(&icon));
-      seen.IconIsError = icon && icon == LoadIcon(nullptr, IDI_ERROR);
-      seen.IconIsInformation = icon && icon == LoadIcon(nullptr, IDI_INFORMATION);
-      {
-        std::lock_guard<std::mutex> lock(mutex);
-        boxes.push_back(seen);
-      }
-      PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
-      while (IsWindow(box)) Sleep(10);
-    }
-  }
-
-  std::atomic<bool> done{false};
-  std::mutex mutex;
-  std::vector<TBox> boxes;
-  std::thread thread;
-};
 
 TEST(CabinetMissing, Child) {
-  if (!std::getenv(ChildVariable)) GTEST_SKIP() << "runs in the process started by CabinetMissing.Parent";
+  if (!IsCabinetMissingChild()) GTEST_SKIP() << "runs in the process started by CabinetMissing.Parent";
   TBoxWatcher watcher;
-  const TBox loadFailure{"CAB Error", "Cannot load CABINET.DLL", true, false};
   std::vector<TBox> want;
 
   // The unpacker's load failure is the base's box, not a report.
   TRecordingReporter reporter;
   {
     TPatchUnpacker unpacker(&reporter);
-    want.push_back(loadFailure);
+    want.push_back(LoadFailureBox);
     EXPECT_FALSE(unpacker.IsLoaded());
     EXPECT_FALSE(unpacker.Unpack("patch.cab", "C:\\", 0));
     EXPECT_EQ(std::string(), unpacker.ExtractedName());
@@ -127,74 +30,18 @@ TEST(CabinetMissing, Child) {
   // The base's two boxes, and building refused without the library.
   {
     TCABPacker packer;
-    want.push_back(loadFailure);
+    want.push_back(LoadFailureBox);
     packer.Message("%d files", 2);
     want.push_back({"CAB Message", "2 files", false, true});
     EXPECT_FALSE(packer.MakeCabinet("C:\\x.cab"));
   }
 
-#ifdef CABINET_TEST_INSTALLATION_RUN
-  TRecordingReporter runReporter;
-  TMacroExpander macros;
-  TInstallationRun run;
-  run.TargetPath = "C:\\APP\\APP.EXE";
-  run.Patch = "C:\\PATCH\\patch.cab";
-  run.Macros = &macros;
-  run.Reporter = &runReporter;
-  run.ClearLog = [&] { runReporter.Rows.push_back("CLEAR"); };
-  EXPECT_EQ(TInstallOutcome::CannotUnpack, RunInstallation(run));
-  want.push_back(loadFailure);
-  const std::vector<std::string> rows{"CLEAR", "INFO: Unpacking patch...",
-                                      "ERROR: Cannot unpack patch file: C:\\PATCH\\patch.cab"};
-  EXPECT_EQ(rows, runReporter.Rows);
-#endif
-
   EXPECT_EQ(want, watcher.Boxes());
 }
 
-// Wine reads DLL overrides per program name from the registry: a copy of this executable
-// under its own name gets cabinet.dll disabled, and nothing else is affected. (Setting
-// WINEDLLOVERRIDES in this process's environment does not reach a child it starts.)
 TEST(CabinetMissing, Parent) {
-  if (std::getenv(ChildVariable)) GTEST_SKIP() << "the child does not start itself again";
-  HWND probe = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
-  if (!probe) GTEST_SKIP() << "no display: message boxes cannot be shown (run under scripts/with-xvfb)";
-  DestroyWindow(probe);
-  TScratchDir dir;
-  const char* const childName = "cabinet_missing_child.exe";
-  char self[MAX_PATH];
-  ASSERT_NE(0u, GetModuleFileNameA(nullptr, self, sizeof self));
-  ASSERT_TRUE(CopyFileA(self, (dir / childName).c_str(), FALSE));
-  const std::string key = std::string("Software\\Wine\\AppDefaults\\") + childName;
-  HKEY overrides = nullptr;
-  ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, (key + "\\DllOverrides").c_str(), 0, nullptr, 0,
-                                           KEY_SET_VALUE, nullptr, &overrides, nullptr));
-  RegSetValueExA(overrides, "cabinet", 0, REG_SZ, reinterpret_cast<const BYTE*>(""), 1);
-  RegCloseKey(overrides);
-
-  std::string command = "\"" + (dir / childName) + "\" --gtest_filter=CabinetMissing.Child";
-  SetEnvironmentVariableA(ChildVariable, "1");
-  STARTUPINFOA startup{};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process{};
-  const BOOL started =
-      CreateProcessA(nullptr, &command[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process);
-  SetEnvironmentVariableA(ChildVariable, nullptr);
-
-  DWORD exitCode = 1;
-  if (started) {
-    if (WaitForSingleObject(process.hProcess, 60000) != WAIT_OBJECT_0) {
-      TerminateProcess(process.hProcess, 99);  // the child this test started, by its handle
-      WaitForSingleObject(process.hProcess, 5000);
-      ADD_FAILURE() << "the child did not end within 60 s (a message box nobody closed?)";
-    }
-    GetExitCodeProcess(process.hProcess, &exitCode);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-  }
-  RegDeleteKeyA(HKEY_CURRENT_USER, (key + "\\DllOverrides").c_str());
-  RegDeleteKeyA(HKEY_CURRENT_USER, key.c_str());
-  ASSERT_TRUE(started);
-  EXPECT_EQ(0u, exitCode);
+  if (IsCabinetMissingChild()) GTEST_SKIP() << "the child does not start itself again";
+  if (!DisplayAvailable()) GTEST_SKIP() << "no display: message boxes cannot be shown (run under scripts/with-xvfb)";
+  RunWithoutCabinet("CabinetMissing.Child");
 }
 }  // namespace

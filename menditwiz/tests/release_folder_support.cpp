@@ -9,6 +9,7 @@
 #include <functional>
 
 #include "menditwiz/patch_builder.h"
+#include "patch/patch_file.h"
 #include "menditwiz/release_listing.h"
 #include "menditwiz/win32_folders.h"
 
@@ -33,7 +34,7 @@ std::vector<std::string> ReleasePicture(TWin32FileSystem& files, const std::stri
   std::vector<std::string> lines;
   std::vector<uint8_t> bytes;
   for (const TReleaseFile& f : release.Files) {
-    if (NameKey(f.Path).find(".$$$") != std::string::npos) continue;
+    if (NameKey(f.Path).find(std::string(".") + BackupExtension) != std::string::npos) continue;
     ReadWholeFile(files, JoinPath(folder, f.Path), bytes, SIZE_MAX);
     char line[400];
     std::snprintf(line, sizeof line, "%s %08X %zu %08X", NameKey(f.Path).c_str(), f.Stamp, bytes.size(),

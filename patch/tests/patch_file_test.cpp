@@ -9,6 +9,7 @@
 #include "patch/memory_file_system.h"
 #include "patch/patch_file.h"
 #include "patch/patch_writer.h"
+#include "patch/root_macro.h"
 #include "paths/macros.h"
 #include "paths/path_name.h"
 #include "installer_test_data.h"
@@ -451,4 +452,19 @@ TEST_F(Installer, ModifyOfAFileNamedLikeItsBackupIsRefused) {
   EXPECT_EQ(Counting(1000), files.Contents("C:\\APP\\DATA.$$$"));
 }
 
+}  // namespace
+
+namespace {
+// TRootMacro's definition is applied before an older "&ROOT&" while it lives, and only it
+// is taken out afterwards.
+TEST(RootMacro, DefinesRootForItsScopeOnly) {
+  TMacroExpander macros;
+  macros.AddMacro(new TMacroDef("&ROOT&", "C:\\OLDER"));
+  {
+    TRootMacro root(macros, "C:\\APP");
+    EXPECT_EQ(std::string("C:\\APP\\X"), macros.ExpandMacros("&root&\\X"));
+  }
+  EXPECT_EQ(std::string("C:\\OLDER\\X"), macros.ExpandMacros("&ROOT&\\X"));
+  EXPECT_EQ(1u, macros.Definitions().Count());
+}
 }  // namespace

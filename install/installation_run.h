@@ -14,11 +14,11 @@
 // %s is the Patch value as given.
 //
 // The caller (the main dialog) disables its install button before and enables it after
-// the call; the log is cleared through ClearLog once the unpacker exists and the Patch
-// value is split, just before "Unpacking patch...".
+// the call; the log is cleared through ClearLog once the unpacker exists, just before
+// "Unpacking patch...".
 //
-// The unpacker's temporary files are deleted before returning: the run reads the patch
-// data only while it lasts, and nothing else would ever remove them.
+// The unpacker's temporary files are deleted before returning (TExtractedPatch): the run
+// reads the patch data only while it lasts, and nothing else would ever remove them.
 
 #include <functional>
 

@@ -3,8 +3,8 @@
 
 #include <gtest/gtest.h>
 
-#include "cab_test_support.h"
-#include "installation_run.h"
+#include "cabinet/tests/cab_test_support.h"
+#include "install/installation_run.h"
 #include "patch/dos_stamp.h"
 #include "patch/patch_writer.h"
 #include "paths/macros.h"

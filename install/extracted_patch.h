@@ -1,0 +1,44 @@
+#pragma once
+// TExtractedPatch: a patch cabinet unpacked into temporary files, with its patch data file
+// open for reading. It owns both: when it goes out of scope the data file is closed and every
+// temporary file the extraction made is deleted, however the caller's run ended.
+//
+// The cabinet library is bound when the object is made; a load failure shows the binding's
+// own "CAB Error" box then, and every extraction afterwards fails.
+
+#include <memory>
+#include <string>
+
+#include "cabinet/patch_unpacker.h"
+#include "patch/win32_file_system.h"
+
+enum class TExtractOutcome { Opened, CannotUnpack, CannotOpen };
+
+class TExtractedPatch {
+ public:
+  // reporter receives the binding's messages (and Open's rows); not owned.
+  explicit TExtractedPatch(TPatchReporter* reporter);
+  ~TExtractedPatch();
+  TExtractedPatch(const TExtractedPatch&) = delete;
+  TExtractedPatch& operator=(const TExtractedPatch&) = delete;
+
+  // The applier's way: reports "Unpacking patch...", extracts the cabinet that patch (the
+  // description file's Patch value) names, relative to the current directory, and opens
+  // the last file extracted. A failure is reported as "Cannot unpack patch file: %s" (the
+  // library is missing or extraction could not start) or "Cannot open patch file: %s"
+  // (nothing was extracted, or it will not open), with patch as given.
+  TExtractOutcome Open(const char* patch);
+
+  // Without rows of its own: extracts cabinet name from directory (ending in a backslash)
+  // and opens the last file extracted. True when Data() is open.
+  bool Extract(const std::string& name, const std::string& directory);
+
+  // The open patch data file; null until Open or Extract succeeded.
+  TInputFile* Data() const { return DataFile.get(); }
+
+ private:
+  TPatchReporter* Reporter;
+  TPatchUnpacker Unpacker;
+  TWin32FileSystem Files;
+  std::unique_ptr<TInputFile> DataFile;
+};
