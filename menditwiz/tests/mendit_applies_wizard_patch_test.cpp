@@ -81,9 +81,15 @@ TEST_F(MenditAppliesWizardPatch, OldReleaseBecomesTheNewOne) {
   options.OutputFolder = out;
   options.PatchValue = JoinPath(out, "PATCH.CAB");
   options.Quiet = true;
+  options.Compression = TCabCompression::Lzx;
   std::FILE* text = std::tmpfile();
   ASSERT_EQ(WizardSuccess, RunWizard(options, TBuildHooks(), text, text));
   std::fclose(text);
+  // mendit gets an LZX cabinet: the folder's compression word says LZX with a 2 MB window.
+  std::vector<uint8_t> cabinet;
+  ASSERT_TRUE(ReadWholeFile(files, JoinPath(out, "PATCH.CAB"), cabinet));
+  ASSERT_GT(cabinet.size(), 44u);
+  EXPECT_EQ(0x1503, cabinet[42] | cabinet[43] << 8);
 
   TMenditSession session;
   ASSERT_TRUE(session.Start(e2e::WinePath(MENDIT_EXE), "\"" + JoinPath(out, "MENDIT.MNI") + "\""))
