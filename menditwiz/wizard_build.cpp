@@ -1,0 +1,235 @@
+#include "wizard_build.h"
+
+#include <algorithm>
+#include <memory>
+
+#include "cabinet_output.h"
+#include "description_file.h"
+#include "patch_plan.h"
+#include "wizard_machine.h"
+
+namespace {
+
+// Removes the scratch folder however the build ends.
+class TScratch {
+ public:
+  TScratch() : Path(MakeScratchFolder()) {}
+  ~TScratch() {
+    if (!Path.empty()) RemoveTree(Path);
+  }
+  const std::string Path;
+};
+
+// Removes an output folder made for this build if the build wrote nothing into it
+// (removing fails once it holds files).
+struct TMadeFolder {
+  std::string Path;
+  bool Made = false;
+  ~TMadeFolder() {
+    if (Made) RemoveEmptyFolder(Path);
+  }
+};
+
+// The name an output is written under until both outputs are complete.
+std::string TemporaryName(const std::string& path) { return path + ".new"; }
+
+// Whether a file can be made in folder (made first when missing; made is set then): a file
+// under the cabinet's temporary name is written and removed again.
+bool CanWriteIn(TFileSystem& files, const std::string& folder, const std::string& probe, bool& made) {
+  made = false;
+  if (!IsFolder(folder)) {
+    if (!files.CreateDir(folder.c_str())) return false;
+    made = true;
+  }
+  const bool written = WriteWholeFile(files, probe, std::vector<uint8_t>{0});
+  files.Delete(probe.c_str());
+  return written;
+}
+
+// Puts both outputs in place, or neither: each is written complete under its temporary name
+// first; then the cabinet replaces the previous one, whose file is kept aside until the
+// description has replaced its own. Any failure leaves the folder as it was.
+bool WriteOutputs(TFileSystem& files, const std::string& cabinetPath, const std::vector<uint8_t>& cabinet,
+                  const std::string& descriptionPath, const std::string& description, std::string& failed) {
+  const std::string cabinetTemporary = TemporaryName(cabinetPath);
+  const std::string descriptionTemporary = TemporaryName(descriptionPath);
+  const std::string previousCabinet = cabinetPath + ".old";
+  auto discard = [&] {
+    files.Delete(cabinetTemporary.c_str());
+    files.Delete(descriptionTemporary.c_str());
+  };
+  failed = cabinetPath;
+  if (!WriteWholeFile(files, cabinetTemporary, cabinet)) return discard(), false;
+  failed = descriptionPath;
+  if (!WriteWholeFile(files, descriptionTemporary, std::vector<uint8_t>(description.begin(), description.end())))
+    return discard(), false;
+  failed = cabinetPath;
+  files.Delete(previousCabinet.c_str());
+  const bool hadCabinet = files.Move(cabinetPath.c_str(), previousCabinet.c_str());
+  if (!MoveReplacing(cabinetTemporary, cabinetPath)) {
+    if (hadCabinet) files.Move(previousCabinet.c_str(), cabinetPath.c_str());
+    return discard(), false;
+  }
+  failed = descriptionPath;
+  if (!MoveReplacing(descriptionTemporary, descriptionPath)) {
+    files.Delete(cabinetPath.c_str());
+    if (hadCabinet) files.Move(previousCabinet.c_str(), cabinetPath.c_str());
+    return discard(), false;
+  }
+  if (hadCabinet) files.Delete(previousCabinet.c_str());
+  return true;
+}
+
+// The state of one build, and its steps in order. Each step returns false with the
+// outcome's failure set when the build must stop.
+class TWizardBuild {
+ public:
+  TWizardBuild(const TWizardOptions& options, const TBuildHooks& hooks, TWizardEvents& events)
+      : Options(options), Hooks(hooks), Events(events), Lister(NewFolderLister()), Files(NewFileSystem()) {}
+
+  bool Run() {
+    return ResolveFolders() && FormatDescriptionFile() && CheckOutputFolder() && ReadReleases() &&
+           PlanRecords() && MakeScratchFolder() && BuildRecords() && PackPatch() && VerifyBuiltPatch() &&
+           WriteResults();
+  }
+
+  TWizardOutcome Outcome;
+
+ private:
+  bool Fail(TWizardFailure failure, const std::string& subject, const std::string& detail = "") {
+    Outcome.Failure = failure;
+    Outcome.Subject = subject;
+    Outcome.Detail = detail;
+    return false;
+  }
+
+  bool ResolveFolders() {
+    OldRoot = AbsolutePath(Options.OldFolder);
+    NewRoot = AbsolutePath(Options.NewFolder);
+    OutRoot = AbsolutePath(Options.OutputFolder);
+    if (OldRoot.empty() || !IsFolder(OldRoot)) return Fail(TWizardFailure::OldFolderUnreadable, Options.OldFolder);
+    if (NewRoot.empty() || !IsFolder(NewRoot)) return Fail(TWizardFailure::NewFolderUnreadable, Options.NewFolder);
+    if (OutRoot.empty()) return Fail(TWizardFailure::OutputFolderUnusable, Options.OutputFolder);
+    return true;
+  }
+
+  bool FormatDescriptionFile() {
+    std::string error;
+    if (!FormatDescription(Options.MainExecutable, Options.DefaultPath, Options.PatchValue, Description, error))
+      return Fail(TWizardFailure::DescriptionRefused, "", error);
+    return true;
+  }
+
+  // The output folder must take files before the long build, not after it.
+  bool CheckOutputFolder() {
+    Outcome.CabinetOut = JoinPath(OutRoot, Options.CabinetName);
+    Outcome.DescriptionOut = JoinPath(OutRoot, Options.DescriptionName);
+    MadeOutput.Path = OutRoot;
+    if (!CanWriteIn(*Files, OutRoot, TemporaryName(Outcome.CabinetOut), MadeOutput.Made))
+      return Fail(TWizardFailure::OutputFolderNotWritable, OutRoot);
+    return true;
+  }
+
+  bool ReadReleases() {
+    std::string error;
+    Events.ReadingRelease(OldRoot);
+    if (!ScanRelease(*Lister, *Files, OldRoot, OldRelease, error)) return Fail(TWizardFailure::ReleaseUnreadable, "", error);
+    Events.ReadingRelease(NewRoot);
+    if (!ScanRelease(*Lister, *Files, NewRoot, NewRelease, error)) return Fail(TWizardFailure::ReleaseUnreadable, "", error);
+    bool mainFound = false;
+    for (const TReleaseFile& f : NewRelease.Files) mainFound |= NameKey(f.Path) == NameKey(Options.MainExecutable);
+    if (!mainFound) return Fail(TWizardFailure::MainExecutableMissing, NewRoot);
+    return true;
+  }
+
+  bool PlanRecords() {
+    std::string error;
+    if (!PlanPatch(OldRelease, NewRelease, Plan, error)) return Fail(TWizardFailure::ChangeNotExpressible, "", error);
+    // Records create folders only for the files they write: new folders left empty are lost.
+    for (const std::string& folder : NewRelease.Directories) {
+      const std::string prefix = NameKey(folder) + "\\";
+      bool holdsFile = false;
+      for (const std::string& had : OldRelease.Directories) holdsFile |= NameKey(had) == NameKey(folder);
+      for (const TReleaseFile& f : NewRelease.Files) holdsFile |= NameKey(f.Path).compare(0, prefix.size(), prefix) == 0;
+      if (!holdsFile) Events.EmptyFolderNotCarried(folder);
+    }
+    return true;
+  }
+
+  bool MakeScratchFolder() {
+    Scratch = std::make_unique<TScratch>();
+    if (Scratch->Path.empty()) return Fail(TWizardFailure::NoScratchFolder, "");
+    return true;
+  }
+
+  bool BuildRecords() {
+    TBuildHooks hooks = Hooks;
+    hooks.Progress = [this](const std::string& path, size_t done, size_t total) {
+      Events.FileProgress(path, done, total);
+    };
+    std::string error;
+    if (!BuildPatchData(*Files, OldRoot, NewRoot, Plan, hooks, Data, Outcome.Records, error))
+      return Fail(TWizardFailure::RecordsNotBuilt, "", error);
+    // No record at all: a patch that does nothing helps nobody.
+    if (Data.empty()) return Fail(TWizardFailure::NothingToPatch, "");
+    Outcome.DataSize = Data.size();
+    return true;
+  }
+
+  bool PackPatch() {
+    // The patch data file is dated like the newest file of the new release, so that the
+    // same releases always give the same cabinet.
+    TDosStamp dataStamp = 0;
+    for (const TReleaseFile& f : NewRelease.Files) dataStamp = std::max(dataStamp, f.Stamp);
+    Events.Packing();
+    std::string error;
+    if (!PackCabinet(Data, Options.Compression, dataStamp, Cabinet, error))
+      return Fail(TWizardFailure::CabinetNotPacked, "", error);
+    Outcome.CabinetSize = static_cast<int64_t>(Cabinet.size());
+    const std::string cabinetPath = JoinPath(Scratch->Path, Options.CabinetName);
+    if (!WriteWholeFile(*Files, cabinetPath, Cabinet)) return Fail(TWizardFailure::CabinetNotStored, cabinetPath);
+    return true;
+  }
+
+  // The check works on what users receive: the cabinet, extracted as mendit extracts it.
+  bool VerifyBuiltPatch() {
+    Events.Verifying();
+    std::string error;
+    std::unique_ptr<TExtractedCabinet> extracted = ExtractCabinet(Scratch->Path, Options.CabinetName, error);
+    if (!extracted) return Fail(TWizardFailure::CabinetNotExtracted, "", error);
+    const std::string target = JoinPath(Scratch->Path, "ROOT");
+    const bool verified = Files->CreateDir(target.c_str()) &&
+                          VerifyPatch(*Lister, *Files, OldRoot, OldRelease, NewRelease, NewRoot, Outcome.Records,
+                                      extracted->Data(), target, Outcome.Verification);
+    if (!verified) return Fail(TWizardFailure::NotReproduced, "");
+    return true;
+  }
+
+  bool WriteResults() {
+    std::string failed;
+    if (!WriteOutputs(*Files, Outcome.CabinetOut, Cabinet, Outcome.DescriptionOut, Description, failed))
+      return Fail(TWizardFailure::OutputNotWritten, failed);
+    return true;
+  }
+
+  const TWizardOptions& Options;
+  const TBuildHooks& Hooks;
+  TWizardEvents& Events;
+  const std::unique_ptr<TFolderLister> Lister;
+  const std::unique_ptr<TFileSystem> Files;
+  std::string OldRoot, NewRoot, OutRoot, Description;
+  TMadeFolder MadeOutput;
+  TRelease OldRelease, NewRelease;
+  std::vector<TPlannedRecord> Plan;
+  std::unique_ptr<TScratch> Scratch;
+  std::vector<uint8_t> Data, Cabinet;
+};
+
+}  // namespace
+
+TWizardOutcome BuildWizardPatch(const TWizardOptions& options, const TBuildHooks& hooks,
+                                TWizardEvents& events) {
+  TWizardBuild build(options, hooks, events);
+  build.Run();
+  return build.Outcome;
+}

@@ -1,0 +1,65 @@
+#pragma once
+// One build of a patch in named steps: resolve the folders, format the description, make
+// sure the output folder takes files, read both releases, plan the records, build them,
+// pack the cabinet, apply that cabinet with the patch engine to a scratch copy of the old
+// release and compare with the new release, and only then write the cabinet and the
+// description file. The build says nothing itself: it reports its progress as events and
+// ends with an outcome; the command line (wizard_run.h) turns both into words.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "patch_builder.h"
+#include "release_verifier.h"
+#include "wizard_options.h"
+
+enum class TWizardFailure {
+  None,
+  OldFolderUnreadable,      // Subject: the old folder as given
+  NewFolderUnreadable,      // Subject: the new folder as given
+  OutputFolderUnusable,     // Subject: the output folder as given
+  DescriptionRefused,       // Detail: why the values cannot form a description file
+  OutputFolderNotWritable,  // Subject: the output folder, absolute
+  ReleaseUnreadable,        // Detail: the listing's error
+  MainExecutableMissing,    // Subject: the new release's folder, absolute
+  ChangeNotExpressible,     // Detail: the planner's error
+  NoScratchFolder,
+  RecordsNotBuilt,          // Detail: the record builder's error
+  NothingToPatch,           // the releases do not differ
+  CabinetNotPacked,         // Detail: the cabinet writer's error
+  CabinetNotStored,         // Subject: the cabinet's path in the scratch folder
+  CabinetNotExtracted,      // Detail: the cabinet reader's error
+  NotReproduced,            // Verification holds the engine's rows and the problems
+  OutputNotWritten,         // Subject: the output that could not be written
+};
+
+struct TWizardOutcome {
+  TWizardFailure Failure = TWizardFailure::None;
+  std::string Subject;
+  std::string Detail;
+  TVerification Verification;
+  // After success: what was built and where it went.
+  std::vector<TBuiltRecord> Records;
+  size_t DataSize = 0;
+  int64_t CabinetSize = 0;
+  std::string CabinetOut, DescriptionOut;
+};
+
+// What a build run tells while it works; every event has an empty default.
+class TWizardEvents {
+ public:
+  virtual ~TWizardEvents() = default;
+  virtual void ReadingRelease(const std::string& /*folder*/) {}
+  // A folder of the new release that holds no file: records cannot carry it.
+  virtual void EmptyFolderNotCarried(const std::string& /*folder*/) {}
+  // The record builder's progress through one file (relative path, bytes done, total bytes).
+  virtual void FileProgress(const std::string& /*path*/, size_t /*done*/, size_t /*total*/) {}
+  virtual void Packing() {}
+  virtual void Verifying() {}
+};
+
+// hooks.InspectDelta is passed on to the record builder (tests break deltas with it);
+// hooks.Progress is set by the build itself (to events.FileProgress).
+TWizardOutcome BuildWizardPatch(const TWizardOptions& options, const TBuildHooks& hooks,
+                                TWizardEvents& events);
