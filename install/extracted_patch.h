@@ -33,6 +33,9 @@ class TExtractedPatch {
   // and opens the last file extracted. True when Data() is open.
   bool Extract(const std::string& name, const std::string& directory);
 
+  // Called while the cabinet is extracted, so a window can dispatch its waiting messages.
+  void SetMessageHook(TPatchUnpacker::TMessageHook hook, void* context) { Unpacker.SetMessageHook(hook, context); }
+
   // The open patch data file; null until Open or Extract succeeded.
   TInputFile* Data() const { return DataFile.get(); }
 

@@ -7,9 +7,50 @@
 #include "patch/win32_file_system.h"
 #include "paths/path_name.h"
 
+namespace {
+bool Blank(const char* text) {
+  while (*text == ' ') ++text;
+  return *text == '\0';
+}
+}  // namespace
+
+bool FormTargetRoot(const char* targetPath, TPatchReporter& reporter, std::string& root) {
+  root.clear();
+  if (Blank(targetPath)) {
+    reporter.ReportError("Cannot install patch: the path field is empty");
+    return false;
+  }
+  TPathName target(targetPath);
+  const std::string whole = target.FullPath(true);
+  if (!target.Cut() && !whole.empty()) {
+    TWin32FileSystem files;
+    if (files.DirectoryExists(whole.c_str())) {
+      root = whole;
+      if (root.back() == '\\') root.pop_back();  // "C:\\" is the drive's folder "C:"
+    } else {
+      root = target.Directory();
+    }
+  }
+  if (root.empty()) {
+    reporter.ReportError("Cannot install patch: path too long: %s", targetPath);
+    return false;
+  }
+  return true;
+}
+
 TInstallOutcome RunInstallation(const TInstallationRun& run) {
   TExtractedPatch patch(run.Reporter);
+  patch.SetMessageHook(run.MessageHook, run.MessageContext);
   if (run.ClearLog) run.ClearLog();
+  // Both the target folder and the cabinet's path must be whole before anything is unpacked:
+  // a shortened path would name another place.
+  std::string rootFolder;
+  if (!FormTargetRoot(run.TargetPath, *run.Reporter, rootFolder)) return TInstallOutcome::NoTarget;
+  TPathName cabinet(run.Patch);
+  if (cabinet.Cut() || cabinet.Directory()[0] == '\0') {
+    run.Reporter->ReportError("Cannot install patch: patch file path too long: %s", run.Patch);
+    return TInstallOutcome::NoTarget;
+  }
   switch (patch.Open(run.Patch)) {
     case TExtractOutcome::CannotUnpack:
       return TInstallOutcome::CannotUnpack;
@@ -19,8 +60,7 @@ TInstallOutcome RunInstallation(const TInstallationRun& run) {
       break;
   }
   run.Reporter->ReportInfo("Installing patch...");
-  TPathName target(run.TargetPath);
-  TRootMacro root(*run.Macros, target.Directory());
+  TRootMacro root(*run.Macros, rootFolder);
   TWin32FileSystem files;
   TPatchFile installer(patch.Data(), run.Macros, run.Reporter, &files);
   installer.SetMessageHook(run.MessageHook, run.MessageContext);

@@ -4,6 +4,8 @@
 // target application's directory, run the installer over every record, and clean up.
 //
 // Rows reported, in order (besides the engine's own and the cabinet binding's errors):
+//   "Cannot install patch: ..."      the target folder or the cabinet's path cannot be
+//                                    formed (FormTargetRoot); nothing is unpacked;
 //   "Unpacking patch...", then one of
 //   "Cannot unpack patch file: %s"   the library is unavailable (its load failure was
 //                                    already shown as a "CAB Error" box), extraction
@@ -21,6 +23,7 @@
 // reads the patch data only while it lasts, and nothing else would ever remove them.
 
 #include <functional>
+#include <string>
 
 #include "patch/patch_file.h"
 
@@ -28,8 +31,8 @@ class TMacroExpander;
 class TPatchReporter;
 
 struct TInstallationRun {
-  // Text of the path field: the target application's main executable. "&ROOT&" becomes its
-  // directory (absolute, upper case, without a trailing backslash).
+  // Text of the path field: the target application's main executable, or its folder.
+  // "&ROOT&" becomes that folder (FormTargetRoot).
   const char* TargetPath = "";
   // The Patch value of the description file: the patch cabinet's path.
   const char* Patch = "";
@@ -37,13 +40,23 @@ struct TInstallationRun {
   TMacroExpander* Macros = nullptr;
   // Receives every row, the unpacker's and the installer's too (required).
   TPatchReporter* Reporter = nullptr;
-  // Called before every block of a modify patch so waiting window messages are dispatched.
+  // Called while the cabinet is extracted and as records are applied, so waiting window
+  // messages are dispatched (the hook limits its own rate).
   TPatchFile::TMessageHook MessageHook = nullptr;
   void* MessageContext = nullptr;
   // Clears the log; may be empty.
   std::function<void()> ClearLog;
 };
 
-enum class TInstallOutcome { Installed, CannotUnpack, CannotOpen };
+enum class TInstallOutcome { Installed, CannotUnpack, CannotOpen, NoTarget };
 
 TInstallOutcome RunInstallation(const TInstallationRun& run);
+
+// The folder "&ROOT&" stands for, from the path field's text: the folder of the main
+// executable it names (absolute, upper case, no trailing backslash), or the folder itself
+// when the text names an existing folder (the field asks for the directory with the main
+// executable). A text that is empty, or too long to be split or made absolute whole, forms
+// no folder: then false, with "Cannot install patch: the path field is empty" or "Cannot
+// install patch: path too long: %s" reported. Without this check "&ROOT&" would be empty and
+// the records' paths would name the root of the current drive.
+bool FormTargetRoot(const char* targetPath, TPatchReporter& reporter, std::string& root);

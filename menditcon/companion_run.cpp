@@ -62,11 +62,12 @@ std::string DescriptionPath(const std::string& given) {
 // patch could not be unpacked or opened.
 bool CheckPatch(const std::string& target, const std::string& patch, TMacroExpander& macros,
                 TConsoleReporter& reporter) {
+  std::string rootFolder;
+  if (!FormTargetRoot(target.c_str(), reporter, rootFolder)) return false;
   TExtractedPatch extracted(&reporter);
   if (extracted.Open(patch.c_str()) != TExtractOutcome::Opened) return false;
   reporter.ReportInfo("Checking patch...");
-  TPathName targetName(target);
-  TRootMacro root(macros, targetName.Directory());
+  TRootMacro root(macros, rootFolder);
   TWin32FileSystem files;
   TPatchFile installer(extracted.Data(), &macros, &reporter, &files);
   installer.ReadDirectory();

@@ -206,3 +206,76 @@ TEST(InstallationRun, ACutCabinetInstallsNothing) {
   EXPECT_TRUE(FileExists(f.dir / "app\\THREE.BIN"));
 }
 }  // namespace
+
+namespace {
+std::string Upper(std::string text) {
+  for (char& c : text) c = char(toupper(static_cast<unsigned char>(c)));
+  return text;
+}
+
+// The folder "&ROOT&" stands for: the main executable's folder, or the folder the path names;
+// nothing when the path is empty or too long to be taken whole.
+TEST(InstallationRun, TheTargetRootIsAFolderTheUserChoseOrNothing) {
+  TScratchDir dir;
+  CreateDirectoryA((dir / "app").c_str(), nullptr);
+  const std::string app = Upper(dir / "app");
+  const std::string tooLong = dir / "app\\" + std::string(300, 'L') + "\\APP.EXE";
+  struct Case {
+    std::string Path, Root, Row;
+  } cases[] = {
+      {dir / "app\\APP.EXE", app, ""},
+      {dir / "app\\MISSING.EXE", app, ""},
+      {dir / "app", app, ""},
+      {dir / "app\\", app, ""},
+      {"", "", "ERROR: Cannot install patch: the path field is empty"},
+      {"   ", "", "ERROR: Cannot install patch: the path field is empty"},
+      {tooLong, "", "ERROR: Cannot install patch: path too long: " + tooLong},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Path);
+    TRecordingReporter reporter;
+    std::string root = "unchanged";
+    EXPECT_EQ(c.Row.empty(), FormTargetRoot(c.Path.c_str(), reporter, root));
+    EXPECT_EQ(c.Root, root);
+    EXPECT_EQ(c.Row.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.Row}, reporter.Rows);
+  }
+}
+
+// A run without a target folder, or with a cabinet path too long to be taken whole, unpacks
+// nothing and writes nothing.
+TEST(InstallationRun, NoRootOrAnOverLongPatchPathStopsBeforeUnpacking) {
+  TRunFixture f;
+  TPatchWriter writer;
+  writer.AddCopy("&ROOT&\\COPIED.TXT", 0, Bytes("copied"));
+  WriteFile(f.dir / "patch.dat", std::string(writer.Bytes().begin(), writer.Bytes().end()));
+  ASSERT_TRUE(BuildCabinet(f.patch, {{f.dir / "patch.dat", "patch.dat"}}));
+  const std::string longPatch = f.dir / std::string(300, 'P') + "\\patch.cab";
+  struct Case {
+    const char *Target, *Patch;
+    std::string Row;
+  } cases[] = {
+      {"", f.patch.c_str(), "ERROR: Cannot install patch: the path field is empty"},
+      {f.target.c_str(), longPatch.c_str(), "ERROR: Cannot install patch: patch file path too long: " + longPatch},
+  };
+  for (const Case& c : cases) {
+    f.reporter.Rows.clear();
+    f.run.TargetPath = c.Target;
+    f.run.Patch = c.Patch;
+    EXPECT_EQ(TInstallOutcome::NoTarget, RunInstallation(f.run));
+    EXPECT_EQ((std::vector<std::string>{"CLEAR", c.Row}), f.reporter.Rows);
+    EXPECT_EQ(0, f.pumped);
+  }
+  EXPECT_FALSE(FileExists(f.dir / "app\\COPIED.TXT"));
+}
+
+// Waiting window messages are dispatched while a cabinet is extracted (here a patch without
+// records, so the engine itself never calls the hook).
+TEST(InstallationRun, MessagesAreDispatchedDuringTheExtraction) {
+  TRunFixture f;
+  WriteFile(f.dir / "big.bin", Incompressible(300000, 4));
+  WriteFile(f.dir / "patch.dat", "no record");
+  ASSERT_TRUE(BuildCabinet(f.patch, {{f.dir / "big.bin", "big.bin"}, {f.dir / "patch.dat", "patch.dat"}}));
+  EXPECT_EQ(TInstallOutcome::Installed, RunInstallation(f.run));
+  EXPECT_LE(10, f.pumped);
+}
+}  // namespace

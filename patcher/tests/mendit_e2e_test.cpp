@@ -370,6 +370,100 @@ TEST_F(MenditTest, QuitEscAndCloseEndTheProgram) {
   }
 }
 
+// The offsets just past each data block of a one-folder cabinet, read from its headers.
+std::vector<size_t> DataBlockEnds(const Bytes& cabinet) {
+  auto byteAt = [&](size_t at) { return at < cabinet.size() ? size_t(cabinet[at]) : 0; };
+  auto word = [&](size_t at) { return byteAt(at) | byteAt(at + 1) << 8; };
+  std::vector<size_t> ends;
+  size_t at = word(36) | word(38) << 16;  // the first folder's first data block
+  for (size_t blocks = word(40); blocks > 0 && at + 8 <= cabinet.size(); --blocks) {
+    at += 8 + word(at + 4);
+    ends.push_back(at);
+  }
+  return ends;
+}
+
+// A cabinet cut short, wherever the cut leaves the patch data (at a record boundary, inside a
+// record header, inside a record's data): mendit installs nothing and says so in red.
+TEST_F(MenditTest, ACutCabinetInstallsNothing) {
+  const std::string app = Work + "\\APP";
+  // Each data block holds 32768 bytes of the patch data: the first record ends with the
+  // first block, the third record's header straddles the end of the second.
+  const size_t block = 32768, header = 221;
+  TPatchWriter writer;
+  writer.AddCopy("&ROOT&\\ONE.BIN", kNewStamp, Pattern(block - header, 1));
+  writer.AddCopy("&ROOT&\\TWO.BIN", kNewStamp, Pattern(block - header - 100, 2));
+  writer.AddCopy("&ROOT&\\THREE.BIN", kNewStamp, Pattern(3000, 3));
+  Pack(writer);
+  const Bytes whole = ReadBytes(Cabinet);
+  const std::vector<size_t> ends = DataBlockEnds(whole);
+  ASSERT_EQ(3u, ends.size());
+  WriteDescription(Description, "TOOL.EXE", app + "\\", Cabinet);
+
+  Start();
+  for (size_t cut : {ends[0], ends[1], ends[1] - 500, ends[2] - 1}) {
+    SCOPED_TRACE(cut);
+    ASSERT_TRUE(WriteBytes(Cabinet, Bytes(whole.begin(), whole.begin() + cut)));
+    ASSERT_TRUE(Session.Install());
+    const std::vector<std::wstring> rows = Session.Rows();
+    const std::wstring patch(Cabinet.begin(), Cabinet.end());
+    EXPECT_EQ(L"Cannot unpack patch file: " + patch, rows.back());
+    EXPECT_EQ(rows.end(), std::find(rows.begin(), rows.end(), L"Installing patch..."));
+    e2e::Rgb last = 0;
+    e2e::WaitUntil([&] { return (last = Session.RowBackground(static_cast<int>(rows.size()) - 1)) == kRed; }, 2000);
+    EXPECT_EQ(kRed, last);
+    EXPECT_FALSE(Exists(app + "\\ONE.BIN"));
+  }
+  ASSERT_TRUE(WriteBytes(Cabinet, whole));
+  ASSERT_TRUE(Session.Install());
+  EXPECT_EQ(L"Patching completed !", Session.Rows().back());
+  EXPECT_EQ(Pattern(3000, 3), ReadBytes(app + "\\THREE.BIN"));
+  Quit();
+}
+
+// A path field that names no file: empty, too long for the system, or an existing folder.
+// The first two are refused before anything is unpacked; a folder is taken as the folder of
+// the main executable. Nothing is ever written outside the folder the field names.
+TEST_F(MenditTest, MisdirectedPathFieldsWriteNothingOutsideTheChosenFolder) {
+  const std::string app = Work + "\\APP";
+  const std::string stray = "MENDIT_E2E_STRAY";  // a folder a wrong root would create
+  TPatchWriter writer;
+  writer.AddCopy("&ROOT&\\" + stray + "\\NEW.TXT", kNewStamp, Pattern(100, 9));
+  Pack(writer);
+  WriteDescription(Description, "TOOL.EXE", app + "\\", Cabinet);
+  char current[MAX_PATH];
+  GetCurrentDirectoryA(MAX_PATH, current);
+  const std::string driveRoot = std::string(current).substr(0, 3);
+  const std::string tooLong = app + "\\" + std::string(300, 'L') + "\\TOOL.EXE";
+  struct Case {
+    std::string path;
+    std::wstring lastRow;  // how the last row begins
+    std::string written;  // where the record's file must land ("" for nowhere)
+  } cases[] = {
+      {"", L"Cannot install patch: the path field is empty", ""},
+      {tooLong, L"Cannot install patch: path too long: ", ""},
+      {app, L"Patching completed !", app + "\\" + stray + "\\NEW.TXT"},
+      {app + "\\", L"Patching completed !", app + "\\" + stray + "\\NEW.TXT"},
+  };
+  Start();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.path);
+    RemoveTree(app + "\\" + stray);
+    Session.SetPath(c.path);
+    ASSERT_TRUE(Session.Install());
+    const std::vector<std::wstring> rows = Session.Rows();
+    EXPECT_EQ(c.lastRow, rows.back().substr(0, c.lastRow.size()));
+    for (const std::string& wrong : {driveRoot + stray, Work + "\\" + stray}) {
+      EXPECT_FALSE(Exists(wrong)) << wrong;
+      RemoveTree(wrong);  // what an unguarded run would have made
+    }
+    if (!c.written.empty()) {
+      EXPECT_TRUE(Exists(c.written));
+    }
+  }
+  Quit();
+}
+
 TEST_F(MenditTest, CloseDuringARunWaitsForTheRunToEnd) {
   const std::string app = Work + "\\APP";
   Bytes previous = Pattern(3 << 19, 7), next = NextVersion(previous, 3 << 19, 8);

@@ -11,7 +11,7 @@ const wchar_t kFrameTitle[] = L"Tarvel Application Patcher";
 
 bool EndsRun(const std::wstring& row) {
   return row == L"Patching completed !" || row.rfind(L"Cannot open patch file: ", 0) == 0 ||
-         row.rfind(L"Cannot unpack patch file: ", 0) == 0;
+         row.rfind(L"Cannot unpack patch file: ", 0) == 0 || row.rfind(L"Cannot install patch: ", 0) == 0;
 }
 
 }  // namespace
