@@ -64,7 +64,7 @@ TEST_F(MenditAppliesWizardPatch, OldReleaseBecomesTheNewOne) {
       {"APP.EXE", Recompiled(app), Tuesday},
       {"BIN\\CORE.DLL", Recompiled(core), Tuesday},
       {"BIN\\SAME.DLL", core, Monday},
-      {"README.TXT", {}, Tuesday},
+      {"README.TXT", Random(12, 6), Tuesday},  // shrunk: a file of both releases cannot become empty
       {"DATA\\LANG\\PL.DAT", Random(7000, 5), Tuesday},
   };
   const std::string oldFolder = JoinPath(root, "old"), newFolder = JoinPath(root, "new");
