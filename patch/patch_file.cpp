@@ -276,14 +276,27 @@ std::unique_ptr<uint8_t[]> TPatchFile::ReadDelta(const TPatchInfo& record) {
   return delta;
 }
 
-bool TPatchFile::Interrupted(const TPatchInfo& record, const std::string& target,
-                             const std::string& backup) {
+std::string TPatchFile::ScratchPath(const TPathName& target) {
+  TPathName scratch(target);
+  scratch.SetExtension(std::string(target.Extension()) == "$$N" ? "$$M" : "$$N");
+  return scratch.FullPath(false);
+}
+
+bool TPatchFile::Interrupted(const TPatchInfo& record, const TPathName& targetName,
+                             const std::string& target, const std::string& backup) {
   // The stamps first: a target that carries either stamp is left to the usual check, and
-  // the backup must be exactly the version this record rebuilds from.
+  // the backup must be exactly the version this record rebuilds from. A missing target is
+  // taken up only when the complete new version stands beside it (the run ended between
+  // its two renames).
   std::unique_ptr<TInputFile> written = files->OpenRead(target.c_str());
+  const bool missing = !written;
   TDosStamp stamp = 0;
-  if (!written || !written->GetStamp(stamp) || stamp == record.Stamp || stamp == record.NewStamp)
+  if (missing) {
+    const std::string scratch = ScratchPath(targetName);
+    if (scratch.empty() || !(written = files->OpenRead(scratch.c_str()))) return false;
+  } else if (!written->GetStamp(stamp) || stamp == record.Stamp || stamp == record.NewStamp) {
     return false;
+  }
   std::unique_ptr<TInputFile> previous = files->OpenRead(backup.c_str());
   if (!previous || !previous->GetStamp(stamp) || stamp != record.Stamp) return false;
   // Then the bytes: the target must be what this record writes from that backup, as far as
@@ -297,7 +310,7 @@ bool TPatchFile::Interrupted(const TPatchInfo& record, const std::string& target
   TProgress pump(*this, 0);
   const TDeltaStatus status =
       ApplyDelta(delta.get(), static_cast<size_t>(record.DataSize()), source, sink, &pump).Status;
-  return status == TDeltaStatus::Applied && writtenSize <= sink.End();
+  return status == TDeltaStatus::Applied && (missing ? writtenSize == sink.End() : writtenSize <= sink.End());
 }
 
 bool TPatchFile::ApplyModify(int index) {
@@ -312,8 +325,9 @@ bool TPatchFile::ApplyModify(int index) {
   const std::string backupFile = backupName.FileName();
 
   // A run ended in the middle of this record left the previous version as the backup and
-  // part of the new one under the target's name: put the backup back and apply the record.
-  if (backup != target && Interrupted(record, target, backup)) {
+  // part of the new one under the target's name (or all of it beside the target): put the
+  // backup back and apply the record.
+  if (backup != target && Interrupted(record, targetName, target, backup)) {
     reporter->ReportWarning("File: %s was left incomplete by an interrupted run - restoring %s...",
                             targetFile.c_str(), backupFile.c_str());
     files->Delete(target.c_str());
@@ -349,22 +363,19 @@ bool TPatchFile::ApplyModify(int index) {
     return false;
   }
 
-  files->Delete(backup.c_str());  // an earlier backup of the same name
-  if (!files->Move(target.c_str(), backup.c_str())) {
-    reporter->ReportError("Cannot move file %s to %s", targetFile.c_str(), backupFile.c_str());
-    return false;
-  }
-  std::unique_ptr<TInputFile> previous = files->OpenRead(backup.c_str());
+  // The new version is written beside the target and takes its place only when complete,
+  // so that a run ended at any moment leaves a state the next run can finish (Interrupted):
+  // before the two renames the target is untouched, between them the backup and a complete
+  // new version stand beside each other.
+  std::unique_ptr<TInputFile> previous = files->OpenRead(target.c_str());
   if (!previous) {
-    reporter->ReportError("Cannot open source file: %s", backupFile.c_str());
-    RestoreTarget(target, backup, targetFile, backupFile);
+    reporter->ReportError("Cannot open source file: %s", targetFile.c_str());
     return false;
   }
-  std::unique_ptr<TOutputFile> rebuilt = files->Create(target.c_str());
+  const std::string scratch = ScratchPath(targetName);
+  std::unique_ptr<TOutputFile> rebuilt = scratch.empty() ? nullptr : files->Create(scratch.c_str());
   if (!rebuilt) {
     reporter->ReportError("Cannot open destination file: %s", targetFile.c_str());
-    previous.reset();
-    RestoreTarget(target, backup, targetFile, backupFile);
     return false;
   }
 
@@ -378,12 +389,25 @@ bool TPatchFile::ApplyModify(int index) {
   rebuilt.reset();
   previous.reset();
   if (status != TDeltaStatus::Applied) {
+    files->Delete(scratch.c_str());
     if (status == TDeltaStatus::ReadFailed)
-      reporter->ReportError("Cannot read source file: %s", backupFile.c_str());
+      reporter->ReportError("Cannot read source file: %s", targetFile.c_str());
     else if (status == TDeltaStatus::WriteFailed)
       reporter->ReportError("Cannot write destination file: %s", targetFile.c_str());
     else
       reporter->ReportError("Damaged patch data for file: %s", targetFile.c_str());
+    return false;
+  }
+
+  files->Delete(backup.c_str());  // an earlier backup of the same name
+  if (!files->Move(target.c_str(), backup.c_str())) {
+    files->Delete(scratch.c_str());
+    reporter->ReportError("Cannot move file %s to %s", targetFile.c_str(), backupFile.c_str());
+    return false;
+  }
+  if (!files->Move(scratch.c_str(), target.c_str())) {
+    files->Delete(scratch.c_str());
+    reporter->ReportError("Cannot open destination file: %s", targetFile.c_str());
     RestoreTarget(target, backup, targetFile, backupFile);
     return false;
   }

@@ -77,10 +77,15 @@ class TPatchFile {
   bool WriteCopy(const TPatchInfo& record, TOutputFile& out);
   // The record's delta, read whole; null when it cannot be read.
   std::unique_ptr<uint8_t[]> ReadDelta(const TPatchInfo& record);
-  // Whether a run ended in the middle of this record: the target carries neither stamp, the
-  // backup carries Stamp, and the target holds what the record writes from that backup as
-  // far as it reaches.
-  bool Interrupted(const TPatchInfo& record, const std::string& target, const std::string& backup);
+  // Where a modify patch writes the new version before it takes the target's place: the
+  // target's name with the extension "$$N" ("$$M" for a target named so); empty when that
+  // does not fit a path.
+  static std::string ScratchPath(const TPathName& target);
+  // Whether a run ended in the middle of this record: the backup carries Stamp, and either
+  // the target carries neither stamp and holds what the record writes from that backup as
+  // far as it reaches, or the target is missing and the new version beside it is complete.
+  bool Interrupted(const TPatchInfo& record, const TPathName& targetName, const std::string& target,
+                   const std::string& backup);
   void RestoreTarget(const std::string& target, const std::string& backup,
                      const std::string& targetName, const std::string& backupName);
 

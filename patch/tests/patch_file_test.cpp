@@ -348,13 +348,14 @@ TEST_F(Installer, FailedModifyPutsThePreviousVersionBack) {
   const TCase cases[] = {
       {"move_refused", [](TMemoryFileSystem& fs) { fs.FailMove.insert("C:\\APP\\MAIN.EXE"); }, MainDelta(),
        "ERROR Cannot move file MAIN.EXE to MAIN.$$$"},
-      {"backup_cannot_be_opened", [](TMemoryFileSystem& fs) { fs.FailOpen.insert("C:\\APP\\MAIN.$$$"); },
-       MainDelta(), "ERROR Cannot open source file: MAIN.$$$"},
-      {"target_cannot_be_created", [](TMemoryFileSystem& fs) { fs.FailCreate.insert("C:\\APP\\MAIN.EXE"); },
+      // The new version is written beside the target as MAIN.$$N, then takes its place.
+      {"new_version_cannot_take_its_place", [](TMemoryFileSystem& fs) { fs.FailMove.insert("C:\\APP\\MAIN.$$N"); },
        MainDelta(), "ERROR Cannot open destination file: MAIN.EXE"},
-      {"read_error_in_block_loop", [](TMemoryFileSystem& fs) { fs.FailReads.insert("C:\\APP\\MAIN.$$$"); },
-       MainDelta(), "ERROR Cannot read source file: MAIN.$$$"},
-      {"write_error_in_block_loop", [](TMemoryFileSystem& fs) { fs.FailWrites.insert("C:\\APP\\MAIN.EXE"); },
+      {"new_version_cannot_be_created", [](TMemoryFileSystem& fs) { fs.FailCreate.insert("C:\\APP\\MAIN.$$N"); },
+       MainDelta(), "ERROR Cannot open destination file: MAIN.EXE"},
+      {"read_error_in_block_loop", [](TMemoryFileSystem& fs) { fs.FailReads.insert("C:\\APP\\MAIN.EXE"); },
+       MainDelta(), "ERROR Cannot read source file: MAIN.EXE"},
+      {"write_error_in_block_loop", [](TMemoryFileSystem& fs) { fs.FailWrites.insert("C:\\APP\\MAIN.$$N"); },
        MainDelta(), "ERROR Cannot write destination file: MAIN.EXE"},
       {"edit_past_block_end", none, malformed.Bytes(), "ERROR Damaged patch data for file: MAIN.EXE"},
       {"empty_delta", none, {}, "ERROR Cannot read patch data for file: MAIN.EXE"},
@@ -378,7 +379,7 @@ TEST_F(Installer, FailedModifyPutsThePreviousVersionBack) {
               lines.Lines);
     EXPECT_EQ(Counting(1000), fs.Contents("C:\\APP\\MAIN.EXE"));
     EXPECT_EQ(oldStamp, fs.StampOf("C:\\APP\\MAIN.EXE"));
-    EXPECT_FALSE(fs.Exists("C:\\APP\\MAIN.$$$"));
+    EXPECT_EQ(std::vector<std::string>{"C:\\APP\\MAIN.EXE"}, fs.FileNames());
   }
 }
 
@@ -400,13 +401,17 @@ TEST_F(Installer, InterruptedModifyIsFinishedByTheNextRun) {
       {"changed_by_the_user", Bytes("the user's own settings"), oldStamp, false},
       {"longer_than_the_new_version", longer, oldStamp, false},
       {"backup_of_another_version", part, newStamp, false},
+      // Ended between the two renames: no target, the whole new version beside it.
+      {"renamed_to_backup_new_version_complete", rebuilt, oldStamp, true},
+      {"renamed_to_backup_new_version_partial", part, oldStamp, false},
   };
   const TDosStamp interrupted = MakeDosStamp(2003, 1, 1, 0, 0, 0);
   for (const TCase& c : cases) {
     SCOPED_TRACE(c.name);
     TMemoryFileSystem fs;
     fs.AddDirectory("C:\\APP");
-    fs.AddFile("C:\\APP\\MAIN.EXE", c.target, interrupted);
+    const bool renamed = std::string(c.name).rfind("renamed", 0) == 0;
+    fs.AddFile(renamed ? "C:\\APP\\MAIN.$$N" : "C:\\APP\\MAIN.EXE", c.target, interrupted);
     fs.AddFile("C:\\APP\\MAIN.$$$", Counting(1000), c.backupStamp);
     TPatchWriter w;
     w.AddModify("&ROOT&\\MAIN.EXE", oldStamp, newStamp, MainDelta());
@@ -419,10 +424,13 @@ TEST_F(Installer, InterruptedModifyIsFinishedByTheNextRun) {
         c.recovered ? TLines{reading,
                              "WARNING File: MAIN.EXE was left incomplete by an interrupted run - restoring MAIN.$$$...",
                              "INFO Applying modify patch (MAIN.EXE)"}
+        : renamed   ? TLines{reading, "ERROR Cannot open source file: MAIN.EXE"}
                     : TLines{reading, "WARNING File: MAIN.EXE has improper date/time stamp - skipping..."};
     EXPECT_EQ(want, lines.Lines);
+    if (renamed && !c.recovered) continue;
     EXPECT_EQ(c.recovered ? rebuilt : c.target, fs.Contents("C:\\APP\\MAIN.EXE"));
     EXPECT_EQ(c.recovered ? newStamp : interrupted, fs.StampOf("C:\\APP\\MAIN.EXE"));
+    EXPECT_FALSE(fs.Exists("C:\\APP\\MAIN.$$N"));
     EXPECT_EQ(Counting(1000), fs.Contents("C:\\APP\\MAIN.$$$"));
     EXPECT_EQ(c.recovered ? oldStamp : c.backupStamp, fs.StampOf("C:\\APP\\MAIN.$$$"));
   }

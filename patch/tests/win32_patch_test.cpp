@@ -25,7 +25,11 @@ using TLines = std::vector<std::string>;
 // not produce on demand (an unreadable backup, a refused create, read and write errors).
 class TFaultyFileSystem : public TWin32FileSystem {
  public:
-  std::string FailOpen, FailCreate, FailReads, FailWrites;  // upper-case full paths
+  std::string FailOpen, FailCreate, FailReads, FailWrites, FailMove;  // upper-case full paths
+
+  bool Move(const char* from, const char* to) override {
+    return from != FailMove && TWin32FileSystem::Move(from, to);
+  }
 
   std::unique_ptr<TInputFile> OpenRead(const char* path) override {
     if (path == FailOpen) return nullptr;
@@ -305,13 +309,14 @@ TEST_F(Win32Installer, FailedModifyPutsThePreviousVersionBack) {
     std::string error;
   };
   const TCase cases[] = {
-      {"backup_cannot_be_opened", &TFaultyFileSystem::FailOpen, "MAIN.$$$", false,
-       "ERROR Cannot open source file: MAIN.$$$"},
-      {"target_cannot_be_created", &TFaultyFileSystem::FailCreate, "MAIN.EXE", false,
+      // The new version is written beside the target as MAIN.$$N, then takes its place.
+      {"new_version_cannot_take_its_place", &TFaultyFileSystem::FailMove, "MAIN.$$N", false,
        "ERROR Cannot open destination file: MAIN.EXE"},
-      {"read_error_in_block_loop", &TFaultyFileSystem::FailReads, "MAIN.$$$", false,
-       "ERROR Cannot read source file: MAIN.$$$"},
-      {"write_error_in_block_loop", &TFaultyFileSystem::FailWrites, "MAIN.EXE", false,
+      {"new_version_cannot_be_created", &TFaultyFileSystem::FailCreate, "MAIN.$$N", false,
+       "ERROR Cannot open destination file: MAIN.EXE"},
+      {"read_error_in_block_loop", &TFaultyFileSystem::FailReads, "MAIN.EXE", false,
+       "ERROR Cannot read source file: MAIN.EXE"},
+      {"write_error_in_block_loop", &TFaultyFileSystem::FailWrites, "MAIN.$$N", false,
        "ERROR Cannot write destination file: MAIN.EXE"},
       {"edit_past_block_end", nullptr, "", true, "ERROR Damaged patch data for file: MAIN.EXE"},
   };
@@ -330,6 +335,7 @@ TEST_F(Win32Installer, FailedModifyPutsThePreviousVersionBack) {
     EXPECT_EQ(Counting(1000), Contents("MAIN.EXE"));
     EXPECT_EQ(oldStamp, StampOnDisk("MAIN.EXE"));
     EXPECT_FALSE(Exists("MAIN.$$$"));
+    EXPECT_FALSE(Exists("MAIN.$$N"));
   }
 }
 
@@ -411,17 +417,13 @@ TEST_F(Win32Installer, RunsEndedAtAnyMomentAreFinishedByTheNextRun) {
   const int whole = runHelper("APP0", -1);
   ASSERT_GT(whole, 0);
   const int Moments = 12;
-  int recovered = 0, lost = 0;
+  int recovered = 0, missing = 0, unfinished = 0;
   for (int k = 0; k <= Moments; ++k) {
     SCOPED_TRACE(k);
     const std::string folder = "APP" + std::to_string(k + 1);
     ASSERT_LE(0, runHelper(folder, whole * k / Moments));
-    // Ended between moving a file to its backup and creating it anew: nothing says which
-    // file the backup belongs to, so the next run cannot know it may put it back.
-    if (!Exists(folder + "\\BIG.DAT") || !Exists(folder + "\\BIG.DLL")) {
-      ++lost;
-      continue;
-    }
+    // Ended between the renames of a modify patch: the file is missing for now.
+    missing += !Exists(folder + "\\BIG.DAT") || !Exists(folder + "\\BIG.DLL");
     TMacroExpander again;
     again.AddMacro(new TMacroDef("&ROOT&", At(folder)));
     const std::vector<uint8_t> data = writer.Bytes();
@@ -437,6 +439,7 @@ TEST_F(Win32Installer, RunsEndedAtAnyMomentAreFinishedByTheNextRun) {
                   line == "ERROR Cannot open source file: OLD.DAT")
           << line;
       recovered += interrupted;
+      unfinished += line.rfind("INFO Applying modify", 0) == 0;
     }
     for (const TFile& f : release) {
       EXPECT_EQ(f.now, Contents(folder + "\\" + f.name)) << f.name;
@@ -445,9 +448,10 @@ TEST_F(Win32Installer, RunsEndedAtAnyMomentAreFinishedByTheNextRun) {
     EXPECT_EQ(added, Contents(folder + "\\NEW.DAT"));
     EXPECT_FALSE(Exists(folder + "\\OLD.DAT"));
   }
-  std::printf("run of %d ms ended at %d moments: %d files put back and finished, %d runs lost a file\n",
-              whole, Moments + 1, recovered, lost);
-  EXPECT_GT(recovered, 0);
+  std::printf("run of %d ms ended at %d moments: %d modify records left to the next run, %d files put back "
+              "and finished (%d missing)\n",
+              whole, Moments + 1, unfinished, recovered, missing);
+  EXPECT_GT(unfinished, 0);
 }
 
 }  // namespace
