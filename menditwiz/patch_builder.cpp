@@ -31,6 +31,12 @@ bool BuildPatchData(TFileSystem& files, const std::string& oldRoot, const std::s
   auto fits = [&](size_t payload) {
     return writer.Bytes().size() + TPatchInfo::Size + payload <= static_cast<size_t>(INT32_MAX);
   };
+  // The plan has refused paths that do not fit a record; a refusal here still ends the build
+  // rather than leave a record out.
+  auto noRecord = [&](const std::string& path) {
+    error = "Path too long for a patch record: " + path;
+    return false;
+  };
   auto tooLarge = [&](const std::string& path) {
     error = "The patch would exceed 2 GB at " + path;
     return false;
@@ -41,7 +47,7 @@ bool BuildPatchData(TFileSystem& files, const std::string& oldRoot, const std::s
     built.Plan = planned;
     if (planned.Kind == TPlannedKind::Delete) {
       if (!fits(0)) return tooLarge(planned.OldPath);
-      writer.AddDelete(RecordPath(planned.OldPath), planned.OldStamp);
+      if (!writer.AddDelete(RecordPath(planned.OldPath), planned.OldStamp)) return noRecord(planned.OldPath);
       built.Kind = TBuiltKind::Delete;
       records.push_back(built);
       continue;
@@ -74,7 +80,7 @@ bool BuildPatchData(TFileSystem& files, const std::string& oldRoot, const std::s
     }
     if (copy) {
       if (!fits(newBytes.size())) return tooLarge(planned.NewPath);
-      writer.AddCopy(RecordPath(planned.NewPath), planned.NewStamp, newBytes);
+      if (!writer.AddCopy(RecordPath(planned.NewPath), planned.NewStamp, newBytes)) return noRecord(planned.NewPath);
       built.Kind = TBuiltKind::Copy;
       built.DataSize = newBytes.size();
       built.Delta = TDeltaStats();
@@ -82,7 +88,8 @@ bool BuildPatchData(TFileSystem& files, const std::string& oldRoot, const std::s
       if (hooks.InspectDelta) hooks.InspectDelta(planned, delta);
       if (!fits(delta.size())) return tooLarge(planned.NewPath);
       // The record names the file as the old release spells it: that is the file it changes.
-      writer.AddModify(RecordPath(planned.OldPath), planned.OldStamp, planned.NewStamp, delta);
+      if (!writer.AddModify(RecordPath(planned.OldPath), planned.OldStamp, planned.NewStamp, delta))
+        return noRecord(planned.OldPath);
       built.Kind = TBuiltKind::Modify;
       built.DataSize = delta.size();
     }

@@ -3,7 +3,7 @@
 #include <map>
 #include <set>
 
-#include "patch/patch_info.h"
+#include "patch/patch_writer.h"
 
 std::string RecordPath(const std::string& relative) {
   return std::string(RootMacro) + "\\" + relative;
@@ -20,9 +20,9 @@ bool PlanPatch(const TRelease& oldRelease, const TRelease& newRelease,
 
   for (const TReleaseFile& f : newRelease.Files) {
     // The record's path field holds the path and its terminating zero.
-    if (RecordPath(f.Path).size() >= TPatchInfo::PathSize) {
+    if (!TPatchWriter::PathFits(RecordPath(f.Path))) {
       error = "Path too long for a patch record (at most " +
-              std::to_string(TPatchInfo::PathSize - 1 - RecordPath("").size()) + " characters): " + f.Path;
+              std::to_string(TPatchWriter::MaxPathLength - RecordPath("").size()) + " characters): " + f.Path;
       return false;
     }
     if (oldDirectories.count(NameKey(f.Path))) {
@@ -31,7 +31,7 @@ bool PlanPatch(const TRelease& oldRelease, const TRelease& newRelease,
     }
   }
   for (const TReleaseFile& f : oldRelease.Files) {
-    if (!newFiles.count(NameKey(f.Path)) && RecordPath(f.Path).size() >= TPatchInfo::PathSize) {
+    if (!newFiles.count(NameKey(f.Path)) && !TPatchWriter::PathFits(RecordPath(f.Path))) {
       error = "Path too long for a patch record: " + f.Path;
       return false;
     }

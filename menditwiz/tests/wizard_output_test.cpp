@@ -85,3 +85,14 @@ TEST_F(WizardOutput, AnOutputFolderThatTakesNoFilesStopsTheRunBeforeTheBuild) {
 }
 
 }  // namespace
+
+namespace {
+// A file whose record path ("&ROOT&\" and its name) would fill the record's 200-byte path
+// field without its terminating zero cannot be expressed: nothing is written.
+TEST_F(WizardOutput, ARecordPathOf200CharactersIsInexpressible) {
+  ASSERT_TRUE(WriteWholeFile(*files, root + "\\new\\" + std::string(193, 'N'), Bytes("new file")));
+  EXPECT_EQ(WizardInputError, Run());
+  EXPECT_NE(std::string::npos, errText.find("Path too long for a patch record")) << errText;
+  EXPECT_EQ("(none)", Read("\\out\\PATCH.CAB"));
+}
+}  // namespace
