@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 
 #include "menditwiz/lzx_bit_writer.h"
 #include "menditwiz/lzx_huffman.h"
@@ -27,9 +28,15 @@ constexpr unsigned BlockTypeUncompressed = 3;
 constexpr size_t FramesPerBlock = 2;
 
 // Match search effort.
-constexpr unsigned ChainDepth = 48;
-constexpr unsigned NiceLength = 96;
-constexpr uint32_t LazyLimit = 48;
+constexpr unsigned ChainDepth = 16;
+constexpr unsigned NiceLength = 48;
+
+// Order-0 entropy above which a frame gets a quick search.
+constexpr double IncompressibleBitsPerByte = 7.6;
+
+// Parses per block: the first with the previous block's prices, the next ones with prices
+// from the parse before.
+constexpr unsigned ParsePasses = 2;
 
 // Prices are in sixteenths of a bit.
 constexpr uint32_t PriceScale = 16;
@@ -79,12 +86,6 @@ struct TItem {
   uint32_t Code;
 };
 
-struct TChoice {
-  uint32_t Length = 0;
-  uint32_t Code = 0;
-  int32_t Gain = 0;
-};
-
 class TLzxEncoder {
  public:
   TLzxEncoder(const uint8_t* data, size_t size, int windowBits)
@@ -102,10 +103,23 @@ class TLzxEncoder {
     std::vector<TItem> items;
     for (size_t blockStart = 0; blockStart < Size; blockStart += FramesPerBlock * LzxFrameSize) {
       size_t blockEnd = std::min(Size, blockStart + FramesPerBlock * LzxFrameSize);
-      items.clear();
-      for (size_t frame = blockStart; frame < blockEnd; frame += LzxFrameSize) {
-        ParseFrame(static_cast<uint32_t>(frame), static_cast<uint32_t>(std::min(blockEnd, frame + LzxFrameSize)),
-                   items);
+      const std::array<uint32_t, 3> repeatsAtStart = Repeats;
+      MatchIndex.assign(blockEnd - blockStart + 1, 0);
+      MatchCache.clear();
+      for (unsigned pass = 0; pass < ParsePasses; pass++) {
+        if (pass > 0) {
+          // Parse again with prices from the block's own statistics.
+          TCodes codes;
+          BuildCodes(items, codes);
+          UpdatePrices(codes.MainLens.data(), codes.LengthLens.data());
+          Repeats = repeatsAtStart;
+        }
+        items.clear();
+        for (size_t frame = blockStart; frame < blockEnd; frame += LzxFrameSize) {
+          ParseFrame(static_cast<uint32_t>(blockStart), static_cast<uint32_t>(frame),
+                     static_cast<uint32_t>(std::min(blockEnd, frame + LzxFrameSize)), items, pass == 0);
+        }
+        MatchIndex[blockEnd - blockStart] = static_cast<uint32_t>(MatchCache.size());
       }
       WriteBlock(blockStart, blockEnd, items);
     }
@@ -123,23 +137,16 @@ class TLzxEncoder {
       MainPrice[i] = 9 * PriceScale;
     }
     LengthPrice.fill(6 * PriceScale);
-    LiteralPrice = 8 * PriceScale;
   }
 
   // Prices for the next block's parse, from the codes just chosen.
-  void UpdatePrices(const uint8_t* mainLens, const uint8_t* lengthLens, const uint32_t* mainFreq) {
-    uint64_t literalBits = 0, literals = 0;
+  void UpdatePrices(const uint8_t* mainLens, const uint8_t* lengthLens) {
     for (unsigned i = 0; i < NumMain; i++) {
       MainPrice[i] = (mainLens[i] ? mainLens[i] : (i < NumChars ? 12 : 14)) * PriceScale;
-      if (i < NumChars) {
-        literalBits += uint64_t{mainFreq[i]} * MainPrice[i];
-        literals += mainFreq[i];
-      }
     }
     for (unsigned i = 0; i < NumLengthSymbols; i++) {
       LengthPrice[i] = (lengthLens[i] ? lengthLens[i] : 12) * PriceScale;
     }
-    LiteralPrice = literals ? static_cast<uint32_t>(literalBits / literals) : 8 * PriceScale;
   }
 
   uint32_t MatchPrice(unsigned slot, uint32_t length) const {
@@ -151,101 +158,161 @@ class TLzxEncoder {
     return price;
   }
 
-  int32_t Gain(unsigned slot, uint32_t length) const {
-    return static_cast<int32_t>(length * LiteralPrice) - static_cast<int32_t>(MatchPrice(slot, length));
+
+
+  // Bytes whose order-0 entropy is near 8 bits (compressed or encrypted data, or noise)
+  // rarely hold matches: such a frame gets a quick search, at anchor positions only and of
+  // the newest candidate only, which still finds a longer repeat of such data.
+  static bool LooksIncompressible(const uint8_t* bytes, uint32_t count) {
+    if (count < 4096) {
+      return false;
+    }
+    uint32_t histogram[256] = {};
+    for (uint32_t i = 0; i < count; i++) {
+      histogram[bytes[i]]++;
+    }
+    double bits = 0;
+    for (uint32_t n : histogram) {
+      if (n) {
+        bits -= n * std::log2(static_cast<double>(n) / count);
+      }
+    }
+    return bits > IncompressibleBitsPerByte * count;
   }
 
-  // The most profitable match at pos (Length 0: none), recording pos in the match finder.
-  TChoice BestAt(uint32_t pos, uint32_t maxLength) {
-    TChoice best;
-    for (unsigned r = 0; r < 3; r++) {
-      if (Repeats[r] > pos || (r > 0 && Repeats[r] == Repeats[0])) {
-        continue;
-      }
-      uint32_t len = Finder.MatchLength(pos, Repeats[r], maxLength);
-      if (len >= MinMatch) {
-        int32_t gain = Gain(r, len);
-        if (gain > best.Gain) {
-          best = TChoice{len, r, gain};
-        }
-      }
-    }
-    NextInsert = pos + 1;
-    if (best.Length >= NiceLength || best.Length == maxLength) {
-      Finder.Skip(pos);
-      return best;
-    }
-    size_t found = Finder.FindMatches(pos, maxLength, Matches.data());
-    for (size_t i = 0; i < found; i++) {
-      uint32_t distance = Matches[i].Distance;
-      uint32_t code = distance + 2;
-      for (unsigned r = 0; r < 3; r++) {
-        if (Repeats[r] == distance) {
-          code = r;
-          break;
-        }
-      }
-      int32_t gain = Gain(SlotOf(code), Matches[i].Length);
-      if (gain > best.Gain) {
-        best = TChoice{Matches[i].Length, code, gain};
-      }
-    }
-    return best;
-  }
-
-  void EmitMatch(const TChoice& match, std::vector<TItem>& items) {
-    items.push_back(TItem{match.Length, match.Code});
-    switch (match.Code) {
+  // Repeated offsets after a match with the given code.
+  static std::array<uint32_t, 3> RepeatsAfter(std::array<uint32_t, 3> r, uint32_t code) {
+    switch (code) {
       case 0:
         break;
       case 1:
-        std::swap(Repeats[0], Repeats[1]);
+        std::swap(r[0], r[1]);
         break;
       case 2:
-        std::swap(Repeats[0], Repeats[2]);
+        std::swap(r[0], r[2]);
         break;
       default:
-        Repeats[2] = Repeats[1];
-        Repeats[1] = Repeats[0];
-        Repeats[0] = match.Code - 2;
+        r[2] = r[1];
+        r[1] = r[0];
+        r[0] = code - 2;
         break;
+    }
+    return r;
+  }
+
+  struct TNode {
+    uint32_t Cost;
+    uint32_t Length;  // of the step that arrives here: 0 literal, else a match
+    uint32_t Code;
+    std::array<uint32_t, 3> Repeats;  // after that step
+  };
+
+  void Relax(uint32_t at, uint32_t cost, uint32_t length, uint32_t code, const std::array<uint32_t, 3>& repeats) {
+    TNode& node = Nodes[at];
+    if (cost < node.Cost) {
+      node.Cost = cost;
+      node.Length = length;
+      node.Code = code;
+      node.Repeats = repeats;
     }
   }
 
-  void ParseFrame(uint32_t start, uint32_t end, std::vector<TItem>& items) {
-    uint32_t pos = start;
-    while (pos < end) {
-      uint32_t maxLength = std::min(MaxMatch, end - pos);
+  // Chooses the cheapest literals and matches for one frame under the current prices: a
+  // shortest path over its positions, each remembering the repeated offsets of the best way
+  // to reach it. A match of NiceLength or more is taken without looking inside it. The first
+  // parse of a block asks the match finder and keeps what it found (collect); later parses
+  // of the same block read those matches back.
+  void ParseFrame(uint32_t blockStart, uint32_t start, uint32_t end, std::vector<TItem>& items, bool collect) {
+    const uint32_t count = end - start;
+    const bool quick = collect && LooksIncompressible(Data + start, count);
+    Nodes.assign(count + 1, TNode{UINT32_MAX, 0, 0, {}});
+    Nodes[0].Cost = 0;
+    Nodes[0].Repeats = Repeats;
+    for (uint32_t i = 0; i < count; i++) {
+      const uint32_t pos = start + i;
+      const uint32_t cost = Nodes[i].Cost;
+      const std::array<uint32_t, 3> repeats = Nodes[i].Repeats;
+      Relax(i + 1, cost + MainPrice[Data[pos]], 0, Data[pos], repeats);
+      const uint32_t maxLength = std::min(MaxMatch, count - i);
+      const uint32_t offset = pos - blockStart;
+      if (collect) {
+        MatchIndex[offset] = static_cast<uint32_t>(MatchCache.size());
+      }
       if (maxLength < MinMatch) {
-        Finder.Skip(pos);
-        NextInsert = pos + 1;
-        items.push_back(TItem{0, Data[pos]});
-        pos++;
-        continue;
-      }
-      TChoice current = BestAt(pos, maxLength);
-      if (current.Length == 0) {
-        items.push_back(TItem{0, Data[pos]});
-        pos++;
-        continue;
-      }
-      // Lazy evaluation: a literal here may let a better match start at the next byte.
-      while (current.Length < LazyLimit && end - pos > MinMatch) {
-        TChoice next = BestAt(pos + 1, std::min(MaxMatch, end - pos - 1));
-        if (next.Gain <= current.Gain) {
-          break;
+        if (collect) {
+          Finder.Skip(pos);
         }
-        items.push_back(TItem{0, Data[pos]});
-        pos++;
-        current = next;
+        continue;
       }
-      EmitMatch(current, items);
-      for (uint32_t p = NextInsert; p < pos + current.Length; p++) {
-        Finder.Skip(p);
+      uint32_t longest = 0;
+      for (unsigned r = 0; r < 3; r++) {
+        if (repeats[r] > pos || (r > 0 && (repeats[r] == repeats[0] || repeats[r] == repeats[r - 1]))) {
+          continue;
+        }
+        uint32_t len = Finder.MatchLength(pos, repeats[r], maxLength);
+        if (len < MinMatch) {
+          continue;
+        }
+        std::array<uint32_t, 3> after = RepeatsAfter(repeats, r);
+        for (uint32_t l = MinMatch; l <= len; l++) {
+          Relax(i + l, cost + MatchPrice(r, l), l, r, after);
+        }
+        longest = std::max(longest, len);
       }
-      pos += current.Length;
-      NextInsert = pos;
+      if (collect && quick && !Finder.IsAnchor(pos)) {
+        // not recorded at all
+      } else if (collect && longest >= NiceLength) {
+        Finder.Skip(pos);
+      } else {
+        const TLzMatch* matches;
+        size_t found;
+        if (collect) {
+          found = Finder.FindMatches(pos, maxLength, Matches.data(), quick);
+          matches = Matches.data();
+          MatchCache.insert(MatchCache.end(), Matches.begin(), Matches.begin() + static_cast<std::ptrdiff_t>(found));
+        } else {
+          matches = MatchCache.data() + MatchIndex[offset];
+          found = MatchIndex[offset + 1] - MatchIndex[offset];
+        }
+        uint32_t shorter = MinMatch;
+        for (size_t m = 0; m < found; m++) {
+          uint32_t distance = matches[m].Distance;
+          uint32_t code = distance + 2;
+          for (unsigned r = 0; r < 3; r++) {
+            if (repeats[r] == distance) {
+              code = r;
+              break;
+            }
+          }
+          unsigned slot = SlotOf(code);
+          std::array<uint32_t, 3> after = RepeatsAfter(repeats, code);
+          for (uint32_t l = shorter + 1; l <= matches[m].Length; l++) {
+            Relax(i + l, cost + MatchPrice(slot, l), l, code, after);
+          }
+          shorter = matches[m].Length;
+        }
+        longest = std::max(longest, shorter);
+      }
+      if (longest >= NiceLength) {
+        // Positions inside a long match are only recorded for later matches.
+        for (uint32_t k = 1; k < longest && collect; k++) {
+          if (!quick || Finder.IsAnchor(pos + k)) {
+            Finder.Skip(pos + k);
+          }
+          MatchIndex[offset + k] = static_cast<uint32_t>(MatchCache.size());
+        }
+        i += longest - 1;
+      }
     }
+    // Walk back from the frame's end, then emit in order.
+    size_t first = items.size();
+    for (uint32_t at = count; at > 0;) {
+      const TNode& node = Nodes[at];
+      items.push_back(TItem{node.Length, node.Code});
+      at -= node.Length ? node.Length : 1;
+    }
+    std::reverse(items.begin() + static_cast<std::ptrdiff_t>(first), items.end());
+    Repeats = Nodes[count].Repeats;
   }
 
   // ---- writing ----
@@ -316,10 +383,15 @@ class TLzxEncoder {
     out.PutBits(static_cast<uint32_t>(size & 0xFF), 8);
   }
 
-  // Encodes the block as a verbatim block into chunks (one per frame). False when that
-  // would not beat storing it or a chunk would outgrow a data block.
-  bool WriteVerbatim(size_t start, size_t end, const std::vector<TItem>& items,
-                     std::vector<std::vector<uint8_t>>& chunks) {
+  struct TCodes {
+    std::array<uint8_t, MaxMainSymbols> MainLens{};
+    std::array<uint8_t, NumLengthSymbols> LengthLens{};
+    std::array<uint32_t, MaxMainSymbols> MainCodes{};
+    std::array<uint32_t, NumLengthSymbols> LengthCodes{};
+  };
+
+  // The Huffman codes that fit the items' statistics.
+  void BuildCodes(const std::vector<TItem>& items, TCodes& codes) const {
     std::array<uint32_t, MaxMainSymbols> mainFreq{};
     std::array<uint32_t, NumLengthSymbols> lengthFreq{};
     for (const TItem& item : items) {
@@ -333,14 +405,22 @@ class TLzxEncoder {
         lengthFreq[item.Length - MinMatch - NumPrimaryLengths]++;
       }
     }
-    std::array<uint8_t, MaxMainSymbols> mainLens{};
-    std::array<uint8_t, NumLengthSymbols> lengthLens{};
-    std::array<uint32_t, MaxMainSymbols> mainCodes{};
-    std::array<uint32_t, NumLengthSymbols> lengthCodes{};
-    BuildCodeLengths(mainFreq.data(), NumMain, MaxCodeLength, mainLens.data());
-    BuildCodeLengths(lengthFreq.data(), NumLengthSymbols, MaxCodeLength, lengthLens.data());
-    BuildCanonicalCodes(mainLens.data(), NumMain, mainCodes.data());
-    BuildCanonicalCodes(lengthLens.data(), NumLengthSymbols, lengthCodes.data());
+    BuildCodeLengths(mainFreq.data(), NumMain, MaxCodeLength, codes.MainLens.data());
+    BuildCodeLengths(lengthFreq.data(), NumLengthSymbols, MaxCodeLength, codes.LengthLens.data());
+    BuildCanonicalCodes(codes.MainLens.data(), NumMain, codes.MainCodes.data());
+    BuildCanonicalCodes(codes.LengthLens.data(), NumLengthSymbols, codes.LengthCodes.data());
+  }
+
+  // Encodes the block as a verbatim block into chunks (one per frame). False when that
+  // would not beat storing it or a chunk would outgrow a data block.
+  bool WriteVerbatim(size_t start, size_t end, const std::vector<TItem>& items,
+                     std::vector<std::vector<uint8_t>>& chunks) {
+    TCodes codes;
+    BuildCodes(items, codes);
+    const auto& mainLens = codes.MainLens;
+    const auto& lengthLens = codes.LengthLens;
+    const auto& mainCodes = codes.MainCodes;
+    const auto& lengthCodes = codes.LengthCodes;
 
     bool headerWasWritten = HeaderWritten;
     TLzxBitWriter out;
@@ -390,7 +470,7 @@ class TLzxEncoder {
     }
     std::copy(mainLens.begin(), mainLens.end(), PreviousMain.begin());
     std::copy(lengthLens.begin(), lengthLens.end(), PreviousLength.begin());
-    UpdatePrices(mainLens.data(), lengthLens.data(), mainFreq.data());
+    UpdatePrices(mainLens.data(), lengthLens.data());
     return true;
   }
 
@@ -438,14 +518,15 @@ class TLzxEncoder {
   TLzxMatchFinder Finder;
   std::array<TLzMatch, MaxMatch + 1> Matches{};
   std::array<uint32_t, 3> Repeats{{1, 1, 1}};
-  uint32_t NextInsert = 0;
+  std::vector<TNode> Nodes;
+  std::vector<uint32_t> MatchIndex;  // per position of the block: its first match in MatchCache
+  std::vector<TLzMatch> MatchCache;
   bool HeaderWritten = false;
 
   std::array<uint8_t, MaxMainSymbols> PreviousMain{};
   std::array<uint8_t, NumLengthSymbols> PreviousLength{};
   std::array<uint32_t, MaxMainSymbols> MainPrice{};
   std::array<uint32_t, NumLengthSymbols> LengthPrice{};
-  uint32_t LiteralPrice = 0;
 
   std::vector<std::vector<uint8_t>> Chunks;
 };

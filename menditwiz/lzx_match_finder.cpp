@@ -32,6 +32,14 @@ bool IsLittleEndian() {
 
 }  // namespace
 
+// Three-byte matches farther than this cost more than their literals.
+constexpr uint32_t NearDistance = 1u << 14;
+constexpr unsigned Hash3Bits = 14;
+
+uint32_t Load32(const uint8_t* p) {
+  return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24);
+}
+
 TLzxMatchFinder::TLzxMatchFinder(const uint8_t* data, size_t size, uint32_t maxDistance,
                                  unsigned chainDepth, unsigned niceLength)
     : Data(data), Size(size), MaxDistance(maxDistance), ChainDepth(chainDepth), NiceLength(niceLength) {
@@ -43,15 +51,23 @@ TLzxMatchFinder::TLzxMatchFinder(const uint8_t* data, size_t size, uint32_t maxD
   ChainMask = static_cast<uint32_t>(chainSize - 1);
   Chain.assign(chainSize, NoPosition);
   HashBits = 10;
-  while (HashBits < 17 && (size_t{1} << HashBits) < size) {
+  while (HashBits < 20 && (size_t{1} << HashBits) < size) {
     HashBits++;
   }
   Head.assign(size_t{1} << HashBits, NoPosition);
+  Head3.assign(size_t{1} << Hash3Bits, NoPosition);
 }
 
-uint32_t TLzxMatchFinder::HashAt(uint32_t pos) const {
-  uint32_t v = Data[pos] | (Data[pos + 1] << 8) | (Data[pos + 2] << 16);
-  return (v * 2654435761u) >> (32 - HashBits);
+uint32_t TLzxMatchFinder::Hash4At(uint32_t pos) const {
+  return (Load32(Data + pos) * 2654435761u) >> (32 - HashBits);
+}
+
+uint32_t TLzxMatchFinder::Hash3At(uint32_t pos) const {
+  return ((Load32(Data + pos) << 8) * 2654435761u) >> (32 - Hash3Bits);
+}
+
+bool TLzxMatchFinder::IsAnchor(uint32_t pos) const {
+  return pos + 4 <= Size && ((Load32(Data + pos) * 0x9E3779B1u) >> 29) == 0;
 }
 
 uint32_t TLzxMatchFinder::MatchLength(uint32_t pos, uint32_t distance, uint32_t maxLength) const {
@@ -75,34 +91,50 @@ uint32_t TLzxMatchFinder::MatchLength(uint32_t pos, uint32_t distance, uint32_t 
 }
 
 void TLzxMatchFinder::Skip(uint32_t pos) {
-  if (pos + 3 > Size) {
+  if (pos + 4 > Size) {
     return;
   }
-  uint32_t h = HashAt(pos);
+  uint32_t h = Hash4At(pos);
   Chain[pos & ChainMask] = Head[h];
   Head[h] = pos;
+  Head3[Hash3At(pos)] = pos;
 }
 
-size_t TLzxMatchFinder::FindMatches(uint32_t pos, uint32_t maxLength, TLzMatch* matches) {
-  if (pos + 3 > Size) {
+size_t TLzxMatchFinder::FindMatches(uint32_t pos, uint32_t maxLength, TLzMatch* matches, bool quick) {
+  if (pos + 4 > Size) {
     return 0;
   }
-  uint32_t h = HashAt(pos);
+  uint32_t h = Hash4At(pos);
   uint32_t candidate = Head[h];
   Chain[pos & ChainMask] = candidate;
   Head[h] = pos;
+  uint32_t& near = Head3[Hash3At(pos)];
+  uint32_t nearCandidate = near;
+  near = pos;
   if (maxLength < 3) {
     return 0;
   }
   size_t count = 0;
   uint32_t best = 2;
   const uint8_t* here = Data + pos;
-  for (unsigned depth = 0; depth < ChainDepth && candidate != NoPosition; depth++) {
+  if (nearCandidate != NoPosition && nearCandidate < pos && pos - nearCandidate <= NearDistance) {
+    uint32_t len = MatchLength(pos, pos - nearCandidate, maxLength);
+    if (len >= 3) {
+      best = len;
+      matches[count++] = TLzMatch{len, pos - nearCandidate};
+      if (len >= NiceLength || len >= maxLength) {
+        return count;
+      }
+    }
+  }
+  const uint32_t head = Load32(here);
+  const unsigned chainDepth = quick ? 1 : ChainDepth;
+  for (unsigned depth = 0; depth < chainDepth && candidate != NoPosition; depth++) {
     if (candidate >= pos || pos - candidate > MaxDistance) {
       break;
     }
     const uint8_t* there = Data + candidate;
-    if (there[best] == here[best] && there[0] == here[0] && there[1] == here[1]) {
+    if (there[best] == here[best] && Load32(there) == head) {
       uint32_t len = MatchLength(pos, pos - candidate, maxLength);
       if (len > best) {
         best = len;
