@@ -193,6 +193,14 @@ TEST_F(Win32Installer, CopyRecords) {
   EXPECT_FALSE(Exists("OLD.$$$"));
 }
 
+TEST_F(Win32Installer, CopyCreatesDirectoriesOfAnyDepthThatFit) {
+  // Three levels of 60 characters below the test folder: a directory part of some 220.
+  const std::string dir = std::string(60, 'A') + "\\" + std::string(60, 'B') + "\\" + std::string(60, 'C');
+  writer.AddCopy("&ROOT&\\" + dir + "\\F.TXT", oldStamp, Bytes("deep"));
+  EXPECT_EQ((TLines{reading, "INFO Applying copy patch (F.TXT)"}), Run());
+  EXPECT_EQ(Bytes("deep"), Contents(dir + "\\F.TXT"));
+}
+
 TEST_F(Win32Installer, CopyOverAnExistingFileKeepsItUntilTheNewOneIsComplete) {
   struct TCase {
     const char* name;
