@@ -97,17 +97,3 @@ bool BuildCabinet(const std::string& path, const std::vector<TCabEntry>& entries
   TRecordingPacker packer;
   return BuildCabinet(packer, path, entries, sizeLimit);
 }
-
-std::vector<size_t> DataBlockEnds(const std::string& cabinet) {
-  auto byteAt = [&](size_t at) { return at < cabinet.size() ? size_t(static_cast<unsigned char>(cabinet[at])) : 0; };
-  auto word = [&](size_t at) { return byteAt(at) | byteAt(at + 1) << 8; };
-  auto dword = [&](size_t at) { return word(at) | word(at + 2) << 16; };
-  std::vector<size_t> ends;
-  if (cabinet.compare(0, 4, "MSCF") != 0 || word(34) != 0) return ends;  // no reserved areas
-  size_t at = dword(36);  // the first folder's first data block
-  for (size_t blocks = word(40); blocks > 0 && at + 8 <= cabinet.size(); --blocks) {
-    at += 8 + word(at + 4);
-    ends.push_back(at);
-  }
-  return ends;
-}

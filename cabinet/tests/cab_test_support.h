@@ -91,7 +91,3 @@ constexpr WORD DosTime(int hour, int minute, int second) { return WORD((hour << 
 bool BuildCabinet(TRecordingPacker& packer, const std::string& path, const std::vector<TCabEntry>& entries,
                   ULONG sizeLimit = 0);
 bool BuildCabinet(const std::string& path, const std::vector<TCabEntry>& entries, ULONG sizeLimit = 0);
-
-// The offsets just past each data block of a one-folder cabinet (read from its headers);
-// empty when the text is no such cabinet.
-std::vector<size_t> DataBlockEnds(const std::string& cabinet);

@@ -171,43 +171,6 @@ TEST(InstallationRun, ASecondRunUsesTheNewTargetDirectory) {
 }  // namespace
 
 namespace {
-// A cabinet cut short: the library decodes the blocks it has and gives up. Whether the cut
-// leaves the patch data at a record boundary, inside a record header or inside a record's
-// data, nothing is installed and the run ends with an error row.
-TEST(InstallationRun, ACutCabinetInstallsNothing) {
-  TRunFixture f;
-  // Each data block of the cabinet holds 32768 bytes of the patch data file: the first
-  // record ends exactly with the first block, the third record's header straddles the end
-  // of the second.
-  const size_t block = 32768;
-  TPatchWriter writer;
-  writer.AddCopy("&ROOT&\\ONE.BIN", 0, Bytes(Incompressible(block - TPatchInfo::Size, 1)));
-  writer.AddCopy("&ROOT&\\TWO.BIN", 0, Bytes(Incompressible(block - TPatchInfo::Size - 100, 2)));
-  writer.AddCopy("&ROOT&\\THREE.BIN", 0, Bytes(Incompressible(3000, 3)));
-  WriteFile(f.dir / "patch.dat", std::string(writer.Bytes().begin(), writer.Bytes().end()));
-  ASSERT_TRUE(BuildCabinet(f.dir / "whole.cab", {{f.dir / "patch.dat", "patch.dat"}}));
-  const std::string whole = ReadFile(f.dir / "whole.cab");
-  const std::vector<size_t> ends = DataBlockEnds(whole);
-  ASSERT_EQ(3u, ends.size());
-  const int temporaries = TemporaryFileCount();
-
-  for (size_t cut : {ends[0], ends[1], ends[0] + 1000, ends[2] - 1, size_t(60)}) {
-    SCOPED_TRACE(cut);
-    WriteFile(f.patch, whole.substr(0, cut));
-    f.reporter.Rows.clear();
-    EXPECT_NE(TInstallOutcome::Installed, RunInstallation(f.run));
-    ASSERT_LE(3u, f.reporter.Rows.size());
-    EXPECT_EQ("ERROR: Cannot ", f.reporter.Rows.back().substr(0, 14));
-    EXPECT_FALSE(FileExists(f.dir / "app\\ONE.BIN"));
-    EXPECT_EQ(temporaries, TemporaryFileCount());
-  }
-  WriteFile(f.patch, whole);
-  EXPECT_EQ(TInstallOutcome::Installed, RunInstallation(f.run));
-  EXPECT_TRUE(FileExists(f.dir / "app\\THREE.BIN"));
-}
-}  // namespace
-
-namespace {
 std::string Upper(std::string text) {
   for (char& c : text) c = char(toupper(static_cast<unsigned char>(c)));
   return text;
