@@ -238,6 +238,7 @@ TEST_F(MenditTest, WarningsAndErrorsDoNotStopTheRun) {
     e2e::WaitUntil([&] { return (background = Session.RowBackground(index)) == want[i].background; }, 2000);
     EXPECT_EQ(want[i].background, background) << i;
   }
+  Screenshot("mendit_row_kinds.png");
   EXPECT_TRUE(Exists(app + "\\STALE.DLL"));
   EXPECT_EQ(added, ReadBytes(app + "\\LAST.TXT"));
   Quit();
