@@ -94,6 +94,11 @@ bench: setup native
 	cmake --build $(BUILD)/$$tree --target bench && \
 	bash scripts/bench.sh $(NATIVE) $(BUILD)/$$tree
 
+# The release zip of the five 32-bit programs, reproducible: build/mendit-<version>-win32.zip.
+.PHONY: dist
+dist: setup
+	bash scripts/dist.sh $(BUILD)/dist $(BUILD)
+
 demo: setup
 	@tree=$$(scripts/wine-host --notice) && \
 	$(MAKE) --no-print-directory $$tree && \

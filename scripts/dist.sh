@@ -1,0 +1,67 @@
+#!/usr/bin/env bash
+# Builds the release zip: the five 32-bit programs, the README, a sample description file and
+# SHA256SUMS, as mendit-<version>-win32.zip. The same commit gives the same bytes:
+#   - the programs are linked without a time stamp in their PE headers;
+#   - the zip's entries are sorted, carry the time of SOURCE_DATE_EPOCH (default: the time of
+#     the last commit) and fixed attributes.
+# Usage: scripts/dist.sh [BUILD_DIR] [OUT_DIR]   (defaults build/dist and build)
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${1:-$root/build/dist}
+out=${2:-$root/build}
+mkdir -p "$build" "$out"
+build=$(cd "$build" && pwd)
+out=$(cd "$out" && pwd)
+
+if [ -z "${SOURCE_DATE_EPOCH:-}" ]; then
+  SOURCE_DATE_EPOCH=$(git -C "$root" log -1 --format=%ct 2>/dev/null || echo 315532800)
+fi
+export SOURCE_DATE_EPOCH
+
+# The version of the release is mendit's (its manifest and version resource agree on it).
+version=$(sed -n 's/.*<assemblyIdentity type="win32" name="Tarvel.mendit" version="\([0-9.]*\)".*/\1/p' \
+  "$root/patcher/mendit.manifest")
+[ -n "$version" ] || { echo "dist: no version in patcher/mendit.manifest" >&2; exit 1; }
+
+programs=(mendit showdisk indexwright menditwiz menditcon)
+# A tree of its own, compiled as the win32 tree is (Release: no debug information, no
+# assertions, so no source paths in the code), linked without a PE time stamp and stripped.
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+  -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" \
+  -DCMAKE_EXE_LINKER_FLAGS="-Wl,--no-insert-timestamp -s" >/dev/null
+cmake --build "$build" --target "${programs[@]}" -j "${JOBS:-2}"
+
+stage=$(mktemp -d)
+trap 'rm -rf "$stage"' EXIT
+name=mendit-$version-win32
+mkdir "$stage/$name"
+for p in "${programs[@]}"; do
+  exe=$(find "$build" -name "$p.exe" -not -path '*/CMakeFiles/*' | head -1)
+  [ -n "$exe" ] || { echo "dist: $p.exe was not built" >&2; exit 1; }
+  cp "$exe" "$stage/$name/$p.exe"
+done
+cp "$root/README.md" "$stage/$name/README.md"
+cp "$root/samples/MENDIT.MNI" "$stage/$name/MENDIT.MNI"
+files=$(cd "$stage/$name" && LC_ALL=C ls)
+(cd "$stage/$name" && sha256sum $files > SHA256SUMS)
+
+python3 - "$stage" "$name" "$out/$name.zip" <<'PY'
+import os, sys, time, zipfile
+stage, name, target = sys.argv[1:]
+stamp = time.gmtime(max(int(os.environ["SOURCE_DATE_EPOCH"]), 315532800))[:6]
+files = sorted(os.listdir(os.path.join(stage, name)))
+with zipfile.ZipFile(target + ".tmp", "w") as archive:
+    for entry in [name + "/"] + [name + "/" + f for f in files]:
+        info = zipfile.ZipInfo(entry, stamp)
+        info.create_system = 0
+        if entry.endswith("/"):
+            info.external_attr = 0x10
+            archive.writestr(info, b"")
+        else:
+            info.compress_type = zipfile.ZIP_DEFLATED
+            with open(os.path.join(stage, entry), "rb") as f:
+                archive.writestr(info, f.read(), compresslevel=9)
+os.replace(target + ".tmp", target)
+PY
+echo "dist: $out/$name.zip"
+(cd "$stage/$name" && cat SHA256SUMS)

@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# make dist twice, in two build trees, must give the same zip byte for byte; the zip holds
+# what a vendor ships, its SHA256SUMS hold, and no program carries a link time stamp.
+# Usage: dist_reproducible.sh SOURCE_DIR WORK_DIR
+set -euo pipefail
+src=$1
+work=$2
+rm -rf "$work"
+mkdir -p "$work"
+export SOURCE_DATE_EPOCH=1700000000
+bash "$src/scripts/dist.sh" "$work/tree-a" "$work/a" >/dev/null
+bash "$src/scripts/dist.sh" "$work/tree-b" "$work/b" >/dev/null
+zip=$(cd "$work/a" && ls mendit-*-win32.zip)
+cmp "$work/a/$zip" "$work/b/$zip"
+echo "same bytes: $zip"
+
+mkdir "$work/unpacked"
+python3 - "$work/a/$zip" "$work/unpacked" <<'PY'
+import struct, sys, zipfile
+archive = zipfile.ZipFile(sys.argv[1])
+name = sys.argv[1].rsplit("/", 1)[1][:-4]
+want = sorted([name + "/"] + [name + "/" + f for f in
+       ["README.md", "MENDIT.MNI", "SHA256SUMS", "mendit.exe", "showdisk.exe", "indexwright.exe",
+        "menditwiz.exe", "menditcon.exe"]])
+got = archive.namelist()
+assert got == want, got
+for info in archive.infolist():
+    assert info.date_time == (2023, 11, 14, 22, 13, 20), (info.filename, info.date_time)
+    if info.filename.endswith(".exe"):
+        data = archive.read(info)
+        pe = struct.unpack_from("<I", data, 0x3C)[0]
+        assert data[pe:pe + 4] == b"PE\0\0", info.filename
+        assert struct.unpack_from("<I", data, pe + 8)[0] == 0, info.filename + " has a link time stamp"
+archive.extractall(sys.argv[2])
+PY
+(cd "$work/unpacked/${zip%.zip}" && sha256sum --quiet -c SHA256SUMS)
+echo "contents, dates, PE stamps and SHA256SUMS as expected"
