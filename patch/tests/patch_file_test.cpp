@@ -231,18 +231,6 @@ TEST_F(Installer, RecordPathsThatDoNotFitFailWithoutTouchingAnything) {
   EXPECT_EQ(Bytes("keep"), files.Contents("C:\\APP\\" + cutName));
 }
 
-TEST_F(Installer, CopyCreatesDirectoriesOfAnyDepthThatFit) {
-  // 243 characters of directories below C:\APP in three levels: a path of 254 characters.
-  const std::string a(80, 'A'), b(80, 'B'), c(81, 'C');
-  macros.AddMacro(new TMacroDef("&A&", a));
-  macros.AddMacro(new TMacroDef("&B&", b));
-  macros.AddMacro(new TMacroDef("&C&", c));
-  writer.AddCopy("&ROOT&\\&A&\\&B&\\&C&\\F.TXT", oldStamp, Bytes("deep"));
-  EXPECT_EQ((TLines{reading, "INFO Applying copy patch (F.TXT)"}), Run());
-  EXPECT_EQ(4u, files.DirectoryNames().size());
-  EXPECT_EQ(Bytes("deep"), files.Contents("C:\\APP\\" + a + "\\" + b + "\\" + c + "\\F.TXT"));
-}
-
 TEST_F(Installer, MakeDirectoriesForABareNameCreatesNothing) {
   TMemoryInputFile file(data);
   TPatchFile installer(&file, &macros, &reporter, &files);
