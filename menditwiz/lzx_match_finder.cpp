@@ -128,7 +128,7 @@ size_t TLzxMatchFinder::FindMatches(uint32_t pos, uint32_t maxLength, TLzMatch* 
     }
   }
   const uint32_t head = Load32(here);
-  const unsigned chainDepth = quick ? 1 : ChainDepth;
+  unsigned chainDepth = quick ? 1 : ChainDepth;
   for (unsigned depth = 0; depth < chainDepth && candidate != NoPosition; depth++) {
     if (candidate >= pos || pos - candidate > MaxDistance) {
       break;
@@ -141,6 +141,10 @@ size_t TLzxMatchFinder::FindMatches(uint32_t pos, uint32_t maxLength, TLzMatch* 
         matches[count++] = TLzMatch{len, pos - candidate};
         if (len >= NiceLength || len >= maxLength) {
           break;
+        }
+        if (len >= NiceLength / 2) {
+          // Good enough: look at a few more candidates only.
+          chainDepth = std::min(chainDepth, depth + 1 + ChainDepth / 4);
         }
       }
     }
