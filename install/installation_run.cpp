@@ -62,8 +62,9 @@ TInstallOutcome RunInstallation(const TInstallationRun& run) {
   run.Reporter->ReportInfo("Installing patch...");
   TRootMacro root(*run.Macros, rootFolder);
   TWin32FileSystem files;
-  TPatchFile installer(patch.Data(), run.Macros, run.Reporter, &files);
+  TPatchFile installer(patch.Data(), run.Macros, run.Reporter, run.Files ? run.Files : &files);
   installer.SetMessageHook(run.MessageHook, run.MessageContext);
+  installer.SetRecordObserver(run.Observer);
   installer.Run();
   run.Reporter->ReportInfo("Patching completed !");
   // The installer goes first, then "&ROOT&", then the data file and the temporary files.

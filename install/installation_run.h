@@ -46,6 +46,11 @@ struct TInstallationRun {
   void* MessageContext = nullptr;
   // Clears the log; may be empty.
   std::function<void()> ClearLog;
+  // The files the installer works on; null for the Win32 file services. (The console
+  // companion passes one that records changes, for its check, or journals them.)
+  TFileSystem* Files = nullptr;
+  // Told of every record; may be null.
+  TPatchFile::TRecordObserver* Observer = nullptr;
 };
 
 enum class TInstallOutcome { Installed, CannotUnpack, CannotOpen, NoTarget };

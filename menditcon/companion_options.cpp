@@ -1,14 +1,18 @@
 #include "companion_options.h"
 
 const char* const CompanionUsageText =
-    "Usage: menditcon [-check] [-target MAIN_EXE_PATH] [-log FILE] [DESCRIPTION_FILE]\n"
+    "Usage: menditcon [-check] [-target MAIN_EXE_PATH] [-log FILE [-logformat rows|records]]\n"
+    "                 [DESCRIPTION_FILE]\n"
     "  DESCRIPTION_FILE      the patch description file (default MENDIT.MNI beside menditcon)\n"
     "  -target PATH          the installed main executable (default: DefaultPath and Name\n"
     "                        of the description file)\n"
     "  -log FILE             write the log to FILE as well\n"
+    "  -logformat rows       the log rows, as on the screen (default)\n"
+    "  -logformat records    one line per record: number, outcome, kind, path, message\n"
 
-    "  -check                change nothing: report which records would apply, be skipped\n"
-    "                        or fail\n"
+    "  -check                change nothing: run the patch over the files with every change\n"
+    "                        kept in memory, and report which records would apply, be\n"
+    "                        skipped or fail\n"
 
     "  -h, -?, --help        this text\n"
     "Options start with - or / and may be written in any case.\n";

@@ -3,16 +3,16 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 #include "console_reporter.h"
 #include "description_file.h"
-#include "install/extracted_patch.h"
 #include "install/installation_run.h"
-#include "patch/root_macro.h"
+#include "patch/record_tracker.h"
+#include "patch/recording_file_system.h"
 #include "patch/win32_file_system.h"
 #include "paths/macros.h"
-#include "paths/path_name.h"
-#include "record_check.h"
+#include "record_log.h"
 
 namespace {
 
@@ -58,29 +58,11 @@ std::string DescriptionPath(const std::string& given) {
   return length == 0 || length >= sizeof buffer ? given : std::string(buffer, length);
 }
 
-// Check mode: unpack, read the directory, report what each record would do. False when the
-// patch could not be unpacked or opened.
-bool CheckPatch(const std::string& target, const std::string& patch, TMacroExpander& macros,
-                TConsoleReporter& reporter) {
-  std::string rootFolder;
-  if (!FormTargetRoot(target.c_str(), reporter, rootFolder)) return false;
-  TExtractedPatch extracted(&reporter);
-  if (extracted.Open(patch.c_str()) != TExtractOutcome::Opened) return false;
-  reporter.ReportInfo("Checking patch...");
-  TRootMacro root(macros, rootFolder);
-  TWin32FileSystem files;
-  TPatchFile installer(extracted.Data(), &macros, &reporter, &files);
-  installer.ReadDirectory();
-  const TCheckCounts counts = CheckRecords(installer, files, reporter);
-  reporter.ReportInfo("Check completed: %d would apply, %d would be skipped, %d would fail",
-                      counts.Apply, counts.Skip, counts.Fail);
-  return true;
-}
-
 // The exit code of a run that got as far as the records.
-TCompanionExit RecordsExit(const TConsoleReporter& reporter) {
-  if (reporter.ErrorRows() > 0) return CompanionErrors;
-  return reporter.WarningRows() > 0 ? CompanionSkipped : CompanionClean;
+TCompanionExit RecordsExit(const TRecordTracker& tracker) {
+  if (tracker.Count(TRecordOutcome::Failed) > 0 || !tracker.ErrorsOutsideRecords().empty())
+    return CompanionErrors;
+  return tracker.Count(TRecordOutcome::Skipped) > 0 ? CompanionSkipped : CompanionClean;
 }
 
 }  // namespace
@@ -91,7 +73,9 @@ TCompanionExit RunCompanion(const TCompanionOptions& options, std::FILE* out) {
     std::fprintf(stderr, "menditcon: Cannot open file for writing: %s\n", options.LogFile.c_str());
     return CompanionOutputError;
   }
-  TConsoleReporter reporter(out, log);
+  const bool recordLog = log && options.LogFormat == TLogFormat::Records;
+  TConsoleReporter reporter(out, recordLog ? nullptr : log);
+  TRecordTracker tracker(reporter, options.Check);
   TMacroExpander macros;
   DefineStartupMacros(macros);
 
@@ -105,26 +89,36 @@ TCompanionExit RunCompanion(const TCompanionOptions& options, std::FILE* out) {
       },
       description);
   TCompanionExit exit = CompanionNothingDone;
+  std::vector<std::string> failures;  // errors outside records, for the record log
   if (!read) {
     // One row: mendit's "Init failed" box text speaks of the window program.
-    reporter.ReportError("Cannot read patch description file: %s (section [Application] needs Name, "
-                         "DefaultPath and Patch)",
-                         descriptionPath.c_str());
+    const std::string text = "Cannot read patch description file: " + descriptionPath +
+                             " (section [Application] needs Name, DefaultPath and Patch)";
+    reporter.ReportError("%s", text.c_str());
+    failures.push_back(text);
   } else {
     const std::string target = options.Target.empty()
                                    ? macros.ExpandMacros(description.DefaultPath, true) + description.Name
                                    : options.Target;
-    if (options.Check) {
-      if (CheckPatch(target, description.Patch, macros, reporter)) exit = RecordsExit(reporter);
-    } else {
-      TInstallationRun run;
-      run.TargetPath = target.c_str();
-      run.Patch = description.Patch.c_str();
-      run.Macros = &macros;
-      run.Reporter = &reporter;
-      if (RunInstallation(run) == TInstallOutcome::Installed) exit = RecordsExit(reporter);
-    }
+    TWin32FileSystem disk;
+    // Check mode runs the engine itself over the disk seen through a record of changes, so
+    // its verdicts are the run's own; nothing is written.
+    TRecordingFileSystem recording(disk);
+    TInstallationRun run;
+    run.TargetPath = target.c_str();
+    run.Patch = description.Patch.c_str();
+    run.Macros = &macros;
+    run.Reporter = &tracker;
+    run.Observer = &tracker;
+    if (options.Check) run.Files = &recording;
+    if (RunInstallation(run) == TInstallOutcome::Installed) exit = RecordsExit(tracker);
+    if (options.Check)
+      reporter.ReportInfo("Check completed: %d would apply, %d would be skipped, %d would fail",
+                          tracker.Count(TRecordOutcome::Applied), tracker.Count(TRecordOutcome::Skipped),
+                          tracker.Count(TRecordOutcome::Failed));
+    failures = tracker.ErrorsOutsideRecords();
   }
+  if (recordLog) WriteRecordLog(log, options.Check, tracker.Results(), failures, exit);
   if (log && (std::ferror(log) | std::fclose(log)) != 0) return CompanionOutputError;
   return exit;
 }

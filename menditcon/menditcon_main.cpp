@@ -17,8 +17,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "menditcon: %s\n%s%s", error.c_str(), CompanionUsageText, ToolExitCodesText);
     return CompanionUsage;
   }
-  if (options.RollBack || options.LogFormat != TLogFormat::Rows) {
-    std::fprintf(stderr, "menditcon: -rollback and -logformat are not available in this build\n");
+  if (options.RollBack) {
+    std::fprintf(stderr, "menditcon: -rollback is not available in this build\n");
     return CompanionUsage;
   }
   if (options.Help) {

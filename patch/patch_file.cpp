@@ -420,18 +420,21 @@ void TPatchFile::Run() {
   // The count is read anew each time; records are applied strictly in file order, since a
   // later record may act on the file an earlier one wrote or removed.
   for (int i = 0; i < directory.Count(); ++i) {
+    if (recordObserver) recordObserver->BeforeRecord(*this, i);
+    bool result = true;
     switch (directory[i].Type()) {
       case ptModify:
-        ApplyModify(i);
+        result = ApplyModify(i);
         break;
       case ptCopy:
-        ApplyCopy(i);
+        result = ApplyCopy(i);
         break;
       case ptDelete:
-        ApplyDelete(i);
+        result = ApplyDelete(i);
         break;
       default:
         break;  // unknown types are skipped without a word
     }
+    if (recordObserver) recordObserver->AfterRecord(*this, i, result);
   }
 }

@@ -43,6 +43,16 @@ class TPatchFile {
   // messages only when a few milliseconds have passed (GetTickCount is cheap).
   using TMessageHook = void (*)(void* context);
 
+  // Told of every record Run takes up, before and after its step (tools that report per
+  // record, such as the console companion's record log). result is the step's truth value;
+  // a record of unknown type gets both calls with result true.
+  class TRecordObserver {
+   public:
+    virtual ~TRecordObserver() = default;
+    virtual void BeforeRecord(TPatchFile& installer, int index) = 0;
+    virtual void AfterRecord(TPatchFile& installer, int index, bool result) = 0;
+  };
+
   // None of the four is owned; all must outlive the installer. macros may be null (paths
   // are then used as they stand).
   TPatchFile(TInputFile* dataFile, TMacroExpander* macros, TPatchReporter* reporter,
@@ -52,6 +62,8 @@ class TPatchFile {
   TPatchFile& operator=(const TPatchFile&) = delete;
 
   void SetMessageHook(TMessageHook hook, void* context);
+  // Not owned; null for none.
+  void SetRecordObserver(TRecordObserver* observer) { recordObserver = observer; }
 
   // Reads the directory anew from offset 0 and applies every record in file order.
   void Run();
@@ -95,6 +107,7 @@ class TPatchFile {
   TFileSystem* files;
   TMessageHook messageHook = nullptr;
   void* messageContext = nullptr;
+  TRecordObserver* recordObserver = nullptr;
   TPatchDirectory directory;
   TCopyFault copyFault = CopyReadFailed;
 };

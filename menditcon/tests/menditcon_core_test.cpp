@@ -1,5 +1,5 @@
 // The companion's portable parts: the row format of the log file, the check mode's verdicts
-// over records in directory order, and the command line.
+// over records in directory order, the record log, and the command line.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -8,9 +8,11 @@
 
 #include "menditcon/companion_options.h"
 #include "menditcon/console_reporter.h"
-#include "menditcon/record_check.h"
+#include "menditcon/record_log.h"
 #include "patch/memory_file_system.h"
 #include "patch/patch_writer.h"
+#include "patch/record_tracker.h"
+#include "patch/recording_file_system.h"
 #include "paths/macros.h"
 
 namespace {
@@ -51,33 +53,48 @@ TEST(ConsoleReporter, WritesRowsInTheLogFileFormat) {
 struct TCheckCase {
   const char* Name;
   std::vector<TPatchInfo> Records;
-  std::vector<std::string> WantRows;  // after "Reading patch directory..."
+  std::vector<std::vector<uint8_t>> Data;  // per record; a modify record's delta
+  std::vector<std::string> WantRows;       // after "Reading patch directory..."
 };
 
 TPatchInfo Record(const char* path, uint32_t type, TDosStamp stamp, TDosStamp newStamp = 0) {
   return MakePatchInfo(path, type, stamp, newStamp);
 }
 
-TEST(RecordCheck, FollowsRecordsInOrderWithoutTouchingFiles) {
+// A delta that writes the three bytes 7, 8, 9.
+std::vector<uint8_t> Delta() {
+  TDeltaWriter delta;
+  const uint8_t bytes[] = {7, 8, 9};
+  delta.Literal(0, bytes, sizeof bytes);
+  return delta.Bytes();
+}
+
+// The check: the engine itself over a record of changes, its rows worded as predictions.
+TEST(RecordCheck, TheEngineOverRecordedChangesWithoutTouchingFiles) {
+  const std::vector<uint8_t> none, copied = {4, 5};
   const TCheckCase cases[] = {
-      {"modify_applies", {Record("&ROOT&\\APP.EXE", ptModify, OldStamp, NewStamp)},
-       {"\tWould apply modify patch (C:\\APP\\APP.EXE)"}},
-      {"modify_of_other_version_is_skipped", {Record("&ROOT&\\APP.EXE", ptModify, NewStamp, NewStamp)},
-       {"[WARNING]\tWould skip: File: C:\\APP\\APP.EXE has improper date/time stamp (file 2001-01-02 03:04:06, patch 2002-01-02 03:04:06)"}},
-      {"missing_file_fails", {Record("&ROOT&\\GONE.DLL", ptDelete, OldStamp)},
-       {"[ERROR]\tWould fail: Cannot open source file: C:\\APP\\GONE.DLL"}},
+      {"modify_applies", {Record("&ROOT&\\APP.EXE", ptModify, OldStamp, NewStamp)}, {Delta()},
+       {"\tWould apply modify patch (APP.EXE)"}},
+      {"malformed_delta_fails", {Record("&ROOT&\\APP.EXE", ptModify, OldStamp, NewStamp)}, {{1, 2, 3}},
+       {"\tWould apply modify patch (APP.EXE)", "[ERROR]\tWould fail: Damaged patch data for file: APP.EXE"}},
+      {"modify_of_other_version_is_skipped", {Record("&ROOT&\\APP.EXE", ptModify, NewStamp, NewStamp)}, {Delta()},
+       {"[WARNING]\tWould skip: File: APP.EXE has improper date/time stamp - skipping..."}},
+      {"missing_file_fails", {Record("&ROOT&\\GONE.DLL", ptDelete, OldStamp)}, {none},
+       {"[ERROR]\tWould fail: Cannot open source file: GONE.DLL"}},
       {"copy_then_modify_sees_the_copy",
        {Record("&ROOT&\\NEW\\X.DLL", ptCopy, NewStamp), Record("&ROOT&\\new\\x.dll", ptModify, NewStamp, OldStamp)},
-       {"\tWould apply copy patch (C:\\APP\\NEW\\X.DLL)", "\tWould apply modify patch (C:\\APP\\NEW\\X.DLL)"}},
+       {copied, Delta()},
+       {"\tWould apply copy patch (X.DLL)", "\tWould apply modify patch (x.dll)"}},
       {"delete_then_modify_fails",
        {Record("&ROOT&\\APP.EXE", ptDelete, OldStamp), Record("&ROOT&\\APP.EXE", ptModify, OldStamp, NewStamp)},
-       {"\tWould apply delete patch (C:\\APP\\APP.EXE)", "[ERROR]\tWould fail: Cannot open source file: C:\\APP\\APP.EXE"}},
+       {none, Delta()},
+       {"\tWould apply delete patch (APP.EXE)", "[ERROR]\tWould fail: Cannot open source file: APP.EXE"}},
       {"modify_twice_needs_the_new_stamp",
        {Record("&ROOT&\\APP.EXE", ptModify, OldStamp, NewStamp), Record("&ROOT&\\APP.EXE", ptModify, OldStamp, NewStamp)},
-       {"\tWould apply modify patch (C:\\APP\\APP.EXE)",
-        "[WARNING]\tWould skip: File: C:\\APP\\APP.EXE has improper date/time stamp (file 2002-01-02 03:04:06, patch 2001-01-02 03:04:06)"}},
-      {"unknown_type_is_ignored", {Record("&ROOT&\\APP.EXE", 7, OldStamp)},
-       {"\tWould ignore record 1 of unknown type 7"}},
+       {Delta(), Delta()},
+       {"\tWould apply modify patch (APP.EXE)",
+        "[WARNING]\tWould skip: File: APP.EXE has improper date/time stamp - skipping..."}},
+      {"unknown_type_is_ignored", {Record("&ROOT&\\APP.EXE", 7, OldStamp)}, {none}, {}},
   };
   for (const TCheckCase& c : cases) {
     SCOPED_TRACE(c.Name);
@@ -85,24 +102,45 @@ TEST(RecordCheck, FollowsRecordsInOrderWithoutTouchingFiles) {
     files.AddDirectory("C:\\APP");
     files.AddFile("C:\\APP\\APP.EXE", {1, 2, 3}, OldStamp);
     TPatchWriter writer;
-    for (const TPatchInfo& r : c.Records) writer.AddRecord(r, {});
+    for (size_t i = 0; i < c.Records.size(); ++i) writer.AddRecord(c.Records[i], c.Data[i]);
     TMemoryInputFile data(writer.Bytes());
     TMacroExpander macros;
     macros.AddMacro(new TMacroDef("&ROOT&", "C:\\APP"));
     std::FILE* out = std::tmpfile();
     ASSERT_NE(nullptr, out);
     TConsoleReporter reporter(out, nullptr);
-    TPatchFile installer(&data, &macros, &reporter, &files);
-    installer.ReadDirectory();
-    CheckRecords(installer, files, reporter);
+    TRecordTracker tracker(reporter, true);
+    TRecordingFileSystem recording(files);
+    TPatchFile installer(&data, &macros, &tracker, &recording);
+    installer.SetRecordObserver(&tracker);
+    installer.Run();
     std::string want = "\tReading patch directory...\n";
     for (const std::string& row : c.WantRows) want += row + "\n";
     EXPECT_EQ(want, Drain(out));
     std::fclose(out);
     EXPECT_EQ(0, files.Writes);
+    EXPECT_EQ(std::vector<std::string>({"C:\\APP\\APP.EXE"}), files.FileNames());
     EXPECT_EQ(std::vector<uint8_t>({1, 2, 3}), files.Contents("C:\\APP\\APP.EXE"));
     EXPECT_EQ(OldStamp, files.StampOf("C:\\APP\\APP.EXE"));
   }
+}
+
+TEST(RecordLog, OneLinePerRecordInAStableFormat) {
+  std::vector<TRecordResult> records(3);
+  records[0] = {0, ptModify, "C:\\APP\\APP.EXE", TRecordOutcome::RolledBack, "Applying modify patch (APP.EXE)"};
+  records[1] = {1, ptDelete, "C:\\APP\\A\tB.DLL", TRecordOutcome::Failed, "Cannot delete file: A\tB.DLL"};
+  records[2] = {2, 9, "C:\\APP\\X", TRecordOutcome::Ignored, "record of unknown type 9"};
+  std::FILE* out = std::tmpfile();
+  ASSERT_NE(nullptr, out);
+  WriteRecordLog(out, false, records, {"Damaged patch directory\nat 5"}, 3);
+  EXPECT_EQ("# menditcon records 1 run\n"
+            "0\tfailed\t-\t\tDamaged patch directory at 5\n"
+            "1\trolled-back\tmodify\tC:\\APP\\APP.EXE\tApplying modify patch (APP.EXE)\n"
+            "2\tfailed\tdelete\tC:\\APP\\A B.DLL\tCannot delete file: A B.DLL\n"
+            "3\tignored\tunknown\tC:\\APP\\X\trecord of unknown type 9\n"
+            "# exit 3\n",
+            Drain(out));
+  std::fclose(out);
 }
 
 TEST(CompanionOptions, CommandLines) {

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "check_matches_run.h"
 #include "memory_lister.h"
 #include "menditwiz/patch_builder.h"
 #include "menditwiz/patch_plan.h"
@@ -127,6 +128,8 @@ TEST(PatchBuilder, ReleasePairsRoundTripThroughTheEngine) {
     EXPECT_EQ(c.Modifies, pair.Count(TBuiltKind::Modify));
     EXPECT_EQ(c.Deletes, pair.Count(TBuiltKind::Delete));
     EXPECT_TRUE(pair.Verify()) << Join(pair.verification.Problems) << Join(pair.verification.EngineRows);
+    // The companion's check predicts every record of the real run, on both releases.
+    for (const std::string& target : {OldRoot, NewRoot}) ExpectCheckMatchesRun(pair.files, target, pair.data);
   }
 }
 

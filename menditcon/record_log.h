@@ -1,0 +1,26 @@
+#pragma once
+// The record log that `menditcon -log FILE -logformat records` writes: one line per record,
+// for programs to read. The format is stable; a later version adds fields only at the end of
+// a line and says so by the number in the first line.
+//
+//   # menditcon records 1 run|check
+//   <n>\t<outcome>\t<kind>\t<path>\t<message>       one line per record, in directory order
+//   # exit <code>
+//
+// n is the record's 1-based place in the patch directory; 0 marks an error outside any
+// record (a damaged directory, a patch that cannot be unpacked), with "failed", "-" and an
+// empty path. outcome is applied, skipped, failed, rolled-back (applied, then put back) or
+// ignored (a record of unknown type); in a check it is the prediction. kind is modify, copy,
+// delete or unknown. path is the record's path with macros expanded; message is the row that
+// decided the outcome (the first error, else the first warning, else the first row), with the
+// engine's own wording. Tabs and line ends inside path and message become spaces. The last
+// line carries the exit code.
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "patch/record_tracker.h"
+
+void WriteRecordLog(std::FILE* out, bool check, const std::vector<TRecordResult>& records,
+                    const std::vector<std::string>& errorsOutsideRecords, int exitCode);
