@@ -1,8 +1,8 @@
 #include "companion_options.h"
 
 const char* const CompanionUsageText =
-    "Usage: menditcon [-check] [-target MAIN_EXE_PATH] [-log FILE [-logformat rows|records]]\n"
-    "                 [DESCRIPTION_FILE]\n"
+    "Usage: menditcon [-check | -rollback [-strict]] [-target MAIN_EXE_PATH]\n"
+    "                 [-log FILE [-logformat rows|records]] [DESCRIPTION_FILE]\n"
     "  DESCRIPTION_FILE      the patch description file (default MENDIT.MNI beside menditcon)\n"
     "  -target PATH          the installed main executable (default: DefaultPath and Name\n"
     "                        of the description file)\n"
@@ -14,6 +14,11 @@ const char* const CompanionUsageText =
     "                        kept in memory, and report which records would apply, be\n"
     "                        skipped or fail\n"
 
+    "  -rollback             all or nothing: when a record fails, put every file back as\n"
+    "                        it was (content, date/time, presence); a journal beside the\n"
+    "                        application folder lets the next start of menditcon finish\n"
+    "                        putting back a run that was interrupted\n"
+    "  -strict               with -rollback: a skipped record puts everything back too\n"
     "  -h, -?, --help        this text\n"
     "Options start with - or / and may be written in any case.\n";
 

@@ -11,8 +11,10 @@
 #include "patch/record_tracker.h"
 #include "patch/recording_file_system.h"
 #include "patch/win32_file_system.h"
+#include "paths/path_name.h"
 #include "paths/macros.h"
 #include "record_log.h"
+#include "rollback_run.h"
 
 namespace {
 
@@ -69,7 +71,9 @@ TCompanionExit RecordsExit(const TRecordTracker& tracker) {
 
 TCompanionExit RunCompanion(const TCompanionOptions& options, std::FILE* out) {
   std::FILE* log = nullptr;
-  if (!options.LogFile.empty() && !(log = std::fopen(options.LogFile.c_str(), "wt"))) {
+  // The record log's lines end in a line feed alone on every system; the log rows are text.
+  const char* mode = options.LogFormat == TLogFormat::Records ? "wb" : "wt";
+  if (!options.LogFile.empty() && !(log = std::fopen(options.LogFile.c_str(), mode))) {
     std::fprintf(stderr, "menditcon: Cannot open file for writing: %s\n", options.LogFile.c_str());
     return CompanionOutputError;
   }
@@ -101,17 +105,40 @@ TCompanionExit RunCompanion(const TCompanionOptions& options, std::FILE* out) {
                                    ? macros.ExpandMacros(description.DefaultPath, true) + description.Name
                                    : options.Target;
     TWin32FileSystem disk;
-    // Check mode runs the engine itself over the disk seen through a record of changes, so
-    // its verdicts are the run's own; nothing is written.
-    TRecordingFileSystem recording(disk);
-    TInstallationRun run;
-    run.TargetPath = target.c_str();
-    run.Patch = description.Patch.c_str();
-    run.Macros = &macros;
-    run.Reporter = &tracker;
-    run.Observer = &tracker;
-    if (options.Check) run.Files = &recording;
-    if (RunInstallation(run) == TInstallOutcome::Installed) exit = RecordsExit(tracker);
+    const std::string journalPath = JournalPathFor(TPathName(target).Directory());
+    const TRemoveDirectory removeDirectory = [](const char* path) { return RemoveDirectoryA(path) != 0; };
+    // An interrupted all-or-nothing run of this application is put back before anything else
+    // (a check, which changes nothing, only says so).
+    if (options.Check && JournalExists(disk, journalPath)) {
+      reporter.ReportError("An earlier run was interrupted and must be put back first: run menditcon without -check (%s)",
+                           journalPath.c_str());
+    } else if (FinishUnfinishedRun(disk, journalPath, reporter, removeDirectory)) {
+      // Check mode runs the engine itself over the disk seen through a record of changes, so
+      // its verdicts are the run's own; nothing is written.
+      TRecordingFileSystem recording(disk);
+      TInstallationRun run;
+      run.TargetPath = target.c_str();
+      run.Patch = description.Patch.c_str();
+      run.Macros = &macros;
+      run.Reporter = &tracker;
+      run.Observer = &tracker;
+      if (options.Check) run.Files = &recording;
+      if (!options.RollBack) {
+        if (RunInstallation(run) == TInstallOutcome::Installed) exit = RecordsExit(tracker);
+      } else {
+        TInstallOutcome outcome = TInstallOutcome::CannotOpen;
+        const TRollbackResult result = RunAllOrNothing(disk, journalPath, options.Strict, tracker, reporter,
+                                                       removeDirectory, [&](TFileSystem& journaled) {
+                                                         run.Files = &journaled;
+                                                         outcome = RunInstallation(run);
+                                                       });
+        // A patch that could not be opened changed nothing, whatever was put back.
+        if (outcome == TInstallOutcome::Installed && result == TRollbackResult::Committed)
+          exit = RecordsExit(tracker);
+        else if (outcome == TInstallOutcome::Installed && result == TRollbackResult::RolledBack)
+          exit = CompanionRolledBack;
+      }
+    }
     if (options.Check)
       reporter.ReportInfo("Check completed: %d would apply, %d would be skipped, %d would fail",
                           tracker.Count(TRecordOutcome::Applied), tracker.Count(TRecordOutcome::Skipped),

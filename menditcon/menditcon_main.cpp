@@ -17,10 +17,6 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "menditcon: %s\n%s%s", error.c_str(), CompanionUsageText, ToolExitCodesText);
     return CompanionUsage;
   }
-  if (options.RollBack) {
-    std::fprintf(stderr, "menditcon: -rollback is not available in this build\n");
-    return CompanionUsage;
-  }
   if (options.Help) {
     std::printf("%s%s", CompanionUsageText, ToolExitCodesText);
     return CompanionClean;

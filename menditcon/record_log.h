@@ -14,7 +14,7 @@
 // delete or unknown. path is the record's path with macros expanded; message is the row that
 // decided the outcome (the first error, else the first warning, else the first row), with the
 // engine's own wording. Tabs and line ends inside path and message become spaces. The last
-// line carries the exit code.
+// line carries the exit code. Lines end in a line feed alone ("\n"), on Windows too.
 
 #include <cstdio>
 #include <string>

@@ -6,11 +6,17 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <string>
 #include <vector>
 
+#include "cabinet/installation_run.h"
+#include "killing_file_system.h"
 #include "menditcon/companion_run.h"
+#include "menditcon/rollback_run.h"
+#include "patch/whole_file.h"
+#include "paths/macros.h"
 #include "menditwiz/release_verifier.h"
 #include "menditwiz/win32_folders.h"
 #include "menditwiz/wizard_run.h"
@@ -81,8 +87,8 @@ class PatchRoundTrip : public ::testing::Test {
     return exit;
   }
 
-  TCompanionExit Companion(const std::string& description, const std::string& target, bool check) {
-    TCompanionOptions options;
+  TCompanionExit Companion(const std::string& description, const std::string& target, bool check,
+                           TCompanionOptions options = {}) {
     options.Description = description;
     options.Target = target;
     options.Check = check;
@@ -193,6 +199,104 @@ TEST_F(PatchRoundTrip, ExitCodesForScripts) {
   EXPECT_EQ(CompanionNothingDone, Companion(JoinPath(root, "NONE.MNI"), "", false));
   EXPECT_NE(std::string::npos, companionText.find("[ERROR]\tCannot read patch description file: ")) << companionText;
   EXPECT_EQ(1u, std::count(companionText.begin(), companionText.end(), '\n')) << companionText;
+}
+
+bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+class TQuietReporter : public TPatchReporter {
+ public:
+  void ReportProgress(int32_t, int32_t) override {}
+
+ protected:
+  void Report(TReportKind, const char*, va_list) override {}
+};
+
+// -rollback on real files: a read-only file makes a delete record fail, so every file goes
+// back (the modified one, the one a copy overwrote, the deleted one, the new folders and the
+// "$$$" backup); runs cut short at several changes are put back by the next start.
+TEST_F(PatchRoundTrip, AllOrNothingPutsEveryFileBack) {
+  const TBytes app = Random(80000, 10), lib = Random(9000, 11);
+  const std::string oldFolder = Folder("old"), newFolder = Folder("new"), out = JoinPath(root, "out");
+  const std::vector<TReleaseTestFile> old = {
+      {"APP.EXE", app, Monday}, {"LIB.DLL", lib, Monday}, {"GONE.DLL", lib, Monday}, {"LOCKED.DLL", lib, Monday}};
+  Write(oldFolder, old);
+  Write(newFolder, {{"APP.EXE", Recompiled(app), Tuesday}, {"LIB.DLL", Random(9000, 12), Tuesday},
+                    {"BIN\\PLUG\\NEW.DLL", lib, Tuesday}});
+  ASSERT_EQ(WizardSuccess, Build(oldFolder, newFolder, out)) << wizardText;
+  const std::string description = JoinPath(out, "MENDIT.MNI");
+  TCompanionOptions rollback;
+  rollback.RollBack = true;
+
+  const std::string good = Folder("good");
+  Write(good, old);
+  EXPECT_EQ(CompanionClean, Companion(description, JoinPath(good, "APP.EXE"), false, rollback)) << companionText;
+  EXPECT_EQ(Picture(newFolder), Picture(good));
+  EXPECT_FALSE(Exists(JournalPathFor(good)));
+
+  const std::string target = Folder("target");
+  const std::string mainPath = JoinPath(target, "APP.EXE"), locked = JoinPath(target, "LOCKED.DLL");
+  Write(target, old);
+  const std::vector<std::string> before = Picture(target);
+  auto expectAsBefore = [&] {
+    EXPECT_EQ(before, Picture(target));
+    EXPECT_FALSE(Exists(JoinPath(target, "APP.$$$")));
+    EXPECT_FALSE(Exists(JoinPath(target, "BIN")));
+    EXPECT_FALSE(Exists(JournalPathFor(target)));
+    EXPECT_FALSE(Exists(JournalPathFor(target) + ".1"));
+  };
+  SetFileAttributesA(locked.c_str(), FILE_ATTRIBUTE_READONLY);
+  rollback.LogFile = JoinPath(root, "records.txt");
+  rollback.LogFormat = TLogFormat::Records;
+  EXPECT_EQ(CompanionRolledBack, Companion(description, mainPath, false, rollback)) << companionText;
+  expectAsBefore();
+  std::vector<uint8_t> log;
+  ASSERT_TRUE(ReadWholeFile(files, rollback.LogFile, log));
+  const std::string records(log.begin(), log.end());
+  auto upper = [](std::string path) {  // record paths are spelled as the engine builds them
+    for (char& c : path) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return path;
+  };
+  EXPECT_EQ(0u, records.find("# menditcon records 1 run\n")) << records;
+  EXPECT_NE(std::string::npos, records.find("\tfailed\tdelete\t" + upper(locked) + "\tCannot delete file: LOCKED.DLL\n")) << records;
+  EXPECT_NE(std::string::npos, records.find("\trolled-back\tmodify\t" + upper(mainPath) + "\t")) << records;
+  EXPECT_NE(std::string::npos, records.find("# exit 3\n")) << records;
+  rollback.LogFile.clear();
+
+  // Runs killed part-way (here: an exception out of the file system) at spread changes.
+  auto interrupted = [&](int limit) {
+    TWin32FileSystem disk;
+    TKillingFileSystem killing(disk, limit);
+    TQuietReporter quiet;
+    TRecordTracker tracker(quiet, false);
+    TMacroExpander macros;
+    TInstallationRun run;
+    run.TargetPath = mainPath.c_str();
+    const std::string cabinet = JoinPath(out, "PATCH.CAB");
+    run.Patch = cabinet.c_str();
+    run.Macros = &macros;
+    run.Reporter = &tracker;
+    run.Observer = &tracker;
+    try {
+      const TRemoveDirectory removeDirectory = [](const char* path) { return RemoveDirectoryA(path) != 0; };
+      RunAllOrNothing(killing, JournalPathFor(target), false, tracker, quiet, removeDirectory, [&](TFileSystem& journaled) {
+        run.Files = &journaled;
+        RunInstallation(run);
+      });
+    } catch (const TKilled&) {
+    }
+    return killing.Changes;
+  };
+  const int changes = interrupted(-1);
+  expectAsBefore();
+  for (int eighth : {1, 3, 5, 7}) {
+    SCOPED_TRACE("killed at change " + std::to_string(changes * eighth / 8));
+    interrupted(changes * eighth / 8);
+    EXPECT_TRUE(Exists(JournalPathFor(target)));
+    EXPECT_EQ(CompanionRolledBack, Companion(description, mainPath, false, rollback)) << companionText;
+    EXPECT_NE(std::string::npos, companionText.find("An earlier run was interrupted")) << companionText;
+    expectAsBefore();
+  }
+  SetFileAttributesA(locked.c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
 }  // namespace

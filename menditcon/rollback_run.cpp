@@ -1,0 +1,52 @@
+#include "rollback_run.h"
+
+std::string JournalPathFor(const std::string& root) {
+  std::string folder = root;
+  while (!folder.empty() && (folder.back() == '\\' || folder.back() == '/')) folder.pop_back();
+  return folder + ".MENDITCON-UNDO";
+}
+
+TRollbackResult RunAllOrNothing(TFileSystem& files, const std::string& journalPath, bool strict,
+                                TRecordTracker& tracker, TPatchReporter& reporter,
+                                const TRemoveDirectory& removeDirectory,
+                                const std::function<void(TFileSystem& files)>& run) {
+  TJournalFileSystem journal(files, journalPath);
+  if (!journal.Begin()) {
+    journal.Close();
+    files.Delete(journalPath.c_str());
+    reporter.ReportError("Cannot write the journal that puts files back: %s", journalPath.c_str());
+    return TRollbackResult::NotStarted;
+  }
+  run(journal);
+  const bool failed = tracker.Count(TRecordOutcome::Failed) > 0 || !tracker.ErrorsOutsideRecords().empty() ||
+                      (strict && tracker.Count(TRecordOutcome::Skipped) > 0);
+  if (!failed) {
+    if (!journal.Commit()) {
+      reporter.ReportError("Cannot delete file: %s", journalPath.c_str());
+      return TRollbackResult::NotPutBack;
+    }
+    return TRollbackResult::Committed;
+  }
+  journal.Close();
+  reporter.ReportInfo("Putting every file back as it was...");
+  if (!RestoreJournal(files, journalPath, reporter, removeDirectory)) {
+    reporter.ReportError("Not every file could be put back; the next start of menditcon tries again (%s)",
+                         journalPath.c_str());
+    return TRollbackResult::NotPutBack;
+  }
+  tracker.MarkRolledBack();
+  reporter.ReportWarning("Patch rolled back: the application is as it was before the run");
+  return TRollbackResult::RolledBack;
+}
+
+bool FinishUnfinishedRun(TFileSystem& files, const std::string& journalPath, TPatchReporter& reporter,
+                         const TRemoveDirectory& removeDirectory) {
+  if (!JournalExists(files, journalPath)) return true;
+  reporter.ReportWarning("An earlier run was interrupted: putting its files back first (%s)", journalPath.c_str());
+  if (!RestoreJournal(files, journalPath, reporter, removeDirectory)) {
+    reporter.ReportError("The interrupted run could not be put back; nothing else was done");
+    return false;
+  }
+  reporter.ReportInfo("The interrupted run was put back");
+  return true;
+}

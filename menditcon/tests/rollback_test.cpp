@@ -1,0 +1,175 @@
+// All-or-nothing runs over the in-memory file system with the process "killed" (an exception
+// thrown from the file system, after half of a write) at every change of the run and at every
+// change of the restore that follows: the next start always puts back every file's content,
+// date/time and presence, and leaves no journal behind.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "killing_file_system.h"
+#include "menditcon/rollback_run.h"
+#include "patch/memory_file_system.h"
+#include "patch/patch_file.h"
+#include "patch/patch_writer.h"
+#include "paths/macros.h"
+
+namespace {
+
+using TBytes = std::vector<uint8_t>;
+constexpr TDosStamp OldStamp = MakeDosStamp(2001, 1, 2, 3, 4, 6);
+constexpr TDosStamp NewStamp = MakeDosStamp(2002, 1, 2, 3, 4, 6);
+const std::string Journal = "C:\\APP.MENDITCON-UNDO";
+
+class TSilentReporter : public TPatchReporter {
+ public:
+  void ReportProgress(int32_t, int32_t) override {}
+
+ protected:
+  void Report(TReportKind, const char*, va_list) override {}
+};
+
+struct TFileState {
+  TBytes Content;
+  TDosStamp Stamp;
+  bool operator==(const TFileState& o) const { return Content == o.Content && Stamp == o.Stamp; }
+};
+using TPicture = std::map<std::string, TFileState>;
+
+TPicture Picture(const TMemoryFileSystem& files) {
+  TPicture picture;
+  for (const std::string& f : files.FileNames()) picture[TMemoryFileSystem::Key(f)] = {files.Contents(f), files.StampOf(f)};
+  return picture;
+}
+
+void Copy(const TMemoryFileSystem& from, TMemoryFileSystem& to) {
+  for (const std::string& d : from.DirectoryNames()) to.AddDirectory(d);
+  for (const std::string& f : from.FileNames()) to.AddFile(f, from.Contents(f), from.StampOf(f));
+}
+
+// An installed application with an old backup beside it, and a patch that modifies, copies
+// over an existing file, copies into new folders and deletes; when failing, its last record
+// names a file that is not there.
+void Installed(TMemoryFileSystem& files) {
+  files.AddDirectory("C:\\APP");
+  files.AddFile("C:\\APP\\APP.EXE", {1, 2, 3, 4}, OldStamp);
+  files.AddFile("C:\\APP\\APP.$$$", {9}, OldStamp);
+  files.AddFile("C:\\APP\\LIB.DLL", {5, 6}, OldStamp);
+  files.AddFile("C:\\APP\\GONE.DLL", {7}, OldStamp);
+}
+
+TBytes Patch(bool failing) {
+  TDeltaWriter delta;
+  delta.CopyBlock(0, 0, {{1, {42}}});
+  const uint8_t tail[] = {8, 8};
+  delta.Literal(256, tail, sizeof tail);
+  TPatchWriter writer;
+  writer.AddModify("&ROOT&\\APP.EXE", OldStamp, NewStamp, delta.Bytes());
+  writer.AddCopy("&ROOT&\\LIB.DLL", NewStamp, {6, 5, 4});
+  writer.AddCopy("&ROOT&\\NEW\\SUB\\X.DLL", NewStamp, {3, 3});
+  writer.AddDelete("&ROOT&\\GONE.DLL", OldStamp);
+  if (failing) writer.AddDelete("&ROOT&\\MISSING.DLL", OldStamp);
+  return writer.Bytes();
+}
+
+TRollbackResult RunPatch(TFileSystem& files, const TBytes& patch, bool strict, TRecordTracker& tracker) {
+  TSilentReporter silent;
+  return RunAllOrNothing(files, Journal, strict, tracker, silent, nullptr, [&](TFileSystem& journaled) {
+    TMemoryInputFile data(patch);
+    TMacroExpander macros;
+    macros.AddMacro(new TMacroDef("&ROOT&", "C:\\APP"));
+    TPatchFile installer(&data, &macros, &tracker, &journaled);
+    installer.SetRecordObserver(&tracker);
+    installer.Run();
+  });
+}
+
+TEST(AllOrNothing, KilledAtEveryChangeOfTheRunAndOfTheRestore) {
+  for (bool failing : {true, false}) {
+    SCOPED_TRACE(failing ? "failing patch" : "good patch");
+    const TBytes patch = Patch(failing);
+    TMemoryFileSystem original;
+    Installed(original);
+    const TPicture before = Picture(original);
+
+    // Uninterrupted: put back, or committed with nothing of the journal left.
+    TMemoryFileSystem whole;
+    Copy(original, whole);
+    TKillingFileSystem counting(whole, -1);
+    TSilentReporter silent;
+    TRecordTracker tracker(silent, false);
+    ASSERT_EQ(failing ? TRollbackResult::RolledBack : TRollbackResult::Committed, RunPatch(counting, patch, false, tracker));
+    if (failing) {
+      EXPECT_EQ(before, Picture(whole));
+    } else {
+      EXPECT_EQ(NewStamp, whole.StampOf("C:\\APP\\NEW\\SUB\\X.DLL"));
+      EXPECT_FALSE(whole.Exists("C:\\APP\\GONE.DLL"));
+      EXPECT_TRUE(whole.Exists("C:\\APP\\NEW\\SUB\\X.DLL"));
+      for (const std::string& f : whole.FileNames()) EXPECT_EQ(std::string::npos, f.find("UNDO")) << f;
+    }
+    const int runChanges = counting.Changes;
+    const TPicture after = Picture(whole);
+    ASSERT_GT(runChanges, 20);
+
+    for (int kill = 0; kill < runChanges; ++kill) {
+      SCOPED_TRACE("run killed at change " + std::to_string(kill));
+      TMemoryFileSystem files;
+      Copy(original, files);
+      TKillingFileSystem killing(files, kill);
+      bool killed = false;
+      try {
+        TRecordTracker tracker(silent, false);
+        RunPatch(killing, patch, false, tracker);
+      } catch (const TKilled&) {
+        killed = true;
+      }
+      ASSERT_TRUE(killed);
+      // The next start, itself killed at every change of its restore, then started again.
+      for (int restoreKill = 0;; ++restoreKill) {
+        TMemoryFileSystem next;
+        Copy(files, next);
+        TKillingFileSystem restoring(next, restoreKill);
+        TSilentReporter silent;
+        bool restoreKilled = false;
+        try {
+          EXPECT_TRUE(FinishUnfinishedRun(restoring, Journal, silent, nullptr));
+        } catch (const TKilled&) {
+          restoreKilled = true;
+        }
+        if (restoreKilled) {
+          EXPECT_TRUE(FinishUnfinishedRun(next, Journal, silent, nullptr));
+        }
+        // A good run killed once its journal says it stands is finished, not put back.
+        const TPicture picture = Picture(next);
+        if (failing || picture != after) {
+          EXPECT_EQ(before, picture) << "restore killed at change " << restoreKill;
+        }
+        if (!restoreKilled) break;
+      }
+    }
+  }
+}
+
+TEST(AllOrNothing, StrictRollsBackSkippedRecordsAndADamagedJournalIsLeftAlone) {
+  TMemoryFileSystem files;
+  Installed(files);
+  files.SetStamp("C:\\APP\\GONE.DLL", NewStamp);  // another version: its delete is skipped
+  const TPicture before = Picture(files);
+  TSilentReporter silent;
+  TRecordTracker tracker(silent, false);
+  const TBytes patch = Patch(false);
+  EXPECT_EQ(TRollbackResult::RolledBack, RunPatch(files, patch, true, tracker));
+  EXPECT_EQ(before, Picture(files));
+  EXPECT_EQ(3, tracker.Count(TRecordOutcome::RolledBack));
+  EXPECT_EQ(1, tracker.Count(TRecordOutcome::Skipped));
+
+  for (const TBytes& journal : {TBytes{'X', '\n'}, TBytes{'M', 'E', 'N', 'D', 'I', 'T', ' ', 'J', 'O', 'U', 'R', 'N', 'A', 'L',
+                                                          ' ', '1', '\n', 's', 'a', 'v', 'e', 'd', '\t', '\n'}}) {
+    files.AddFile(Journal, journal, OldStamp);
+    EXPECT_FALSE(FinishUnfinishedRun(files, Journal, silent, nullptr));
+    EXPECT_TRUE(files.Exists(Journal));
+  }
+}
+
+}  // namespace
