@@ -11,8 +11,8 @@
 #include "patch/record_tracker.h"
 #include "patch/recording_file_system.h"
 #include "patch/win32_file_system.h"
-#include "paths/path_name.h"
 #include "paths/macros.h"
+#include "paths/path_name.h"
 #include "record_log.h"
 #include "rollback_run.h"
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "cabinet/installation_run.h"
+#include "install/installation_run.h"
 #include "killing_file_system.h"
 #include "menditcon/companion_run.h"
 #include "menditcon/rollback_run.h"
