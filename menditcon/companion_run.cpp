@@ -12,7 +12,6 @@
 #include "patch/recording_file_system.h"
 #include "patch/win32_file_system.h"
 #include "paths/macros.h"
-#include "paths/path_name.h"
 #include "record_log.h"
 #include "rollback_run.h"
 
@@ -105,11 +104,17 @@ TCompanionExit RunCompanion(const TCompanionOptions& options, std::FILE* out) {
                                    ? macros.ExpandMacros(description.DefaultPath, true) + description.Name
                                    : options.Target;
     TWin32FileSystem disk;
-    const std::string journalPath = JournalPathFor(TPathName(target).Directory());
+    // The journal lies beside the folder the run installs into; a target that names no
+    // folder is refused here with the installation run's own row.
+    std::string rootFolder;
+    const bool haveRoot = FormTargetRoot(target.c_str(), reporter, rootFolder);
+    const std::string journalPath = JournalPathFor(rootFolder);
     const TRemoveDirectory removeDirectory = [](const char* path) { return RemoveDirectoryA(path) != 0; };
     // An interrupted all-or-nothing run of this application is put back before anything else
     // (a check, which changes nothing, only says so).
-    if (options.Check && JournalExists(disk, journalPath)) {
+    if (!haveRoot) {
+      // nothing can be done
+    } else if (options.Check && JournalExists(disk, journalPath)) {
       reporter.ReportError("An earlier run was interrupted and must be put back first: run menditcon without -check (%s)",
                            journalPath.c_str());
     } else if (FinishUnfinishedRun(disk, journalPath, reporter, removeDirectory)) {
