@@ -75,7 +75,11 @@ bool TExListBox::CopyRows() {
   int first = 0, last = count - 1;
   if (!AllRowsSelected && selected >= 0 && selected < count) first = last = selected;
   std::string text;
-  for (int i = first; i <= last; ++i) text += RowLine(i) + "\r\n";
+  try {
+    for (int i = first; i <= last; ++i) text += RowLine(i) + "\r\n";
+  } catch (const std::bad_alloc&) {
+    return false;  // no exception may cross the window procedure
+  }
 
   if (!OpenClipboard(Handle)) return false;
   EmptyClipboard();
