@@ -108,7 +108,9 @@ TCompanionExit RunCompanion(const TCompanionOptions& options, std::FILE* out) {
     // folder is refused here with the installation run's own row.
     std::string rootFolder;
     const bool haveRoot = FormTargetRoot(target.c_str(), reporter, rootFolder);
-    const std::string journalPath = JournalPathFor(rootFolder);
+    char temp[MAX_PATH + 1] = "";
+    const DWORD tempLength = GetTempPathA(sizeof temp, temp);
+    const std::string journalPath = JournalPathFor(rootFolder, tempLength < sizeof temp ? temp : "");
     const TRemoveDirectory removeDirectory = [](const char* path) { return RemoveDirectoryA(path) != 0; };
     // An interrupted all-or-nothing run of this application is put back before anything else
     // (a check, which changes nothing, only says so).

@@ -1,8 +1,12 @@
 #include "rollback_run.h"
 
-std::string JournalPathFor(const std::string& root) {
+std::string JournalPathFor(const std::string& root, const std::string& tempFolder) {
   std::string folder = root;
   while (!folder.empty() && (folder.back() == '\\' || folder.back() == '/')) folder.pop_back();
+  if (folder.empty() || folder.back() == ':') {
+    std::string drive = folder.empty() ? "CURRENT" : folder.substr(0, folder.size() - 1);
+    return tempFolder + "MENDITCON-UNDO-" + drive;
+  }
   return folder + ".MENDITCON-UNDO";
 }
 
@@ -11,6 +15,10 @@ TRollbackResult RunAllOrNothing(TFileSystem& files, const std::string& journalPa
                                 const TRemoveDirectory& removeDirectory,
                                 const std::function<void(TFileSystem& files)>& run) {
   TJournalFileSystem journal(files, journalPath);
+  if (JournalExists(files, journalPath)) {
+    reporter.ReportError("Another run of this application is under way (its journal: %s)", journalPath.c_str());
+    return TRollbackResult::NotStarted;
+  }
   if (!journal.Begin()) {
     journal.Close();
     files.Delete(journalPath.c_str());

@@ -19,8 +19,10 @@ enum class TRollbackResult {
 };
 
 // The journal of the application in folder root (no trailing backslash): a file beside the
-// folder, so its saved copies are on the same volume.
-std::string JournalPathFor(const std::string& root);
+// folder, so its saved copies are on the same volume. A drive's own folder ("C:") has
+// nothing beside it: its journal goes into tempFolder (with a trailing backslash), named
+// after the drive.
+std::string JournalPathFor(const std::string& root, const std::string& tempFolder = "");
 
 // run installs the patch over the file system it is given, with the tracker as reporter
 // and record observer. Rows about the journal go to reporter.

@@ -123,6 +123,8 @@ bool TJournalFileSystem::AppendLine(const std::string& line) {
 }
 
 bool TJournalFileSystem::Begin() {
+  // Another run's journal is never written over: it is that run's only way back.
+  if (Present(files, journalPath)) return false;
   journal = files.Create(journalPath.c_str());
   return AppendLine(JournalHeader);
 }

@@ -37,7 +37,8 @@ class TJournalFileSystem : public TFileSystem {
   TJournalFileSystem(TFileSystem& files, const std::string& journalPath)
       : files(files), journalPath(journalPath) {}
 
-  // Creates the journal. False when it cannot be written (nothing may then be changed).
+  // Creates the journal. False when it exists already (another run's) or cannot be written;
+  // nothing may then be changed.
   bool Begin();
   // The run stands: notes so in the journal, then deletes the saved copies and the journal.
   // False when the note or the deletion failed.

@@ -151,6 +151,11 @@ TEST(AllOrNothing, KilledAtEveryChangeOfTheRunAndOfTheRestore) {
   }
 }
 
+TEST(AllOrNothing, JournalPlaces) {
+  EXPECT_EQ("C:\\APP.MENDITCON-UNDO", JournalPathFor("C:\\APP\\"));
+  EXPECT_EQ("C:\\TEMP\\MENDITCON-UNDO-D", JournalPathFor("D:", "C:\\TEMP\\"));
+}
+
 TEST(AllOrNothing, StrictRollsBackSkippedRecordsAndADamagedJournalIsLeftAlone) {
   TMemoryFileSystem files;
   Installed(files);
@@ -169,6 +174,9 @@ TEST(AllOrNothing, StrictRollsBackSkippedRecordsAndADamagedJournalIsLeftAlone) {
     files.AddFile(Journal, journal, OldStamp);
     EXPECT_FALSE(FinishUnfinishedRun(files, Journal, silent, nullptr));
     EXPECT_TRUE(files.Exists(Journal));
+    // Nor is another run's journal written over.
+    EXPECT_EQ(TRollbackResult::NotStarted, RunPatch(files, patch, false, tracker));
+    EXPECT_EQ(journal, files.Contents(Journal));
   }
 }
 
