@@ -18,6 +18,9 @@ export WINEDEBUG ?= -all
 # File-time tests compare DOS stamps: keep local time free of daylight saving.
 export TZ ?= UTC
 
+# A compiler cache, where installed (setup installs it), makes rebuilds of the four trees cheap.
+LAUNCHER := $(if $(shell command -v ccache),-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+
 .PHONY: all setup build native win32 win64 windows fuzz-build test test-native test-windows \
         test-win32 test-win64 fuzz-smoke fuzz bench demo clean
 
@@ -27,16 +30,16 @@ setup:
 	@bash scripts/setup.sh
 
 $(NATIVE)/build.ninja:
-	cmake -S . -B $(NATIVE) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DMENDIT_SANITIZE=ON
+	cmake -S . -B $(NATIVE) -G Ninja $(LAUNCHER) -DCMAKE_BUILD_TYPE=Debug -DMENDIT_SANITIZE=ON
 
 $(WIN32)/build.ninja:
-	cmake -S . -B $(WIN32) -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake
+	cmake -S . -B $(WIN32) -G Ninja $(LAUNCHER) -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake
 
 $(WIN64)/build.ninja:
-	cmake -S . -B $(WIN64) -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake
+	cmake -S . -B $(WIN64) -G Ninja $(LAUNCHER) -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake
 
 $(FUZZ)/build.ninja:
-	CC=clang CXX=clang++ cmake -S . -B $(FUZZ) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DMENDIT_FUZZ=ON
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ) -G Ninja $(LAUNCHER) -DCMAKE_BUILD_TYPE=Debug -DMENDIT_FUZZ=ON
 
 native: $(NATIVE)/build.ninja
 	cmake --build $(NATIVE) -j $(JOBS)

@@ -16,7 +16,7 @@ have() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "ok installed";
 packages=(cmake ninja-build make g++ clang libclang-rt-14-dev
           g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix mingw-w64-tools
           zlib1g-dev libz-mingw-w64-dev libmspack-dev
-          wine wine32:i386 wine64 xvfb imagemagick googletest cabextract xdotool x11-utils python3)
+          wine wine32:i386 wine64 xvfb imagemagick googletest cabextract xdotool x11-utils python3 ccache)
 for p in "${packages[@]}"; do have "$p" || need+=("$p"); done
 
 if [ ${#need[@]} -gt 0 ]; then
