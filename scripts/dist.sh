@@ -26,9 +26,11 @@ version=$(sed -n 's/.*<assemblyIdentity type="win32" name="Tarvel.mendit" versio
 programs=(mendit showdisk indexwright menditwiz menditcon)
 # A tree of its own, compiled as the win32 tree is (Release: no debug information, no
 # assertions, so no source paths in the code), linked without a PE time stamp and stripped.
+# The Release link flags come on top of the toolchain's (static runtime); setting
+# CMAKE_EXE_LINKER_FLAGS itself would replace those and leave the programs needing MinGW DLLs.
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
   -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" \
-  -DCMAKE_EXE_LINKER_FLAGS="-Wl,--no-insert-timestamp -s" >/dev/null
+  -DCMAKE_EXE_LINKER_FLAGS_RELEASE="-Wl,--no-insert-timestamp -s" >/dev/null
 cmake --build "$build" --target "${programs[@]}" -j "${JOBS:-2}"
 
 stage=$(mktemp -d)

@@ -34,4 +34,11 @@ for info in archive.infolist():
 archive.extractall(sys.argv[2])
 PY
 (cd "$work/unpacked/${zip%.zip}" && sha256sum --quiet -c SHA256SUMS)
-echo "contents, dates, PE stamps and SHA256SUMS as expected"
+# Each program stands on its own: no MinGW runtime DLL (lib*.dll) among its imports.
+for exe in "$work/unpacked/${zip%.zip}"/*.exe; do
+  if i686-w64-mingw32-objdump -p "$exe" | grep -i "DLL Name: lib"; then
+    echo "$exe needs a MinGW runtime DLL" >&2
+    exit 1
+  fi
+done
+echo "contents, dates, PE stamps, SHA256SUMS and imports as expected"
