@@ -25,7 +25,7 @@ constexpr unsigned BlockTypeVerbatim = 1;
 constexpr unsigned BlockTypeUncompressed = 3;
 
 // Frames per verbatim block: each block carries its own trees.
-constexpr size_t FramesPerBlock = 2;
+constexpr size_t FramesPerBlock = 1;
 
 // Match search effort.
 constexpr unsigned ChainDepth = 16;
@@ -36,7 +36,10 @@ constexpr double IncompressibleBitsPerByte = 7.6;
 
 // Parses per block: the first with the previous block's prices, the next ones with prices
 // from the parse before.
-constexpr unsigned ParsePasses = 2;
+constexpr unsigned ParsePasses = 3;
+
+// Distances offered most often in a block, which a parse may load into the repeated offsets.
+constexpr size_t MaxFrequentDistances = 8;
 
 // Prices are in sixteenths of a bit.
 constexpr uint32_t PriceScale = 16;
@@ -112,6 +115,9 @@ class TLzxEncoder {
           TCodes codes;
           BuildCodes(items, codes);
           UpdatePrices(codes.MainLens.data(), codes.LengthLens.data());
+          if (pass == 1) {
+            FindFrequentDistances(blockEnd - blockStart);
+          }
           Repeats = repeatsAtStart;
         }
         items.clear();
@@ -121,6 +127,7 @@ class TLzxEncoder {
         }
         MatchIndex[blockEnd - blockStart] = static_cast<uint32_t>(MatchCache.size());
       }
+      FrequentDistances.clear();
       WriteBlock(blockStart, blockEnd, items);
     }
     return std::move(Chunks);
@@ -178,6 +185,35 @@ class TLzxEncoder {
       }
     }
     return bits > IncompressibleBitsPerByte * count;
+  }
+
+  // Distances the match finder offered again and again in the block. A shortest path that
+  // looks one match ahead never pays for loading such a distance into the repeated offsets,
+  // though every later match at it would then be cheap (records of fixed size whose
+  // counters advance together); the next parse gets them at a discount.
+  void FindFrequentDistances(size_t blockSize) {
+    FrequentDistances.clear();
+    std::vector<uint32_t> distances;
+    distances.reserve(MatchCache.size());
+    for (const TLzMatch& m : MatchCache) {
+      distances.push_back(m.Distance);
+    }
+    std::sort(distances.begin(), distances.end());
+    std::vector<std::pair<size_t, uint32_t>> counted;  // count, distance
+    for (size_t i = 0; i < distances.size();) {
+      size_t j = i;
+      while (j < distances.size() && distances[j] == distances[i]) {
+        j++;
+      }
+      if (j - i >= std::max<size_t>(16, blockSize / 64)) {
+        counted.emplace_back(j - i, distances[i]);
+      }
+      i = j;
+    }
+    std::sort(counted.rbegin(), counted.rend());
+    for (size_t i = 0; i < counted.size() && i < MaxFrequentDistances; i++) {
+      FrequentDistances.push_back(counted[i].second);
+    }
   }
 
   // Repeated offsets after a match with the given code.
@@ -286,8 +322,12 @@ class TLzxEncoder {
           }
           unsigned slot = SlotOf(code);
           std::array<uint32_t, 3> after = RepeatsAfter(repeats, code);
+          uint32_t discount = 0;
+          if (code >= 3 && std::find(FrequentDistances.begin(), FrequentDistances.end(), distance) != FrequentDistances.end()) {
+            discount = ExtraBits(slot) * PriceScale;
+          }
           for (uint32_t l = shorter + 1; l <= matches[m].Length; l++) {
-            Relax(i + l, cost + MatchPrice(slot, l), l, code, after);
+            Relax(i + l, cost + MatchPrice(slot, l) - discount, l, code, after);
           }
           shorter = matches[m].Length;
         }
@@ -521,6 +561,7 @@ class TLzxEncoder {
   std::vector<TNode> Nodes;
   std::vector<uint32_t> MatchIndex;  // per position of the block: its first match in MatchCache
   std::vector<TLzMatch> MatchCache;
+  std::vector<uint32_t> FrequentDistances;
   bool HeaderWritten = false;
 
   std::array<uint8_t, MaxMainSymbols> PreviousMain{};
