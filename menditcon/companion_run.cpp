@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "console_reporter.h"
-#include "description_file.h"
+#include "description/startup.h"
 #include "install/installation_run.h"
 #include "patch/record_tracker.h"
 #include "patch/recording_file_system.h"
@@ -16,33 +16,6 @@
 #include "rollback_run.h"
 
 namespace {
-
-constexpr DWORD DirectorySize = 299;
-
-std::string ProgramFilesDir() {
-  HKEY key;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion", 0, KEY_QUERY_VALUE,
-                    &key) != ERROR_SUCCESS)
-    return "";
-  char value[MAX_PATH + 1] = "";
-  DWORD size = MAX_PATH;
-  DWORD type = 0;
-  const LONG status = RegQueryValueExA(key, "ProgramFilesDir", nullptr, &type, reinterpret_cast<BYTE*>(value), &size);
-  RegCloseKey(key);
-  if (status != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ)) return "";
-  value[size < MAX_PATH ? size : MAX_PATH] = '\0';
-  return value;
-}
-
-// The start-up macros of mendit, in mendit's order.
-void DefineStartupMacros(TMacroExpander& macros) {
-  char systemDir[DirectorySize] = "", windowsDir[DirectorySize] = "";
-  if (GetSystemDirectoryA(systemDir, DirectorySize) >= DirectorySize) systemDir[0] = '\0';
-  if (GetWindowsDirectoryA(windowsDir, DirectorySize) >= DirectorySize) windowsDir[0] = '\0';
-  macros.AddMacro(new TMacroDef("&PROGRAMS&", ProgramFilesDir()));
-  macros.AddMacro(new TMacroDef("&SYSTEM&", systemDir));
-  macros.AddMacro(new TMacroDef("&WINDOWS&", windowsDir));
-}
 
 // The description file's path: as given, made absolute against the current folder (the
 // private-profile reader would look for a bare name in the Windows folder); by default
@@ -84,13 +57,7 @@ TCompanionExit RunCompanion(const TCompanionOptions& options, std::FILE* out) {
 
   const std::string descriptionPath = DescriptionPath(options.Description);
   TDescription description;
-  const bool read = ReadDescription(
-      [&](const char* key) {
-        char value[DescriptionValueSize] = "";
-        GetPrivateProfileStringA("Application", key, "", value, DescriptionValueSize, descriptionPath.c_str());
-        return std::string(value);
-      },
-      description);
+  const bool read = ReadDescriptionFile(descriptionPath, description);
   TCompanionExit exit = CompanionNothingDone;
   std::vector<std::string> failures;  // errors outside records, for the record log
   if (!read) {

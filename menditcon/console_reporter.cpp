@@ -2,7 +2,6 @@
 
 #include <string>
 
-#include "log_rules.h"
 
 void TConsoleReporter::WriteRow(const char* label, const std::string& text) {
   for (std::FILE* stream : {out, log}) {
@@ -15,9 +14,7 @@ void TConsoleReporter::WriteRow(const char* label, const std::string& text) {
   }
 }
 
-void TConsoleReporter::Report(TReportKind kind, const char* format, va_list args) {
-  char text[TextSize];
-  std::vsnprintf(text, sizeof text, format, args);
+void TConsoleReporter::ReportText(TReportKind kind, const char* text) {
   const char* label = kind == TReportKind::Error ? "ERROR" : kind == TReportKind::Warning ? "WARNING" : "";
   for (const std::string& row : SplitLogLines(text)) {
     WriteRow(label, row);

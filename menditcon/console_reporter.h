@@ -7,13 +7,10 @@
 #include <cstdio>
 #include <string>
 
-#include "patch/patch_reporter.h"
+#include "patch/formatting_reporter.h"
 
-class TConsoleReporter : public TPatchReporter {
+class TConsoleReporter : public TFormattingReporter {
  public:
-  // Texts are formatted into this many bytes, as in the dialog.
-  static constexpr size_t TextSize = 10000;
-
   // Neither stream is owned; log may be null.
   TConsoleReporter(std::FILE* out, std::FILE* log) : out(out), log(log) {}
 
@@ -23,7 +20,7 @@ class TConsoleReporter : public TPatchReporter {
   int WarningRows() const { return warnings; }
 
  protected:
-  void Report(TReportKind kind, const char* format, va_list args) override;
+  void ReportText(TReportKind kind, const char* text) override;
 
  private:
   void WriteRow(const char* label, const std::string& text);

@@ -6,23 +6,21 @@
 #include <set>
 
 #include "patch/patch_file.h"
-#include "patch/patch_reporter.h"
+#include "patch/formatting_reporter.h"
 #include "patch/root_macro.h"
 #include "paths/macros.h"
 
 namespace {
 
 // Keeps every report as a row of the log file format.
-class TRowCollector : public TPatchReporter {
+class TRowCollector : public TFormattingReporter {
  public:
   explicit TRowCollector(std::vector<std::string>& rows) : rows(rows) {}
   bool Failed = false;
   void ReportProgress(int32_t, int32_t) override {}
 
  protected:
-  void Report(TReportKind kind, const char* format, va_list args) override {
-    char text[10000];
-    std::vsnprintf(text, sizeof text, format, args);
+  void ReportText(TReportKind kind, const char* text) override {
     if (kind == TReportKind::Info) {
       rows.push_back(std::string("\t") + text);
       return;

@@ -4,20 +4,19 @@
 #include <cstdio>
 
 #include "install/extracted_patch.h"
+#include "patch/formatting_reporter.h"
 #include "wizard_machine.h"
 
 namespace {
 
 // The binding's messages during the check extraction.
-class TUnpackReporter : public TPatchReporter {
+class TUnpackReporter : public TFormattingReporter {
  public:
   std::string Errors;
   void ReportProgress(int32_t, int32_t) override {}
 
  protected:
-  void Report(TReportKind kind, const char* format, va_list args) override {
-    char text[1000];
-    std::vsnprintf(text, sizeof text, format, args);
+  void ReportText(TReportKind kind, const char* text) override {
     if (kind != TReportKind::Info) Errors += std::string(Errors.empty() ? "" : "; ") + text;
   }
 };

@@ -4,7 +4,7 @@
 #include <memory>
 
 #include "cabinet_output.h"
-#include "description_file.h"
+#include "description/description_file.h"
 #include "patch_plan.h"
 #include "wizard_machine.h"
 

@@ -1,19 +1,5 @@
 #include "log_rules.h"
 
-std::vector<std::string> SplitLogLines(const std::string& text) {
-  std::vector<std::string> rows;
-  size_t start = 0;
-  for (;;) {
-    size_t end = text.find('\n', start);
-    if (end == std::string::npos) {
-      rows.push_back(text.substr(start));
-      return rows;
-    }
-    rows.push_back(text.substr(start, end - start));
-    start = end + 1;
-  }
-}
-
 int ScrollTopIndex(int lastIndex, int clientHeight, int rowHeight) {
   if (rowHeight <= 0) return -1;
   int visible = clientHeight / rowHeight;

@@ -1,13 +1,10 @@
 #pragma once
 // The arithmetic of the message log and the progress bar, kept apart from the windows.
+// (A report's lines are split by SplitLogLines, patch/formatting_reporter.h.)
 
 #include <cstdint>
 #include <string>
 #include <vector>
-
-// One row per line: the text cut at every '\n'. The piece after the last newline is a row
-// too (a text ending in a newline gives an empty last row; "" gives one empty row).
-std::vector<std::string> SplitLogLines(const std::string& text);
 
 // Top row that makes row lastIndex the last visible one of a list whose client area is
 // clientHeight pixels high with rows of rowHeight pixels; -1 when the list need not scroll

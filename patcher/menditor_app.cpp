@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "description_file.h"
+#include "description/startup.h"
 #include "framework/common_controls.h"
 #include "patch_dlg_client.h"
 #include "pattern/pattern.h"
@@ -18,21 +18,6 @@ namespace {
 const char kApplicationName[] = "Tarvel Application Patcher";
 // Drive letter, colon, backslash and every directory up to the last backslash: tag 1.
 const char kModuleDirPattern[] = "{*/:\\(*\\)#}*";
-
-std::string ProgramFilesDir() {
-  HKEY key;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "Software\\Microsoft\\Windows\\CurrentVersion", 0, KEY_QUERY_VALUE, &key) !=
-      ERROR_SUCCESS)
-    return "";
-  char value[MAX_PATH + 1] = "";
-  DWORD size = MAX_PATH;  // one byte spare for a terminator the registry may not have stored
-  DWORD type = 0;
-  LONG status = RegQueryValueExA(key, "ProgramFilesDir", nullptr, &type, reinterpret_cast<BYTE*>(value), &size);
-  RegCloseKey(key);
-  if (status != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ)) return "";
-  value[size < MAX_PATH ? size : MAX_PATH] = '\0';
-  return value;
-}
 
 }  // namespace
 
@@ -52,16 +37,7 @@ void TMenditorApp::FindModuleDir() {
   if (pattern.Match(path)) ModuleDir = TPattern::Tag(1);
 }
 
-void TMenditorApp::DefineStartupMacros() {
-  char systemDir[DirectorySize] = "";
-  char windowsDir[DirectorySize] = "";
-  if (GetSystemDirectoryA(systemDir, DirectorySize) >= static_cast<UINT>(DirectorySize)) systemDir[0] = '\0';
-  if (GetWindowsDirectoryA(windowsDir, DirectorySize) >= static_cast<UINT>(DirectorySize)) windowsDir[0] = '\0';
-  // Added in this order, so "&WINDOWS&" is the first definition the expander applies.
-  Macros.AddMacro(new TMacroDef("&PROGRAMS&", ProgramFilesDir()));
-  Macros.AddMacro(new TMacroDef("&SYSTEM&", systemDir));
-  Macros.AddMacro(new TMacroDef("&WINDOWS&", windowsDir));
-}
+void TMenditorApp::DefineStartupMacros() { ::DefineStartupMacros(Macros); }
 
 int TMenditorApp::NormalizeCmdShow(int cmdShow) { return NormalizedShowCommand(cmdShow); }
 
@@ -82,13 +58,7 @@ void TMenditorApp::InitMainWindow() {
 bool TMenditorApp::ReadDescriptionFile() {
   std::string path = DescriptionFilePath(ModuleDir, __argc > 0 ? __argc - 1 : 0, __argv ? __argv + 1 : nullptr);
   TDescription description;
-  bool complete = ReadDescription(
-      [&path](const char* key) {
-        char value[DescriptionValueSize] = "";
-        GetPrivateProfileStringA("Application", key, "", value, DescriptionValueSize, path.c_str());
-        return std::string(value);
-      },
-      description);
+  const bool complete = ::ReadDescriptionFile(path, description);
   Name = description.Name;
   DefaultPath = description.DefaultPath;
   Patch = description.Patch;

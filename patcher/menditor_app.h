@@ -12,7 +12,6 @@
 class TMenditorApp : public TApplication {
  public:
   static constexpr int ModulePathSize = 300;
-  static constexpr int DirectorySize = 299;
 
   TMenditorApp();
 

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "description/description_file.h"
 #include "patch/whole_file.h"
 #include "patch/win32_file_system.h"
 #include "patch_cabinet.h"
@@ -64,8 +65,11 @@ int Make(const std::string& dir) {
     std::fprintf(stderr, "cannot write the patch cabinet %s\n%s", cabinet.c_str(), errors.c_str());
     return 1;
   }
-  std::string description = "[Application]\r\nName=NOTES.EXE\r\nDefaultPath=" + dir + "\\INSTALLED\\\r\nPatch=" +
-                            cabinet + "\r\n";
+  std::string description;
+  if (!FormatDescription("NOTES.EXE", dir + "\\INSTALLED\\", cabinet, description, errors)) {
+    std::fprintf(stderr, "cannot describe the patch: %s\n", errors.c_str());
+    return 1;
+  }
   if (!WriteWholeFile(Files, dir + "\\PATCH\\NOTES.MNI", Bytes(description.begin(), description.end()))) return 1;
   std::printf("sample application 1.0 in %s\\INSTALLED, 1.1 in %s\\RELEASE-1.1\n", dir.c_str(), dir.c_str());
   std::printf("patch data file of %u bytes with these records:\n%s", static_cast<unsigned>(data.size()),

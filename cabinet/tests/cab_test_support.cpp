@@ -2,9 +2,7 @@
 
 #include <cstdio>
 
-void TRecordingReporter::Report(TReportKind kind, const char* format, va_list args) {
-  char text[10000];
-  std::vsnprintf(text, sizeof text, format, args);
+void TRecordingReporter::ReportText(TReportKind kind, const char* text) {
   const char* label = kind == TReportKind::Info ? "INFO: " : kind == TReportKind::Warning ? "WARNING: " : "ERROR: ";
   Rows.push_back(label + std::string(text));
 }

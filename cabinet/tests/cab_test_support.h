@@ -10,7 +10,7 @@
 
 #include "cab_pack_files.h"
 #include "cab_packer.h"
-#include "patch/patch_reporter.h"
+#include "patch/formatting_reporter.h"
 #include "patch/win32_file_system.h"
 
 struct TShown {
@@ -50,14 +50,14 @@ class TRecordingPacker : public TCABPacker {
 };
 
 // A reporter that keeps every row as "INFO: text", "WARNING: text" or "ERROR: text".
-class TRecordingReporter : public TPatchReporter {
+class TRecordingReporter : public TFormattingReporter {
  public:
   void ReportProgress(int32_t done, int32_t total) override { Progress.push_back({done, total}); }
   std::vector<std::string> Rows;
   std::vector<std::pair<int32_t, int32_t>> Progress;
 
  protected:
-  void Report(TReportKind kind, const char* format, va_list args) override;
+  void ReportText(TReportKind kind, const char* text) override;
 };
 
 // A fresh folder under the system temporary folder, made the current directory for the

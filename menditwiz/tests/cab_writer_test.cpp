@@ -14,6 +14,7 @@
 #include <windows.h>
 
 #include "cabinet/patch_unpacker.h"
+#include "patch/formatting_reporter.h"
 #else
 #include <mspack.h>
 #endif
@@ -47,15 +48,13 @@ struct TExtracted {
 };
 
 #ifdef _WIN32
-class TErrorReporter : public TPatchReporter {
+class TErrorReporter : public TFormattingReporter {
  public:
   std::string Errors;
   void ReportProgress(int32_t, int32_t) override {}
 
  protected:
-  void Report(TReportKind kind, const char* format, va_list args) override {
-    char text[1000];
-    std::vsnprintf(text, sizeof text, format, args);
+  void ReportText(TReportKind kind, const char* text) override {
     if (kind != TReportKind::Info) Errors += text;
   }
 };

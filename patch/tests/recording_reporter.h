@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "patch/patch_reporter.h"
+#include "patch/formatting_reporter.h"
 
-class TRecordingReporter : public TPatchReporter {
+class TRecordingReporter : public TFormattingReporter {
  public:
   std::vector<std::string> Lines;
   int ProgressCalls = 0;
@@ -22,9 +22,7 @@ class TRecordingReporter : public TPatchReporter {
   }
 
  protected:
-  void Report(TReportKind kind, const char* format, va_list args) override {
-    char text[10000];
-    std::vsnprintf(text, sizeof text, format, args);
+  void ReportText(TReportKind kind, const char* text) override {
     const char* prefix = kind == TReportKind::Info ? "INFO " : kind == TReportKind::Warning ? "WARNING " : "ERROR ";
     Lines.push_back(prefix + std::string(text));
   }

@@ -1,14 +1,19 @@
 #pragma once
-// The patch description file: where mendit looks for it and how its three keys are read.
-// Portable rules; the program supplies the private-profile reader.
+// The patch description file: section Application with Name (the main executable's file
+// name), DefaultPath (the usual installation folder, start-up macros allowed) and Patch (the
+// patch cabinet's path). Where mendit looks for it, how its three keys are read, and how the
+// patch builder writes one. Portable rules; the programs supply the private-profile reader
+// (startup.h).
 
 #include <functional>
 #include <string>
 
 // Default name of the description file, beside the program.
 extern const char* const DefaultDescriptionName;
-// Bytes a value is read into (a longer value is cut to ValueSize - 1 characters).
+// Bytes a value is read into (a longer value is cut to DescriptionValueSize - 1 characters).
 constexpr int DescriptionValueSize = 399;
+// The longest value that is read back whole; the builder refuses longer ones.
+constexpr size_t MaxDescriptionValue = DescriptionValueSize - 1;
 
 // The file to read: moduleDir + "MENDIT.MNI", unless the command line holds exactly one
 // argument (args excludes the program name). That argument is taken as given when its second
@@ -31,3 +36,10 @@ bool ReadDescription(const TKeyReader& read, TDescription& description);
 // Text of the "Init failed" box for the description file path. The whole path is kept
 // however long it is.
 std::string InitFailedText(const std::string& path);
+
+// The file's text (CR LF line ends, as INI files on Windows have). mendit appends Name to
+// DefaultPath without a separator, so DefaultPath is given a closing backslash here. False
+// with error set when a value is empty, longer than MaxDescriptionValue, or holds a line
+// break, or when name holds a folder.
+bool FormatDescription(const std::string& name, const std::string& defaultPath,
+                       const std::string& patch, std::string& text, std::string& error);

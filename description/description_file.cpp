@@ -5,6 +5,25 @@
 
 const char* const DefaultDescriptionName = "MENDIT.MNI";
 
+namespace {
+bool CheckValue(const char* key, const std::string& value, std::string& error) {
+  if (value.empty()) {
+    error = std::string("The description value ") + key + " is empty";
+    return false;
+  }
+  if (value.size() > MaxDescriptionValue) {
+    error = std::string("The description value ") + key + " is longer than " +
+            std::to_string(MaxDescriptionValue) + " characters";
+    return false;
+  }
+  if (value.find_first_of("\r\n") != std::string::npos) {
+    error = std::string("The description value ") + key + " holds a line break";
+    return false;
+  }
+  return true;
+}
+}  // namespace
+
 std::string DescriptionFilePath(const std::string& moduleDir, int argCount, const char* const* args) {
   if (argCount != 1) return moduleDir + DefaultDescriptionName;
   std::string arg = args[0];
@@ -34,4 +53,19 @@ std::string InitFailedText(const std::string& path) {
   std::vector<char> buffer(sizeof format + path.size());
   std::snprintf(buffer.data(), buffer.size(), format, path.c_str());
   return buffer.data();
+}
+
+bool FormatDescription(const std::string& name, const std::string& defaultPath,
+                       const std::string& patch, std::string& text, std::string& error) {
+  std::string folder = defaultPath;
+  if (!folder.empty() && folder.back() != '\\') folder += '\\';
+  if (!CheckValue("Name", name, error) || !CheckValue("DefaultPath", folder, error) ||
+      !CheckValue("Patch", patch, error))
+    return false;
+  if (name.find_first_of("\\/:") != std::string::npos) {
+    error = "The main executable must be given as a file name, without folder: " + name;
+    return false;
+  }
+  text = "[Application]\r\nName=" + name + "\r\nDefaultPath=" + folder + "\r\nPatch=" + patch + "\r\n";
+  return true;
 }

@@ -1,0 +1,131 @@
+// The description file's rules: where it is looked for, how it is read, how it is written,
+// and that what the builder writes reads back whole.
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <vector>
+
+#include "description/description_file.h"
+
+namespace {
+
+TEST(DescriptionFilePath, ArgumentsAndDrives) {
+  const std::string dir = "C:\\PATCH\\DISK1\\";
+  struct Case {
+    std::vector<const char*> args;
+    std::string want;
+  } cases[] = {
+      {{}, "C:\\PATCH\\DISK1\\MENDIT.MNI"},
+      {{"D:\\PATCHES\\APP.MNI"}, "D:\\PATCHES\\APP.MNI"},
+      {{"d:app.mni"}, "d:app.mni"},
+      {{"APP.MNI"}, "C:\\PATCH\\DISK1\\APP.MNI"},
+      {{"SUB\\APP.MNI"}, "C:\\PATCH\\DISK1\\SUB\\APP.MNI"},
+      {{"\\\\SERVER\\SHARE\\APP.MNI"}, "C:\\PATCH\\DISK1\\\\\\SERVER\\SHARE\\APP.MNI"},
+      {{"\\APP.MNI"}, "C:\\PATCH\\DISK1\\\\APP.MNI"},
+      {{"A"}, "C:\\PATCH\\DISK1\\A"},
+      {{""}, "C:\\PATCH\\DISK1\\"},
+      {{"ONE.MNI", "TWO.MNI"}, "C:\\PATCH\\DISK1\\MENDIT.MNI"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(c.want, DescriptionFilePath(dir, static_cast<int>(c.args.size()), c.args.data()));
+  }
+  // Without a program directory the bare name is left to the profile reader's rules.
+  EXPECT_EQ("MENDIT.MNI", DescriptionFilePath("", 0, nullptr));
+}
+
+TEST(ReadDescription, ReadsInOrderAndStopsAtTheFirstEmptyKey) {
+  struct Case {
+    std::map<std::string, std::string> file;
+    bool complete;
+    std::vector<std::string> keysRead;
+  } cases[] = {
+      {{{"Name", "TOOL.EXE"}, {"DefaultPath", "&PROGRAMS&\\TOOL\\"}, {"Patch", "P.CAB"}},
+       true,
+       {"Name", "DefaultPath", "Patch"}},
+      {{{"Name", ""}, {"DefaultPath", "X"}, {"Patch", "P.CAB"}}, false, {"Name"}},
+      {{{"Name", "TOOL.EXE"}, {"Patch", "P.CAB"}}, false, {"Name", "DefaultPath"}},
+      {{{"Name", "TOOL.EXE"}, {"DefaultPath", "X"}}, false, {"Name", "DefaultPath", "Patch"}},
+      {{}, false, {"Name"}},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> keysRead;
+    TDescription description;
+    bool complete = ReadDescription(
+        [&](const char* key) {
+          keysRead.push_back(key);
+          auto found = c.file.find(key);
+          return found == c.file.end() ? std::string() : found->second;
+        },
+        description);
+    EXPECT_EQ(c.complete, complete);
+    EXPECT_EQ(c.keysRead, keysRead);
+  }
+}
+
+TEST(ReadDescription, KeepsValuesAsWritten) {
+  TDescription description;
+  std::map<std::string, std::string> file = {
+      {"Name", "&ROOT&.EXE"}, {"DefaultPath", "&PROGRAMS&\\TOOL\\"}, {"Patch", "&SYSTEM&\\P.CAB"}};
+  ASSERT_TRUE(ReadDescription([&](const char* key) { return file[key]; }, description));
+  EXPECT_EQ("&ROOT&.EXE", description.Name);
+  EXPECT_EQ("&PROGRAMS&\\TOOL\\", description.DefaultPath);
+  EXPECT_EQ("&SYSTEM&\\P.CAB", description.Patch);
+}
+
+TEST(InitFailedText, ExactWordingAndLongPaths) {
+  EXPECT_EQ(
+      "Cannot read patch description file (C:\\X\\MENDIT.MNI).\n"
+      "If you want to apply patch, please run MENDIT\n"
+      "with description file as a parameter.\n"
+      "To create the patch run Mendit Wizard.\n",
+      InitFailedText("C:\\X\\MENDIT.MNI"));
+  std::string longPath(5000, 'A');
+  std::string text = InitFailedText(longPath);
+  EXPECT_NE(std::string::npos, text.find("(" + longPath + ")"));
+}
+
+// The keys of a formatted text, as the private-profile reader would find them.
+std::map<std::string, std::string> Keys(const std::string& text) {
+  std::map<std::string, std::string> keys;
+  size_t at = text.find("\r\n") + 2;  // after "[Application]"
+  for (size_t end; (end = text.find("\r\n", at)) != std::string::npos; at = end + 2) {
+    const std::string line = text.substr(at, end - at);
+    keys[line.substr(0, line.find('='))] = line.substr(line.find('=') + 1);
+  }
+  return keys;
+}
+
+TEST(FormatDescription, WritesWhatReadsBackAndRefusesWhatCannot) {
+  const std::string longest(MaxDescriptionValue, 'P');
+  struct Case {
+    std::string Name, DefaultPath, Patch;
+    std::string WantDefaultPath;  // "" when refused
+  } cases[] = {
+      {"TOOL.EXE", "&PROGRAMS&\\TOOL", "PATCH.CAB", "&PROGRAMS&\\TOOL\\"},
+      {"TOOL.EXE", "C:\\TOOL\\", longest, "C:\\TOOL\\"},
+      {"TOOL.EXE", "C:\\TOOL", longest + "P", ""},
+      {"", "C:\\TOOL", "PATCH.CAB", ""},
+      {"TOOL.EXE", "C:\\TOOL", "PATCH\nCAB", ""},
+      {"BIN\\TOOL.EXE", "C:\\TOOL", "PATCH.CAB", ""},
+      {"TOOL.EXE", std::string(MaxDescriptionValue, 'D'), "PATCH.CAB", ""},  // the backslash makes it too long
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Name + " " + c.DefaultPath.substr(0, 20) + " " + c.Patch.substr(0, 20));
+    std::string text, error;
+    const bool written = FormatDescription(c.Name, c.DefaultPath, c.Patch, text, error);
+    EXPECT_EQ(!c.WantDefaultPath.empty(), written) << error;
+    if (!written) {
+      EXPECT_FALSE(error.empty());
+      continue;
+    }
+    std::map<std::string, std::string> keys = Keys(text);
+    TDescription description;
+    ASSERT_TRUE(ReadDescription([&](const char* key) { return keys[key].substr(0, DescriptionValueSize - 1); },
+                                description));
+    EXPECT_EQ(c.Name, description.Name);
+    EXPECT_EQ(c.WantDefaultPath, description.DefaultPath);
+    EXPECT_EQ(c.Patch, description.Patch);
+  }
+}
+}  // namespace
