@@ -254,3 +254,10 @@ bool MoveReplacing(const std::string& from, const std::string& to) {
 std::unique_ptr<TFolderLister> NewFolderLister() { return std::make_unique<TPosixFolderLister>(); }
 
 std::unique_ptr<TFileSystem> NewFileSystem() { return std::make_unique<TPosixFileSystem>(); }
+
+std::string DisplayPath(const std::string& path) {
+  std::string shown = path;
+  for (char& c : shown)
+    if (c == '\\') c = '/';
+  return shown;
+}

@@ -71,3 +71,5 @@ bool MoveReplacing(const std::string& from, const std::string& to) {
 std::unique_ptr<TFolderLister> NewFolderLister() { return std::make_unique<TWin32FolderLister>(); }
 
 std::unique_ptr<TFileSystem> NewFileSystem() { return std::make_unique<TWin32FileSystem>(); }
+
+std::string DisplayPath(const std::string& path) { return path; }

@@ -1,6 +1,7 @@
 #include "wizard_run.h"
 
 #include "wizard_build.h"
+#include "wizard_machine.h"
 
 namespace {
 
@@ -68,13 +69,13 @@ std::string FailureText(const TWizardOptions& options, const TWizardOutcome& out
   switch (outcome.Failure) {
     case TWizardFailure::OldFolderUnreadable:
     case TWizardFailure::NewFolderUnreadable:
-      return "Cannot read folder " + outcome.Subject;
+      return "Cannot read folder " + DisplayPath(outcome.Subject);
     case TWizardFailure::OutputFolderUnusable:
-      return "Cannot use output folder " + outcome.Subject;
+      return "Cannot use output folder " + DisplayPath(outcome.Subject);
     case TWizardFailure::OutputFolderNotWritable:
-      return "Cannot write in the output folder " + outcome.Subject;
+      return "Cannot write in the output folder " + DisplayPath(outcome.Subject);
     case TWizardFailure::MainExecutableMissing:
-      return "The main executable " + options.MainExecutable + " is not in " + outcome.Subject;
+      return "The main executable " + options.MainExecutable + " is not in " + DisplayPath(outcome.Subject);
     case TWizardFailure::NoScratchFolder:
       return "Cannot create a scratch folder in the temporary folder";
     case TWizardFailure::NothingToPatch:
@@ -83,7 +84,7 @@ std::string FailureText(const TWizardOptions& options, const TWizardOutcome& out
       return "Cannot build the cabinet: " + outcome.Detail;
     case TWizardFailure::CabinetNotStored:
     case TWizardFailure::OutputNotWritten:
-      return "Cannot write " + outcome.Subject;
+      return "Cannot write " + DisplayPath(outcome.Subject);
     case TWizardFailure::CabinetNotExtracted:
       return "The cabinet just built cannot be extracted: " + outcome.Detail;
     case TWizardFailure::NotReproduced:
@@ -132,7 +133,8 @@ TWizardExit RunWizard(const TWizardOptions& options, const TBuildHooks& hooks, s
   const TWizardExit code = ExitCodeOf(outcome.Failure);
   if (code == WizardSuccess) {
     PrintSummary(out, outcome);
-    std::fprintf(out, "Wrote %s and %s\n", outcome.CabinetOut.c_str(), outcome.DescriptionOut.c_str());
+    std::fprintf(out, "Wrote %s and %s\n", DisplayPath(outcome.CabinetOut).c_str(),
+                 DisplayPath(outcome.DescriptionOut).c_str());
     return code;
   }
   if (outcome.Failure == TWizardFailure::NotReproduced) {
