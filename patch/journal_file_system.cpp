@@ -168,6 +168,10 @@ bool TJournalFileSystem::Move(const char* from, const char* to) {
   return Protect(from) && Protect(to) && files.Move(from, to);
 }
 
+bool TJournalFileSystem::Replace(const char* from, const char* to) {
+  return Protect(from) && Protect(to) && files.Replace(from, to);
+}
+
 bool TJournalFileSystem::Delete(const char* path) { return Protect(path) && files.Delete(path); }
 
 bool TJournalFileSystem::SetStamp(const char* path, TDosStamp stamp) {

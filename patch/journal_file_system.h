@@ -49,6 +49,7 @@ class TJournalFileSystem : public TFileSystem {
   std::unique_ptr<TInputFile> OpenRead(const char* path) override { return files.OpenRead(path); }
   std::unique_ptr<TOutputFile> Create(const char* path) override;
   bool Move(const char* from, const char* to) override;
+  bool Replace(const char* from, const char* to) override;
   bool Delete(const char* path) override;
   bool CreateDir(const char* path) override;
   bool DirectoryExists(const char* path) override { return files.DirectoryExists(path); }

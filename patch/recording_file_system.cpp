@@ -112,6 +112,17 @@ bool TRecordingFileSystem::Move(const char* from, const char* to) {
   return true;
 }
 
+bool TRecordingFileSystem::Replace(const char* from, const char* to) {
+  const std::string fromKey = TMemoryFileSystem::Key(from);
+  const std::string toKey = TMemoryFileSystem::Key(to);
+  const TState source = StateOf(fromKey, from);
+  if (fromKey == toKey || !source.Present || !StateOf(toKey, to).Present) return false;
+  files[toKey] = source;
+  files[fromKey] = TState();
+  changes.push_back({TChange::Replace, from, to});
+  return true;
+}
+
 bool TRecordingFileSystem::Delete(const char* path) {
   const std::string key = TMemoryFileSystem::Key(path);
   if (!StateOf(key, path).Present) return false;

@@ -26,7 +26,7 @@ class TRecordingFileSystem : public TFileSystem {
  public:
   // One recorded change, in the order made.
   struct TChange {
-    enum TKind { Create, Move, Delete, Stamp, MakeDir } Kind;
+    enum TKind { Create, Move, Replace, Delete, Stamp, MakeDir } Kind;
     std::string Path;
     std::string To;  // Move only
   };
@@ -37,6 +37,7 @@ class TRecordingFileSystem : public TFileSystem {
   std::unique_ptr<TInputFile> OpenRead(const char* path) override;
   std::unique_ptr<TOutputFile> Create(const char* path) override;
   bool Move(const char* from, const char* to) override;
+  bool Replace(const char* from, const char* to) override;
   bool Delete(const char* path) override;
   bool CreateDir(const char* path) override;
   bool DirectoryExists(const char* path) override;

@@ -21,6 +21,7 @@ class TKillingFileSystem : public TFileSystem {
     return file ? std::make_unique<TWriter>(*this, std::move(file)) : nullptr;
   }
   bool Move(const char* from, const char* to) override { return Step(), base.Move(from, to); }
+  bool Replace(const char* from, const char* to) override { return Step(), base.Replace(from, to); }
   bool Delete(const char* path) override { return Step(), base.Delete(path); }
   bool CreateDir(const char* path) override { return Step(), base.CreateDir(path); }
   bool DirectoryExists(const char* path) override { return base.DirectoryExists(path); }
