@@ -37,7 +37,7 @@ const char* RecordOutcomeName(TRecordOutcome outcome) {
 
 void TRecordTracker::BeforeRecord(TPatchFile&, int) {
   inRecord = true;
-  sawError = sawWarning = false;
+  sawError = sawWarning = sawApplying = false;
   firstError.clear();
   firstWarning.clear();
   firstRow.clear();
@@ -57,7 +57,7 @@ void TRecordTracker::AfterRecord(TPatchFile& installer, int index, bool result) 
   } else if (sawError || !result) {
     r.Outcome = TRecordOutcome::Failed;
     r.Message = firstError;
-  } else if (sawWarning) {
+  } else if (sawWarning && !sawApplying) {
     r.Outcome = TRecordOutcome::Skipped;
     r.Message = firstWarning;
   } else {
@@ -86,6 +86,7 @@ void TRecordTracker::Report(TReportKind kind, const char* format, va_list args) 
     if (first.empty()) first = text;
     sawError |= kind == TReportKind::Error;
     sawWarning |= kind == TReportKind::Warning;
+    sawApplying |= kind == TReportKind::Info && std::strncmp(text, "Applying ", 9) == 0;
   } else {
     if (kind == TReportKind::Error) errorsOutside.push_back(text);
   }
@@ -97,7 +98,7 @@ void TRecordTracker::Report(TReportKind kind, const char* format, va_list args) 
   if (inRecord && kind == TReportKind::Info && std::strncmp(text, applying, sizeof applying - 1) == 0)
     Forward(next, kind, std::string("Would apply ") + (text + sizeof applying - 1));
   else if (inRecord && kind == TReportKind::Warning)
-    Forward(next, kind, std::string("Would skip: ") + text);
+    Forward(next, kind, std::string(std::strstr(text, "improper date/time stamp") ? "Would skip: " : "Would warn: ") + text);
   else if (inRecord && kind == TReportKind::Error)
     Forward(next, kind, std::string("Would fail: ") + text);
   else if (!inRecord && std::strcmp(text, "Installing patch...") == 0)

@@ -4,14 +4,15 @@
 //
 // Set it as the installer's reporter and record observer. Every row is passed on to the
 // next reporter; the rows a record raises between its BeforeRecord and AfterRecord decide its
-// outcome: an error row or a false step result - failed; a warning row - skipped (the file
-// is another version); otherwise applied. A record of unknown type is ignored.
+// outcome: an error row or a false step result - failed; a warning row before any "Applying
+// ..." row - skipped (the file is another version); otherwise applied (also after a warning
+// that the record first finished an interrupted run). A record of unknown type is ignored.
 //
 // Prediction wording (check mode, where the engine runs over a TRecordingFileSystem): rows
-// of a record are passed on as "Would apply ..." (for "Applying ..."), "Would skip: ..." and
-// "Would fail: ...", and the run's own "Installing patch..." and "Patching completed !"
-// become "Checking patch..." and nothing (the owner reports the check's summary). Other rows
-// pass unchanged.
+// of a record are passed on as "Would apply ..." (for "Applying ..."), "Would skip: ..." (a
+// file of another version), "Would warn: ..." (other warnings) and "Would fail: ..."; the
+// run's own "Installing patch..." and "Patching completed !" become "Checking patch..." and
+// nothing (the owner reports the check's summary). Other rows pass unchanged.
 
 #include <string>
 #include <vector>
@@ -55,7 +56,7 @@ class TRecordTracker : public TPatchReporter, public TPatchFile::TRecordObserver
   TPatchReporter& next;
   bool predict;
   bool inRecord = false;
-  bool sawError = false, sawWarning = false;
+  bool sawError = false, sawWarning = false, sawApplying = false;
   std::string firstError, firstWarning, firstRow;
   std::vector<std::string> errorsOutside;
   std::vector<TRecordResult> results;

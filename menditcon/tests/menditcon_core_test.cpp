@@ -125,6 +125,29 @@ TEST(RecordCheck, TheEngineOverRecordedChangesWithoutTouchingFiles) {
   }
 }
 
+// A warning after which the record still applies (an interrupted run finished first) is no skip.
+TEST(RecordCheck, AWarningBeforeApplyingIsNoSkip) {
+  TPatchWriter writer;
+  writer.AddDelete("C:\\A.DLL", OldStamp);
+  TMemoryInputFile data(writer.Bytes());
+  TMemoryFileSystem files;
+  std::FILE* out = std::tmpfile();
+  ASSERT_NE(nullptr, out);
+  TConsoleReporter reporter(out, nullptr);
+  TRecordTracker tracker(reporter, false);
+  TPatchFile installer(&data, nullptr, &tracker, &files);
+  installer.ReadDirectory();
+  for (bool applying : {false, true}) {
+    tracker.BeforeRecord(installer, 0);
+    tracker.ReportWarning("File: A.DLL was left incomplete by an interrupted run - restoring A.$$$...");
+    if (applying) tracker.ReportInfo("Applying delete patch (A.DLL)");
+    tracker.AfterRecord(installer, 0, true);
+  }
+  EXPECT_EQ(TRecordOutcome::Skipped, tracker.Results()[0].Outcome);
+  EXPECT_EQ(TRecordOutcome::Applied, tracker.Results()[1].Outcome);
+  std::fclose(out);
+}
+
 TEST(RecordLog, OneLinePerRecordInAStableFormat) {
   std::vector<TRecordResult> records(3);
   records[0] = {0, ptModify, "C:\\APP\\APP.EXE", TRecordOutcome::RolledBack, "Applying modify patch (APP.EXE)"};
