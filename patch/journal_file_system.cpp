@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 #include "memory_file_system.h"
@@ -138,7 +139,9 @@ bool TJournalFileSystem::Commit() {
 }
 
 bool TJournalFileSystem::Protect(const char* path) {
-  if (!journal) return false;
+  // A name with a tab or line end (no Windows file has one; a damaged or hostile record
+  // path might) would forge journal lines: it is refused, so nothing is changed under it.
+  if (!journal || std::strpbrk(path, "\t\r\n")) return false;
   const std::string key = TMemoryFileSystem::Key(path);
   if (protectedKeys.count(key)) return true;
   std::unique_ptr<TInputFile> existing = files.OpenRead(path);
@@ -180,6 +183,7 @@ bool TJournalFileSystem::SetStamp(const char* path, TDosStamp stamp) {
 
 bool TJournalFileSystem::CreateDir(const char* path) {
   if (files.DirectoryExists(path)) return files.CreateDir(path);  // refused, as it exists
+  if (std::strpbrk(path, "\t\r\n")) return false;
   return AppendLine(std::string("dir\t") + path) && files.CreateDir(path);
 }
 
