@@ -9,8 +9,8 @@
 #include <cstdio>
 #include <string>
 
-#include "e2e_driver.h"
-#include "mendit_session.h"
+#include "tests/driver/e2e_driver.h"
+#include "patcher/tests/mendit_session.h"
 
 namespace {
 

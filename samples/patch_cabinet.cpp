@@ -2,8 +2,8 @@
 
 #include <cstdio>
 
-#include "cab_pack_files.h"
-#include "cab_packer.h"
+#include "cabinet/cab_pack_files.h"
+#include "cabinet/cab_packer.h"
 
 namespace {
 

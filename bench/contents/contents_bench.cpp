@@ -15,11 +15,11 @@
 #include <string>
 #include <vector>
 
-#include "contents_generator.h"
-#include "dir_listing.h"
-#include "disk_folder.h"
-#include "page_index.h"
-#include "page_name.h"
+#include "contents/contents_generator.h"
+#include "contents/dir_listing.h"
+#include "contents/disk_folder.h"
+#include "contents/page_index.h"
+#include "contents/page_name.h"
 
 namespace fs = std::filesystem;
 

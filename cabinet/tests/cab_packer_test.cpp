@@ -5,9 +5,9 @@
 
 #include <cstring>
 
-#include "cab_packer.h"
+#include "cabinet/cab_packer.h"
 #include "cab_test_support.h"
-#include "open_flags.h"
+#include "cabinet/open_flags.h"
 
 namespace {
 const WORD OldDate = DosDate(2001, 2, 3);

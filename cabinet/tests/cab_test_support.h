@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "cab_pack_files.h"
-#include "cab_packer.h"
+#include "cabinet/cab_pack_files.h"
+#include "cabinet/cab_packer.h"
 #include "patch/formatting_reporter.h"
 #include "patch/win32_file_system.h"
 

@@ -7,7 +7,7 @@
 
 #include "cab_test_support.h"
 #include "missing_cabinet.h"
-#include "patch_unpacker.h"
+#include "cabinet/patch_unpacker.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "cab_test_support.h"
-#include "patch_unpacker.h"
+#include "cabinet/patch_unpacker.h"
 
 namespace {
 std::string TempDirectory() {

@@ -3,9 +3,9 @@
 
 #include <gtest/gtest.h>
 
-#include "contents_generator.h"
+#include "contents/contents_generator.h"
 #include "memory_folder.h"
-#include "page_index.h"
+#include "contents/page_index.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "disk_folder.h"
+#include "contents/disk_folder.h"
 
 #ifdef _WIN32
 #include <windows.h>

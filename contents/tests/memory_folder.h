@@ -9,7 +9,7 @@
 #include <string>
 #include <utility>
 
-#include "page_folder.h"
+#include "contents/page_folder.h"
 
 class TMemoryFolder : public TPageFolder {
  public:

@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <random>
 
-#include "page_index.h"
-#include "page_name.h"
+#include "contents/page_index.h"
+#include "contents/page_name.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "memory_folder.h"
-#include "page_title.h"
+#include "contents/page_title.h"
 
 namespace {
 

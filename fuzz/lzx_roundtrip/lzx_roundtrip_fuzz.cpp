@@ -9,7 +9,7 @@
 
 #include "menditwiz/lzx_encoder.h"
 #ifdef LZX_FUZZ_DECODE
-#include "mspack_lzx_reader.h"
+#include "menditwiz/tests/mspack_lzx_reader.h"
 #endif
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* input, size_t size) {

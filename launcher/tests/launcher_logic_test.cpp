@@ -2,8 +2,8 @@
 // starts with and where the frame goes on the screen.
 #include <gtest/gtest.h>
 
-#include "frame_placement.h"
-#include "module_dir.h"
+#include "launcher/frame_placement.h"
+#include "launcher/module_dir.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "e2e_driver.h"
-#include "resource_ids.h"
+#include "tests/driver/e2e_driver.h"
+#include "launcher/resource_ids.h"
 #include "test_disc.h"
 
 namespace {

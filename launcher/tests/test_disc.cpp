@@ -5,7 +5,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "e2e_driver.h"
+#include "tests/driver/e2e_driver.h"
 
 const char* const TestDisc::kProgramTargets[] = {
     "VORNAX\\SETUP.EXE", "MENDIT\\SETUP.EXE", "WIN95\\EN\\PACKAGES\\IE4SETUP.EXE", "PPV\\PPView97.EXE", nullptr};

@@ -8,7 +8,7 @@
 
 #include <string>
 
-#include "e2e_process.h"
+#include "tests/driver/e2e_process.h"
 #include "patch/tool_command_line.h"
 
 namespace {

@@ -17,12 +17,12 @@
 #include "menditcon/rollback_run.h"
 #include "patch/whole_file.h"
 #include "paths/macros.h"
-#include "e2e_process.h"
+#include "tests/driver/e2e_process.h"
 #include "menditwiz/release_verifier.h"
 #include "menditwiz/win32_folders.h"
 #include "menditwiz/wizard_run.h"
 #include "patch/win32_file_system.h"
-#include "release_folder_support.h"
+#include "menditwiz/tests/release_folder_support.h"
 
 namespace {
 

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "e2e_driver.h"
-#include "mendit_session.h"
+#include "tests/driver/e2e_driver.h"
+#include "patcher/tests/mendit_session.h"
 #include "menditwiz/release_listing.h"
 #include "menditwiz/win32_folders.h"
 #include "menditwiz/wizard_run.h"

@@ -9,12 +9,12 @@
 #include <thread>
 #include <vector>
 
-#include "e2e_message_box.h"
-#include "ex_list_box.h"
+#include "tests/driver/e2e_message_box.h"
+#include "patcher/ex_list_box.h"
 #include "framework/application.h"
 #include "framework/dc.h"
 #include "framework/frame_window.h"
-#include "resource_ids.h"
+#include "patcher/resource_ids.h"
 
 namespace {
 

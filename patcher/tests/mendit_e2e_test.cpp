@@ -12,13 +12,13 @@
 #include <string>
 #include <vector>
 
-#include "e2e_driver.h"
-#include "list_box_reader.h"
+#include "tests/driver/e2e_driver.h"
+#include "tests/driver/list_box_reader.h"
 #include "mendit_session.h"
 #include "patch/patch_writer.h"
 #include "patch/whole_file.h"
 #include "patch/win32_file_system.h"
-#include "patch_cabinet.h"
+#include "samples/patch_cabinet.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "e2e_driver.h"
+#include "tests/driver/e2e_driver.h"
 #include "mendit_session.h"
 
 namespace {

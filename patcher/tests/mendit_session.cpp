@@ -2,8 +2,8 @@
 
 #include <commctrl.h>
 
-#include "list_box_reader.h"
-#include "resource_ids.h"
+#include "tests/driver/list_box_reader.h"
+#include "patcher/resource_ids.h"
 
 namespace {
 

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "e2e_driver.h"
-#include "list_box_reader.h"
+#include "tests/driver/e2e_driver.h"
+#include "tests/driver/list_box_reader.h"
 
 class TMenditSession {
  public:

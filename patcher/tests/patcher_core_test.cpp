@@ -6,8 +6,8 @@
 #include <map>
 #include <vector>
 
-#include "log_rules.h"
-#include "show_command.h"
+#include "patcher/log_rules.h"
+#include "patcher/show_command.h"
 
 namespace {
 
