@@ -17,10 +17,11 @@ uint32_t NextNoise(uint32_t& state) {
   return state >> 24;
 }
 
-enum class TKind { Zeros, Noise, Records, FarRepeats };
+enum class TKind { Zeros, Noise, Records, FarRepeats, Headers };
 
 // Records: 256-byte blocks with small headers and slowly changing contents, like the block
-// deltas the encoder gets; FarRepeats: noise whose second half repeats the first from far away.
+// deltas the encoder gets; FarRepeats: noise whose second half repeats the first from far away;
+// Headers: a run of 10-byte copy-block headers whose destination and source advance together.
 std::vector<uint8_t> Sample(TKind kind, size_t size) {
   std::vector<uint8_t> bytes(size);
   uint32_t noise = 7;
@@ -40,6 +41,12 @@ std::vector<uint8_t> Sample(TKind kind, size_t size) {
       case TKind::FarRepeats:
         bytes[i] = i >= size / 2 ? bytes[i - size / 2] : static_cast<uint8_t>(NextNoise(noise));
         break;
+      case TKind::Headers: {
+        const uint32_t block = static_cast<uint32_t>(i / 10), field = (i % 10) / 4;
+        const uint32_t value = field == 0 ? 0x230000 + block * 256 : 0x23c600 + block * 256;
+        bytes[i] = field < 2 ? static_cast<uint8_t>(value >> (8 * (i % 10 % 4))) : 0;
+        break;
+      }
     }
   }
   return bytes;
@@ -64,6 +71,7 @@ TEST(LzxEncoder, LibmspackGivesBackEveryByte) {
       {"repeats beyond a small window", TKind::FarRepeats, 200000, 15, 1.001},
       {"repeats within a mid window", TKind::FarRepeats, 200000, 17, 0.51},
       {"beyond the largest window", TKind::Records, 5000000, 21, 0.7},
+      {"headers whose counters advance together", TKind::Headers, 200000, 21, 0.19},
   };
   for (const TCase& c : cases) {
     SCOPED_TRACE(c.Name);
