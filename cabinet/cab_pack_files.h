@@ -17,3 +17,9 @@ struct TCabEntry {
 // succeeded; the cabinet is closed (its context destroyed) whenever it was started.
 bool PackFiles(TCABPacker& packer, const std::string& path, const std::vector<TCabEntry>& entries,
                ULONG sizeLimit = 0);
+
+// Packs data as the one file nameInCabinet of a new cabinet at path (an existing file there is
+// replaced), through a temporary file that is removed again: how a build tool ships one patch
+// data file. True when the cabinet was written.
+bool PackData(TCABPacker& packer, const std::string& path, const std::vector<unsigned char>& data,
+              const std::string& nameInCabinet);

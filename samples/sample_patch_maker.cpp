@@ -2,7 +2,9 @@
 //
 //   sample_patch_maker make DIR    DIR\INSTALLED   release 1.0 as a user has it installed
 //                                  DIR\RELEASE-1.1 release 1.1, for comparison
-//                                  DIR\PATCH\NOTES.CAB and NOTES.MNI: the patch for mendit
+//                                  DIR\RELEASE-1.0 release 1.0 as shipped
+//                                  DIR\PATCH\NOTES.CAB and NOTES.MNI: the patch for mendit,
+//                                  built from the two releases by menditwiz's core
 //   sample_patch_maker verify DIR  compares DIR\INSTALLED with release 1.1 (contents and
 //                                  stamps; NOTES.INI, which the user changed, must be kept);
 //                                  exit code 0 when all is as expected
@@ -13,11 +15,13 @@
 #include <string>
 #include <vector>
 
+#include "cabinet/cab_pack_files.h"
 #include "description/description_file.h"
+#include "menditwiz/patch_builder.h"
+#include "menditwiz/release_listing.h"
+#include "menditwiz/win32_folders.h"
 #include "patch/whole_file.h"
 #include "patch/win32_file_system.h"
-#include "patch_cabinet.h"
-#include "release_patch.h"
 #include "sample_app.h"
 
 namespace {
@@ -51,23 +55,56 @@ std::string FullPath(const std::string& path) {
   return length > 0 && length < MAX_PATH ? std::string(full) : path;
 }
 
+// The patch from release 1.0 to 1.1, as menditwiz's core builds it from the two folders;
+// summary gets one line per record.
+bool BuildSamplePatch(const std::string& oldRoot, const std::string& newRoot, std::vector<uint8_t>& data,
+                      std::string& summary, std::string& error) {
+  TWin32FolderLister lister;
+  TRelease oldRelease, newRelease;
+  std::vector<TPlannedRecord> plan;
+  std::vector<TBuiltRecord> records;
+  if (!ScanRelease(lister, Files, oldRoot, oldRelease, error) || !ScanRelease(lister, Files, newRoot, newRelease, error) ||
+      !PlanPatch(oldRelease, newRelease, plan, error) ||
+      !BuildPatchData(Files, oldRoot, newRoot, plan, TBuildHooks(), data, records, error))
+    return false;
+  for (const TBuiltRecord& r : records) {
+    if (r.Kind == TBuiltKind::Copy)
+      summary += "copy   " + r.Plan.NewPath + "\n";
+    else if (r.Kind == TBuiltKind::Modify)
+      summary += "modify " + r.Plan.NewPath + " (delta of " + std::to_string(r.DataSize) + " bytes for " +
+                 std::to_string(r.Plan.NewSize) + ")\n";
+    else if (r.Kind == TBuiltKind::Delete)
+      summary += "delete " + r.Plan.OldPath + "\n";
+  }
+  return true;
+}
+
 int Make(const std::string& dir) {
   std::vector<TSampleFile> from = SampleRelease10(), to = SampleRelease11();
-  if (!WriteRelease(dir + "\\INSTALLED", from) || !WriteRelease(dir + "\\RELEASE-1.1", to)) return 1;
+  if (!WriteRelease(dir + "\\INSTALLED", from) || !WriteRelease(dir + "\\RELEASE-1.0", from) ||
+      !WriteRelease(dir + "\\RELEASE-1.1", to))
+    return 1;
   // The user has changed the settings since installing 1.0.
   if (!WriteRelease(dir + "\\INSTALLED", {SampleUserSettings()})) return 1;
-  std::string summary;
-  std::vector<uint8_t> data = ReleasePatch(from, to, summary);
-  MakeDirs(dir + "\\PATCH");
-  std::string cabinet = dir + "\\PATCH\\NOTES.CAB";
-  std::string errors;
-  if (!WritePatchCabinet(data, cabinet, "NOTES.PAT", errors)) {
-    std::fprintf(stderr, "cannot write the patch cabinet %s\n%s", cabinet.c_str(), errors.c_str());
+  std::string summary, error;
+  std::vector<uint8_t> data;
+  if (!BuildSamplePatch(dir + "\\RELEASE-1.0", dir + "\\RELEASE-1.1", data, summary, error)) {
+    std::fprintf(stderr, "cannot build the patch: %s\n", error.c_str());
     return 1;
   }
+  MakeDirs(dir + "\\PATCH");
+  std::string cabinet = dir + "\\PATCH\\NOTES.CAB";
+  TCABPacker::SetConsoleMode(true);  // the library's messages go to standard error
+  {
+    TCABPacker packer;
+    if (!PackData(packer, cabinet, data, "NOTES.PAT")) {
+      std::fprintf(stderr, "cannot write the patch cabinet %s\n", cabinet.c_str());
+      return 1;
+    }
+  }
   std::string description;
-  if (!FormatDescription("NOTES.EXE", dir + "\\INSTALLED\\", cabinet, description, errors)) {
-    std::fprintf(stderr, "cannot describe the patch: %s\n", errors.c_str());
+  if (!FormatDescription("NOTES.EXE", dir + "\\INSTALLED\\", cabinet, description, error)) {
+    std::fprintf(stderr, "cannot describe the patch: %s\n", error.c_str());
     return 1;
   }
   if (!WriteWholeFile(Files, dir + "\\PATCH\\NOTES.MNI", Bytes(description.begin(), description.end()))) return 1;

@@ -18,7 +18,7 @@
 #include "patch/patch_writer.h"
 #include "patch/whole_file.h"
 #include "patch/win32_file_system.h"
-#include "samples/patch_cabinet.h"
+#include "cabinet/cab_pack_files.h"
 
 namespace {
 
@@ -122,10 +122,12 @@ class MenditTest : public testing::Test {
     Description = Work + "\\PATCH\\APP.MNI";
   }
 
-  // Packs the writer's data file into the test's cabinet.
+  // Packs the writer's data file into the test's cabinet (the library's messages go to
+  // standard error).
   void Pack(const TPatchWriter& writer) {
-    std::string errors;
-    ASSERT_TRUE(WritePatchCabinet(writer.Bytes(), Cabinet, "APP.PAT", errors)) << errors;
+    TCABPacker::SetConsoleMode(true);
+    TCABPacker packer;
+    ASSERT_TRUE(PackData(packer, Cabinet, writer.Bytes(), "APP.PAT"));
   }
 
   // Starts mendit on the test's description file (or the given arguments).
