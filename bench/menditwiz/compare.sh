@@ -1,15 +1,14 @@
 #!/usr/bin/env bash
 # Compares the patch builder with xdelta3 and bsdiff on the corpus of fetch_corpus.sh.
 #
-# Usage: compare.sh [WIN32_BUILD] [CORPUS_DIR]
-#   WIN32_BUILD  the MinGW build tree holding menditwiz.exe, menditcon.exe and
-#                menditwiz_bench.exe (default build/win32)
+# Usage: compare.sh [WINDOWS_BUILD] [CORPUS_DIR]
+#   WINDOWS_BUILD  the MinGW build tree holding menditwiz.exe, menditcon.exe and
+#                  menditwiz_bench.exe (default the Windows tree this host runs)
 #
 # For each pair, one row:
 #   MSZIP, LZX    size of the cabinet menditwiz.exe writes with -compress mszip and with
-#                 -compress lzx (the default); one modify or copy record
-#   build s       wall time of menditwiz.exe (LZX) under Wine: listing, encoding, costing copy
-#                 against modify, the cabinet, the self-verification (extraction and a full
+#                 -compress lzx (the default); one modify record
+#   build s       wall time of menditwiz.exe (LZX) under Wine: listing, encoding, the cabinet, the self-verification (extraction and a full
 #                 application) and Wine's start
 #   peak MB       peak resident memory of that menditwiz.exe process (Wine's own included)
 #   encode s      the delta encoder alone (menditwiz_bench.exe, same Windows build, under Wine)
@@ -19,7 +18,9 @@
 #   xdelta3       size and time of xdelta3 -e -9 -S djw, and of xdelta3 -d; bsdiff: size and time
 set -uo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
-build=${1:-$root/build/win32}
+build=${1:-$root/build/$("$root/scripts/wine-host" --notice)}
+# Absolute: the programs are started from inside the work folders.
+build=$(cd "$build" && pwd) || exit 1
 corpus=${2:-$root/build/bench-corpus/menditwiz}
 wine="$root/scripts/wine-run"
 export TZ=UTC
