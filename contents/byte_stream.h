@@ -19,12 +19,12 @@ class TByteSink {
  public:
   virtual ~TByteSink() = default;
   // Writes Size bytes. A failure is remembered by the sink, not returned: the run goes on
-  // and the owner asks at the end (see TOutputFile::Close).
+  // and the owner asks at the end (see TOutputSink::Close).
   virtual void Put(const char* Data, size_t Size) = 0;
 };
 
 // One output file of the run.
-class TOutputFile : public TByteSink {
+class TOutputSink : public TByteSink {
  public:
   // Finishes the file. False when any byte may have been lost (a write or the close failed).
   virtual bool Close() = 0;

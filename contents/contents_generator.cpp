@@ -9,7 +9,7 @@ namespace {
 void Print(TByteSink& Sink, const std::string& Text) { Sink.Put(Text.data(), Text.size()); }
 
 // Stands in for an output file that could not be created, so the run goes on.
-class TDiscardedFile : public TOutputFile {
+class TDiscardedFile : public TOutputSink {
  public:
   void Put(const char*, size_t) override {}
   bool Close() override { return false; }
@@ -86,7 +86,7 @@ int RunIndexwright(TPageFolder& Folder, TPageSource& Pages, TByteSink& Console, 
   Print(Console, "Writes toc.hhc, map.txt and htmlhelp.h for the numbered pages of this directory\n\n");
 
   static const char* const FileNames[] = {"toc.hhc", "map.txt", "htmlhelp.h"};
-  std::unique_ptr<TOutputFile> Files[3];
+  std::unique_ptr<TOutputSink> Files[3];
   for (int I = 0; I < 3; ++I) {
     Files[I] = Folder.CreateOutput(FileNames[I]);
     if (!Files[I]) Files[I].reset(new TDiscardedFile);

@@ -14,7 +14,7 @@ class TFileSource : public TByteSource {
   FILE* File;
 };
 
-class TFileOutput : public TOutputFile {
+class TFileOutput : public TOutputSink {
  public:
   explicit TFileOutput(FILE* File) : File(File) {}
   ~TFileOutput() override { Close(); }
@@ -52,8 +52,8 @@ std::unique_ptr<TByteSource> TDiskFolder::OpenInput(const std::string& Name) {
   return std::unique_ptr<TByteSource>(new TFileSource(File));
 }
 
-std::unique_ptr<TOutputFile> TDiskFolder::CreateOutput(const std::string& Name) {
+std::unique_ptr<TOutputSink> TDiskFolder::CreateOutput(const std::string& Name) {
   FILE* File = fopen(PathOf(Name).c_str(), "wb");
   if (!File) return nullptr;
-  return std::unique_ptr<TOutputFile>(new TFileOutput(File));
+  return std::unique_ptr<TOutputSink>(new TFileOutput(File));
 }

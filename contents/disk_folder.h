@@ -16,7 +16,7 @@ class TDiskFolder : public TPageFolder {
 
   std::vector<std::string> ListFiles() override;
   std::unique_ptr<TByteSource> OpenInput(const std::string& Name) override;
-  std::unique_ptr<TOutputFile> CreateOutput(const std::string& Name) override;
+  std::unique_ptr<TOutputSink> CreateOutput(const std::string& Name) override;
 
  private:
   std::string PathOf(const std::string& Name) const;

@@ -20,5 +20,5 @@ class TPageFolder {
   virtual std::unique_ptr<TByteSource> OpenInput(const std::string& Name) = 0;
 
   // Creates the file Name, or truncates it when it exists; null when it cannot be created.
-  virtual std::unique_ptr<TOutputFile> CreateOutput(const std::string& Name) = 0;
+  virtual std::unique_ptr<TOutputSink> CreateOutput(const std::string& Name) = 0;
 };

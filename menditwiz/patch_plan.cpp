@@ -13,10 +13,10 @@ bool PlanPatch(const TRelease& oldRelease, const TRelease& newRelease,
                std::vector<TPlannedRecord>& plan, std::string& error) {
   plan.clear();
   std::map<std::string, const TReleaseFile*> oldFiles, newFiles;
-  for (const TReleaseFile& f : oldRelease.Files) oldFiles[NameKey(f.Path)] = &f;
-  for (const TReleaseFile& f : newRelease.Files) newFiles[NameKey(f.Path)] = &f;
+  for (const TReleaseFile& f : oldRelease.Files) oldFiles[PathKey(f.Path)] = &f;
+  for (const TReleaseFile& f : newRelease.Files) newFiles[PathKey(f.Path)] = &f;
   std::set<std::string> oldDirectories;
-  for (const std::string& d : oldRelease.Directories) oldDirectories.insert(NameKey(d));
+  for (const std::string& d : oldRelease.Directories) oldDirectories.insert(PathKey(d));
 
   for (const TReleaseFile& f : newRelease.Files) {
     // The record's path field holds the path and its terminating zero.
@@ -25,31 +25,31 @@ bool PlanPatch(const TRelease& oldRelease, const TRelease& newRelease,
               std::to_string(TPatchWriter::MaxPathLength - RecordPath("").size()) + " characters): " + f.Path;
       return false;
     }
-    if (oldDirectories.count(NameKey(f.Path))) {
+    if (oldDirectories.count(PathKey(f.Path))) {
       error = "A folder of the old release is a file in the new one (a patch cannot remove folders): " + f.Path;
       return false;
     }
   }
   for (const TReleaseFile& f : oldRelease.Files) {
-    if (!newFiles.count(NameKey(f.Path)) && !TPatchWriter::PathFits(RecordPath(f.Path))) {
+    if (!newFiles.count(PathKey(f.Path)) && !TPatchWriter::PathFits(RecordPath(f.Path))) {
       error = "Path too long for a patch record: " + f.Path;
       return false;
     }
   }
 
   for (const TReleaseFile& f : oldRelease.Files) {
-    if (newFiles.count(NameKey(f.Path))) continue;
+    if (newFiles.count(PathKey(f.Path))) continue;
     TPlannedRecord r{TPlannedKind::Delete, f.Path, "", f.Size, 0, f.Stamp, 0};
     plan.push_back(r);
   }
   for (const TReleaseFile& f : newRelease.Files) {
-    auto old = oldFiles.find(NameKey(f.Path));
+    auto old = oldFiles.find(PathKey(f.Path));
     if (old == oldFiles.end()) continue;
     const TReleaseFile& o = *old->second;
     plan.push_back({TPlannedKind::Change, o.Path, f.Path, o.Size, f.Size, o.Stamp, f.Stamp});
   }
   for (const TReleaseFile& f : newRelease.Files) {
-    if (oldFiles.count(NameKey(f.Path))) continue;
+    if (oldFiles.count(PathKey(f.Path))) continue;
     plan.push_back({TPlannedKind::Add, "", f.Path, 0, f.Size, 0, f.Stamp});
   }
   return true;

@@ -10,13 +10,10 @@
 #include <cstdlib>
 #include <ctime>
 
+#include "paths/path_name.h"
+
 namespace {
 
-std::string Upper(std::string text) {
-  for (char& c : text)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  return text;
-}
 
 bool Exists(const std::string& path) {
   struct stat info;
@@ -27,10 +24,10 @@ bool Exists(const std::string& path) {
 std::string FindWithoutCase(const std::string& folder, const std::string& name) {
   DIR* dir = opendir(folder.c_str());
   if (!dir) return "";
-  const std::string key = Upper(name);
+  const std::string key = PathKey(name);
   std::string found;
   while (dirent* entry = readdir(dir)) {
-    if (Upper(entry->d_name) == key) {
+    if (PathKey(entry->d_name) == key) {
       found = entry->d_name;
       break;
     }
@@ -167,13 +164,14 @@ bool TPosixFileSystem::CreateDir(const char* path) { return mkdir(PosixPath(path
 bool TPosixFileSystem::DirectoryExists(const char* path) { return IsFolder(path); }
 
 bool TPosixFileSystem::SetStamp(const char* path, TDosStamp stamp) {
+  const TDosFields fields = UnpackDosStamp(stamp);
   struct tm local = {};
-  local.tm_year = (DosDate(stamp) >> 9) + 80;
-  local.tm_mon = ((DosDate(stamp) >> 5) & 15) - 1;
-  local.tm_mday = DosDate(stamp) & 31;
-  local.tm_hour = DosTime(stamp) >> 11;
-  local.tm_min = (DosTime(stamp) >> 5) & 63;
-  local.tm_sec = (DosTime(stamp) & 31) * 2;
+  local.tm_year = fields.Year - 1900;
+  local.tm_mon = fields.Month - 1;
+  local.tm_mday = fields.Day;
+  local.tm_hour = fields.Hour;
+  local.tm_min = fields.Minute;
+  local.tm_sec = fields.Second;
   local.tm_isdst = -1;
   const time_t when = mktime(&local);
   if (when == static_cast<time_t>(-1)) return false;

@@ -2,14 +2,6 @@
 
 #include <algorithm>
 
-std::string NameKey(const std::string& path) {
-  std::string key = path;
-  for (char& c : key) {
-    if (c == '/') c = '\\';
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
-  return key;
-}
 
 std::string JoinPath(const std::string& folder, const std::string& relative) {
   if (folder.empty()) return relative;
@@ -52,8 +44,8 @@ bool ScanRelease(TFolderLister& lister, TFileSystem& files, const std::string& r
     }
   }
   std::sort(release.Files.begin(), release.Files.end(),
-            [](const TReleaseFile& a, const TReleaseFile& b) { return NameKey(a.Path) < NameKey(b.Path); });
+            [](const TReleaseFile& a, const TReleaseFile& b) { return PathKey(a.Path) < PathKey(b.Path); });
   std::sort(release.Directories.begin(), release.Directories.end(),
-            [](const std::string& a, const std::string& b) { return NameKey(a) < NameKey(b); });
+            [](const std::string& a, const std::string& b) { return PathKey(a) < PathKey(b); });
   return true;
 }

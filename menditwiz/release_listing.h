@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "patch/file_system.h"
+#include "paths/path_name.h"
 
 struct TFolderEntry {
   std::string Name;  // without folder, spelt as stored
@@ -34,9 +35,6 @@ struct TRelease {
   std::vector<TReleaseFile> Files;         // sorted by Key
   std::vector<std::string> Directories;    // relative paths of every folder below the root
 };
-
-// The form in which names are compared: ASCII letters in upper case, '/' as '\'.
-std::string NameKey(const std::string& path);
 
 // Joins a folder and a relative path with one backslash.
 std::string JoinPath(const std::string& folder, const std::string& relative);

@@ -35,7 +35,7 @@ class TRowCollector : public TFormattingReporter {
 
 // The backup a modify record leaves: the target's extension replaced by "$$$".
 std::string BackupKey(const std::string& relative) {
-  const std::string key = NameKey(relative);
+  const std::string key = PathKey(relative);
   const size_t slash = key.rfind('\\');
   const size_t dot = key.rfind('.');
   const std::string backup = std::string(".") + BackupExtension;
@@ -100,7 +100,7 @@ bool VerifyPatch(TFolderLister& lister, TFileSystem& files, const std::string& o
     return false;
   }
   std::map<std::string, const TReleaseFile*> gotFiles;
-  for (const TReleaseFile& f : got.Files) gotFiles[NameKey(f.Path)] = &f;
+  for (const TReleaseFile& f : got.Files) gotFiles[PathKey(f.Path)] = &f;
   std::set<std::string> backups;
   for (const TBuiltRecord& r : records)
     if (r.Kind == TBuiltKind::Modify) backups.insert(BackupKey(r.Plan.OldPath));
@@ -108,7 +108,7 @@ bool VerifyPatch(TFolderLister& lister, TFileSystem& files, const std::string& o
   std::vector<uint8_t> want, have;
   std::set<std::string> expected;
   for (const TReleaseFile& f : newRelease.Files) {
-    const std::string key = NameKey(f.Path);
+    const std::string key = PathKey(f.Path);
     expected.insert(key);
     auto it = gotFiles.find(key);
     if (it == gotFiles.end()) {
@@ -128,7 +128,7 @@ bool VerifyPatch(TFolderLister& lister, TFileSystem& files, const std::string& o
     }
   }
   for (const TReleaseFile& f : got.Files) {
-    const std::string key = NameKey(f.Path);
+    const std::string key = PathKey(f.Path);
     if (!expected.count(key) && !backups.count(key))
       result.Problems.push_back("Left over after patching: " + f.Path);
   }

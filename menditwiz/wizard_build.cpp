@@ -137,7 +137,7 @@ class TWizardBuild {
     Events.ReadingRelease(NewRoot);
     if (!ScanRelease(*Lister, *Files, NewRoot, NewRelease, error)) return Fail(TWizardFailure::ReleaseUnreadable, "", error);
     bool mainFound = false;
-    for (const TReleaseFile& f : NewRelease.Files) mainFound |= NameKey(f.Path) == NameKey(Options.MainExecutable);
+    for (const TReleaseFile& f : NewRelease.Files) mainFound |= PathKey(f.Path) == PathKey(Options.MainExecutable);
     if (!mainFound) return Fail(TWizardFailure::MainExecutableMissing, NewRoot);
     return true;
   }
@@ -147,10 +147,10 @@ class TWizardBuild {
     if (!PlanPatch(OldRelease, NewRelease, Plan, error)) return Fail(TWizardFailure::ChangeNotExpressible, "", error);
     // Records create folders only for the files they write: new folders left empty are lost.
     for (const std::string& folder : NewRelease.Directories) {
-      const std::string prefix = NameKey(folder) + "\\";
+      const std::string prefix = PathKey(folder) + "\\";
       bool holdsFile = false;
-      for (const std::string& had : OldRelease.Directories) holdsFile |= NameKey(had) == NameKey(folder);
-      for (const TReleaseFile& f : NewRelease.Files) holdsFile |= NameKey(f.Path).compare(0, prefix.size(), prefix) == 0;
+      for (const std::string& had : OldRelease.Directories) holdsFile |= PathKey(had) == PathKey(folder);
+      for (const TReleaseFile& f : NewRelease.Files) holdsFile |= PathKey(f.Path).compare(0, prefix.size(), prefix) == 0;
       if (!holdsFile) Events.EmptyFolderNotCarried(folder);
     }
     return true;

@@ -11,13 +11,29 @@
 
 using TDosStamp = uint32_t;
 
+// The date word and the time word from their fields (seconds are kept to the two-second unit).
+constexpr uint16_t MakeDosDate(int year, int month, int day) {
+  return static_cast<uint16_t>(((year - 1980) << 9) | (month << 5) | day);
+}
+constexpr uint16_t MakeDosTime(int hour, int minute, int second) {
+  return static_cast<uint16_t>((hour << 11) | (minute << 5) | (second / 2));
+}
+
 constexpr TDosStamp MakeDosStamp(int year, int month, int day, int hour, int minute, int second) {
-  return (static_cast<uint32_t>(((year - 1980) << 9) | (month << 5) | day) << 16) |
-         static_cast<uint32_t>((hour << 11) | (minute << 5) | (second / 2));
+  return (static_cast<uint32_t>(MakeDosDate(year, month, day)) << 16) | MakeDosTime(hour, minute, second);
 }
 
 constexpr uint16_t DosDate(TDosStamp stamp) { return static_cast<uint16_t>(stamp >> 16); }
 constexpr uint16_t DosTime(TDosStamp stamp) { return static_cast<uint16_t>(stamp & 0xFFFF); }
 constexpr TDosStamp DosStamp(uint16_t date, uint16_t time) {
   return (static_cast<uint32_t>(date) << 16) | time;
+}
+
+// The fields of a stamp, as MakeDosStamp takes them (Second is even).
+struct TDosFields {
+  int Year, Month, Day, Hour, Minute, Second;
+};
+constexpr TDosFields UnpackDosStamp(TDosStamp stamp) {
+  return {(DosDate(stamp) >> 9) + 1980, (DosDate(stamp) >> 5) & 15, DosDate(stamp) & 31,
+          DosTime(stamp) >> 11,         (DosTime(stamp) >> 5) & 63, (DosTime(stamp) & 31) * 2};
 }

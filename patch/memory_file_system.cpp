@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "paths/path_name.h"
+
 namespace {
 
 class TMemoryReader : public TInputFile {
@@ -65,11 +67,7 @@ int64_t TMemoryInputFile::Read(int64_t offset, void* buffer, size_t count) {
 }
 
 std::string TMemoryFileSystem::Key(const std::string& path) {
-  std::string key = path;
-  for (char& c : key) {
-    if (c == '/') c = '\\';
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  }
+  std::string key = PathKey(path);
   // A closing backslash names the same directory.
   while (key.size() > 1 && key.back() == '\\') key.pop_back();
   return key;

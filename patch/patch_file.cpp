@@ -58,36 +58,36 @@ class TMatchingBlockTarget : public TBlockTarget {
 // (unless total is 0: a pass that only reads).
 class TPatchFile::TProgress : public TBlockObserver {
  public:
-  TProgress(TPatchFile& owner, int32_t total) : owner(owner), total(total) {}
+  TProgress(TPatchFile& owner, int32_t total) : Owner(owner), Total(total) {}
   void BeforeBlock(int32_t destination) override {
-    if (owner.messageHook) owner.messageHook(owner.messageContext);
-    if (total > 0) owner.reporter->ReportProgress(destination, total);
+    if (Owner.MessageHook) Owner.MessageHook(Owner.MessageContext);
+    if (Total > 0) Owner.Reporter->ReportProgress(destination, Total);
   }
 
  private:
-  TPatchFile& owner;
-  int32_t total;
+  TPatchFile& Owner;
+  int32_t Total;
 };
 
 TPatchFile::TPatchFile(TInputFile* dataFile, TMacroExpander* macros, TPatchReporter* reporter,
                        TFileSystem* files)
-    : dataFile(dataFile), macros(macros), reporter(reporter), files(files) {}
+    : DataFile(dataFile), Macros(macros), Reporter(reporter), Files(files) {}
 
 TPatchFile::~TPatchFile() = default;
 
 void TPatchFile::SetMessageHook(TMessageHook hook, void* context) {
-  messageHook = hook;
-  messageContext = context;
+  MessageHook = hook;
+  MessageContext = context;
 }
 
 bool TPatchFile::ReadDirectory() {
-  directory.Flush();
-  reporter->ReportInfo("Reading patch directory...");
+  Records.Flush();
+  Reporter->ReportInfo("Reading patch directory...");
   int64_t position = 0;
   uint8_t raw[TPatchInfo::Size];
   for (;;) {
     // A read error looks like the end of the file: the records read so far stand.
-    if (dataFile->Read(position, raw, sizeof raw) < static_cast<int64_t>(sizeof raw)) return true;
+    if (DataFile->Read(position, raw, sizeof raw) < static_cast<int64_t>(sizeof raw)) return true;
     auto record = std::make_unique<TPatchInfo>();
     ParsePatchInfo(raw, *record);
     const int64_t next = static_cast<int64_t>(record->RecordOffset) + record->RecordSize;
@@ -96,33 +96,33 @@ bool TPatchFile::ReadDirectory() {
     // data is either, so it is dropped with everything after it.
     if (record->RecordOffset < 0 || record->RecordSize < static_cast<int32_t>(TPatchInfo::Size) ||
         next < position + static_cast<int64_t>(TPatchInfo::Size)) {
-      reporter->ReportError("Damaged patch directory at offset %lu - the remaining records are ignored",
+      Reporter->ReportError("Damaged patch directory at offset %lu - the remaining records are ignored",
                             static_cast<unsigned long>(position));
       return true;
     }
-    directory.Add(std::move(record));
+    Records.Add(std::move(record));
     position = next;
   }
 }
 
 std::string TPatchFile::ExpandedPath(int index) {
-  const std::string path = directory[index].Path;
-  return macros ? macros->ExpandMacros(path, true) : path;
+  const std::string path = Records[index].Path;
+  return Macros ? Macros->ExpandMacros(path, true) : path;
 }
 
 TPathName TPatchFile::ResolvePath(int index) { return TPathName(ExpandedPath(index)); }
 
 bool TPatchFile::CheckSource(int index, const char* path) {
   TPathName name(path);
-  std::unique_ptr<TInputFile> file = files->OpenRead(path);
+  std::unique_ptr<TInputFile> file = Files->OpenRead(path);
   if (!file) {
-    reporter->ReportError("Cannot open source file: %s", name.FileName());
+    Reporter->ReportError("Cannot open source file: %s", name.FileName());
     return false;
   }
   // A date/time that cannot be read is never taken for the right one.
   TDosStamp stamp = 0;
-  if (!file->GetStamp(stamp) || stamp != directory[index].Stamp) {
-    reporter->ReportWarning("File: %s has improper date/time stamp - skipping...", name.FileName());
+  if (!file->GetStamp(stamp) || stamp != Records[index].Stamp) {
+    Reporter->ReportWarning("File: %s has improper date/time stamp - skipping...", name.FileName());
     return false;
   }
   return true;
@@ -144,12 +144,12 @@ bool TPatchFile::MakeDirectories(const char* path) {
     const std::string first = level.Tag(1);
     const size_t matched = first.size() + 1;
     if (matched > rest.size()) break;  // never loop on a bad match
-    files->CreateDir((prefix + first).c_str());
+    Files->CreateDir((prefix + first).c_str());
     prefix += first + "\\";
     rest.erase(0, matched);
   }
-  if (!rest.empty()) files->CreateDir((prefix + rest).c_str());
-  return dir.empty() || files->DirectoryExists((drive + dir).c_str());
+  if (!rest.empty()) Files->CreateDir((prefix + rest).c_str());
+  return dir.empty() || Files->DirectoryExists((drive + dir).c_str());
 }
 
 bool TPatchFile::PathFits(int index, const TPathName& name) {
@@ -159,7 +159,7 @@ bool TPatchFile::PathFits(int index, const TPathName& name) {
   const size_t separator = path.find_last_of("\\/");
   std::string fileName = separator == std::string::npos ? path : path.substr(separator + 1);
   if (fileName.size() > TPathName::PartLimit) fileName = fileName.substr(0, TPathName::PartLimit) + "...";
-  reporter->ReportError("Path too long for file: %s", fileName.c_str());
+  Reporter->ReportError("Path too long for file: %s", fileName.c_str());
   return false;
 }
 
@@ -167,9 +167,9 @@ bool TPatchFile::WriteCopy(const TPatchInfo& record, TOutputFile& out) {
   std::unique_ptr<uint8_t[]> buffer(new uint8_t[CopyChunk]);
   for (int64_t done = 0; done < record.DataSize();) {
     // A large copy keeps the window answering, as the blocks of a modify patch do.
-    if (messageHook) messageHook(messageContext);
+    if (MessageHook) MessageHook(MessageContext);
     const size_t want = static_cast<size_t>(std::min<int64_t>(CopyChunk, record.DataSize() - done));
-    const int64_t got = dataFile->Read(record.DataOffset() + done, buffer.get(), want);
+    const int64_t got = DataFile->Read(record.DataOffset() + done, buffer.get(), want);
     if (got != static_cast<int64_t>(want)) {
       copyFault = CopyReadFailed;
       return false;
@@ -184,57 +184,57 @@ bool TPatchFile::WriteCopy(const TPatchInfo& record, TOutputFile& out) {
 }
 
 bool TPatchFile::ApplyCopy(int index) {
-  const TPatchInfo& record = directory[index];
+  const TPatchInfo& record = Records[index];
   TPathName name = ResolvePath(index);
   if (!PathFits(index, name)) return false;
   const std::string path = name.FullPath(false);
   const std::string fileName = name.FileName();
-  reporter->ReportInfo("Applying copy patch (%s)", fileName.c_str());
+  Reporter->ReportInfo("Applying copy patch (%s)", fileName.c_str());
 
   // The whole content must be in the data file before anything is created or replaced.
   const int64_t dataSize = record.DataSize();
-  const int64_t fileSize = dataFile->Size();
+  const int64_t fileSize = DataFile->Size();
   if (dataSize < 0 || fileSize < 0 || record.DataOffset() + dataSize > fileSize) {
-    reporter->ReportError("Cannot read patch data for file: %s", fileName.c_str());
+    Reporter->ReportError("Cannot read patch data for file: %s", fileName.c_str());
     return false;
   }
   if (!MakeDirectories(path.c_str())) {
-    reporter->ReportError("Cannot create directories for file: %s", fileName.c_str());
+    Reporter->ReportError("Cannot create directories for file: %s", fileName.c_str());
     return false;
   }
   // An existing file stays until its replacement is complete: the new content is written
   // beside it and put in its place only then, so a failed copy leaves the user's file as
   // it was. A file that is not there yet is written under its own name.
-  const bool exists = files->OpenRead(path.c_str()) != nullptr;
+  const bool exists = Files->OpenRead(path.c_str()) != nullptr;
   std::string written = path;
   if (exists) {
     TPathName beside(name);
     beside.SetExtension(std::string(beside.Extension()) == "$$C" ? "$$D" : "$$C");
     written = beside.FullPath(false);
   }
-  std::unique_ptr<TOutputFile> out = written.empty() ? nullptr : files->Create(written.c_str());
+  std::unique_ptr<TOutputFile> out = written.empty() ? nullptr : Files->Create(written.c_str());
   if (!out) {
-    reporter->ReportError("Cannot open destination file: %s", fileName.c_str());
+    Reporter->ReportError("Cannot open destination file: %s", fileName.c_str());
     return false;
   }
   const bool complete = WriteCopy(record, *out);
   out.reset();
   if (!complete) {
     // A file holding only part of its content is worse than none: remove it.
-    files->Delete(written.c_str());
+    Files->Delete(written.c_str());
     if (copyFault == CopyWriteFailed)
-      reporter->ReportError("Cannot write destination file: %s", fileName.c_str());
+      Reporter->ReportError("Cannot write destination file: %s", fileName.c_str());
     else
-      reporter->ReportError("Cannot read patch data for file: %s", fileName.c_str());
+      Reporter->ReportError("Cannot read patch data for file: %s", fileName.c_str());
     return false;
   }
-  if (exists && !files->Replace(written.c_str(), path.c_str())) {
+  if (exists && !Files->Replace(written.c_str(), path.c_str())) {
     // Read-only or busy: refused, as creating over it would have been.
-    files->Delete(written.c_str());
-    reporter->ReportError("Cannot open destination file: %s", fileName.c_str());
+    Files->Delete(written.c_str());
+    Reporter->ReportError("Cannot open destination file: %s", fileName.c_str());
     return false;
   }
-  files->SetStamp(path.c_str(), record.Stamp);  // if it fails, the time stays as it is
+  Files->SetStamp(path.c_str(), record.Stamp);  // if it fails, the time stays as it is
   return true;
 }
 
@@ -244,9 +244,9 @@ bool TPatchFile::ApplyDelete(int index) {
   const std::string path = name.FullPath(false);
   const std::string fileName = name.FileName();
   if (!CheckSource(index, path.c_str())) return true;
-  reporter->ReportInfo("Applying delete patch (%s)", fileName.c_str());
-  if (!files->Delete(path.c_str())) {
-    reporter->ReportError("Cannot delete file: %s", fileName.c_str());
+  Reporter->ReportInfo("Applying delete patch (%s)", fileName.c_str());
+  if (!Files->Delete(path.c_str())) {
+    Reporter->ReportError("Cannot delete file: %s", fileName.c_str());
     return false;
   }
   return true;
@@ -256,14 +256,14 @@ void TPatchFile::RestoreTarget(const std::string& target, const std::string& bac
                                const std::string& targetName, const std::string& backupName) {
   // The previous version goes back under its own name, so the application keeps a working
   // file; a partly written target is removed first.
-  files->Delete(target.c_str());
-  if (!files->Move(backup.c_str(), target.c_str()))
-    reporter->ReportError("Cannot move file %s to %s", backupName.c_str(), targetName.c_str());
+  Files->Delete(target.c_str());
+  if (!Files->Move(backup.c_str(), target.c_str()))
+    Reporter->ReportError("Cannot move file %s to %s", backupName.c_str(), targetName.c_str());
 }
 
 std::unique_ptr<uint8_t[]> TPatchFile::ReadDelta(const TPatchInfo& record) {
   const int64_t deltaSize = record.DataSize();
-  const int64_t fileSize = dataFile->Size();
+  const int64_t fileSize = DataFile->Size();
   if (deltaSize <= 0 || fileSize < 0 || record.DataOffset() + deltaSize > fileSize) return nullptr;
   // The whole delta in one buffer, read in one read. Its size is bounded by the data file's,
   // but that may still be more than a 32-bit process can hold: a failed record, not a crash.
@@ -271,7 +271,7 @@ std::unique_ptr<uint8_t[]> TPatchFile::ReadDelta(const TPatchInfo& record) {
                                        ? new (std::nothrow) uint8_t[static_cast<size_t>(deltaSize)]
                                        : nullptr);
   if (!delta ||
-      dataFile->Read(record.DataOffset(), delta.get(), static_cast<size_t>(deltaSize)) != deltaSize)
+      DataFile->Read(record.DataOffset(), delta.get(), static_cast<size_t>(deltaSize)) != deltaSize)
     return nullptr;
   return delta;
 }
@@ -288,16 +288,16 @@ bool TPatchFile::Interrupted(const TPatchInfo& record, const TPathName& targetNa
   // the backup must be exactly the version this record rebuilds from. A missing target is
   // taken up only when the complete new version stands beside it (the run ended between
   // its two renames).
-  std::unique_ptr<TInputFile> written = files->OpenRead(target.c_str());
+  std::unique_ptr<TInputFile> written = Files->OpenRead(target.c_str());
   const bool missing = !written;
   TDosStamp stamp = 0;
   if (missing) {
     const std::string scratch = ScratchPath(targetName);
-    if (scratch.empty() || !(written = files->OpenRead(scratch.c_str()))) return false;
+    if (scratch.empty() || !(written = Files->OpenRead(scratch.c_str()))) return false;
   } else if (!written->GetStamp(stamp) || stamp == record.Stamp || stamp == record.NewStamp) {
     return false;
   }
-  std::unique_ptr<TInputFile> previous = files->OpenRead(backup.c_str());
+  std::unique_ptr<TInputFile> previous = Files->OpenRead(backup.c_str());
   if (!previous || !previous->GetStamp(stamp) || stamp != record.Stamp) return false;
   // Then the bytes: the target must be what this record writes from that backup, as far as
   // it got. A file the user changed, or a backup of another file sharing the name (MAIN.EXE
@@ -314,7 +314,7 @@ bool TPatchFile::Interrupted(const TPatchInfo& record, const TPathName& targetNa
 }
 
 bool TPatchFile::ApplyModify(int index) {
-  const TPatchInfo& record = directory[index];
+  const TPatchInfo& record = Records[index];
   TPathName targetName = ResolvePath(index);
   if (!PathFits(index, targetName)) return false;
   TPathName backupName(targetName);
@@ -328,38 +328,38 @@ bool TPatchFile::ApplyModify(int index) {
   // part of the new one under the target's name (or all of it beside the target): put the
   // backup back and apply the record.
   if (backup != target && Interrupted(record, targetName, target, backup)) {
-    reporter->ReportWarning("File: %s was left incomplete by an interrupted run - restoring %s...",
+    Reporter->ReportWarning("File: %s was left incomplete by an interrupted run - restoring %s...",
                             targetFile.c_str(), backupFile.c_str());
-    files->Delete(target.c_str());
-    if (!files->Move(backup.c_str(), target.c_str())) {
-      reporter->ReportError("Cannot move file %s to %s", backupFile.c_str(), targetFile.c_str());
+    Files->Delete(target.c_str());
+    if (!Files->Move(backup.c_str(), target.c_str())) {
+      Reporter->ReportError("Cannot move file %s to %s", backupFile.c_str(), targetFile.c_str());
       return false;
     }
   }
   if (!CheckSource(index, target.c_str())) return true;
-  reporter->ReportInfo("Applying modify patch (%s)", targetFile.c_str());
+  Reporter->ReportInfo("Applying modify patch (%s)", targetFile.c_str());
 
   // A file that already carries the backup's name would be deleted as "an earlier backup".
   if (backup == target) {
-    reporter->ReportError("Cannot move file %s to %s", targetFile.c_str(), backupFile.c_str());
+    Reporter->ReportError("Cannot move file %s to %s", targetFile.c_str(), backupFile.c_str());
     return false;
   }
 
   // The delta is read and checked before the target is touched: a record whose data is
   // missing or damaged leaves the file as it is.
   const int64_t deltaSize = record.DataSize();
-  const int64_t fileSize = dataFile->Size();
+  const int64_t fileSize = DataFile->Size();
   if (deltaSize <= 0 || fileSize < 0 || record.DataOffset() + deltaSize > fileSize) {
-    reporter->ReportError("Cannot read patch data for file: %s", targetFile.c_str());
+    Reporter->ReportError("Cannot read patch data for file: %s", targetFile.c_str());
     return false;
   }
   std::unique_ptr<uint8_t[]> delta = ReadDelta(record);
   if (!delta) {
-    reporter->ReportError("Cannot read patch data for file: %s", targetFile.c_str());
+    Reporter->ReportError("Cannot read patch data for file: %s", targetFile.c_str());
     return false;
   }
   if (CheckDelta(delta.get(), static_cast<size_t>(deltaSize)).Status != TDeltaStatus::Applied) {
-    reporter->ReportError("Damaged patch data for file: %s", targetFile.c_str());
+    Reporter->ReportError("Damaged patch data for file: %s", targetFile.c_str());
     return false;
   }
 
@@ -367,20 +367,20 @@ bool TPatchFile::ApplyModify(int index) {
   // so that a run ended at any moment leaves a state the next run can finish (Interrupted):
   // before the two renames the target is untouched, between them the backup and a complete
   // new version stand beside each other.
-  std::unique_ptr<TInputFile> previous = files->OpenRead(target.c_str());
+  std::unique_ptr<TInputFile> previous = Files->OpenRead(target.c_str());
   if (!previous) {
-    reporter->ReportError("Cannot open source file: %s", targetFile.c_str());
+    Reporter->ReportError("Cannot open source file: %s", targetFile.c_str());
     return false;
   }
   const std::string scratch = ScratchPath(targetName);
-  std::unique_ptr<TOutputFile> rebuilt = scratch.empty() ? nullptr : files->Create(scratch.c_str());
+  std::unique_ptr<TOutputFile> rebuilt = scratch.empty() ? nullptr : Files->Create(scratch.c_str());
   if (!rebuilt) {
-    reporter->ReportError("Cannot open destination file: %s", targetFile.c_str());
+    Reporter->ReportError("Cannot open destination file: %s", targetFile.c_str());
     return false;
   }
 
-  const int32_t total = static_cast<int32_t>(std::min<int64_t>(std::max<int64_t>(fileSize, 1), INT32_MAX));
-  TProgress progress(*this, total);
+  const int32_t Total = static_cast<int32_t>(std::min<int64_t>(std::max<int64_t>(fileSize, 1), INT32_MAX));
+  TProgress progress(*this, Total);
   TCachedBlockSource source(*previous);
   TBufferedBlockTarget sink(*rebuilt);
   TDeltaStatus status =
@@ -389,29 +389,29 @@ bool TPatchFile::ApplyModify(int index) {
   rebuilt.reset();
   previous.reset();
   if (status != TDeltaStatus::Applied) {
-    files->Delete(scratch.c_str());
+    Files->Delete(scratch.c_str());
     if (status == TDeltaStatus::ReadFailed)
-      reporter->ReportError("Cannot read source file: %s", targetFile.c_str());
+      Reporter->ReportError("Cannot read source file: %s", targetFile.c_str());
     else if (status == TDeltaStatus::WriteFailed)
-      reporter->ReportError("Cannot write destination file: %s", targetFile.c_str());
+      Reporter->ReportError("Cannot write destination file: %s", targetFile.c_str());
     else
-      reporter->ReportError("Damaged patch data for file: %s", targetFile.c_str());
+      Reporter->ReportError("Damaged patch data for file: %s", targetFile.c_str());
     return false;
   }
 
-  files->Delete(backup.c_str());  // an earlier backup of the same name
-  if (!files->Move(target.c_str(), backup.c_str())) {
-    files->Delete(scratch.c_str());
-    reporter->ReportError("Cannot move file %s to %s", targetFile.c_str(), backupFile.c_str());
+  Files->Delete(backup.c_str());  // an earlier backup of the same name
+  if (!Files->Move(target.c_str(), backup.c_str())) {
+    Files->Delete(scratch.c_str());
+    Reporter->ReportError("Cannot move file %s to %s", targetFile.c_str(), backupFile.c_str());
     return false;
   }
-  if (!files->Move(scratch.c_str(), target.c_str())) {
-    files->Delete(scratch.c_str());
-    reporter->ReportError("Cannot open destination file: %s", targetFile.c_str());
+  if (!Files->Move(scratch.c_str(), target.c_str())) {
+    Files->Delete(scratch.c_str());
+    Reporter->ReportError("Cannot open destination file: %s", targetFile.c_str());
     RestoreTarget(target, backup, targetFile, backupFile);
     return false;
   }
-  files->SetStamp(target.c_str(), record.NewStamp);  // if it fails, the time stays as it is
+  Files->SetStamp(target.c_str(), record.NewStamp);  // if it fails, the time stays as it is
   return true;
 }
 
@@ -419,10 +419,10 @@ void TPatchFile::Run() {
   if (!ReadDirectory()) return;
   // The count is read anew each time; records are applied strictly in file order, since a
   // later record may act on the file an earlier one wrote or removed.
-  for (int i = 0; i < directory.Count(); ++i) {
-    if (recordObserver) recordObserver->BeforeRecord(*this, i);
+  for (int i = 0; i < Records.Count(); ++i) {
+    if (RecordObserver) RecordObserver->BeforeRecord(*this, i);
     bool result = true;
-    switch (directory[i].Type()) {
+    switch (Records[i].Type()) {
       case ptModify:
         result = ApplyModify(i);
         break;
@@ -435,6 +435,6 @@ void TPatchFile::Run() {
       default:
         break;  // unknown types are skipped without a word
     }
-    if (recordObserver) recordObserver->AfterRecord(*this, i, result);
+    if (RecordObserver) RecordObserver->AfterRecord(*this, i, result);
   }
 }

@@ -63,7 +63,7 @@ class TPatchFile {
 
   void SetMessageHook(TMessageHook hook, void* context);
   // Not owned; null for none.
-  void SetRecordObserver(TRecordObserver* observer) { recordObserver = observer; }
+  void SetRecordObserver(TRecordObserver* observer) { RecordObserver = observer; }
 
   // Reads the directory anew from offset 0 and applies every record in file order.
   void Run();
@@ -77,7 +77,7 @@ class TPatchFile {
   bool ApplyDelete(int index);
   bool ApplyModify(int index);
 
-  const TPatchDirectory& Directory() const { return directory; }
+  const TPatchDirectory& Directory() const { return Records; }
 
  private:
   class TProgress;
@@ -101,13 +101,13 @@ class TPatchFile {
   void RestoreTarget(const std::string& target, const std::string& backup,
                      const std::string& targetName, const std::string& backupName);
 
-  TInputFile* dataFile;
-  TMacroExpander* macros;
-  TPatchReporter* reporter;
-  TFileSystem* files;
-  TMessageHook messageHook = nullptr;
-  void* messageContext = nullptr;
-  TRecordObserver* recordObserver = nullptr;
-  TPatchDirectory directory;
+  TInputFile* DataFile;
+  TMacroExpander* Macros;
+  TPatchReporter* Reporter;
+  TFileSystem* Files;
+  TMessageHook MessageHook = nullptr;
+  void* MessageContext = nullptr;
+  TRecordObserver* RecordObserver = nullptr;
+  TPatchDirectory Records;  // the patch directory
   TCopyFault copyFault = CopyReadFailed;
 };

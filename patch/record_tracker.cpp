@@ -6,9 +6,6 @@
 #include "paths/path_name.h"
 
 namespace {
-// Texts are formatted into this many bytes, as the main dialog does.
-constexpr size_t TextSize = 10000;
-
 void Forward(TPatchReporter& next, TReportKind kind, const std::string& text) {
   if (kind == TReportKind::Error)
     next.ReportError("%s", text.c_str());
@@ -78,9 +75,7 @@ int TRecordTracker::Count(TRecordOutcome outcome) const {
   return n;
 }
 
-void TRecordTracker::Report(TReportKind kind, const char* format, va_list args) {
-  char text[TextSize];
-  std::vsnprintf(text, sizeof text, format, args);
+void TRecordTracker::ReportText(TReportKind kind, const char* text) {
   if (inRecord) {
     std::string& first = kind == TReportKind::Error ? firstError : kind == TReportKind::Warning ? firstWarning : firstRow;
     if (first.empty()) first = text;

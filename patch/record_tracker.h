@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "patch_file.h"
+#include "formatting_reporter.h"
 #include "patch_reporter.h"
 
 enum class TRecordOutcome { Applied, Skipped, Failed, Ignored, RolledBack };
@@ -33,7 +34,7 @@ struct TRecordResult {
   std::string Message;    // the first error row, else the first warning row, else the first row
 };
 
-class TRecordTracker : public TPatchReporter, public TPatchFile::TRecordObserver {
+class TRecordTracker : public TFormattingReporter, public TPatchFile::TRecordObserver {
  public:
   // next is not owned and receives every row.
   TRecordTracker(TPatchReporter& next, bool predict) : next(next), predict(predict) {}
@@ -50,7 +51,7 @@ class TRecordTracker : public TPatchReporter, public TPatchFile::TRecordObserver
   const std::vector<std::string>& ErrorsOutsideRecords() const { return errorsOutside; }
 
  protected:
-  void Report(TReportKind kind, const char* format, va_list args) override;
+  void ReportText(TReportKind kind, const char* text) override;
 
  private:
   TPatchReporter& next;

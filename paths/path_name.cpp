@@ -214,3 +214,12 @@ bool TPathName::SetExtension(const char* text) {
   CopyPart(extension.get(), text, length, ExtensionLimit);
   return true;
 }
+
+std::string PathKey(const std::string& path) {
+  std::string key = path;
+  for (char& c : key) {
+    if (c == '/') c = '\\';
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  }
+  return key;
+}

@@ -87,3 +87,7 @@ class TPathName {
   std::unique_ptr<char[]> extension;
   bool cut = false;
 };
+
+// The key under which a path is compared, as Windows compares names: ASCII letters upper
+// case and '/' as '\\'. Two paths name the same file when their keys are equal.
+std::string PathKey(const std::string& path);

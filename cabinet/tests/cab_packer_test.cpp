@@ -10,8 +10,8 @@
 #include "cabinet/open_flags.h"
 
 namespace {
-const WORD OldDate = DosDate(2001, 2, 3);
-const WORD OldTime = DosTime(4, 5, 6);
+const WORD OldDate = MakeDosDate(2001, 2, 3);
+const WORD OldTime = MakeDosTime(4, 5, 6);
 const DWORD OldStamp = DWORD(OldDate) << 16 | OldTime;
 
 // The attribute bits a file keeps: Wine reports every plain file as archived, so the

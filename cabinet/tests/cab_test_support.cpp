@@ -2,31 +2,13 @@
 
 #include <cstdio>
 
+#include "tests/support/test_folders.h"
+
 void TRecordingReporter::ReportText(TReportKind kind, const char* text) {
   const char* label = kind == TReportKind::Info ? "INFO: " : kind == TReportKind::Warning ? "WARNING: " : "ERROR: ";
   Rows.push_back(label + std::string(text));
 }
 
-namespace {
-void RemoveTree(const std::string& dir) {
-  WIN32_FIND_DATAA found;
-  HANDLE search = FindFirstFileA((dir + "*").c_str(), &found);
-  if (search != INVALID_HANDLE_VALUE) {
-    do {
-      const std::string name = found.cFileName;
-      if (name == "." || name == "..") continue;
-      const std::string path = dir + name;
-      SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-      if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-        RemoveTree(path + "\\");
-      else
-        DeleteFileA(path.c_str());
-    } while (FindNextFileA(search, &found));
-    FindClose(search);
-  }
-  RemoveDirectoryA(dir.c_str());
-}
-}  // namespace
 
 TScratchDir::TScratchDir() {
   char temp[MAX_PATH];
@@ -44,7 +26,7 @@ TScratchDir::TScratchDir() {
 
 TScratchDir::~TScratchDir() {
   SetCurrentDirectoryA(Previous.c_str());
-  RemoveTree(Dir);
+  RemoveFolderTree(Dir);
 }
 
 void WriteFile(const std::string& path, const std::string& content) {

@@ -10,6 +10,7 @@
 
 #include "cabinet/cab_pack_files.h"
 #include "cabinet/cab_packer.h"
+#include "patch/dos_stamp.h"
 #include "patch/formatting_reporter.h"
 #include "patch/win32_file_system.h"
 
@@ -82,8 +83,6 @@ bool FileExists(const std::string& path);
 std::string Incompressible(size_t size, unsigned seed);
 // Sets creation and last-write time from a local DOS date and time.
 void SetLocalDosStamp(const std::string& path, WORD date, WORD time);
-constexpr WORD DosDate(int year, int month, int day) { return WORD(((year - 1980) << 9) | (month << 5) | day); }
-constexpr WORD DosTime(int hour, int minute, int second) { return WORD((hour << 11) | (minute << 5) | (second / 2)); }
 
 // Builds a cabinet at path with the binding's building side (MSZIP); sizeLimit 0 for one
 // cabinet. Returns the messages the build raised (empty when all went well) through the

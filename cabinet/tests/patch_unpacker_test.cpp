@@ -24,7 +24,7 @@ TEST(PatchUnpacker, EachFileGoesToItsOwnTemporaryFileAndTheLastIsKept) {
   WriteFile(dir / "1", "one");
   WriteFile(dir / "2", Incompressible(40000, 3));
   WriteFile(dir / "3", "three");
-  SetLocalDosStamp(dir / "3", DosDate(2003, 4, 5), DosTime(6, 7, 8));
+  SetLocalDosStamp(dir / "3", MakeDosDate(2003, 4, 5), MakeDosTime(6, 7, 8));
   ASSERT_TRUE(BuildCabinet(dir / "patch.cab", {{dir / "1", "a"}, {dir / "2", "b"}, {dir / "3", "c"}}));
 
   TRecordingReporter reporter;
@@ -40,7 +40,7 @@ TEST(PatchUnpacker, EachFileGoesToItsOwnTemporaryFileAndTheLastIsKept) {
   for (const std::string& file : files) EXPECT_TRUE(InTempDirectory(file)) << file;
   // The close step applies the archived stamp to the temporary file, not to a file named
   // after the cabinet's entry.
-  EXPECT_EQ(DWORD(DosDate(2003, 4, 5)) << 16 | DosTime(6, 7, 8), LocalStampOf(files[2]));
+  EXPECT_EQ(MakeDosStamp(2003, 4, 5, 6, 7, 8), LocalStampOf(files[2]));
   EXPECT_FALSE(FileExists(dir / "c"));
 
   EXPECT_TRUE(unpacker.RemoveTemporaryFiles());

@@ -70,7 +70,7 @@ TEST_F(DiskFolder, ReadsAndWritesRawBytes) {
   EXPECT_EQ(nullptr, Folder.OpenInput("missing.htm"));
 
   WriteFile(Dir / "out.txt", "an older and longer content");
-  std::unique_ptr<TOutputFile> Out = Folder.CreateOutput("out.txt");
+  std::unique_ptr<TOutputSink> Out = Folder.CreateOutput("out.txt");
   ASSERT_NE(nullptr, Out);
   Out->Put(Bytes.data(), Bytes.size());
   EXPECT_TRUE(Out->Close());

@@ -30,10 +30,10 @@ class TMemoryFolder : public TPageFolder {
     return std::unique_ptr<TByteSource>(new TSource(File->second, ChunkSize));
   }
 
-  std::unique_ptr<TOutputFile> CreateOutput(const std::string& Name) override {
+  std::unique_ptr<TOutputSink> CreateOutput(const std::string& Name) override {
     if (Uncreatable.count(Name)) return nullptr;
     Files[Name].clear();
-    return std::unique_ptr<TOutputFile>(new TOutput(Files[Name]));
+    return std::unique_ptr<TOutputSink>(new TOutput(Files[Name]));
   }
 
  private:
@@ -53,7 +53,7 @@ class TMemoryFolder : public TPageFolder {
     size_t Offset = 0;
   };
 
-  class TOutput : public TOutputFile {
+  class TOutput : public TOutputSink {
    public:
     explicit TOutput(std::string& Content) : Content(Content) {}
     void Put(const char* Data, size_t Size) override { Content.append(Data, Size); }

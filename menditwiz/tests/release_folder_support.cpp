@@ -34,10 +34,10 @@ std::vector<std::string> ReleasePicture(TWin32FileSystem& files, const std::stri
   std::vector<std::string> lines;
   std::vector<uint8_t> bytes;
   for (const TReleaseFile& f : release.Files) {
-    if (NameKey(f.Path).find(std::string(".") + BackupExtension) != std::string::npos) continue;
+    if (PathKey(f.Path).find(std::string(".") + BackupExtension) != std::string::npos) continue;
     ReadWholeFile(files, JoinPath(folder, f.Path), bytes, SIZE_MAX);
     char line[400];
-    std::snprintf(line, sizeof line, "%s %08X %zu %08X", NameKey(f.Path).c_str(), f.Stamp, bytes.size(),
+    std::snprintf(line, sizeof line, "%s %08X %zu %08X", PathKey(f.Path).c_str(), f.Stamp, bytes.size(),
                   static_cast<unsigned>(std::hash<std::string>()(std::string(bytes.begin(), bytes.end()))));
     lines.push_back(line);
   }

@@ -16,6 +16,7 @@
 #include "paths/macros.h"
 #include "installer_test_data.h"
 #include "recording_reporter.h"
+#include "tests/support/test_folders.h"
 
 namespace {
 
@@ -59,25 +60,6 @@ class TFaultyFileSystem : public TWin32FileSystem {
   };
 };
 
-void RemoveTree(const std::string& dir) {
-  WIN32_FIND_DATAA found;
-  HANDLE find = FindFirstFileA((dir + "\\*").c_str(), &found);
-  if (find != INVALID_HANDLE_VALUE) {
-    do {
-      const std::string name = found.cFileName;
-      if (name == "." || name == "..") continue;
-      const std::string path = dir + "\\" + name;
-      SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-      if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-        RemoveTree(path);
-      else
-        DeleteFileA(path.c_str());
-    } while (FindNextFileA(find, &found));
-    FindClose(find);
-  }
-  RemoveDirectoryA(dir.c_str());
-}
-
 class Win32Installer : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -86,11 +68,11 @@ class Win32Installer : public ::testing::Test {
     static int serial = 0;
     root = std::string(temp) + "patch_test_" + std::to_string(GetCurrentProcessId()) + "_" +
            std::to_string(++serial);
-    RemoveTree(root);
+    RemoveFolderTree(root);
     ASSERT_TRUE(CreateDirectoryA(root.c_str(), nullptr));
     macros.AddMacro(new TMacroDef("&ROOT&", root));
   }
-  void TearDown() override { RemoveTree(root); }
+  void TearDown() override { RemoveFolderTree(root); }
 
   std::string At(const std::string& name) const { return root + "\\" + name; }
 

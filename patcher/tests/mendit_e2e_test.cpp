@@ -19,6 +19,7 @@
 #include "patch/whole_file.h"
 #include "patch/win32_file_system.h"
 #include "cabinet/cab_pack_files.h"
+#include "tests/support/test_folders.h"
 
 namespace {
 
@@ -32,31 +33,6 @@ std::string Win(const std::string& unixPath) { return e2e::WinePath(unixPath); }
 std::string WorkDir() {
   const testing::TestInfo* test = testing::UnitTest::GetInstance()->current_test_info();
   return Win(MENDIT_E2E_WORK) + "\\" + test->name();
-}
-
-void MakeDirs(const std::string& path) {
-  for (size_t at = path.find('\\', 3); at != std::string::npos; at = path.find('\\', at + 1))
-    CreateDirectoryA(path.substr(0, at).c_str(), nullptr);
-  CreateDirectoryA(path.c_str(), nullptr);
-}
-
-void RemoveTree(const std::string& path) {
-  WIN32_FIND_DATAA found;
-  HANDLE search = FindFirstFileA((path + "\\*").c_str(), &found);
-  if (search != INVALID_HANDLE_VALUE) {
-    do {
-      std::string name = found.cFileName;
-      if (name == "." || name == "..") continue;
-      std::string full = path + "\\" + name;
-      SetFileAttributesA(full.c_str(), FILE_ATTRIBUTE_NORMAL);
-      if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-        RemoveTree(full);
-      else
-        DeleteFileA(full.c_str());
-    } while (FindNextFileA(search, &found));
-    FindClose(search);
-  }
-  RemoveDirectoryA(path.c_str());
 }
 
 TWin32FileSystem Files;
@@ -115,9 +91,9 @@ class MenditTest : public testing::Test {
  protected:
   void SetUp() override {
     Work = WorkDir();
-    RemoveTree(Work);
-    MakeDirs(Work + "\\APP");
-    MakeDirs(Work + "\\PATCH");
+    RemoveFolderTree(Work);
+    MakeFolders(Work + "\\APP");
+    MakeFolders(Work + "\\PATCH");
     Cabinet = Work + "\\PATCH\\APP.CAB";
     Description = Work + "\\PATCH\\APP.MNI";
   }
@@ -146,7 +122,7 @@ class MenditTest : public testing::Test {
 
   void Screenshot(const std::string& name) {
     std::string dir = Win(MENDIT_E2E_SCREENSHOTS);
-    MakeDirs(dir);
+    MakeFolders(dir);
     e2e::Image shot = e2e::CaptureScreen(e2e::WindowRect(Session.Frame));
     EXPECT_TRUE(e2e::SavePng(shot, dir + "\\" + name));
   }
@@ -315,7 +291,7 @@ TEST_F(MenditTest, InitFailedBoxAndExitCodeOne) {
 TEST_F(MenditTest, DescriptionFileWithAndWithoutDrive) {
   // A copy of the program in a directory of its own, with description files beside it.
   const std::string program = Work + "\\PROG";
-  MakeDirs(program + "\\SUB");
+  MakeFolders(program + "\\SUB");
   ASSERT_TRUE(CopyFileA(Win(MENDIT_EXE).c_str(), (program + "\\MENDIT.EXE").c_str(), FALSE));
   WriteDescription(program + "\\MENDIT.MNI", "DEFAULT.EXE", "C:\\D\\", "P.CAB");
   WriteDescription(program + "\\SUB\\REL.MNI", "RELATIVE.EXE", "C:\\R\\", "P.CAB");
@@ -451,14 +427,14 @@ TEST_F(MenditTest, MisdirectedPathFieldsWriteNothingOutsideTheChosenFolder) {
   Start();
   for (const Case& c : cases) {
     SCOPED_TRACE(c.path);
-    RemoveTree(app + "\\" + stray);
+    RemoveFolderTree(app + "\\" + stray);
     Session.SetPath(c.path);
     ASSERT_TRUE(Session.Install());
     const std::vector<std::wstring> rows = Session.Rows();
     EXPECT_EQ(c.lastRow, rows.back().substr(0, c.lastRow.size()));
     for (const std::string& wrong : {driveRoot + stray, Work + "\\" + stray}) {
       EXPECT_FALSE(Exists(wrong)) << wrong;
-      RemoveTree(wrong);  // what an unguarded run would have made
+      RemoveFolderTree(wrong);  // what an unguarded run would have made
     }
     if (!c.written.empty()) {
       EXPECT_TRUE(Exists(c.written));
