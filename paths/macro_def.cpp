@@ -31,7 +31,7 @@ TMacroDef::TMacroDef(const std::string& name, const std::string& value)
 
 TMacroDef::~TMacroDef() {
   // A plain macro destroyed by someone other than its expander must not stay in its list.
-  if (owner != nullptr) owner->definitions.DetachItem(this);
+  if (Owner != nullptr) Owner->definitions.DetachItem(this);
 }
 
 bool TMacroDef::operator==(const TMacroDef& other) const {
@@ -44,12 +44,12 @@ void TMacroDef::Expand(std::string& text, bool& replacedAny, bool& replaced,
   if (nameLength <= 0) return;
   const size_t removed = static_cast<size_t>(nameLength);
   size_t at = 0;
-  while (!budget.exhausted) {
+  while (!budget.Exhausted) {
     at = FindNoCase(text, name, at);
     if (at == std::string::npos) return;
     if (budget.replacementsLeft <= 0 ||
-        text.size() - removed + value.size() > budget.maxLength) {
-      budget.exhausted = true;
+        text.size() - removed + value.size() > budget.MaxLength) {
+      budget.Exhausted = true;
       return;
     }
     // The search resumes at the start of the inserted value, so a value may itself hold

@@ -21,7 +21,7 @@ TMacroExpander::~TMacroExpander() {
     TMacroDef* definition = definitions[0];
     definitions.Detach(0);
     if (definition->IsPlain()) {
-      definition->owner = nullptr;
+      definition->Owner = nullptr;
       delete definition;
     } else {
       AsExpander(definition)->containers.DetachItem(this);
@@ -33,7 +33,7 @@ bool TMacroExpander::operator==(const TMacroDef& other) const { return this == &
 
 void TMacroExpander::Expand(std::string& text, bool& replacedAny, bool& replaced,
                             TExpansionBudget& budget) {
-  for (size_t i = 0; i < definitions.Count() && !budget.exhausted; ++i) {
+  for (size_t i = 0; i < definitions.Count() && !budget.Exhausted; ++i) {
     definitions[i]->Expand(text, replacedAny, replaced, budget);
     if (replaced && stopAfterFirst) return;
   }
@@ -44,8 +44,8 @@ bool TMacroExpander::AddMacro(TMacroDef* definition) {
   // An expander added here is nested, and must know its container so that destroying it
   // takes it out of this list.
   if (!definition->IsPlain()) return AddExpander(AsExpander(definition));
-  if (definition->owner != nullptr) return false;
-  definition->owner = this;
+  if (definition->Owner != nullptr) return false;
+  definition->Owner = this;
   definitions.AddAt(0, definition);
   return true;
 }
@@ -64,7 +64,7 @@ bool TMacroExpander::RemoveMacro(const std::string& name) {
     TMacroDef* definition = definitions[i];
     if (*definition == probe) {
       definitions.Detach(i);
-      definition->owner = nullptr;
+      definition->Owner = nullptr;
       delete definition;
       return true;
     }
@@ -85,7 +85,7 @@ void TMacroExpander::RunPasses(std::string& text, bool& replacedAny, TExpansionB
   for (;;) {
     bool replaced = false;
     Expand(text, replacedAny, replaced, budget);
-    if (!replaced || budget.exhausted) return;
+    if (!replaced || budget.Exhausted) return;
   }
 }
 
@@ -94,7 +94,7 @@ std::string TMacroExpander::ExpandMacros(const std::string& text, bool repeat, b
   std::string copy = text;
   bool replacedAny = false;
   if (repeat) {
-    for (int cycle = 0; cycle < 10 && !budget.exhausted; ++cycle) {
+    for (int cycle = 0; cycle < 10 && !budget.Exhausted; ++cycle) {
       replacedAny = false;
       RunPasses(copy, replacedAny, budget);
       if (!replacedAny) break;
@@ -102,8 +102,8 @@ std::string TMacroExpander::ExpandMacros(const std::string& text, bool repeat, b
   } else {
     RunPasses(copy, replacedAny, budget);
   }
-  if (complete != nullptr) *complete = !budget.exhausted;
+  if (complete != nullptr) *complete = !budget.Exhausted;
   // A half-expanded text would still name macros, and as a path it would lead somewhere
   // unintended; an empty one fails visibly wherever it is used.
-  return budget.exhausted ? std::string() : copy;
+  return budget.Exhausted ? std::string() : copy;
 }

@@ -32,8 +32,8 @@ struct TExpansionBudget {
   static constexpr size_t MaxTextLength = 32768;
 
   int32_t replacementsLeft = MaxReplacements;
-  size_t maxLength = MaxTextLength;
-  bool exhausted = false;  // set once a replacement was refused; nothing replaces after it
+  size_t MaxLength = MaxTextLength;
+  bool Exhausted = false;  // set once a replacement was refused; nothing replaces after it
 };
 
 // A growable array of pointers to macros, indexed from 0, growing 10 entries at a time.
@@ -42,17 +42,17 @@ class TMacroArray {
  public:
   static constexpr size_t GrowBy = 10;
 
-  size_t Count() const { return items.size(); }
-  bool IsEmpty() const { return items.empty(); }
-  TMacroDef* operator[](size_t index) const { return items[index]; }
+  size_t Count() const { return Items.size(); }
+  bool IsEmpty() const { return Items.empty(); }
+  TMacroDef* operator[](size_t index) const { return Items[index]; }
   void AddAt(size_t index, TMacroDef* item);  // index past the end appends
-  void Add(TMacroDef* item) { AddAt(items.size(), item); }
+  void Add(TMacroDef* item) { AddAt(Items.size(), item); }
   void Detach(size_t index);  // takes the entry out; an index past the end does nothing
   bool DetachItem(const TMacroDef* item);  // first entry equal to the pointer; false if none
   bool Contains(const TMacroDef* item) const;
 
  private:
-  std::vector<TMacroDef*> items;
+  std::vector<TMacroDef*> Items;
 };
 
 class TMacroDef {
@@ -86,7 +86,7 @@ class TMacroDef {
   std::string value;
   int32_t nameLength;  // characters a replacement removes, taken when the macro is made
   bool replaceOnce = false;
-  TMacroExpander* owner = nullptr;  // the expander that owns this plain macro, if any
+  TMacroExpander* Owner = nullptr;  // the expander that owns this plain macro, if any
 };
 
 class TMacroExpander : public TMacroDef {
