@@ -13,33 +13,16 @@
 #include <string>
 #include <vector>
 
-#ifdef _WIN32
-#include <windows.h>
-#include <psapi.h>
-#else
-#include <sys/resource.h>
-#endif
 
 #include <zlib.h>
 
+#include "bench/peak_memory.h"
 #include "menditwiz/lzx_encoder.h"
 #include "menditwiz/mszip_compressor.h"
 
 namespace {
 
 using TBytes = std::vector<uint8_t>;
-
-long PeakKilobytes() {
-#ifdef _WIN32
-  PROCESS_MEMORY_COUNTERS counters;
-  if (!GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters)) return -1;
-  return static_cast<long>(counters.PeakWorkingSetSize / 1024);
-#else
-  rusage usage;
-  getrusage(RUSAGE_SELF, &usage);
-  return usage.ru_maxrss;
-#endif
-}
 
 // Processor time of this process where the C library measures it (POSIX), else wall time:
 // the build machine is shared, and wall time there says more about the neighbours.

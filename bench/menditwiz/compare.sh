@@ -8,8 +8,8 @@
 # For each pair, one row:
 #   MSZIP, LZX    size of the cabinet menditwiz.exe writes with -compress mszip and with
 #                 -compress lzx (the default); one modify record
-#   build s       wall time of menditwiz.exe (LZX) under Wine: listing, encoding, the cabinet, the self-verification (extraction and a full
-#                 application) and Wine's start
+#   build s       wall time of menditwiz.exe (LZX) under Wine: listing, encoding, the cabinet,
+#                 the self-verification (extraction and a full application) and Wine's start
 #   peak MB       peak resident memory of that menditwiz.exe process (Wine's own included)
 #   encode s      the delta encoder alone (menditwiz_bench.exe, same Windows build, under Wine)
 #   apply s       menditcon.exe applying the LZX patch to a copy of the old file under Wine:

@@ -18,13 +18,8 @@
 #include <string>
 #include <vector>
 
-#ifdef _WIN32
-#include <windows.h>
-#include <psapi.h>
-#else
-#include <sys/resource.h>
-#endif
 
+#include "bench/peak_memory.h"
 #include "menditwiz/delta_encoder.h"
 #include "patch/delta_decoder.h"
 #include "patch/memory_blocks.h"
@@ -33,18 +28,6 @@ namespace {
 
 using TBytes = std::vector<uint8_t>;
 using TClock = std::chrono::steady_clock;
-
-long PeakKilobytes() {
-#ifdef _WIN32
-  PROCESS_MEMORY_COUNTERS counters;
-  if (!GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters)) return -1;
-  return static_cast<long>(counters.PeakWorkingSetSize / 1024);
-#else
-  rusage usage;
-  getrusage(RUSAGE_SELF, &usage);
-  return usage.ru_maxrss;
-#endif
-}
 
 bool Load(const std::string& path, TBytes& bytes) {
   std::ifstream in(path, std::ios::binary);
