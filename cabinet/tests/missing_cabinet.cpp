@@ -84,9 +84,13 @@ bool DisplayAvailable() {
 // WINEDLLOVERRIDES in this process's environment does not reach a child it starts.)
 void RunWithoutCabinet(const std::string& filter) {
   TScratchDir dir;
-  const char* const childName = "cabinet_missing_child.exe";
   char self[MAX_PATH];
   ASSERT_NE(0u, GetModuleFileNameA(nullptr, self, sizeof self));
+  // Named after this test program: test programs run in parallel on one prefix, and each
+  // removes its registry entry when its child ends, so they must not share one.
+  std::string childName = self;
+  childName = childName.substr(childName.find_last_of("\\/") + 1);
+  childName = childName.substr(0, childName.find_last_of('.')) + "_without_cabinet.exe";
   ASSERT_TRUE(CopyFileA(self, (dir / childName).c_str(), FALSE));
   const std::string key = std::string("Software\\Wine\\AppDefaults\\") + childName;
   HKEY overrides = nullptr;
