@@ -54,7 +54,7 @@ install_packages() {
 # support run instead.
 packages=(cmake ninja-build make g++ clang libclang-rt-14-dev
           g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix mingw-w64-tools
-          zlib1g-dev libz-mingw-w64-dev libmspack-dev
+          zlib1g-dev libz-mingw-w64-dev libmspack-dev nettle-dev
           wine wine64 xvfb imagemagick googletest cabextract xdotool x11-utils python3 ccache)
 mapfile -t need < <(missing_of "${packages[@]}")
 if [ ${#need[@]} -gt 0 ]; then
@@ -94,6 +94,7 @@ absent=()
 for t in "${tools[@]}"; do command -v "$t" >/dev/null 2>&1 || absent+=("$t"); done
 [ -f /usr/src/googletest/CMakeLists.txt ] || absent+=(/usr/src/googletest)
 [ -f /usr/include/mspack.h ] || absent+=(/usr/include/mspack.h)
+[ -f /usr/include/nettle/sha2.h ] || absent+=(/usr/include/nettle/sha2.h)
 if [ ${#absent[@]} -gt 0 ]; then
   echo "setup: installed, but not usable: ${absent[*]}" >&2
   exit 1
