@@ -15,10 +15,8 @@ write_i386_probe() {
   chmod +x "$1"
 }
 
-# Prints "yes" when this kernel runs 32-bit x86 processes, "no" otherwise. Only an x86-64 host
-# can; MENDIT_SKIP_WIN32=1 answers "no" so the other kind of host can be simulated anywhere.
+# Prints "yes" when this kernel runs 32-bit x86 processes, "no" otherwise.
 host_runs_i386() {
-  if [ "${MENDIT_SKIP_WIN32:-0}" = 1 ]; then echo no; return; fi
   case "$(uname -m)" in x86_64|i?86) ;; *) echo no; return ;; esac
   local dir status
   dir=$(mktemp -d)

@@ -70,7 +70,7 @@ fi
 # The 32-bit Wine part, only where the kernel can run it.
 runs_i386=$(host_runs_i386)
 win32_part=skipped
-if [ "$runs_i386" = yes ]; then
+if [ "$runs_i386" = yes ] && [ "${MENDIT_SKIP_WIN32:-0}" != 1 ]; then
   if have wine32:i386; then
     win32_part=ok
   else
