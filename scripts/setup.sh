@@ -71,8 +71,14 @@ fi
 runs_i386=$(host_runs_i386)
 win32_part=skipped
 if [ "$runs_i386" = yes ] && [ "${MENDIT_SKIP_WIN32:-0}" != 1 ]; then
+  # A failed try is remembered for a few hours, so that each make command does not wait on a
+  # package list that is out of sync again.
+  failed_mark="$root/build/setup-win32-failed"
   if have wine32:i386; then
     win32_part=ok
+  elif [ -n "$(find "$failed_mark" -mmin -360 2>/dev/null)" ]; then
+    win32_part=failed
+    cp "$failed_mark" "$log"
   else
     echo "setup: installing wine32:i386"
     if ! dpkg --print-foreign-architectures | grep -qx i386; then
@@ -80,7 +86,12 @@ if [ "$runs_i386" = yes ] && [ "${MENDIT_SKIP_WIN32:-0}" != 1 ]; then
       updated=0
     fi
     update_lists
-    if install_packages 2 wine32:i386; then win32_part=ok; else win32_part=failed; fi
+    if install_packages 2 wine32:i386; then
+      win32_part=ok
+    else
+      win32_part=failed
+      mkdir -p "$root/build" && cp "$log" "$failed_mark"
+    fi
   fi
 fi
 line=$(win32_part_line "$runs_i386" "$win32_part" "$(apt_reason "$log")")
