@@ -29,3 +29,15 @@ HMODULE LoadSystemLibrary(const char* name) {
   // The altered search path looks for the library's own dependencies in its folder too.
   return LoadLibraryExA(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
 }
+
+void LimitDllSearchToSystemFolder() {
+  HMODULE kernel = GetModuleHandleA("kernel32.dll");
+  if (!kernel) return;
+  using TSetDefault = BOOL(WINAPI*)(DWORD);
+  using TSetDirectory = BOOL(WINAPI*)(LPCSTR);
+  auto setDefault = reinterpret_cast<TSetDefault>(
+      reinterpret_cast<void*>(GetProcAddress(kernel, "SetDefaultDllDirectories")));
+  if (setDefault && setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32)) return;
+  auto setDirectory = reinterpret_cast<TSetDirectory>(reinterpret_cast<void*>(GetProcAddress(kernel, "SetDllDirectoryA")));
+  if (setDirectory) setDirectory("");
+}

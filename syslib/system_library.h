@@ -10,3 +10,10 @@
 // else by its full path in GetSystemDirectoryA's folder. Null when it cannot be loaded (or
 // name holds a folder).
 HMODULE LoadSystemLibrary(const char* name);
+
+// Called first by every program: every later load by bare name (the programs' own, and the
+// system libraries' loads of further libraries) searches the system folder only, through
+// SetDefaultDllDirectories where kernel32 has it. Older systems get the current folder
+// taken out of the search (SetDllDirectoryA with an empty text); the program's folder stays
+// in theirs.
+void LimitDllSearchToSystemFolder();
