@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "cab_forwarders.h"
+#include "syslib/system_library.h"
 
 namespace {
 template <typename T>
@@ -17,7 +18,7 @@ void Resolve(HMODULE library, const char* name, T& entry) {
 }  // namespace
 
 TCABPacker::TCABPacker() {
-  Library = LoadLibraryA("cabinet.dll");
+  Library = LoadSystemLibrary("cabinet.dll");
   if (!Library) {
     // Still inside the constructor: this is TCABPacker::Show whatever the object will become.
     Error("Cannot load CABINET.DLL");

@@ -1,7 +1,7 @@
 #pragma once
 // TCABPacker: the binding to the system cabinet library, cabinet.dll.
 //
-// The library is loaded by name at run time and reached through nine entry points. Its
+// The library is loaded from the system folder at run time and reached through nine entry points. Its
 // callbacks carry no object, so they are plain functions (cab_forwarders.cpp) that forward to
 // the virtual operations of the one active binding; a derived class changes what happens to
 // extracted files and messages by overriding those operations.

@@ -6,8 +6,14 @@
 #include "contents_generator.h"
 #include "disk_folder.h"
 #include "page_index.h"
+#ifdef _WIN32
+#include "syslib/system_library.h"
+#endif
 
 int main(int /*argc*/, char** /*argv*/) {
+#ifdef _WIN32
+  LimitDllSearchToSystemFolder();
+#endif
   TDiskFolder Folder;
   TPageIndex Index(Folder.ListFiles());
   TStdioSink Console(stdout);

@@ -6,8 +6,10 @@
 #include "cabinet/cab_packer.h"
 #include "companion_options.h"
 #include "companion_run.h"
+#include "syslib/system_library.h"
 
 int main(int argc, char** argv) {
+  LimitDllSearchToSystemFolder();
   // A missing cabinet library is said on standard error, never in a box: the run then ends
   // with its error row and exit code.
   TCABPacker::SetConsoleMode(true);

@@ -5,12 +5,16 @@
 
 #ifdef _WIN32
 #include "cabinet/cab_packer.h"
+#include "syslib/system_library.h"
 #endif
 
 #include "wizard_options.h"
 #include "wizard_run.h"
 
 int main(int argc, char** argv) {
+#ifdef _WIN32
+  LimitDllSearchToSystemFolder();
+#endif
   TWizardOptions options;
   std::string error;
   if (!ParseWizardArguments(argc - 1, argv + 1, options, error)) {

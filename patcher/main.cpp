@@ -3,8 +3,10 @@
 #include <windows.h>
 
 #include "menditor_app.h"
+#include "syslib/system_library.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+  LimitDllSearchToSystemFolder();
   TMenditorApp app;
   return app.Run();
 }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
 
 #include "cab_test_support.h"
 
@@ -79,10 +80,12 @@ bool DisplayAvailable() {
   return true;
 }
 
+namespace {
 // Wine reads DLL overrides per program name from the registry: a copy of this executable
-// under its own name gets cabinet.dll disabled, and nothing else is affected. (Setting
-// WINEDLLOVERRIDES in this process's environment does not reach a child it starts.)
-void RunWithoutCabinet(const std::string& filter) {
+// under its own name gets its own load order for cabinet.dll, and nothing else is affected.
+// (Setting WINEDLLOVERRIDES in this process's environment does not reach a child it starts.)
+void RunCopyWithCabinetOrder(const std::string& filter, const char* suffix, const char* loadOrder,
+                             const std::string& plantedLibrary) {
   TScratchDir dir;
   char self[MAX_PATH];
   ASSERT_NE(0u, GetModuleFileNameA(nullptr, self, sizeof self));
@@ -90,13 +93,17 @@ void RunWithoutCabinet(const std::string& filter) {
   // removes its registry entry when its child ends, so they must not share one.
   std::string childName = self;
   childName = childName.substr(childName.find_last_of("\\/") + 1);
-  childName = childName.substr(0, childName.find_last_of('.')) + "_without_cabinet.exe";
+  childName = childName.substr(0, childName.find_last_of('.')) + suffix;
   ASSERT_TRUE(CopyFileA(self, (dir / childName).c_str(), FALSE));
+  if (!plantedLibrary.empty()) {
+    ASSERT_TRUE(CopyFileA(plantedLibrary.c_str(), (dir / "cabinet.dll").c_str(), FALSE));
+  }
   const std::string key = std::string("Software\\Wine\\AppDefaults\\") + childName;
   HKEY overrides = nullptr;
   ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, (key + "\\DllOverrides").c_str(), 0, nullptr, 0,
                                            KEY_SET_VALUE, nullptr, &overrides, nullptr));
-  RegSetValueExA(overrides, "cabinet", 0, REG_SZ, reinterpret_cast<const BYTE*>(""), 1);
+  RegSetValueExA(overrides, "cabinet", 0, REG_SZ, reinterpret_cast<const BYTE*>(loadOrder),
+                 DWORD(std::strlen(loadOrder) + 1));
   RegCloseKey(overrides);
 
   std::string command = "\"" + (dir / childName) + "\" --gtest_filter=" + filter;
@@ -123,4 +130,11 @@ void RunWithoutCabinet(const std::string& filter) {
   RegDeleteKeyA(HKEY_CURRENT_USER, key.c_str());
   ASSERT_TRUE(started);
   EXPECT_EQ(0u, exitCode);
+}
+}  // namespace
+
+void RunWithoutCabinet(const std::string& filter) { RunCopyWithCabinetOrder(filter, "_without_cabinet.exe", "", ""); }
+
+void RunWithPlantedCabinet(const std::string& filter, const std::string& library) {
+  RunCopyWithCabinetOrder(filter, "_planted_cabinet.exe", "n,b", library);
 }

@@ -48,10 +48,13 @@ class TBoxWatcher {
   std::thread thread;
 };
 
-// True in the copy started by RunWithoutCabinet.
+// True in the copy started by RunWithoutCabinet or RunWithPlantedCabinet.
 bool IsCabinetMissingChild();
 // False when no window can be made (no display).
 bool DisplayAvailable();
 // Starts a copy of this executable without cabinet.dll, running the cases of filter, and
 // expects it to end with exit code 0 within 60 s.
 void RunWithoutCabinet(const std::string& filter);
+// The same with library copied beside the copy as cabinet.dll, and Wine told to prefer such
+// a native cabinet.dll to its own (cabinet=n,b): what a planted library would get.
+void RunWithPlantedCabinet(const std::string& filter, const std::string& library);
