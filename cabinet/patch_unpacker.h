@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "cab_packer.h"
-#include "patch/patch_reporter.h"
+#include "report/patch_reporter.h"
 
 class TPatchUnpacker : public TCABPacker {
  public:

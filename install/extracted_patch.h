@@ -10,7 +10,7 @@
 #include <string>
 
 #include "cabinet/patch_unpacker.h"
-#include "patch/win32_file_system.h"
+#include "files/disk_file_system.h"
 
 enum class TExtractOutcome { Opened, CannotUnpack, CannotOpen };
 
@@ -42,6 +42,6 @@ class TExtractedPatch {
  private:
   TPatchReporter* Reporter;
   TPatchUnpacker Unpacker;
-  TWin32FileSystem Files;
+  TDiskFileSystem Files;
   std::unique_ptr<TInputFile> DataFile;
 };

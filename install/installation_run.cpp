@@ -4,7 +4,7 @@
 
 #include "extracted_patch.h"
 #include "patch/root_macro.h"
-#include "patch/win32_file_system.h"
+#include "files/disk_file_system.h"
 #include "paths/path_name.h"
 
 namespace {
@@ -23,7 +23,7 @@ bool FormTargetRoot(const char* targetPath, TPatchReporter& reporter, std::strin
   TPathName target(targetPath);
   const std::string whole = target.FullPath(true);
   if (!target.Cut() && !whole.empty()) {
-    TWin32FileSystem files;
+    TDiskFileSystem files;
     if (files.DirectoryExists(whole.c_str())) {
       root = whole;
       if (root.back() == '\\') root.pop_back();  // "C:\\" is the drive's folder "C:"
@@ -61,7 +61,7 @@ TInstallOutcome RunInstallation(const TInstallationRun& run) {
   }
   run.Reporter->ReportInfo("Installing patch...");
   TRootMacro root(*run.Macros, rootFolder);
-  TWin32FileSystem files;
+  TDiskFileSystem files;
   TPatchFile installer(patch.Data(), run.Macros, run.Reporter, run.Files ? run.Files : &files);
   installer.SetMessageHook(run.MessageHook, run.MessageContext);
   installer.SetRecordObserver(run.Observer);

@@ -9,8 +9,8 @@
 #include "description/startup.h"
 #include "install/installation_run.h"
 #include "patch/record_tracker.h"
-#include "patch/recording_file_system.h"
-#include "patch/win32_file_system.h"
+#include "files/recording_file_system.h"
+#include "files/disk_file_system.h"
 #include "paths/macros.h"
 #include "record_log.h"
 #include "rollback_run.h"
@@ -70,7 +70,7 @@ TCompanionExit RunCompanion(const TCompanionOptions& options, std::FILE* out) {
     const std::string target = options.Target.empty()
                                    ? macros.ExpandMacros(description.DefaultPath, true) + description.Name
                                    : options.Target;
-    TWin32FileSystem disk;
+    TDiskFileSystem disk;
     // The journal lies beside the folder the run installs into; a target that names no
     // folder is refused here with the installation run's own row.
     std::string rootFolder;

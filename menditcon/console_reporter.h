@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <string>
 
-#include "patch/formatting_reporter.h"
+#include "report/formatting_reporter.h"
 
 class TConsoleReporter : public TFormattingReporter {
  public:

@@ -7,8 +7,8 @@
 #include <functional>
 #include <string>
 
-#include "patch/file_system.h"
-#include "patch/journal_file_system.h"
+#include "files/file_system.h"
+#include "files/journal_file_system.h"
 #include "patch/record_tracker.h"
 
 enum class TRollbackResult {

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "patch/dos_stamp.h"
+#include "files/dos_stamp.h"
 
 // Where the cabinet's bytes go, in order.
 class TCabinetSink {

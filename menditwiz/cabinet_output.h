@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "cab_writer.h"
-#include "patch/file_system.h"
+#include "files/file_system.h"
 
 // The file name the patch data file has inside the cabinet (mendit extracts it under a
 // temporary name of its own, so the name only shows in cabinet tools).

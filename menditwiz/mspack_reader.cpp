@@ -4,7 +4,8 @@
 
 #include <cstdio>
 
-#include "posix_folders.h"
+#include "files/disk_file_system.h"
+#include "menditwiz/wizard_machine.h"
 
 bool ExtractSingleFile(const std::string& cabinet, const std::string& output, std::string& error) {
   mscab_decompressor* reader = mspack_create_cab_decompressor(nullptr);
@@ -57,7 +58,7 @@ std::unique_ptr<TExtractedCabinet> ExtractCabinet(const std::string& folder, con
     std::remove(output.c_str());
     return nullptr;
   }
-  TPosixFileSystem files;
+  TDiskFileSystem files;
   std::unique_ptr<TInputFile> data = files.OpenRead(output.c_str());
   if (!data) {
     error = "Cannot open the extracted file " + output;

@@ -19,8 +19,8 @@
 #include <vector>
 
 #include "delta_encoder.h"
-#include "patch/file_system.h"
-#include "patch/whole_file.h"
+#include "files/file_system.h"
+#include "files/whole_file.h"
 #include "patch_plan.h"
 
 enum class TBuiltKind { None, Copy, Modify, Delete };

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "patch/file_system.h"
+#include "files/file_system.h"
 #include "paths/path_name.h"
 
 struct TFolderEntry {

@@ -6,7 +6,7 @@
 #include <set>
 
 #include "patch/patch_file.h"
-#include "patch/formatting_reporter.h"
+#include "report/formatting_reporter.h"
 #include "patch/root_macro.h"
 #include "paths/macros.h"
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "patch/file_system.h"
+#include "files/file_system.h"
 #include "patch_builder.h"
 #include "release_listing.h"
 

@@ -4,7 +4,7 @@
 #include <cstdio>
 
 #include "install/extracted_patch.h"
-#include "patch/formatting_reporter.h"
+#include "report/formatting_reporter.h"
 #include "wizard_machine.h"
 
 namespace {

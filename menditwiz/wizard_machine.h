@@ -1,14 +1,22 @@
 #pragma once
-// What a build run needs from the machine it runs on. Implemented once for Windows (Win32
-// files, FindFirstFile, the system cabinet library: win32_folders.cpp, win32_cabinet_check.cpp)
-// and once for POSIX build servers (POSIX files, libmspack: posix_folders.cpp,
-// mspack_reader.cpp), so that both builds of menditwiz run the same steps.
+// What a build run needs from the machine it runs on. Implemented once for Windows
+// (FindFirstFile, the system cabinet library: wizard_machine_win32.cpp) and once for POSIX
+// build servers (readdir, libmspack: wizard_machine_posix.cpp), over the disk file services
+// of files/, so that both builds of menditwiz run the same steps.
 
 #include <memory>
 #include <string>
+#include <vector>
 
-#include "patch/file_system.h"
+#include "files/file_system.h"
 #include "release_listing.h"
+
+// Lists a folder of the machine's disk (on POSIX systems a Windows-style path, found as
+// files/disk_file_system.h finds it).
+class TDiskFolderLister : public TFolderLister {
+ public:
+  bool List(const std::string& folder, std::vector<TFolderEntry>& entries) override;
+};
 
 std::unique_ptr<TFolderLister> NewFolderLister();
 std::unique_ptr<TFileSystem> NewFileSystem();

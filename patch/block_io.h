@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "delta_decoder.h"
-#include "file_system.h"
+#include "files/file_system.h"
 
 // Two windows: a large one that follows the main run of the delta through the previous
 // version, and a small one for the odd block taken from elsewhere, so that a stray block

@@ -11,7 +11,7 @@
 // a hook set by the owner.
 //
 // Use (the main dialog, around one installation):
-//   TWin32FileSystem files;
+//   TDiskFileSystem files;
 //   std::unique_ptr<TInputFile> data = files.OpenRead(extractedName);
 //   TPatchFile installer(data.get(), &macros, this, &files);
 //   installer.SetMessageHook(DispatchWaitingMessages, this);
@@ -21,9 +21,9 @@
 #include <memory>
 #include <string>
 
-#include "file_system.h"
+#include "files/file_system.h"
 #include "patch_directory.h"
-#include "patch_reporter.h"
+#include "report/patch_reporter.h"
 
 class TMacroExpander;
 class TPathName;

@@ -15,7 +15,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "dos_stamp.h"
+#include "files/dos_stamp.h"
 
 enum TPatchType : uint32_t { ptModify = 0, ptCopy = 1, ptDelete = 2 };
 

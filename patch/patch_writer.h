@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "dos_stamp.h"
+#include "files/dos_stamp.h"
 #include "patch_info.h"
 
 // One edit of a copy block: Bytes replace the block's bytes from Offset on.

@@ -18,8 +18,8 @@
 #include <vector>
 
 #include "patch_file.h"
-#include "formatting_reporter.h"
-#include "patch_reporter.h"
+#include "report/formatting_reporter.h"
+#include "report/patch_reporter.h"
 
 enum class TRecordOutcome { Applied, Skipped, Failed, Ignored, RolledBack };
 

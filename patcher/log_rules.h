@@ -1,6 +1,6 @@
 #pragma once
 // The arithmetic of the message log and the progress bar, kept apart from the windows.
-// (A report's lines are split by SplitLogLines, patch/formatting_reporter.h.)
+// (A report's lines are split by SplitLogLines, report/formatting_reporter.h.)
 
 #include <cstdint>
 #include <string>

@@ -11,7 +11,7 @@
 #include "framework/response_table.h"
 #include "install/installation_run.h"
 #include "log_rules.h"
-#include "patch/formatting_reporter.h"
+#include "report/formatting_reporter.h"
 #include "menditor_app.h"
 #include "resource_ids.h"
 

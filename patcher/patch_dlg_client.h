@@ -18,7 +18,7 @@
 #include "framework/dialog.h"
 #include "framework/edit.h"
 #include "framework/progress_bar.h"
-#include "patch/patch_reporter.h"
+#include "report/patch_reporter.h"
 
 class TMenditorApp;
 

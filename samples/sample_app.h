@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "patch/dos_stamp.h"
+#include "files/dos_stamp.h"
 
 struct TSampleFile {
   std::string Path;  // relative to the application's directory, backslashes

@@ -19,9 +19,9 @@
 #include "description/description_file.h"
 #include "menditwiz/patch_builder.h"
 #include "menditwiz/release_listing.h"
-#include "menditwiz/win32_folders.h"
-#include "patch/whole_file.h"
-#include "patch/win32_file_system.h"
+#include "menditwiz/wizard_machine.h"
+#include "files/whole_file.h"
+#include "files/disk_file_system.h"
 #include "sample_app.h"
 
 namespace {
@@ -34,7 +34,7 @@ void MakeDirs(const std::string& path) {
   CreateDirectoryA(path.c_str(), nullptr);
 }
 
-TWin32FileSystem Files;
+TDiskFileSystem Files;
 
 bool WriteRelease(const std::string& dir, const std::vector<TSampleFile>& files) {
   for (const TSampleFile& file : files) {
@@ -59,7 +59,7 @@ std::string FullPath(const std::string& path) {
 // summary gets one line per record.
 bool BuildSamplePatch(const std::string& oldRoot, const std::string& newRoot, std::vector<uint8_t>& data,
                       std::string& summary, std::string& error) {
-  TWin32FolderLister lister;
+  TDiskFolderLister lister;
   TRelease oldRelease, newRelease;
   std::vector<TPlannedRecord> plan;
   std::vector<TBuiltRecord> records;

@@ -12,10 +12,10 @@
 #include <string>
 #include <vector>
 
-#include "patch/journal_file_system.h"
+#include "files/journal_file_system.h"
 #include "patch/patch_file.h"
 #include "patch/patch_writer.h"
-#include "patch/win32_file_system.h"
+#include "files/disk_file_system.h"
 #include "paths/macros.h"
 
 namespace {
@@ -107,7 +107,7 @@ int main() {
   const std::string copyPath = dir + "\\COPY.DAT";
   const std::string dataPath = dir + "\\PATCH.DAT";
 
-  TWin32FileSystem files;
+  TDiskFileSystem files;
   std::mt19937 random(1);
   std::vector<uint8_t> previous(FileSize);
   for (uint8_t& b : previous) b = static_cast<uint8_t>(random());

@@ -10,9 +10,9 @@
 
 #include "cabinet/cab_pack_files.h"
 #include "cabinet/cab_packer.h"
-#include "patch/dos_stamp.h"
-#include "patch/formatting_reporter.h"
-#include "patch/win32_file_system.h"
+#include "files/dos_stamp.h"
+#include "report/formatting_reporter.h"
+#include "files/disk_file_system.h"
 
 struct TShown {
   bool Error;

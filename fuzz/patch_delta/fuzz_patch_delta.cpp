@@ -11,7 +11,7 @@
 
 #include "patch/block_io.h"
 #include "patch/delta_decoder.h"
-#include "patch/memory_file_system.h"
+#include "files/memory_file_system.h"
 #include "patch/tests/vector_blocks.h"
 
 namespace {

@@ -8,8 +8,8 @@
 #include <cstdlib>
 #include <vector>
 
-#include "patch/formatting_reporter.h"
-#include "patch/memory_file_system.h"
+#include "report/formatting_reporter.h"
+#include "files/memory_file_system.h"
 #include "patch/patch_file.h"
 #include "paths/macros.h"
 

@@ -5,7 +5,7 @@
 
 #include "cabinet/tests/cab_test_support.h"
 #include "install/installation_run.h"
-#include "patch/dos_stamp.h"
+#include "files/dos_stamp.h"
 #include "patch/patch_writer.h"
 #include "paths/macros.h"
 

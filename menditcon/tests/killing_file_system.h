@@ -4,7 +4,7 @@
 // a write is done by half, then TKilled is thrown. Limit -1 never kills; Changes counts.
 #include <memory>
 
-#include "patch/file_system.h"
+#include "files/file_system.h"
 
 struct TKilled {};
 

@@ -9,10 +9,10 @@
 #include "menditcon/companion_options.h"
 #include "menditcon/console_reporter.h"
 #include "menditcon/record_log.h"
-#include "patch/memory_file_system.h"
+#include "files/memory_file_system.h"
 #include "patch/patch_writer.h"
 #include "patch/record_tracker.h"
-#include "patch/recording_file_system.h"
+#include "files/recording_file_system.h"
 #include "paths/macros.h"
 
 namespace {

@@ -15,13 +15,13 @@
 #include "killing_file_system.h"
 #include "menditcon/companion_run.h"
 #include "menditcon/rollback_run.h"
-#include "patch/whole_file.h"
+#include "files/whole_file.h"
 #include "paths/macros.h"
 #include "tests/driver/e2e_process.h"
 #include "menditwiz/release_verifier.h"
-#include "menditwiz/win32_folders.h"
+#include "menditwiz/wizard_machine.h"
 #include "menditwiz/wizard_run.h"
-#include "patch/win32_file_system.h"
+#include "files/disk_file_system.h"
 #include "menditwiz/tests/release_folder_support.h"
 
 namespace {
@@ -103,7 +103,7 @@ class PatchRoundTrip : public ::testing::Test {
   std::vector<std::string> Picture(const std::string& folder) { return ReleasePicture(files, folder); }
 
   std::string root;
-  TWin32FileSystem files;
+  TDiskFileSystem files;
   std::string wizardText, companionText;
 };
 
@@ -265,7 +265,7 @@ TEST_F(PatchRoundTrip, AllOrNothingPutsEveryFileBack) {
 
   // Runs killed part-way (here: an exception out of the file system) at spread changes.
   auto interrupted = [&](int limit) {
-    TWin32FileSystem disk;
+    TDiskFileSystem disk;
     TKillingFileSystem killing(disk, limit);
     TQuietReporter quiet;
     TRecordTracker tracker(quiet, false);

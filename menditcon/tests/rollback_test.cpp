@@ -10,7 +10,7 @@
 
 #include "killing_file_system.h"
 #include "menditcon/rollback_run.h"
-#include "patch/memory_file_system.h"
+#include "files/memory_file_system.h"
 #include "patch/patch_file.h"
 #include "patch/patch_writer.h"
 #include "paths/macros.h"

@@ -14,7 +14,7 @@
 #include <windows.h>
 
 #include "cabinet/patch_unpacker.h"
-#include "patch/formatting_reporter.h"
+#include "report/formatting_reporter.h"
 #else
 #include <mspack.h>
 #endif

@@ -6,7 +6,7 @@
 
 #include "patch/patch_file.h"
 #include "patch/record_tracker.h"
-#include "patch/recording_file_system.h"
+#include "files/recording_file_system.h"
 #include "paths/macros.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "patch/memory_file_system.h"
+#include "files/memory_file_system.h"
 
 void ExpectCheckMatchesRun(const TMemoryFileSystem& files, const std::string& root,
                            const std::vector<uint8_t>& data);

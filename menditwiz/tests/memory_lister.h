@@ -1,7 +1,7 @@
 #pragma once
 // A folder lister over the engine's in-memory file system, for tests.
 #include "menditwiz/release_listing.h"
-#include "patch/memory_file_system.h"
+#include "files/memory_file_system.h"
 
 class TMemoryLister : public TFolderLister {
  public:

@@ -12,9 +12,9 @@
 #include "tests/driver/e2e_driver.h"
 #include "patcher/tests/mendit_session.h"
 #include "menditwiz/release_listing.h"
-#include "menditwiz/win32_folders.h"
+#include "menditwiz/wizard_machine.h"
 #include "menditwiz/wizard_run.h"
-#include "patch/win32_file_system.h"
+#include "files/disk_file_system.h"
 #include "release_folder_support.h"
 
 namespace {
@@ -48,7 +48,7 @@ class MenditAppliesWizardPatch : public ::testing::Test {
   std::vector<std::string> Picture(const std::string& folder) { return ReleasePicture(files, folder); }
 
   std::string root;
-  TWin32FileSystem files;
+  TDiskFileSystem files;
 };
 
 TEST_F(MenditAppliesWizardPatch, OldReleaseBecomesTheNewOne) {

@@ -10,7 +10,7 @@
 #include "menditwiz/patch_builder.h"
 #include "menditwiz/patch_plan.h"
 #include "menditwiz/release_verifier.h"
-#include "patch/memory_file_system.h"
+#include "files/memory_file_system.h"
 #include "release_test_files.h"
 
 namespace {

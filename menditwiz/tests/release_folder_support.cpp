@@ -11,9 +11,9 @@
 #include "menditwiz/patch_builder.h"
 #include "patch/patch_file.h"
 #include "menditwiz/release_listing.h"
-#include "menditwiz/win32_folders.h"
+#include "menditwiz/wizard_machine.h"
 
-void WriteReleaseFolder(TWin32FileSystem& files, const std::string& folder,
+void WriteReleaseFolder(TDiskFileSystem& files, const std::string& folder,
                         const std::vector<TReleaseTestFile>& release) {
   CreateDirectoryA(folder.c_str(), nullptr);
   for (const TReleaseTestFile& f : release) {
@@ -26,8 +26,8 @@ void WriteReleaseFolder(TWin32FileSystem& files, const std::string& folder,
   }
 }
 
-std::vector<std::string> ReleasePicture(TWin32FileSystem& files, const std::string& folder) {
-  TWin32FolderLister lister;
+std::vector<std::string> ReleasePicture(TDiskFileSystem& files, const std::string& folder) {
+  TDiskFolderLister lister;
   TRelease release;
   std::string error;
   EXPECT_TRUE(ScanRelease(lister, files, folder, release, error)) << error;

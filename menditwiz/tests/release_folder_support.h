@@ -5,15 +5,15 @@
 #include <string>
 #include <vector>
 
-#include "patch/win32_file_system.h"
+#include "files/disk_file_system.h"
 #include "release_test_files.h"
 
 // Creates folder (when missing) and below it every file with its content and date/time,
 // making the subfolders their paths name. A failure is a fatal test failure.
-void WriteReleaseFolder(TWin32FileSystem& files, const std::string& folder,
+void WriteReleaseFolder(TDiskFileSystem& files, const std::string& folder,
                         const std::vector<TReleaseTestFile>& release);
 
 // One line per file of folder as the release scanner sees it: name key, date/time, size and
 // a digest of the content. The "$$$" backups that modify patches leave are not part of a
 // release and are left out.
-std::vector<std::string> ReleasePicture(TWin32FileSystem& files, const std::string& folder);
+std::vector<std::string> ReleasePicture(TDiskFileSystem& files, const std::string& folder);

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "patch/dos_stamp.h"
+#include "files/dos_stamp.h"
 
 struct TReleaseTestFile {
   std::string Path;  // relative to the release

@@ -7,7 +7,7 @@
 
 #include "menditwiz/wizard_machine.h"
 #include "menditwiz/wizard_run.h"
-#include "patch/whole_file.h"
+#include "files/whole_file.h"
 
 namespace {
 
@@ -54,6 +54,15 @@ class WizardOutput : public ::testing::Test {
   std::string root, outText, errText;
   TWizardOptions options;
 };
+
+TEST_F(WizardOutput, TheFolderListerFindsWindowsPathsWhateverTheirCase) {
+  TDiskFolderLister lister;
+  std::vector<TFolderEntry> entries;
+  ASSERT_TRUE(lister.List(root + "\\OLD", entries));
+  ASSERT_EQ(1u, entries.size());
+  EXPECT_EQ("APP.EXE", entries[0].Name);
+  EXPECT_FALSE(entries[0].IsDirectory);
+}
 
 TEST_F(WizardOutput, PreviousOutputsStayWhenTheNewOnesCannotBeWritten) {
   ASSERT_TRUE(WriteWholeFile(*files, root + "\\out\\PATCH.CAB", Bytes("previous cabinet")));

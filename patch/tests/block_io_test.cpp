@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "patch/block_io.h"
-#include "patch/memory_file_system.h"
+#include "files/memory_file_system.h"
 #include "vector_blocks.h"
 
 namespace {

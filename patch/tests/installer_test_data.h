@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "patch/dos_stamp.h"
+#include "files/dos_stamp.h"
 
 constexpr TDosStamp oldStamp = MakeDosStamp(2001, 5, 6, 7, 8, 10);
 constexpr TDosStamp newStamp = MakeDosStamp(2002, 3, 4, 5, 6, 8);

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "patch/memory_file_system.h"
+#include "files/memory_file_system.h"
 #include "patch/patch_file.h"
 #include "patch/patch_writer.h"
 #include "patch/root_macro.h"

@@ -7,13 +7,13 @@
 #include <memory>
 
 #include "patch/patch_file.h"
-#include "patch/win32_file_system.h"
+#include "files/disk_file_system.h"
 #include "paths/macros.h"
 #include "recording_reporter.h"
 
 int main(int argc, char** argv) {
   if (argc != 3) return 2;
-  TWin32FileSystem files;
+  TDiskFileSystem files;
   std::unique_ptr<TInputFile> data = files.OpenRead(argv[1]);
   if (!data) return 3;
   TMacroExpander macros;

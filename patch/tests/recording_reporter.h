@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "patch/formatting_reporter.h"
+#include "report/formatting_reporter.h"
 
 class TRecordingReporter : public TFormattingReporter {
  public:

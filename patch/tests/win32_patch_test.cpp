@@ -11,8 +11,8 @@
 #include "patch/memory_blocks.h"
 #include "patch/patch_file.h"
 #include "patch/patch_writer.h"
-#include "patch/memory_file_system.h"
-#include "patch/win32_file_system.h"
+#include "files/memory_file_system.h"
+#include "files/disk_file_system.h"
 #include "paths/macros.h"
 #include "installer_test_data.h"
 #include "recording_reporter.h"
@@ -24,23 +24,23 @@ using TLines = std::vector<std::string>;
 
 // Faults injected into the real file system, to reach the failures that a real disk does
 // not produce on demand (an unreadable backup, a refused create, read and write errors).
-class TFaultyFileSystem : public TWin32FileSystem {
+class TFaultyFileSystem : public TDiskFileSystem {
  public:
   std::string FailOpen, FailCreate, FailReads, FailWrites, FailMove;  // upper-case full paths
 
   bool Move(const char* from, const char* to) override {
-    return from != FailMove && TWin32FileSystem::Move(from, to);
+    return from != FailMove && TDiskFileSystem::Move(from, to);
   }
 
   std::unique_ptr<TInputFile> OpenRead(const char* path) override {
     if (path == FailOpen) return nullptr;
-    std::unique_ptr<TInputFile> file = TWin32FileSystem::OpenRead(path);
+    std::unique_ptr<TInputFile> file = TDiskFileSystem::OpenRead(path);
     if (file && path == FailReads) return std::make_unique<TBrokenInput>(std::move(file));
     return file;
   }
   std::unique_ptr<TOutputFile> Create(const char* path) override {
     if (path == FailCreate) return nullptr;
-    std::unique_ptr<TOutputFile> file = TWin32FileSystem::Create(path);
+    std::unique_ptr<TOutputFile> file = TDiskFileSystem::Create(path);
     if (file && path == FailWrites) return std::make_unique<TBrokenOutput>(std::move(file));
     return file;
   }

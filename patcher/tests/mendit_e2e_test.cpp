@@ -16,8 +16,8 @@
 #include "tests/driver/list_box_reader.h"
 #include "mendit_session.h"
 #include "patch/patch_writer.h"
-#include "patch/whole_file.h"
-#include "patch/win32_file_system.h"
+#include "files/whole_file.h"
+#include "files/disk_file_system.h"
 #include "cabinet/cab_pack_files.h"
 #include "tests/support/test_folders.h"
 
@@ -35,7 +35,7 @@ std::string WorkDir() {
   return Win(MENDIT_E2E_WORK) + "\\" + test->name();
 }
 
-TWin32FileSystem Files;
+TDiskFileSystem Files;
 
 bool WriteBytes(const std::string& path, const Bytes& bytes) { return WriteWholeFile(Files, path, bytes); }
 

@@ -1,4 +1,4 @@
-#include "win32_file_system.h"
+#include "files/disk_file_system.h"
 
 #include <windows.h>
 
@@ -79,23 +79,23 @@ class TWin32OutputFile : public TOutputFile {
 
 }  // namespace
 
-std::unique_ptr<TInputFile> TWin32FileSystem::OpenRead(const char* path) {
+std::unique_ptr<TInputFile> TDiskFileSystem::OpenRead(const char* path) {
   HANDLE handle = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return nullptr;
   return std::make_unique<TWin32InputFile>(handle);
 }
 
-std::unique_ptr<TOutputFile> TWin32FileSystem::Create(const char* path) {
+std::unique_ptr<TOutputFile> TDiskFileSystem::Create(const char* path) {
   HANDLE handle = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                               nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return nullptr;
   return std::make_unique<TWin32OutputFile>(handle);
 }
 
-bool TWin32FileSystem::Move(const char* from, const char* to) { return MoveFileA(from, to) != 0; }
+bool TDiskFileSystem::Move(const char* from, const char* to) { return MoveFileA(from, to) != 0; }
 
-bool TWin32FileSystem::Replace(const char* from, const char* to) {
+bool TDiskFileSystem::Replace(const char* from, const char* to) {
   // A read-only file cannot be created over, so it is not replaced either (Wine, running
   // as root, would let the rename through).
   const DWORD attributes = GetFileAttributesA(to);
@@ -118,11 +118,11 @@ bool TWin32FileSystem::Replace(const char* from, const char* to) {
   return true;
 }
 
-bool TWin32FileSystem::Delete(const char* path) { return DeleteFileA(path) != 0; }
+bool TDiskFileSystem::Delete(const char* path) { return DeleteFileA(path) != 0; }
 
-bool TWin32FileSystem::CreateDir(const char* path) { return CreateDirectoryA(path, nullptr) != 0; }
+bool TDiskFileSystem::CreateDir(const char* path) { return CreateDirectoryA(path, nullptr) != 0; }
 
-bool TWin32FileSystem::DirectoryExists(const char* path) {
+bool TDiskFileSystem::DirectoryExists(const char* path) {
   const DWORD attributes = GetFileAttributesA(path);
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
@@ -137,7 +137,7 @@ TDosStamp LocalStampOf(const std::string& path) {
   return DosStamp(date, time);
 }
 
-bool TWin32FileSystem::SetStamp(const char* path, TDosStamp stamp) {
+bool TDiskFileSystem::SetStamp(const char* path, TDosStamp stamp) {
   // The run-time library opens the file for appending to set its time; write access is
   // what SetFileTime needs.
   HANDLE handle = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,

@@ -1,4 +1,4 @@
-#include "posix_folders.h"
+#include "files/disk_file_system.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -127,7 +127,7 @@ std::string PosixPath(const std::string& path) {
   return result.empty() ? "." : result;
 }
 
-std::unique_ptr<TInputFile> TPosixFileSystem::OpenRead(const char* path) {
+std::unique_ptr<TInputFile> TDiskFileSystem::OpenRead(const char* path) {
   const int handle = open(PosixPath(path).c_str(), O_RDONLY | O_CLOEXEC);
   if (handle < 0) return nullptr;
   struct stat info;
@@ -138,7 +138,7 @@ std::unique_ptr<TInputFile> TPosixFileSystem::OpenRead(const char* path) {
   return std::make_unique<TPosixInputFile>(handle);
 }
 
-std::unique_ptr<TOutputFile> TPosixFileSystem::Create(const char* path) {
+std::unique_ptr<TOutputFile> TDiskFileSystem::Create(const char* path) {
   const std::string real = PosixPath(path);
   if (!Writable(real)) return nullptr;
   const int handle = open(real.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
@@ -146,24 +146,29 @@ std::unique_ptr<TOutputFile> TPosixFileSystem::Create(const char* path) {
   return std::make_unique<TPosixOutputFile>(handle);
 }
 
-bool TPosixFileSystem::Move(const char* from, const char* to) {
+bool TDiskFileSystem::Move(const char* from, const char* to) {
   const std::string source = PosixPath(from), target = PosixPath(to);
   if (!Exists(source) || Exists(target)) return false;
   return rename(source.c_str(), target.c_str()) == 0;
 }
 
-bool TPosixFileSystem::Delete(const char* path) {
+bool TDiskFileSystem::Replace(const char* from, const char* to) { return TFileSystem::Replace(from, to); }
+
+bool TDiskFileSystem::Delete(const char* path) {
   const std::string real = PosixPath(path);
   struct stat info;
   if (lstat(real.c_str(), &info) != 0 || S_ISDIR(info.st_mode) || !Writable(real)) return false;
   return unlink(real.c_str()) == 0;
 }
 
-bool TPosixFileSystem::CreateDir(const char* path) { return mkdir(PosixPath(path).c_str(), 0755) == 0; }
+bool TDiskFileSystem::CreateDir(const char* path) { return mkdir(PosixPath(path).c_str(), 0755) == 0; }
 
-bool TPosixFileSystem::DirectoryExists(const char* path) { return IsFolder(path); }
+bool TDiskFileSystem::DirectoryExists(const char* path) {
+  struct stat info;
+  return stat(PosixPath(path).c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
 
-bool TPosixFileSystem::SetStamp(const char* path, TDosStamp stamp) {
+bool TDiskFileSystem::SetStamp(const char* path, TDosStamp stamp) {
   const TDosFields fields = UnpackDosStamp(stamp);
   struct tm local = {};
   local.tm_year = fields.Year - 1900;
@@ -179,83 +184,9 @@ bool TPosixFileSystem::SetStamp(const char* path, TDosStamp stamp) {
   return utimensat(AT_FDCWD, PosixPath(path).c_str(), times, 0) == 0;
 }
 
-bool TPosixFolderLister::List(const std::string& folder, std::vector<TFolderEntry>& entries) {
-  entries.clear();
-  const std::string real = PosixPath(folder);
-  DIR* dir = opendir(real.c_str());
-  if (!dir) return false;
-  errno = 0;
-  while (dirent* entry = readdir(dir)) {
-    const std::string name = entry->d_name;
-    if (name == "." || name == "..") continue;
-    struct stat info;
-    const bool isDirectory = stat((real + "/" + name).c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-    entries.push_back({name, isDirectory});
-  }
-  const bool complete = errno == 0;
-  closedir(dir);
-  return complete;
-}
-
-std::string AbsolutePath(const std::string& path) {
-  if (path.empty()) return "";
-  std::string result = path;
-  for (char& c : result)
-    if (c == '\\') c = '/';
-  if (result[0] != '/') {
-    char folder[PATH_MAX];
-    if (!getcwd(folder, sizeof folder)) return "";
-    result = std::string(folder) + "/" + result;
-  }
-  while (result.size() > 1 && result.back() == '/') result.pop_back();
-  return result;
-}
-
-bool IsFolder(const std::string& path) {
+TDosStamp LocalStampOf(const std::string& path) {
   struct stat info;
-  return stat(PosixPath(path).c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-}
-
-std::string MakeScratchFolder() {
-  const char* temporary = std::getenv("TMPDIR");
-  std::string pattern = std::string(temporary && *temporary ? temporary : "/tmp") + "/mwzXXXXXX";
-  std::vector<char> name(pattern.begin(), pattern.end());
-  name.push_back('\0');
-  if (!mkdtemp(name.data())) return "";
-  return name.data();
-}
-
-bool RemoveTree(const std::string& path) {
-  const std::string real = PosixPath(path);
-  TPosixFolderLister lister;
-  std::vector<TFolderEntry> entries;
-  if (lister.List(real, entries)) {
-    for (const TFolderEntry& e : entries) {
-      const std::string child = real + "/" + e.Name;
-      struct stat info;
-      if (lstat(child.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
-        RemoveTree(child);
-      } else {
-        unlink(child.c_str());
-      }
-    }
-  }
-  return rmdir(real.c_str()) == 0 || !Exists(real);
-}
-
-bool RemoveEmptyFolder(const std::string& path) { return rmdir(PosixPath(path).c_str()) == 0; }
-
-bool MoveReplacing(const std::string& from, const std::string& to) {
-  return rename(PosixPath(from).c_str(), PosixPath(to).c_str()) == 0;
-}
-
-std::unique_ptr<TFolderLister> NewFolderLister() { return std::make_unique<TPosixFolderLister>(); }
-
-std::unique_ptr<TFileSystem> NewFileSystem() { return std::make_unique<TPosixFileSystem>(); }
-
-std::string DisplayPath(const std::string& path) {
-  std::string shown = path;
-  for (char& c : shown)
-    if (c == '\\') c = '/';
-  return shown;
+  TDosStamp stamp = 0;
+  if (stat(PosixPath(path).c_str(), &info) != 0 || !DosStampOf(info.st_mtime, stamp)) return 0;
+  return stamp;
 }

@@ -1,10 +1,10 @@
-#include "win32_folders.h"
+#include "menditwiz/wizard_machine.h"
 
 #include <windows.h>
 
-#include "patch/win32_file_system.h"
+#include "files/disk_file_system.h"
 
-bool TWin32FolderLister::List(const std::string& folder, std::vector<TFolderEntry>& entries) {
+bool TDiskFolderLister::List(const std::string& folder, std::vector<TFolderEntry>& entries) {
   entries.clear();
   if (!IsFolder(folder)) return false;
   WIN32_FIND_DATAA found;
@@ -46,7 +46,7 @@ std::string MakeScratchFolder() {
 }
 
 bool RemoveTree(const std::string& path) {
-  TWin32FolderLister lister;
+  TDiskFolderLister lister;
   std::vector<TFolderEntry> entries;
   if (lister.List(path, entries)) {
     for (const TFolderEntry& e : entries) {
@@ -68,8 +68,8 @@ bool MoveReplacing(const std::string& from, const std::string& to) {
   return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
 }
 
-std::unique_ptr<TFolderLister> NewFolderLister() { return std::make_unique<TWin32FolderLister>(); }
+std::unique_ptr<TFolderLister> NewFolderLister() { return std::make_unique<TDiskFolderLister>(); }
 
-std::unique_ptr<TFileSystem> NewFileSystem() { return std::make_unique<TWin32FileSystem>(); }
+std::unique_ptr<TFileSystem> NewFileSystem() { return std::make_unique<TDiskFileSystem>(); }
 
 std::string DisplayPath(const std::string& path) { return path; }

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "memory_file_system.h"
-#include "patch_reporter.h"
+#include "report/patch_reporter.h"
 
 namespace {
 

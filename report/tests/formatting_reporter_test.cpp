@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "patch/formatting_reporter.h"
+#include "report/formatting_reporter.h"
 
 namespace {
 
