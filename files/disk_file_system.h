@@ -26,6 +26,7 @@ class TDiskFileSystem : public TFileSystem {
   bool Delete(const char* path) override;
   bool CreateDir(const char* path) override;
   bool DirectoryExists(const char* path) override;
+  bool FileExists(const char* path) override;
   bool SetStamp(const char* path, TDosStamp stamp) override;
 };
 

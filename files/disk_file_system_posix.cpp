@@ -168,6 +168,11 @@ bool TDiskFileSystem::DirectoryExists(const char* path) {
   return stat(PosixPath(path).c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
+bool TDiskFileSystem::FileExists(const char* path) {
+  struct stat info;
+  return stat(PosixPath(path).c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
+}
+
 bool TDiskFileSystem::SetStamp(const char* path, TDosStamp stamp) {
   const TDosFields fields = UnpackDosStamp(stamp);
   struct tm local = {};

@@ -61,6 +61,9 @@ class TFileSystem {
   // CreateDirectory: windows.h turns that name into a macro.)
   virtual bool CreateDir(const char* path) = 0;
   virtual bool DirectoryExists(const char* path) = 0;
+  // Whether a file exists at path, open or not (a file held by another process without
+  // sharing cannot be opened, but it is there). The default asks OpenRead.
+  virtual bool FileExists(const char* path) { return OpenRead(path) != nullptr; }
   // Sets the last-write time of an existing, closed file from a local DOS date/time pair.
   virtual bool SetStamp(const char* path, TDosStamp stamp) = 0;
 };

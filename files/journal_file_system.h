@@ -53,6 +53,7 @@ class TJournalFileSystem : public TFileSystem {
   bool Delete(const char* path) override;
   bool CreateDir(const char* path) override;
   bool DirectoryExists(const char* path) override { return files.DirectoryExists(path); }
+  bool FileExists(const char* path) override { return files.FileExists(path); }
   bool SetStamp(const char* path, TDosStamp stamp) override;
 
   // Bytes of saved copies written (the cost of the journal, for benchmarks).

@@ -2,9 +2,12 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstring>
 
 #include "patch/patch_info.h"
 #include "patch/patch_writer.h"
+#include "patch/verify_info.h"
+#include "hash/sha256.h"
 
 namespace {
 
@@ -18,6 +21,20 @@ void DeltaProgress(void* context, size_t done, size_t total) {
   c->Hooks->Progress(*c->Path, done, total);
 }
 
+void SetOld(TVerifyInfo& info, const std::vector<uint8_t>& bytes) {
+  info.Flags |= VerifyOldKnown;
+  info.OldSize = bytes.size();
+  const TSha256Digest digest = Sha256(bytes.data(), bytes.size());
+  std::memcpy(info.OldHash, digest.Bytes.data(), VerifyHashSize);
+}
+
+void SetNew(TVerifyInfo& info, const std::vector<uint8_t>& bytes) {
+  info.Flags |= VerifyNewKnown;
+  info.NewSize = bytes.size();
+  const TSha256Digest digest = Sha256(bytes.data(), bytes.size());
+  std::memcpy(info.NewHash, digest.Bytes.data(), VerifyHashSize);
+}
+
 }  // namespace
 
 bool BuildPatchData(TFileSystem& files, const std::string& oldRoot, const std::string& newRoot,
@@ -27,9 +44,11 @@ bool BuildPatchData(TFileSystem& files, const std::string& oldRoot, const std::s
   TPatchWriter writer;
   records.clear();
   std::vector<uint8_t> oldBytes, newBytes, delta;
-  // Record offsets and sizes are 32-bit signed numbers.
+  // Record offsets and sizes are 32-bit signed numbers. Every record comes with its
+  // verification record.
   auto fits = [&](size_t payload) {
-    return writer.Bytes().size() + TPatchInfo::Size + payload <= static_cast<size_t>(INT32_MAX);
+    return writer.Bytes().size() + 2 * TPatchInfo::Size + TVerifyInfo::Size + payload <=
+           static_cast<size_t>(INT32_MAX);
   };
   // The plan has refused paths that do not fit a record; a refusal here still ends the build
   // rather than leave a record out.
@@ -45,9 +64,18 @@ bool BuildPatchData(TFileSystem& files, const std::string& oldRoot, const std::s
   for (const TPlannedRecord& planned : plan) {
     TBuiltRecord built;
     built.Plan = planned;
+    TVerifyInfo verify;
     if (planned.Kind == TPlannedKind::Delete) {
+      const std::string oldPath = JoinPath(oldRoot, planned.OldPath);
+      if (!ReadWholeFile(files, oldPath, oldBytes, MaxDeltaFileSize)) {
+        error = "Cannot read file " + oldPath;
+        return false;
+      }
+      SetOld(verify, oldBytes);
+      const std::string path = RecordPath(planned.OldPath);
       if (!fits(0)) return tooLarge(planned.OldPath);
-      if (!writer.AddDelete(RecordPath(planned.OldPath), planned.OldStamp)) return noRecord(planned.OldPath);
+      if (!writer.AddVerify(path, verify) || !writer.AddDelete(path, planned.OldStamp))
+        return noRecord(planned.OldPath);
       built.Kind = TBuiltKind::Delete;
       records.push_back(built);
       continue;
@@ -78,9 +106,12 @@ bool BuildPatchData(TFileSystem& files, const std::string& oldRoot, const std::s
       EncodeDelta(oldBytes.data(), oldBytes.size(), newBytes.data(), newBytes.size(), delta,
                   &built.Delta, hooks.Progress ? DeltaProgress : nullptr, &context);
     }
+    SetNew(verify, newBytes);
     if (copy) {
+      const std::string path = RecordPath(planned.NewPath);
       if (!fits(newBytes.size())) return tooLarge(planned.NewPath);
-      if (!writer.AddCopy(RecordPath(planned.NewPath), planned.NewStamp, newBytes)) return noRecord(planned.NewPath);
+      if (!writer.AddVerify(path, verify) || !writer.AddCopy(path, planned.NewStamp, newBytes))
+        return noRecord(planned.NewPath);
       built.Kind = TBuiltKind::Copy;
       built.DataSize = newBytes.size();
       built.Delta = TDeltaStats();
@@ -88,7 +119,9 @@ bool BuildPatchData(TFileSystem& files, const std::string& oldRoot, const std::s
       if (hooks.InspectDelta) hooks.InspectDelta(planned, delta);
       if (!fits(delta.size())) return tooLarge(planned.NewPath);
       // The record names the file as the old release spells it: that is the file it changes.
-      if (!writer.AddModify(RecordPath(planned.OldPath), planned.OldStamp, planned.NewStamp, delta))
+      SetOld(verify, oldBytes);
+      const std::string path = RecordPath(planned.OldPath);
+      if (!writer.AddVerify(path, verify) || !writer.AddModify(path, planned.OldStamp, planned.NewStamp, delta))
         return noRecord(planned.OldPath);
       built.Kind = TBuiltKind::Modify;
       built.DataSize = delta.size();

@@ -4,10 +4,22 @@
 #include <set>
 
 #include "patch/patch_writer.h"
+#include "patch/record_path.h"
 
 std::string RecordPath(const std::string& relative) {
   return std::string(RootMacro) + "\\" + relative;
 }
+
+namespace {
+// A name Windows cannot hold (a device such as AUX, a ':' or another character it refuses,
+// trailing dots or spaces, "..") would be read differently by mendit than the builder meant,
+// so no record names one.
+bool Nameable(const std::string& relative, std::string& error) {
+  if (CheckRecordPathSpelling(RecordPath(relative)) == TRecordPathRule::Allowed) return true;
+  error = "A name that Windows cannot hold, or that a patch may not name: " + relative;
+  return false;
+}
+}  // namespace
 
 bool PlanPatch(const TRelease& oldRelease, const TRelease& newRelease,
                std::vector<TPlannedRecord>& plan, std::string& error) {
@@ -25,6 +37,7 @@ bool PlanPatch(const TRelease& oldRelease, const TRelease& newRelease,
               std::to_string(TPatchWriter::MaxPathLength - RecordPath("").size()) + " characters): " + f.Path;
       return false;
     }
+    if (!Nameable(f.Path, error)) return false;
     if (oldDirectories.count(PathKey(f.Path))) {
       error = "A folder of the old release is a file in the new one (a patch cannot remove folders): " + f.Path;
       return false;
@@ -35,6 +48,7 @@ bool PlanPatch(const TRelease& oldRelease, const TRelease& newRelease,
       error = "Path too long for a patch record: " + f.Path;
       return false;
     }
+    if (!newFiles.count(PathKey(f.Path)) && !Nameable(f.Path, error)) return false;
   }
 
   for (const TReleaseFile& f : oldRelease.Files) {

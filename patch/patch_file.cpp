@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstring>
 #include <cstdint>
 #include <memory>
 #include <new>
@@ -9,6 +10,9 @@
 #include <vector>
 
 #include "block_io.h"
+#include "hash/sha256.h"
+#include "record_path.h"
+#include "verify_info.h"
 #include "delta_decoder.h"
 #include "paths/macros.h"
 #include "paths/path_name.h"
@@ -53,6 +57,31 @@ class TMatchingBlockTarget : public TBlockTarget {
 };
 
 }  // namespace
+
+// Passes writes on to a file and hashes them while they come in order (as a copy and the
+// buffered target of a modify patch write them), so the new version is checked without
+// reading it again. Writes out of order leave the digest unknown (InOrder false).
+class TPatchFile::THashingOutput : public TOutputFile {
+ public:
+  explicit THashingOutput(TOutputFile& file) : file(file) {}
+  bool Write(int64_t offset, const void* buffer, size_t size) override {
+    if (offset != hashed) inOrder = false;
+    if (inOrder) {
+      hasher.Update(buffer, size);
+      hashed += static_cast<int64_t>(size);
+    }
+    return file.Write(offset, buffer, size);
+  }
+  bool InOrder() const { return inOrder; }
+  int64_t Size() const { return hashed; }
+  TSha256Digest Digest() { return hasher.Final(); }
+
+ private:
+  TOutputFile& file;
+  TSha256 hasher;
+  int64_t hashed = 0;
+  bool inOrder = true;
+};
 
 // Before every block: let the owner dispatch waiting window messages, then show progress
 // (unless total is 0: a pass that only reads).
@@ -128,6 +157,103 @@ bool TPatchFile::CheckSource(int index, const char* path) {
   return true;
 }
 
+bool TPatchFile::ChecksFor(int index, TVerifyInfo& checks) {
+  if (index <= 0) return false;
+  const TPatchInfo& verify = Records[index - 1];
+  if (verify.Type() != ptVerify || std::strcmp(verify.Path, Records[index].Path) != 0) return false;
+  uint8_t data[TVerifyInfo::Size];
+  if (verify.DataSize() < static_cast<int64_t>(sizeof data) ||
+      DataFile->Read(verify.DataOffset(), data, sizeof data) != static_cast<int64_t>(sizeof data))
+    return false;
+  return ParseVerifyInfo(data, sizeof data, checks);
+}
+
+bool TPatchFile::HashFile(TInputFile& file, int64_t size, TSha256Digest& digest) {
+  std::unique_ptr<uint8_t[]> buffer(new uint8_t[CopyChunk]);
+  TSha256 hasher;
+  for (int64_t done = 0; done < size;) {
+    if (MessageHook) MessageHook(MessageContext);
+    const size_t want = static_cast<size_t>(std::min<int64_t>(CopyChunk, size - done));
+    if (file.Read(done, buffer.get(), want) != static_cast<int64_t>(want)) return false;
+    hasher.Update(buffer.get(), want);
+    done += static_cast<int64_t>(want);
+  }
+  digest = hasher.Final();
+  return !hasher.Failed();
+}
+
+TPatchFile::TContent TPatchFile::JudgeContent(TInputFile& file, const TVerifyInfo& checks) {
+  TContent content;
+  const int64_t size = file.Size();
+  // Only a file of the right size is worth hashing.
+  const bool oldSize = checks.OldKnown() && size == static_cast<int64_t>(checks.OldSize);
+  const bool newSize = checks.NewKnown() && size == static_cast<int64_t>(checks.NewSize);
+  TSha256Digest digest;
+  if ((!oldSize && !newSize) || !HashFile(file, size, digest)) return content;
+  content.Old = oldSize && std::memcmp(digest.Bytes.data(), checks.OldHash, VerifyHashSize) == 0;
+  content.New = newSize && std::memcmp(digest.Bytes.data(), checks.NewHash, VerifyHashSize) == 0;
+  return content;
+}
+
+bool TPatchFile::WrittenAsExpected(THashingOutput& out, const char* path, const TVerifyInfo& checks) {
+  if (!checks.NewKnown()) return true;
+  TSha256Digest digest;
+  int64_t size = out.Size();
+  if (out.InOrder()) {
+    digest = out.Digest();
+  } else {
+    std::unique_ptr<TInputFile> written = Files->OpenRead(path);
+    if (!written || (size = written->Size()) < 0 || !HashFile(*written, size, digest)) return false;
+  }
+  return size == static_cast<int64_t>(checks.NewSize) &&
+         std::memcmp(digest.Bytes.data(), checks.NewHash, VerifyHashSize) == 0;
+}
+
+TPatchFile::TVerdict TPatchFile::CheckVersion(int index, const char* path, const TVerifyInfo& checks) {
+  const TPatchInfo& record = Records[index];
+  TPathName name(path);
+  std::unique_ptr<TInputFile> file = Files->OpenRead(path);
+  if (!file) {
+    // A file the record removes and that is gone already: an earlier run got that far.
+    if (record.Type() == ptDelete && !Files->FileExists(path)) {
+      Reporter->ReportInfo("File: %s is already deleted", name.FileName());
+      return TVerdict::Done;
+    }
+    Reporter->ReportError("Cannot open source file: %s", name.FileName());
+    return TVerdict::Fail;
+  }
+  TDosStamp stamp = 0;
+  const bool stamped = file->GetStamp(stamp);
+  const TContent content = JudgeContent(*file, checks);
+  // The new version is recognised first, unless it is also the old one and still carries the
+  // old date/time (a record that only changes the date/time).
+  if (content.New && (!content.Old || (stamped && stamp == record.NewStamp))) {
+    Reporter->ReportInfo("File: %s is already up to date", name.FileName());
+    return TVerdict::Done;
+  }
+  if (content.Old) {
+    if (!stamped || stamp != record.Stamp)
+      Reporter->ReportInfo("File: %s has another date/time but the expected content - patching...",
+                           name.FileName());
+    return TVerdict::Apply;
+  }
+  if (stamped && stamp == record.Stamp) {
+    Reporter->ReportError("File: %s has the expected date/time but different content - skipping...",
+                          name.FileName());
+    return TVerdict::Fail;
+  }
+  Reporter->ReportWarning("File: %s has improper date/time stamp - skipping...", name.FileName());
+  return TVerdict::Skip;
+}
+
+bool TPatchFile::PathAllowed(int index) {
+  if (!Macros) return true;  // no macros: the paths stand as they are
+  std::string expanded;
+  if (ConfineRecordPath(Records[index].Path, *Macros, expanded) == TRecordPathRule::Allowed) return true;
+  Reporter->ReportError("Path outside the application's folder refused: %s", Records[index].Path);
+  return false;
+}
+
 bool TPatchFile::MakeDirectories(const char* path) {
   TPathName name(path);
   const std::string drive = name.Drive();
@@ -185,10 +311,20 @@ bool TPatchFile::WriteCopy(const TPatchInfo& record, TOutputFile& out) {
 
 bool TPatchFile::ApplyCopy(int index) {
   const TPatchInfo& record = Records[index];
+  if (!PathAllowed(index)) return false;
   TPathName name = ResolvePath(index);
   if (!PathFits(index, name)) return false;
   const std::string path = name.FullPath(false);
   const std::string fileName = name.FileName();
+  TVerifyInfo checks;
+  const bool checked = ChecksFor(index, checks);
+  if (checked && checks.NewKnown()) {
+    std::unique_ptr<TInputFile> existing = Files->OpenRead(path.c_str());
+    if (existing && JudgeContent(*existing, checks).New) {
+      Reporter->ReportInfo("File: %s is already up to date", fileName.c_str());
+      return true;
+    }
+  }
   Reporter->ReportInfo("Applying copy patch (%s)", fileName.c_str());
 
   // The whole content must be in the data file before anything is created or replaced.
@@ -217,7 +353,8 @@ bool TPatchFile::ApplyCopy(int index) {
     Reporter->ReportError("Cannot open destination file: %s", fileName.c_str());
     return false;
   }
-  const bool complete = WriteCopy(record, *out);
+  THashingOutput hashing(*out);
+  const bool complete = WriteCopy(record, hashing);
   out.reset();
   if (!complete) {
     // A file holding only part of its content is worse than none: remove it.
@@ -226,6 +363,12 @@ bool TPatchFile::ApplyCopy(int index) {
       Reporter->ReportError("Cannot write destination file: %s", fileName.c_str());
     else
       Reporter->ReportError("Cannot read patch data for file: %s", fileName.c_str());
+    return false;
+  }
+  if (checked && !WrittenAsExpected(hashing, written.c_str(), checks)) {
+    Files->Delete(written.c_str());
+    Reporter->ReportError("File: %s does not match the patch after writing - keeping the previous version",
+                          fileName.c_str());
     return false;
   }
   if (exists && !Files->Replace(written.c_str(), path.c_str())) {
@@ -239,11 +382,25 @@ bool TPatchFile::ApplyCopy(int index) {
 }
 
 bool TPatchFile::ApplyDelete(int index) {
+  if (!PathAllowed(index)) return false;
   TPathName name = ResolvePath(index);
   if (!PathFits(index, name)) return false;
   const std::string path = name.FullPath(false);
   const std::string fileName = name.FileName();
-  if (!CheckSource(index, path.c_str())) return true;
+  TVerifyInfo checks;
+  if (ChecksFor(index, checks) && checks.OldKnown()) {
+    switch (CheckVersion(index, path.c_str(), checks)) {
+      case TVerdict::Apply:
+        break;
+      case TVerdict::Fail:
+        return false;
+      case TVerdict::Done:
+      case TVerdict::Skip:
+        return true;
+    }
+  } else if (!CheckSource(index, path.c_str())) {
+    return true;
+  }
   Reporter->ReportInfo("Applying delete patch (%s)", fileName.c_str());
   if (!Files->Delete(path.c_str())) {
     Reporter->ReportError("Cannot delete file: %s", fileName.c_str());
@@ -315,6 +472,7 @@ bool TPatchFile::Interrupted(const TPatchInfo& record, const TPathName& targetNa
 
 bool TPatchFile::ApplyModify(int index) {
   const TPatchInfo& record = Records[index];
+  if (!PathAllowed(index)) return false;
   TPathName targetName = ResolvePath(index);
   if (!PathFits(index, targetName)) return false;
   TPathName backupName(targetName);
@@ -336,7 +494,21 @@ bool TPatchFile::ApplyModify(int index) {
       return false;
     }
   }
-  if (!CheckSource(index, target.c_str())) return true;
+  TVerifyInfo checks;
+  const bool checked = ChecksFor(index, checks) && checks.OldKnown();
+  if (checked) {
+    switch (CheckVersion(index, target.c_str(), checks)) {
+      case TVerdict::Apply:
+        break;
+      case TVerdict::Fail:
+        return false;
+      case TVerdict::Done:
+      case TVerdict::Skip:
+        return true;
+    }
+  } else if (!CheckSource(index, target.c_str())) {
+    return true;
+  }
   Reporter->ReportInfo("Applying modify patch (%s)", targetFile.c_str());
 
   // A file that already carries the backup's name would be deleted as "an earlier backup".
@@ -382,12 +554,20 @@ bool TPatchFile::ApplyModify(int index) {
   const int32_t Total = static_cast<int32_t>(std::min<int64_t>(std::max<int64_t>(fileSize, 1), INT32_MAX));
   TProgress progress(*this, Total);
   TCachedBlockSource source(*previous);
-  TBufferedBlockTarget sink(*rebuilt);
+  THashingOutput hashing(*rebuilt);
+  TBufferedBlockTarget sink(hashing);
   TDeltaStatus status =
       ApplyDelta(delta.get(), static_cast<size_t>(deltaSize), source, sink, &progress).Status;
   if (status == TDeltaStatus::Applied && !sink.Flush()) status = TDeltaStatus::WriteFailed;
   rebuilt.reset();
   previous.reset();
+  if (status == TDeltaStatus::Applied && checked && !WrittenAsExpected(hashing, scratch.c_str(), checks)) {
+    // The new version is not what the patch was made to produce: the target stays as it was.
+    Files->Delete(scratch.c_str());
+    Reporter->ReportError("File: %s does not match the patch after writing - keeping the previous version",
+                          targetFile.c_str());
+    return false;
+  }
   if (status != TDeltaStatus::Applied) {
     Files->Delete(scratch.c_str());
     if (status == TDeltaStatus::ReadFailed)

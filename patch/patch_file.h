@@ -23,7 +23,9 @@
 
 #include "files/file_system.h"
 #include "patch_directory.h"
+#include "hash/sha256.h"
 #include "report/patch_reporter.h"
+#include "verify_info.h"
 
 class TMacroExpander;
 class TPathName;
@@ -80,6 +82,31 @@ class TPatchFile {
   const TPatchDirectory& Directory() const { return Records; }
 
  private:
+  class THashingOutput;
+  // What the content checks say of the file a record acts on.
+  enum class TVerdict {
+    Apply,  // the version the record was made for
+    Done,   // the record's result is there already (or, for a delete, the file is gone)
+    Skip,   // another version, with another date/time: a warning
+    Fail,   // the expected date/time but other content, or the file cannot be read: an error
+  };
+  struct TContent {
+    bool Old = false;  // the version the record acts on
+    bool New = false;  // the version the record produces
+  };
+  // The checks the verification record before index carries for it; false when there are
+  // none (or they cannot be read), and the record is judged by its date/time alone.
+  bool ChecksFor(int index, TVerifyInfo& checks);
+  // Hashes the first size bytes of file, letting the owner dispatch messages between pieces.
+  bool HashFile(TInputFile& file, int64_t size, TSha256Digest& digest);
+  TContent JudgeContent(TInputFile& file, const TVerifyInfo& checks);
+  // Judges the file at path for a modify or delete record with checks, reporting the rows.
+  TVerdict CheckVersion(int index, const char* path, const TVerifyInfo& checks);
+  // Whether what was written through out (the file at path, now closed) is the new version.
+  bool WrittenAsExpected(THashingOutput& out, const char* path, const TVerifyInfo& checks);
+  // False, after an error report, when the record's path leaves the folder of its macro.
+  bool PathAllowed(int index);
+
   class TProgress;
   enum TCopyFault { CopyReadFailed, CopyWriteFailed };
   std::string ExpandedPath(int index);

@@ -17,7 +17,9 @@
 
 #include "files/dos_stamp.h"
 
-enum TPatchType : uint32_t { ptModify = 0, ptCopy = 1, ptDelete = 2 };
+// ptVerify carries the content checks of the record after it (verify_info.h); readers that do
+// not know it pass it over, as every unknown type.
+enum TPatchType : uint32_t { ptModify = 0, ptCopy = 1, ptDelete = 2, ptVerify = 0x10 };
 
 constexpr uint32_t PatchTypeReservedBit = 0x400;
 

@@ -5,6 +5,7 @@
 
 #include "delta_decoder.h"
 #include "little_endian.h"
+#include "record_path.h"
 
 void TDeltaWriter::AppendInt32(int32_t value) {
   uint8_t b[4];
@@ -76,22 +77,34 @@ bool TPatchWriter::PathFits(const std::string& path) {
   return !path.empty() && path.size() <= MaxPathLength && path.find('\0') == std::string::npos;
 }
 
+bool TPatchWriter::PathAllowed(const std::string& path) {
+  return PathFits(path) && CheckRecordPathSpelling(path) == TRecordPathRule::Allowed;
+}
+
 bool TPatchWriter::AddModify(const std::string& path, TDosStamp stamp, TDosStamp newStamp,
                              const std::vector<uint8_t>& delta) {
-  if (!PathFits(path)) return false;
+  if (!PathAllowed(path)) return false;
   AddRecord(MakePatchInfo(path, ptModify, stamp, newStamp), delta);
   return true;
 }
 
 bool TPatchWriter::AddCopy(const std::string& path, TDosStamp stamp,
                            const std::vector<uint8_t>& content) {
-  if (!PathFits(path)) return false;
+  if (!PathAllowed(path)) return false;
   AddRecord(MakePatchInfo(path, ptCopy, stamp), content);
   return true;
 }
 
 bool TPatchWriter::AddDelete(const std::string& path, TDosStamp stamp) {
-  if (!PathFits(path)) return false;
+  if (!PathAllowed(path)) return false;
   AddRecord(MakePatchInfo(path, ptDelete, stamp), {});
+  return true;
+}
+
+bool TPatchWriter::AddVerify(const std::string& path, const TVerifyInfo& info) {
+  if (!PathAllowed(path)) return false;
+  std::vector<uint8_t> data(TVerifyInfo::Size);
+  FormatVerifyInfo(info, data.data());
+  AddRecord(MakePatchInfo(path, ptVerify, 0), data);
   return true;
 }

@@ -11,6 +11,7 @@
 
 #include "files/dos_stamp.h"
 #include "patch_info.h"
+#include "verify_info.h"
 
 // One edit of a copy block: Bytes replace the block's bytes from Offset on.
 struct TDeltaEdit {
@@ -46,14 +47,19 @@ class TPatchWriter {
   // Whether path can be stored whole in a record (1 ... MaxPathLength characters, no zero
   // byte inside it).
   static bool PathFits(const std::string& path);
+  // Whether a record may name path: it fits, and it lies inside the folder of its leading
+  // macro (record_path.h).
+  static bool PathAllowed(const std::string& path);
 
-  // Each appends one record and returns true; a path that does not fit (PathFits) is
+  // Each appends one record and returns true; a path that is not allowed (PathAllowed) is
   // refused: nothing is written and the result is false, so no record ever names a
-  // shortened path.
+  // shortened path or one outside its folder.
   bool AddModify(const std::string& path, TDosStamp stamp, TDosStamp newStamp,
                  const std::vector<uint8_t>& delta);
   bool AddCopy(const std::string& path, TDosStamp stamp, const std::vector<uint8_t>& content);
   bool AddDelete(const std::string& path, TDosStamp stamp);
+  // The content checks of the record added next, which must name the same path.
+  bool AddVerify(const std::string& path, const TVerifyInfo& info);
   // A record of any type, its header taken as given (damaged files use it for paths of 200
   // characters); RecordOffset and RecordSize are set from where it lands and from the
   // data's length.

@@ -128,7 +128,7 @@ TEST(RecordCheck, TheEngineOverRecordedChangesWithoutTouchingFiles) {
 // A warning after which the record still applies (an interrupted run finished first) is no skip.
 TEST(RecordCheck, AWarningBeforeApplyingIsNoSkip) {
   TPatchWriter writer;
-  writer.AddDelete("C:\\A.DLL", OldStamp);
+  writer.AddDelete("&ROOT&\\A.DLL", OldStamp);
   TMemoryInputFile data(writer.Bytes());
   TMemoryFileSystem files;
   std::FILE* out = std::tmpfile();

@@ -110,12 +110,12 @@ TEST_F(Installer, DamagedHeaderEndsTheDirectory) {
   for (const TCase& c : cases) {
     SCOPED_TRACE(c.name);
     TPatchWriter damaged;
-    damaged.AddDelete("FIRST", 0);
+    damaged.AddDelete("&ROOT&\\FIRST", 0);
     TPatchInfo bad = MakePatchInfo("BAD", ptDelete, 0);
     bad.RecordOffset = c.offset;
     bad.RecordSize = c.size;
     damaged.AddHeaderAsIs(bad);
-    damaged.AddDelete("NEVER", 0);
+    damaged.AddDelete("&ROOT&\\NEVER", 0);
     const std::vector<uint8_t> bytes = damaged.Bytes();
     TMemoryInputFile file(bytes);
     TRecordingReporter lines;

@@ -51,14 +51,14 @@ TEST(PatchInfo, NegativeFieldsStayNegative) {
 
 TEST(PatchInfo, WriterLaysRecordsEndToEnd) {
   TPatchWriter writer;
-  writer.AddCopy("A.TXT", MakeDosStamp(2001, 2, 3, 4, 5, 6), {1, 2, 3});
+  writer.AddCopy("&ROOT&\\A.TXT", MakeDosStamp(2001, 2, 3, 4, 5, 6), {1, 2, 3});
   // A header built by hand may fill the whole Path field (a damaged file's case).
   writer.AddRecord(MakePatchInfo(std::string(250, 'B'), ptDelete, 7), {});
   ASSERT_EQ(221u + 3 + 221, writer.Bytes().size());
   TPatchInfo first, second;
   ParsePatchInfo(writer.Bytes().data(), first);
   ParsePatchInfo(writer.Bytes().data() + 224, second);
-  EXPECT_EQ(std::string("A.TXT"), first.Path);
+  EXPECT_EQ(std::string("&ROOT&\\A.TXT"), first.Path);
   EXPECT_EQ(MakeDosStamp(2001, 2, 3, 4, 5, 6), first.Stamp);
   EXPECT_EQ(0, first.RecordOffset);
   EXPECT_EQ(224, first.RecordSize);
@@ -69,22 +69,43 @@ TEST(PatchInfo, WriterLaysRecordsEndToEnd) {
   EXPECT_EQ(0, writer.Bytes()[224 + 220]);
 }
 
-TEST(PatchInfo, WriterRefusesPathsWithoutRoomForTheirZero) {
-  struct {
-    size_t Length;
-    bool Fits;
-  } cases[] = {{1, true}, {199, true}, {200, false}, {250, false}, {0, false}};
+// Writers refuse a path that does not fit the field with its zero, or that leaves the folder
+// of its macro.
+TEST(PatchInfo, WriterRefusesPathsThatDoNotFitOrLeaveTheirFolder) {
+  const std::string root = "&ROOT&\\";
+  const struct {
+    std::string Path;
+    bool Allowed;
+  } cases[] = {
+      {root + "P", true},
+      {root + std::string(199 - root.size(), 'P'), true},
+      {root + std::string(200 - root.size(), 'P'), false},
+      {root + std::string(250, 'P'), false},
+      {"", false},
+      {"P.DLL", false},
+      {"C:\\P.DLL", false},
+      {"\\\\HOST\\SHARE\\P.DLL", false},
+      {"&ROOT&_OLD\\P.DLL", false},
+      {root + "..\\P.DLL", false},
+      {root + "SUB\\..\\..\\P.DLL", false},
+      {root + "SUB\\\\P.DLL", false},
+      {root + "AUX.C", false},
+      {root + "P.DLL:STREAM", false},
+      {root + "P.DLL.", false},
+      {root + "P.DLL ", false},
+      {root + "..\\APP.MENDITCON-UNDO\\P.DLL", false},
+      {"&SYSTEM&\\SUB\\P.DLL", true},
+  };
   for (const auto& c : cases) {
-    const std::string path(c.Length, 'P');
     TPatchWriter writer;
-    EXPECT_EQ(c.Fits, writer.AddCopy(path, 1, {1})) << c.Length;
-    EXPECT_EQ(c.Fits, writer.AddModify(path, 1, 2, {0})) << c.Length;
-    EXPECT_EQ(c.Fits, writer.AddDelete(path, 1)) << c.Length;
-    EXPECT_EQ(c.Fits ? 3 * 221u + 2 : 0u, writer.Bytes().size()) << c.Length;
-    if (!c.Fits) continue;
+    EXPECT_EQ(c.Allowed, writer.AddCopy(c.Path, 1, {1})) << c.Path;
+    EXPECT_EQ(c.Allowed, writer.AddModify(c.Path, 1, 2, {0})) << c.Path;
+    EXPECT_EQ(c.Allowed, writer.AddDelete(c.Path, 1)) << c.Path;
+    EXPECT_EQ(c.Allowed ? 3 * 221u + 2 : 0u, writer.Bytes().size()) << c.Path;
+    if (!c.Allowed) continue;
     TPatchInfo read;
     ParsePatchInfo(writer.Bytes().data(), read);
-    EXPECT_EQ(path, read.Path);
+    EXPECT_EQ(c.Path, read.Path);
   }
   EXPECT_FALSE(TPatchWriter::PathFits(std::string("A\0B", 3)));
 }

@@ -1,0 +1,201 @@
+// Records with content checks over the in-memory file system: the version a record acts on is
+// recognised by its content (its date/time alone is not trusted), a result that is there
+// already is left alone, a written file that is not the new version is thrown away; and no
+// record path reaches outside the folder of its macro.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "files/memory_file_system.h"
+#include "hash/sha256.h"
+#include "patch/patch_file.h"
+#include "patch/patch_writer.h"
+#include "paths/macros.h"
+#include "installer_test_data.h"
+#include "recording_reporter.h"
+
+namespace {
+
+using TBytes = std::vector<uint8_t>;
+const std::string Target = "C:\\APP\\MAIN.EXE";
+const TDosStamp OtherStamp = MakeDosStamp(2003, 1, 2, 3, 4, 6);
+
+// The old version, and the new one the delta makes of it: its first block copied with 16
+// bytes changed, the rest copied as it is.
+TBytes OldVersion() { return Counting(1000); }
+TBytes NewVersion() {
+  TBytes bytes = OldVersion();
+  for (int i = 20; i < 36; ++i) bytes[i] = static_cast<uint8_t>(~bytes[i]);
+  return bytes;
+}
+TBytes Delta() {
+  const TBytes want = NewVersion();
+  TDeltaWriter delta;
+  delta.CopyBlock(0, 0, {{20, TBytes(want.begin() + 20, want.begin() + 36)}});
+  delta.CopyBlock(256, 256);
+  delta.CopyBlock(512, 512);
+  delta.LiteralBlock(768, want.data() + 768, want.size() - 768);
+  return delta.Bytes();
+}
+// The old version with 16 bytes of it changed, as a file restored from another build.
+TBytes OtherBuild() {
+  TBytes bytes = OldVersion();
+  for (int i = 500; i < 516; ++i) bytes[i] ^= 0x5A;
+  return bytes;
+}
+
+void SetHash(uint8_t* to, const TBytes& bytes) {
+  std::memcpy(to, Sha256(bytes.data(), bytes.size()).Bytes.data(), VerifyHashSize);
+}
+
+enum class TKind { Modify, Delete, Copy };
+// Mixed: what the delta makes of OtherBuild, the new version with the other build's 16 bytes.
+enum class TInstalled { Old, OtherBuild, New, Mixed, None };
+
+struct TCase {
+  const char* Name;
+  TKind Kind;
+  TInstalled Installed;
+  TDosStamp Stamp;
+  bool Checks;
+  bool WrongNewHash;     // the checks name another new version than the record makes
+  const char* LastRow;   // the run's last report
+  bool Result;           // the step's truth value
+  TInstalled Left;       // what the target holds afterwards
+};
+
+TBytes ContentOf(TInstalled installed) {
+  switch (installed) {
+    case TInstalled::Old: return OldVersion();
+    case TInstalled::OtherBuild: return OtherBuild();
+    case TInstalled::New: return NewVersion();
+    case TInstalled::Mixed: {
+      TBytes bytes = NewVersion();
+      for (int i = 500; i < 516; ++i) bytes[i] ^= 0x5A;
+      return bytes;
+    }
+    case TInstalled::None: break;
+  }
+  return {};
+}
+
+TEST(VerifiedRecords, TheVersionIsRecognisedByItsContent) {
+  const TCase cases[] = {
+      {"clean", TKind::Modify, TInstalled::Old, oldStamp, true, false,
+       "INFO Applying modify patch (MAIN.EXE)", true, TInstalled::New},
+      {"right stamp, other content", TKind::Modify, TInstalled::OtherBuild, oldStamp, true, false,
+       "ERROR File: MAIN.EXE has the expected date/time but different content - skipping...", false,
+       TInstalled::OtherBuild},
+      {"already patched", TKind::Modify, TInstalled::New, newStamp, true, false,
+       "INFO File: MAIN.EXE is already up to date", true, TInstalled::New},
+      {"already patched, redated", TKind::Modify, TInstalled::New, OtherStamp, true, false,
+       "INFO File: MAIN.EXE is already up to date", true, TInstalled::New},
+      {"copied without its date", TKind::Modify, TInstalled::Old, OtherStamp, true, false,
+       "INFO Applying modify patch (MAIN.EXE)", true, TInstalled::New},
+      {"another version", TKind::Modify, TInstalled::OtherBuild, OtherStamp, true, false,
+       "WARNING File: MAIN.EXE has improper date/time stamp - skipping...", true, TInstalled::OtherBuild},
+      {"written content wrong", TKind::Modify, TInstalled::Old, oldStamp, true, true,
+       "ERROR File: MAIN.EXE does not match the patch after writing - keeping the previous version", false,
+       TInstalled::Old},
+      {"no checks: the date/time decides", TKind::Modify, TInstalled::OtherBuild, oldStamp, false, false,
+       "INFO Applying modify patch (MAIN.EXE)", true, TInstalled::Mixed},
+      {"delete, right stamp, other content", TKind::Delete, TInstalled::OtherBuild, oldStamp, true, false,
+       "ERROR File: MAIN.EXE has the expected date/time but different content - skipping...", false,
+       TInstalled::OtherBuild},
+      {"delete, redated", TKind::Delete, TInstalled::Old, OtherStamp, true, false,
+       "INFO Applying delete patch (MAIN.EXE)", true, TInstalled::None},
+      {"delete, gone already", TKind::Delete, TInstalled::None, 0, true, false,
+       "INFO File: MAIN.EXE is already deleted", true, TInstalled::None},
+      {"copy, there already", TKind::Copy, TInstalled::New, OtherStamp, true, false,
+       "INFO File: MAIN.EXE is already up to date", true, TInstalled::New},
+      {"copy, written content wrong", TKind::Copy, TInstalled::Old, oldStamp, true, true,
+       "ERROR File: MAIN.EXE does not match the patch after writing - keeping the previous version", false,
+       TInstalled::Old},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    TMemoryFileSystem files;
+    files.AddDirectory("C:\\APP");
+    if (c.Installed != TInstalled::None) files.AddFile(Target, ContentOf(c.Installed), c.Stamp);
+    TVerifyInfo checks;
+    if (c.Kind != TKind::Copy) {
+      checks.Flags |= VerifyOldKnown;
+      checks.OldSize = OldVersion().size();
+      SetHash(checks.OldHash, OldVersion());
+    }
+    if (c.Kind != TKind::Delete) {
+      checks.Flags |= VerifyNewKnown;
+      const TBytes made = c.WrongNewHash ? OtherBuild() : NewVersion();
+      checks.NewSize = made.size();
+      SetHash(checks.NewHash, made);
+    }
+    TPatchWriter writer;
+    const std::string path = "&ROOT&\\MAIN.EXE";
+    if (c.Checks) {
+      ASSERT_TRUE(writer.AddVerify(path, checks));
+    }
+    switch (c.Kind) {
+      case TKind::Modify: writer.AddModify(path, oldStamp, newStamp, Delta()); break;
+      case TKind::Delete: writer.AddDelete(path, oldStamp); break;
+      case TKind::Copy: writer.AddCopy(path, newStamp, NewVersion()); break;
+    }
+
+    TMemoryInputFile data(writer.Bytes());
+    TMacroExpander macros;
+    macros.AddMacro(new TMacroDef("&ROOT&", "C:\\APP"));
+    TRecordingReporter reporter;
+    TPatchFile installer(&data, &macros, &reporter, &files);
+    ASSERT_TRUE(installer.ReadDirectory());
+    const int last = installer.Directory().Count() - 1;
+    const bool result = c.Kind == TKind::Modify ? installer.ApplyModify(last)
+                        : c.Kind == TKind::Delete ? installer.ApplyDelete(last)
+                                                  : installer.ApplyCopy(last);
+    EXPECT_EQ(c.Result, result);
+    EXPECT_EQ(c.LastRow, reporter.Lines.back());
+    EXPECT_EQ(c.Left != TInstalled::None, files.Exists(Target));
+    if (c.Left != TInstalled::None) {
+      EXPECT_EQ(ContentOf(c.Left), files.Contents(Target));
+    }
+    const bool written = c.Left != c.Installed && c.Left != TInstalled::None;
+    EXPECT_EQ(written ? newStamp : c.Stamp, files.Exists(Target) ? files.StampOf(Target) : c.Stamp);
+    EXPECT_FALSE(files.Exists("C:\\APP\\MAIN.$$N"));
+    EXPECT_FALSE(files.Exists("C:\\APP\\MAIN.$$C"));
+  }
+}
+
+// Record paths, as a damaged or hostile patch may spell them: each fails before it touches
+// anything, whatever the record's kind, and the files around the folder stay as they were.
+TEST(VerifiedRecords, NoRecordPathLeavesItsFolder) {
+  const char* const paths[] = {
+      "&ROOT&\\..\\X.DLL",  "&ROOT&_OLD\\X.DLL",       "&ROOT&\\SUB\\..\\..\\X.DLL", "C:\\X.DLL",
+      "X.DLL",              "\\\\HOST\\SHARE\\X.DLL",  "\\\\?\\C:\\X.DLL",           "&ROOT&\\NUL",
+      "&ROOT&\\COM1.TXT",   "&ROOT&\\A.DLL:STREAM",    "&ROOT&\\A.DLL.",             "&ROOT&\\A.DLL ",
+      "&ROOT&\\..\\APP.MENDITCON-UNDO", "&NOSUCH&\\X.DLL", "&ROOT&\\\\X.DLL",
+  };
+  for (const char* path : paths) {
+    for (uint32_t type : {ptModify, ptCopy, ptDelete}) {
+      SCOPED_TRACE(std::string(path) + " type " + std::to_string(type));
+      TMemoryFileSystem files;
+      files.AddDirectory("C:\\APP");
+      files.AddDirectory("C:\\APP_OLD");
+      for (const char* existing : {"C:\\X.DLL", "C:\\APP_OLD\\X.DLL", "C:\\APP.MENDITCON-UNDO"})
+        files.AddFile(existing, OldVersion(), oldStamp);
+      TPatchWriter writer;
+      writer.AddRecord(MakePatchInfo(path, type, oldStamp, newStamp), type == ptDelete ? TBytes() : Delta());
+      TMemoryInputFile data(writer.Bytes());
+      TMacroExpander macros;
+      macros.AddMacro(new TMacroDef("&ROOT&", "C:\\APP"));
+      TRecordingReporter reporter;
+      TPatchFile installer(&data, &macros, &reporter, &files);
+      installer.Run();
+      EXPECT_EQ("ERROR Path outside the application's folder refused: " + std::string(path), reporter.Lines.back());
+      EXPECT_EQ((std::vector<std::string>{"C:\\APP.MENDITCON-UNDO", "C:\\APP_OLD\\X.DLL", "C:\\X.DLL"}),
+                files.FileNames());
+      for (const std::string& name : files.FileNames()) EXPECT_EQ(oldStamp, files.StampOf(name)) << name;
+    }
+  }
+}
+
+}  // namespace
