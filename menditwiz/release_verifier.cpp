@@ -85,14 +85,24 @@ bool VerifyPatch(TFolderLister& lister, TFileSystem& files, const std::string& o
     return false;
   }
 
+  // Applied twice: the second run must find every record's result in place and change
+  // nothing, as a user who runs the patch again (or after an interrupted run) would see it.
   TRowCollector reporter(result.EngineRows);
-  {
+  size_t firstRunRows = 0;
+  for (int run = 0; run < 2; ++run) {
     TMacroExpander macros;
     TRootMacro root(macros, scratch);
     TPatchFile installer(&data, &macros, &reporter, &files);
     installer.Run();
+    if (run == 0) firstRunRows = result.EngineRows.size();
   }
   if (reporter.Failed) result.Problems.push_back("The patch engine reported errors or warnings");
+  for (size_t i = firstRunRows; i < result.EngineRows.size(); ++i) {
+    if (result.EngineRows[i].compare(0, 10, "\tApplying") == 0) {
+      result.Problems.push_back("Applied again by a second run: " + result.EngineRows[i].substr(1));
+      break;
+    }
+  }
 
   TRelease got;
   if (!ScanRelease(lister, files, scratch, got, error)) {

@@ -3,7 +3,9 @@
 // folder, the patch is applied there by the patch engine itself (TPatchFile, with "&ROOT&"
 // naming the scratch folder), and the result is compared with the new release: every file
 // with its content and date/time, and no file besides them except the "$$$" backups that
-// modify records leave by design. Any warning or error the engine reports fails the check.
+// modify records leave by design. The patch is applied a second time, which must find every
+// record's result in place and apply none. Any warning or error the engine reports fails the
+// check.
 
 #include <string>
 #include <vector>

@@ -20,6 +20,14 @@
 
 namespace {
 
+// Whether name's extension is extension (given without its full stop). A split keeps the
+// full stop in front of the extension; an extension set directly may lack it.
+bool ExtensionIs(const TPathName& name, const char* extension) {
+  const char* own = name.Extension();
+  if (*own == '.') ++own;
+  return std::strcmp(own, extension) == 0;
+}
+
 // Copy records are moved from the data file to the new file in pieces of this size.
 constexpr size_t CopyChunk = 256 * 1024;
 
@@ -237,6 +245,12 @@ TPatchFile::TVerdict TPatchFile::CheckVersion(int index, const char* path, const
                            name.FileName());
     return TVerdict::Apply;
   }
+  // A file named as the engine names its backups, which a delete record removes, may be the
+  // backup an earlier run of this patch made of another file (MAIN.EXE keeps MAIN.$$$).
+  if (record.Type() == ptDelete && ExtensionIs(name, BackupExtension)) {
+    Reporter->ReportInfo("File: %s is a backup of another version - skipping...", name.FileName());
+    return TVerdict::Done;
+  }
   if (stamped && stamp == record.Stamp) {
     Reporter->ReportError("File: %s has the expected date/time but different content - skipping...",
                           name.FileName());
@@ -345,7 +359,7 @@ bool TPatchFile::ApplyCopy(int index) {
   std::string written = path;
   if (exists) {
     TPathName beside(name);
-    beside.SetExtension(std::string(beside.Extension()) == "$$C" ? "$$D" : "$$C");
+    beside.SetExtension(ExtensionIs(beside, "$$C") ? "$$D" : "$$C");
     written = beside.FullPath(false);
   }
   std::unique_ptr<TOutputFile> out = written.empty() ? nullptr : Files->Create(written.c_str());
@@ -435,7 +449,7 @@ std::unique_ptr<uint8_t[]> TPatchFile::ReadDelta(const TPatchInfo& record) {
 
 std::string TPatchFile::ScratchPath(const TPathName& target) {
   TPathName scratch(target);
-  scratch.SetExtension(std::string(target.Extension()) == "$$N" ? "$$M" : "$$N");
+  scratch.SetExtension(ExtensionIs(target, "$$N") ? "$$M" : "$$N");
   return scratch.FullPath(false);
 }
 

@@ -165,6 +165,30 @@ TEST(VerifiedRecords, TheVersionIsRecognisedByItsContent) {
   }
 }
 
+// Files named as the engine names its scratch files ("$$N" beside a modify target, "$$C"
+// beside a copy target) are patched through another scratch name, never written over
+// themselves while they are read.
+TEST(VerifiedRecords, TargetsNamedLikeScratchFilesArePatchedWhole) {
+  for (const char* name : {"DATA.$$N", "DATA.$$C"}) {
+    SCOPED_TRACE(name);
+    TMemoryFileSystem files;
+    files.AddDirectory("C:\\APP");
+    const std::string target = std::string("C:\\APP\\") + name;
+    files.AddFile(target, OldVersion(), oldStamp);
+    TPatchWriter writer;
+    const std::string path = std::string("&ROOT&\\") + name;
+    if (name[7] == 'N') writer.AddModify(path, oldStamp, newStamp, Delta());
+    else writer.AddCopy(path, newStamp, NewVersion());
+    TMemoryInputFile data(writer.Bytes());
+    TMacroExpander macros;
+    macros.AddMacro(new TMacroDef("&ROOT&", "C:\\APP"));
+    TRecordingReporter reporter;
+    TPatchFile installer(&data, &macros, &reporter, &files);
+    installer.Run();
+    EXPECT_EQ(NewVersion(), files.Contents(target));
+  }
+}
+
 // Record paths, as a damaged or hostile patch may spell them: each fails before it touches
 // anything, whatever the record's kind, and the files around the folder stay as they were.
 TEST(VerifiedRecords, NoRecordPathLeavesItsFolder) {
