@@ -264,7 +264,7 @@ bool TPatchFile::PathAllowed(int index) {
   if (!Macros) return true;  // no macros: the paths stand as they are
   std::string expanded;
   if (ConfineRecordPath(Records[index].Path, *Macros, expanded) == TRecordPathRule::Allowed) return true;
-  Reporter->ReportError("Path outside the application's folder refused: %s", Records[index].Path);
+  Reporter->ReportError("Unsafe path refused: %s", Records[index].Path);
   return false;
 }
 
@@ -614,6 +614,8 @@ void TPatchFile::Run() {
   // The count is read anew each time; records are applied strictly in file order, since a
   // later record may act on the file an earlier one wrote or removed.
   for (int i = 0; i < Records.Count(); ++i) {
+    // A verification record belongs to the record after it: no step of its own.
+    if (Records[i].Type() == ptVerify) continue;
     if (RecordObserver) RecordObserver->BeforeRecord(*this, i);
     bool result = true;
     switch (Records[i].Type()) {

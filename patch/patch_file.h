@@ -47,7 +47,8 @@ class TPatchFile {
 
   // Told of every record Run takes up, before and after its step (tools that report per
   // record, such as the console companion's record log). result is the step's truth value;
-  // a record of unknown type gets both calls with result true.
+  // a record of unknown type gets both calls with result true. A verification record gets
+  // none: its checks are part of the record after it.
   class TRecordObserver {
    public:
     virtual ~TRecordObserver() = default;

@@ -2,7 +2,10 @@
 // literal blocks) and copies a 64 MB file with CopyFileA, in the same temporary directory;
 // prints MB/s of both and their ratio. Each is run five times and the best run counts, so
 // that both work from a warm file cache. Also the same run all or nothing (over a journal,
-// as menditcon -rollback does it): committed, and put back from the journal.
+// as menditcon -rollback does it): committed, and put back from the journal. And the same
+// modify patch with content checks (a verification record: the SHA-256 of the previous
+// and of the new version), whose cost is the old file hashed before and the new one while
+// it is written.
 #include <windows.h>
 
 #include <cstdarg>
@@ -13,6 +16,7 @@
 #include <vector>
 
 #include "files/journal_file_system.h"
+#include "hash/sha256.h"
 #include "patch/patch_file.h"
 #include "patch/patch_writer.h"
 #include "files/disk_file_system.h"
@@ -123,7 +127,9 @@ int main() {
 
   TMacroExpander macros;
   macros.AddMacro(new TMacroDef("&ROOT&", dir));
-  double bestPatch = 1e9, bestCopy = 1e9, bestJournaled = 1e9, bestRestore = 1e9;
+  double bestPatch = 1e9, bestCopy = 1e9, bestJournaled = 1e9, bestRestore = 1e9, bestChecked = 1e9;
+  const std::string checkedPath = dir + "\\CHECKED.DAT";
+  std::vector<uint8_t> modifyRecord(writer.Bytes());
   int64_t savedBytes = 0;
   const std::string journalPath = dir + ".UNDO";
   int errors = 0;
@@ -148,6 +154,39 @@ int main() {
       installer.Run();
     }
     bestPatch = std::min(bestPatch, Seconds() - start);
+
+    // With content checks: the new version is known once the first run made it.
+    if (run == 0) {
+      std::vector<uint8_t> made(FileSize);
+      std::unique_ptr<TInputFile> target = files.OpenRead(targetPath.c_str());
+      TVerifyInfo checks;
+      checks.Flags = VerifyOldKnown | VerifyNewKnown;
+      checks.OldSize = checks.NewSize = FileSize;
+      const TSha256Digest oldDigest = Sha256(previous.data(), previous.size());
+      std::copy(oldDigest.Bytes.begin(), oldDigest.Bytes.end(), checks.OldHash);
+      if (!target || target->Read(0, made.data(), made.size()) != static_cast<int64_t>(FileSize)) ++errors;
+      const TSha256Digest newDigest = Sha256(made.data(), made.size());
+      std::copy(newDigest.Bytes.begin(), newDigest.Bytes.end(), checks.NewHash);
+      TPatchWriter checked;
+      checked.AddVerify("&ROOT&\\TARGET.DAT", checks);
+      checked.AddModify("&ROOT&\\TARGET.DAT", oldStamp, newStamp,
+                        std::vector<uint8_t>(modifyRecord.begin() + TPatchInfo::Size, modifyRecord.end()));
+      target.reset();
+      if (!WriteWhole(files, checkedPath, checked.Bytes())) ++errors;
+    }
+    DeleteFileA(targetPath.c_str());
+    DeleteFileA(backupPath.c_str());
+    if (!CopyFileA(previousPath.c_str(), targetPath.c_str(), FALSE) ||
+        !files.SetStamp(targetPath.c_str(), oldStamp))
+      ++errors;
+    {
+      std::unique_ptr<TInputFile> checkedData = files.OpenRead(checkedPath.c_str());
+      start = Seconds();
+      TPatchFile installer(checkedData.get(), &macros, &reporter, &files);
+      installer.SetMessageHook(ThrottledPeekMessages, nullptr);
+      installer.Run();
+      bestChecked = std::min(bestChecked, Seconds() - start);
+    }
 
     // All or nothing (menditcon -rollback): the same run over a journal, put back from it;
     // then committed (so the target ends patched, for the check below).
@@ -196,6 +235,8 @@ int main() {
 
   const double mb = static_cast<double>(FileSize) / 1048576.0;
   std::printf("modify patch: %.1f MB/s (%.3f s)\n", mb / bestPatch, bestPatch);
+  std::printf("with checks:  %.1f MB/s (%.3f s, +%.0f%%)\n", mb / bestChecked, bestChecked,
+              100.0 * (bestChecked - bestPatch) / bestPatch);
   std::printf("CopyFileA:    %.1f MB/s (%.3f s)\n", mb / bestCopy, bestCopy);
   std::printf("patch / copy: %.2f\n", bestCopy / bestPatch);
   std::printf("all or nothing: %.3f s with the journal (+%.3f s, %.1f MB saved first), %.3f s to put it back\n",
@@ -209,7 +250,7 @@ int main() {
   std::printf("PeekMessageA: %.2f us a call, %.2f s for the %u blocks if called before each\n",
               perCall * 1e6, perCall * static_cast<double>(FileSize / 256),
               static_cast<unsigned>(FileSize / 256));
-  for (const std::string& path : {previousPath, targetPath, backupPath, copyPath, dataPath})
+  for (const std::string& path : {previousPath, targetPath, backupPath, copyPath, dataPath, checkedPath})
     DeleteFileA(path.c_str());
   RemoveDirectoryA(dir.c_str());
   if (errors) std::printf("%d errors\n", errors);

@@ -214,7 +214,7 @@ TEST(VerifiedRecords, NoRecordPathLeavesItsFolder) {
       TRecordingReporter reporter;
       TPatchFile installer(&data, &macros, &reporter, &files);
       installer.Run();
-      EXPECT_EQ("ERROR Path outside the application's folder refused: " + std::string(path), reporter.Lines.back());
+      EXPECT_EQ("ERROR Unsafe path refused: " + std::string(path), reporter.Lines.back());
       EXPECT_EQ((std::vector<std::string>{"C:\\APP.MENDITCON-UNDO", "C:\\APP_OLD\\X.DLL", "C:\\X.DLL"}),
                 files.FileNames());
       for (const std::string& name : files.FileNames()) EXPECT_EQ(oldStamp, files.StampOf(name)) << name;

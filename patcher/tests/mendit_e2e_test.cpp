@@ -8,6 +8,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <cstring>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -15,6 +16,7 @@
 #include "tests/driver/e2e_driver.h"
 #include "tests/driver/list_box_reader.h"
 #include "mendit_session.h"
+#include "hash/sha256.h"
 #include "patch/patch_writer.h"
 #include "files/whole_file.h"
 #include "files/disk_file_system.h"
@@ -181,8 +183,9 @@ TEST_F(MenditTest, WarningsAndErrorsDoNotStopTheRun) {
   TPatchWriter writer;
   writer.AddDelete("&ROOT&\\STALE.DLL", kOldStamp);
   writer.AddModify("&ROOT&\\MISSING.EXE", kOldStamp, kNewStamp, DeltaFor(NextVersion(Pattern(300, 1), 300, 2)));
-  // A file name with a line break: its error is one report of two lines.
-  writer.AddDelete("&ROOT&\\TWO\nLINES.DAT", kOldStamp);
+  // A file name with a line break (refused: no record may name it): its error is one report
+  // of two lines.
+  writer.AddRecord(MakePatchInfo("&ROOT&\\TWO\nLINES.DAT", ptDelete, kOldStamp), {});
   writer.AddCopy("&ROOT&\\LAST.TXT", kNewStamp, added);
   Pack(writer);
   WriteDescription(Description, "TOOL.EXE", app + "\\", Cabinet);
@@ -199,7 +202,7 @@ TEST_F(MenditTest, WarningsAndErrorsDoNotStopTheRun) {
       {L"Reading patch directory...", kWhite},
       {L"File: STALE.DLL has improper date/time stamp - skipping...", kYellow},
       {L"Cannot open source file: MISSING.EXE", kRed},
-      {L"Cannot open source file: TWO", kRed},
+      {L"Unsafe path refused: &ROOT&\\TWO", kRed},
       {L"LINES.DAT", kRed},
       {L"Applying copy patch (LAST.TXT)", kWhite},
       {L"Patching completed !", kWhite},
@@ -219,6 +222,48 @@ TEST_F(MenditTest, WarningsAndErrorsDoNotStopTheRun) {
   Screenshot("mendit_row_kinds.png");
   EXPECT_TRUE(Exists(app + "\\STALE.DLL"));
   EXPECT_EQ(added, ReadBytes(app + "\\LAST.TXT"));
+  Quit();
+}
+
+// A file with the date/time the record expects but other content (restored from another
+// build, or edited and re-dated) is left as it is, with an error row: the patch's checks know
+// the content of the version it was made for.
+TEST_F(MenditTest, TheRightDateTimeWithOtherContentIsRefused) {
+  const std::string app = Work + "\\APP";
+  Bytes previous = Pattern(1000, 1), next = NextVersion(previous, 1200, 2), installed = previous;
+  for (int i = 600; i < 616; ++i) installed[i] ^= 0x5A;
+  ASSERT_TRUE(WriteBytes(app + "\\TOOL.EXE", installed));
+  SetStamp(app + "\\TOOL.EXE", kOldStamp);
+
+  TVerifyInfo checks;
+  checks.Flags = VerifyOldKnown | VerifyNewKnown;
+  checks.OldSize = previous.size();
+  std::memcpy(checks.OldHash, Sha256(previous.data(), previous.size()).Bytes.data(), VerifyHashSize);
+  checks.NewSize = next.size();
+  std::memcpy(checks.NewHash, Sha256(next.data(), next.size()).Bytes.data(), VerifyHashSize);
+  TPatchWriter writer;
+  ASSERT_TRUE(writer.AddVerify("&ROOT&\\TOOL.EXE", checks));
+  writer.AddModify("&ROOT&\\TOOL.EXE", kOldStamp, kNewStamp, DeltaFor(next));
+  Pack(writer);
+  WriteDescription(Description, "TOOL.EXE", app + "\\", Cabinet);
+
+  Start();
+  ASSERT_TRUE(Session.Install());
+  const std::vector<std::wstring> want = {
+      L"Unpacking patch...",
+      L"Installing patch...",
+      L"Reading patch directory...",
+      L"File: TOOL.EXE has the expected date/time but different content - skipping...",
+      L"Patching completed !",
+  };
+  EXPECT_EQ(want, Session.Rows());
+  e2e::Rgb background = 0;
+  e2e::WaitUntil([&] { return (background = Session.RowBackground(3)) == kRed; }, 2000);
+  EXPECT_EQ(kRed, background);
+  Screenshot("mendit_other_content.png");
+  EXPECT_EQ(installed, ReadBytes(app + "\\TOOL.EXE"));
+  EXPECT_EQ(kOldStamp, LocalStampOf(app + "\\TOOL.EXE"));
+  EXPECT_FALSE(Exists(app + "\\TOOL.$$$"));
   Quit();
 }
 
