@@ -23,6 +23,7 @@
 
 #include "files/file_system.h"
 #include "patch_directory.h"
+#include "record_outcome.h"
 #include "report/patch_reporter.h"
 
 class TMacroExpander;
@@ -44,13 +45,14 @@ class TPatchFile {
   using TMessageHook = void (*)(void* context);
 
   // Told of every record Run takes up, before and after its step (tools that report per
-  // record, such as the console companion's record log). result is the step's truth value;
-  // a record of unknown type gets both calls with result true.
+  // record, such as the console tools' record tracker): after it, with the record's outcome
+  // and its path, macros expanded (a record of unknown type gets both calls, outcome Ignored).
   class TRecordObserver {
    public:
     virtual ~TRecordObserver() = default;
     virtual void BeforeRecord(TPatchFile& installer, int index) = 0;
-    virtual void AfterRecord(TPatchFile& installer, int index, bool result) = 0;
+    virtual void AfterRecord(TPatchFile& installer, int index, TRecordOutcome outcome,
+                             const std::string& path) = 0;
   };
 
   // None of the four is owned; all must outlive the installer. macros may be null (paths
@@ -68,14 +70,16 @@ class TPatchFile {
   // Reads the directory anew from offset 0 and applies every record in file order.
   void Run();
 
-  // The steps of a run, each on the record at a directory index.
+  // The steps of a run, each on the record at a directory index (and its resolved path).
   bool ReadDirectory();
   TPathName ResolvePath(int index);
-  bool CheckSource(int index, const char* path);
+  // True when path holds the exact version the record was made for; otherwise, after an
+  // error or a warning row, false with verdict set to Failed or SkippedOtherVersion.
+  bool CheckSource(int index, const char* path, TRecordOutcome& verdict);
   bool MakeDirectories(const char* path);
-  bool ApplyCopy(int index);
-  bool ApplyDelete(int index);
-  bool ApplyModify(int index);
+  TRecordOutcome ApplyCopy(int index, TPathName& name);
+  TRecordOutcome ApplyDelete(int index, TPathName& name);
+  TRecordOutcome ApplyModify(int index, TPathName& targetName);
 
   const TPatchDirectory& Directory() const { return Records; }
 
