@@ -1,5 +1,7 @@
 #include "companion_options.h"
 
+#include <vector>
+
 const char* const CompanionUsageText =
     "Usage: menditcon [-check | -rollback [-strict]] [-target MAIN_EXE_PATH]\n"
     "                 [-log FILE [-logformat rows|records]] [DESCRIPTION_FILE]\n"
@@ -24,51 +26,28 @@ const char* const CompanionUsageText =
 
 bool ParseCompanionArguments(int argc, const char* const* argv, TCompanionOptions& options,
                              std::string& error) {
-  bool haveDescription = false;
-  for (int i = 0; i < argc; ++i) {
-    const std::string arg = argv[i];
-    auto value = [&](std::string& into) {
-      if (i + 1 >= argc) {
-        error = "The option " + arg + " needs a value";
-        return false;
-      }
-      into = argv[++i];
-      return true;
-    };
-    if (IsHelpOption(arg)) {
-      options.Help = true;
-    } else if (IsOption(arg, "check")) {
-      options.Check = true;
-    } else if (IsOption(arg, "rollback")) {
-      options.RollBack = true;
-    } else if (IsOption(arg, "strict")) {
-      options.Strict = true;
-    } else if (IsOption(arg, "target")) {
-      if (!value(options.Target)) return false;
-    } else if (IsOption(arg, "log")) {
-      if (!value(options.LogFile)) return false;
-    } else if (IsOption(arg, "logformat")) {
-      std::string format;
-      if (!value(format)) return false;
-      if (IsOption("-" + format, "rows")) {
-        options.LogFormat = TLogFormat::Rows;
-      } else if (IsOption("-" + format, "records")) {
-        options.LogFormat = TLogFormat::Records;
-      } else {
-        error = "Unknown log format " + format + " (rows or records)";
-        return false;
-      }
-    } else if (LooksLikeOption(arg)) {
-      error = "Unknown option " + arg;
+  std::string format;
+  bool formatGiven = false;
+  std::vector<std::string> positional;
+  const std::vector<TOptionSpec> specs = {
+      {"check", &options.Check},           {"rollback", &options.RollBack},
+      {"strict", &options.Strict},         {"target", nullptr, &options.Target},
+      {"log", nullptr, &options.LogFile},  {"logformat", &formatGiven, &format},
+  };
+  if (!ParseOptions(argc, argv, specs, options.Help, positional, error)) return false;
+  if (formatGiven) {
+    const int choice = ChoiceIndex(format, {"rows", "records"});
+    if (choice < 0) {
+      error = "Unknown log format " + format + " (rows or records)";
       return false;
-    } else if (haveDescription) {
-      error = "Only one description file can be given";
-      return false;
-    } else {
-      options.Description = arg;
-      haveDescription = true;
     }
+    options.LogFormat = choice == 0 ? TLogFormat::Rows : TLogFormat::Records;
   }
+  if (positional.size() > 1) {
+    error = "Only one description file can be given";
+    return false;
+  }
+  if (!positional.empty()) options.Description = positional[0];
   if (options.Strict && !options.RollBack) {
     error = "-strict needs -rollback";
     return false;

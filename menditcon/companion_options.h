@@ -1,20 +1,9 @@
 #pragma once
-// The console companion's command line.
+// The console companion's command line (exit codes: console/command_line.h).
 
 #include <string>
 
-#include "patch/tool_command_line.h"
-
-// The exit codes of the shared scheme (patch/tool_command_line.h), as the companion uses them.
-enum TCompanionExit {
-  CompanionClean = ToolExitDone,             // every record applied
-  CompanionSkipped = ToolExitSkipped,        // warning rows, no error row
-  CompanionErrors = ToolExitFailed,          // at least one record (or the directory) failed
-  CompanionRolledBack = ToolExitRolledBack,  // -rollback put the application back
-  CompanionNothingDone = ToolExitNothingDone,
-  CompanionOutputError = ToolExitOutput,     // the log file cannot be written
-  CompanionUsage = ToolExitUsage,            // the command line is wrong
-};
+#include "console/command_line.h"
 
 // What -log writes: the log rows, or one line per record (record_log.h).
 enum class TLogFormat { Rows, Records };

@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "console_reporter.h"
+#include "console/console_reporter.h"
 #include "description/startup.h"
 #include "install/installation_run.h"
-#include "patch/record_tracker.h"
+#include "console/record_tracker.h"
 #include "files/recording_file_system.h"
 #include "files/disk_file_system.h"
 #include "paths/macros.h"
@@ -33,21 +33,21 @@ std::string DescriptionPath(const std::string& given) {
 }
 
 // The exit code of a run that got as far as the records.
-TCompanionExit RecordsExit(const TRecordTracker& tracker) {
-  if (tracker.Count(TRecordOutcome::Failed) > 0 || !tracker.ErrorsOutsideRecords().empty())
-    return CompanionErrors;
-  return tracker.Count(TRecordOutcome::Skipped) > 0 ? CompanionSkipped : CompanionClean;
+TToolExit RecordsExit(const TRecordTracker& tracker) {
+  if (tracker.Count(TRecordTally::Failed) > 0 || !tracker.ErrorsOutsideRecords().empty())
+    return ToolExitFailed;
+  return tracker.Count(TRecordTally::Skipped) > 0 ? ToolExitSkipped : ToolExitDone;
 }
 
 }  // namespace
 
-TCompanionExit RunCompanion(const TCompanionOptions& options, std::FILE* out) {
+TToolExit RunCompanion(const TCompanionOptions& options, std::FILE* out) {
   std::FILE* log = nullptr;
   // The record log's lines end in a line feed alone on every system; the log rows are text.
   const char* mode = options.LogFormat == TLogFormat::Records ? "wb" : "wt";
   if (!options.LogFile.empty() && !(log = std::fopen(options.LogFile.c_str(), mode))) {
     std::fprintf(stderr, "menditcon: Cannot open file for writing: %s\n", options.LogFile.c_str());
-    return CompanionOutputError;
+    return ToolExitOutput;
   }
   const bool recordLog = log && options.LogFormat == TLogFormat::Records;
   TConsoleReporter reporter(out, recordLog ? nullptr : log);
@@ -58,7 +58,7 @@ TCompanionExit RunCompanion(const TCompanionOptions& options, std::FILE* out) {
   const std::string descriptionPath = DescriptionPath(options.Description);
   TDescription description;
   const bool read = ReadDescriptionFile(descriptionPath, description);
-  TCompanionExit exit = CompanionNothingDone;
+  TToolExit exit = ToolExitNothingDone;
   std::vector<std::string> failures;  // errors outside records, for the record log
   if (!read) {
     // One row: mendit's "Init failed" box text speaks of the window program.
@@ -110,16 +110,16 @@ TCompanionExit RunCompanion(const TCompanionOptions& options, std::FILE* out) {
         if (outcome == TInstallOutcome::Installed && result == TRollbackResult::Committed)
           exit = RecordsExit(tracker);
         else if (outcome == TInstallOutcome::Installed && result == TRollbackResult::RolledBack)
-          exit = CompanionRolledBack;
+          exit = ToolExitRolledBack;
       }
     }
     if (options.Check)
       reporter.ReportInfo("Check completed: %d would apply, %d would be skipped, %d would fail",
-                          tracker.Count(TRecordOutcome::Applied), tracker.Count(TRecordOutcome::Skipped),
-                          tracker.Count(TRecordOutcome::Failed));
+                          tracker.Count(TRecordTally::Applied), tracker.Count(TRecordTally::Skipped),
+                          tracker.Count(TRecordTally::Failed));
     failures = tracker.ErrorsOutsideRecords();
   }
   if (recordLog) WriteRecordLog(log, options.Check, tracker.Results(), failures, exit);
-  if (log && (std::ferror(log) | std::fclose(log)) != 0) return CompanionOutputError;
+  if (log && (std::ferror(log) | std::fclose(log)) != 0) return ToolExitOutput;
   return exit;
 }

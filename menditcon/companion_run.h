@@ -8,4 +8,4 @@
 
 #include "companion_options.h"
 
-TCompanionExit RunCompanion(const TCompanionOptions& options, std::FILE* out);
+TToolExit RunCompanion(const TCompanionOptions& options, std::FILE* out);

@@ -17,11 +17,11 @@ int main(int argc, char** argv) {
   std::string error;
   if (!ParseCompanionArguments(argc - 1, argv + 1, options, error)) {
     std::fprintf(stderr, "menditcon: %s\n%s%s", error.c_str(), CompanionUsageText, ToolExitCodesText);
-    return CompanionUsage;
+    return ToolExitUsage;
   }
   if (options.Help) {
     std::printf("%s%s", CompanionUsageText, ToolExitCodesText);
-    return CompanionClean;
+    return ToolExitDone;
   }
   return RunCompanion(options, stdout);
 }

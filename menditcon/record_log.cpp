@@ -20,7 +20,7 @@ void WriteRecordLog(std::FILE* out, bool check, const std::vector<TRecordResult>
   for (const std::string& error : errorsOutsideRecords)
     std::fprintf(out, "0\tfailed\t-\t\t%s\n", Field(error).c_str());
   for (const TRecordResult& r : records) {
-    const char* outcome = r.Outcome == TRecordOutcome::RolledBack ? "rolled-back" : RecordOutcomeName(r.Outcome);
+    const char* outcome = r.Tally() == TRecordTally::RolledBack ? "rolled-back" : RecordTallyName(r.Tally());
     std::fprintf(out, "%d\t%s\t%s\t%s\t%s\n", r.Index + 1, outcome, KindName(r.Type), Field(r.Path).c_str(),
                  Field(r.Message).c_str());
   }

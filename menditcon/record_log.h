@@ -20,7 +20,7 @@
 #include <string>
 #include <vector>
 
-#include "patch/record_tracker.h"
+#include "console/record_tracker.h"
 
 void WriteRecordLog(std::FILE* out, bool check, const std::vector<TRecordResult>& records,
                     const std::vector<std::string>& errorsOutsideRecords, int exitCode);

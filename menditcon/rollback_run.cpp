@@ -26,8 +26,8 @@ TRollbackResult RunAllOrNothing(TFileSystem& files, const std::string& journalPa
     return TRollbackResult::NotStarted;
   }
   run(journal);
-  const bool failed = tracker.Count(TRecordOutcome::Failed) > 0 || !tracker.ErrorsOutsideRecords().empty() ||
-                      (strict && tracker.Count(TRecordOutcome::Skipped) > 0);
+  const bool failed = tracker.Count(TRecordTally::Failed) > 0 || !tracker.ErrorsOutsideRecords().empty() ||
+                      (strict && tracker.Count(TRecordTally::Skipped) > 0);
   if (!failed) {
     if (!journal.Commit()) {
       reporter.ReportError("Cannot delete file: %s", journalPath.c_str());

@@ -9,7 +9,7 @@
 
 #include "files/file_system.h"
 #include "files/journal_file_system.h"
-#include "patch/record_tracker.h"
+#include "console/record_tracker.h"
 
 enum class TRollbackResult {
   Committed,   // the run stands (also when it never got to the records)

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "cab_writer.h"
+#include "cabinet/cab_writer.h"
 #include "files/file_system.h"
 
 // The file name the patch data file has inside the cabinet (mendit extracts it under a

@@ -19,11 +19,11 @@ int main(int argc, char** argv) {
   std::string error;
   if (!ParseWizardArguments(argc - 1, argv + 1, options, error)) {
     std::fprintf(stderr, "menditwiz: %s\n%s%s", error.c_str(), WizardUsageText, ToolExitCodesText);
-    return WizardUsage;
+    return ToolExitUsage;
   }
   if (options.Help) {
     std::printf("%s%s", WizardUsageText, ToolExitCodesText);
-    return WizardSuccess;
+    return ToolExitDone;
   }
 #ifdef _WIN32
   // The system cabinet library checks the patch as mendit will extract it: without it
@@ -34,7 +34,7 @@ int main(int argc, char** argv) {
     TCABPacker library;
     if (!library.IsLoaded()) {
       std::fprintf(stderr, "menditwiz: nothing was written\n");
-      return WizardInputError;
+      return ToolExitNothingDone;
     }
   }
 #endif

@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "delta_encoder.h"
+#include "delta/delta_encoder.h"
 #include "files/file_system.h"
 #include "files/whole_file.h"
 #include "patch_plan.h"

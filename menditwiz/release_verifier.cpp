@@ -21,12 +21,8 @@ class TRowCollector : public TFormattingReporter {
 
  protected:
   void ReportText(TReportKind kind, const char* text) override {
-    if (kind == TReportKind::Info) {
-      rows.push_back(std::string("\t") + text);
-      return;
-    }
-    Failed = true;
-    rows.push_back(std::string(kind == TReportKind::Error ? "[ERROR]\t" : "[WARNING]\t") + text);
+    Failed |= kind != TReportKind::Info;
+    rows.push_back(FormatLogRow(kind, text));
   }
 
  private:

@@ -195,12 +195,12 @@ class TWizardBuild {
   bool VerifyBuiltPatch() {
     Events.Verifying();
     std::string error;
-    std::unique_ptr<TExtractedCabinet> extracted = ExtractCabinet(Scratch->Path, Options.CabinetName, error);
+    std::unique_ptr<TInputFile> extracted = ExtractCabinet(Scratch->Path, Options.CabinetName, error);
     if (!extracted) return Fail(TWizardFailure::CabinetNotExtracted, "", error);
     const std::string target = JoinPath(Scratch->Path, "ROOT");
     const bool verified = Files->CreateDir(target.c_str()) &&
                           VerifyPatch(*Lister, *Files, OldRoot, OldRelease, NewRelease, NewRoot, Outcome.Records,
-                                      extracted->Data(), target, Outcome.Verification);
+                                      *extracted, target, Outcome.Verification);
     if (!verified) return Fail(TWizardFailure::NotReproduced, "");
     return true;
   }

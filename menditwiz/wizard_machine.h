@@ -37,14 +37,8 @@ std::string DisplayPath(const std::string& path);
 // turns that name into a macro.)
 bool MoveReplacing(const std::string& from, const std::string& to);
 
-// The patch data file of a cabinet, extracted by the machine's cabinet reader (on Windows
-// the system library, as mendit extracts it) into temporary files that go with the object.
-class TExtractedCabinet {
- public:
-  virtual ~TExtractedCabinet() = default;
-  virtual TInputFile& Data() = 0;
-};
-
-// Extracts the cabinet name in folder. Null with error set when it cannot be extracted.
-std::unique_ptr<TExtractedCabinet> ExtractCabinet(const std::string& folder, const std::string& name,
+// Extracts the cabinet name in folder with the machine's cabinet reader (on Windows the
+// system library, as mendit extracts it; elsewhere libmspack) and opens its patch data file,
+// whose temporary files go when it is closed. Null with error set when it cannot be extracted.
+std::unique_ptr<TInputFile> ExtractCabinet(const std::string& folder, const std::string& name,
                                                   std::string& error);

@@ -6,8 +6,10 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 
+#include "cabinet/mspack_reader.h"
 #include "files/disk_file_system.h"
 
 namespace {
@@ -98,4 +100,43 @@ std::string DisplayPath(const std::string& path) {
   for (char& c : shown)
     if (c == '\\') c = '/';
   return shown;
+}
+
+namespace {
+
+// The extracted patch data file, deleted when closed.
+class TMspackExtraction : public TInputFile {
+ public:
+  TMspackExtraction(std::string path, std::unique_ptr<TInputFile> data)
+      : Path(std::move(path)), File(std::move(data)) {}
+  ~TMspackExtraction() override {
+    File.reset();
+    std::remove(Path.c_str());
+  }
+  int64_t Read(int64_t offset, void* buffer, size_t size) override { return File->Read(offset, buffer, size); }
+  int64_t Size() override { return File->Size(); }
+  bool GetStamp(TDosStamp& stamp) override { return File->GetStamp(stamp); }
+
+ private:
+  std::string Path;
+  std::unique_ptr<TInputFile> File;
+};
+
+}  // namespace
+
+std::unique_ptr<TInputFile> ExtractCabinet(const std::string& folder, const std::string& name,
+                                                  std::string& error) {
+  const std::string output = PosixPath(JoinPath(folder, "EXTRACTED.DAT"));
+  if (!ExtractSingleFile(PosixPath(JoinPath(folder, name)), output, error)) {
+    std::remove(output.c_str());
+    return nullptr;
+  }
+  TDiskFileSystem files;
+  std::unique_ptr<TInputFile> data = files.OpenRead(output.c_str());
+  if (!data) {
+    error = "Cannot open the extracted file " + output;
+    std::remove(output.c_str());
+    return nullptr;
+  }
+  return std::make_unique<TMspackExtraction>(output, std::move(data));
 }

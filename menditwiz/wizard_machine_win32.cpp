@@ -2,7 +2,11 @@
 
 #include <windows.h>
 
+#include <string>
+
 #include "files/disk_file_system.h"
+#include "install/extracted_patch.h"
+#include "report/formatting_reporter.h"
 
 bool TDiskFolderLister::List(const std::string& folder, std::vector<TFolderEntry>& entries) {
   entries.clear();
@@ -73,3 +77,42 @@ std::unique_ptr<TFolderLister> NewFolderLister() { return std::make_unique<TDisk
 std::unique_ptr<TFileSystem> NewFileSystem() { return std::make_unique<TDiskFileSystem>(); }
 
 std::string DisplayPath(const std::string& path) { return path; }
+
+namespace {
+
+// The binding's messages during the check extraction (on Windows the system cabinet
+// library through the patch unpacker, exactly as mendit extracts a patch).
+class TUnpackReporter : public TFormattingReporter {
+ public:
+  std::string Errors;
+  void ReportProgress(int32_t, int32_t) override {}
+
+ protected:
+  void ReportText(TReportKind kind, const char* text) override {
+    if (kind != TReportKind::Info) Errors += std::string(Errors.empty() ? "" : "; ") + text;
+  }
+};
+
+// The patch data file as the unpacker extracted it; its temporary files go with it.
+class TUnpackedCabinet : public TInputFile {
+ public:
+  TUnpackedCabinet() : Patch(&Reporter) {}
+  int64_t Read(int64_t offset, void* buffer, size_t size) override { return Patch.Data()->Read(offset, buffer, size); }
+  int64_t Size() override { return Patch.Data()->Size(); }
+  bool GetStamp(TDosStamp& stamp) override { return Patch.Data()->GetStamp(stamp); }
+
+  TUnpackReporter Reporter;
+  TExtractedPatch Patch;  // after Reporter, which it reports to
+};
+
+}  // namespace
+
+std::unique_ptr<TInputFile> ExtractCabinet(const std::string& folder, const std::string& name,
+                                                  std::string& error) {
+  auto cabinet = std::make_unique<TUnpackedCabinet>();
+  if (!cabinet->Patch.Extract(name, folder + "\\")) {
+    error = cabinet->Reporter.Errors.empty() ? "nothing was extracted" : cabinet->Reporter.Errors;
+    return nullptr;
+  }
+  return cabinet;
+}

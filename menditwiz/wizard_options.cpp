@@ -1,6 +1,5 @@
 #include "wizard_options.h"
 
-#include <cctype>
 #include <vector>
 
 const char* const WizardUsageText =
@@ -22,45 +21,23 @@ const char* const WizardUsageText =
 bool ParseWizardArguments(int argc, const char* const* argv, TWizardOptions& options,
                           std::string& error) {
   std::vector<std::string> positional;
-  for (int i = 0; i < argc; ++i) {
-    const std::string arg = argv[i];
-    auto value = [&](std::string& into) {
-      if (i + 1 >= argc) {
-        error = "The option " + arg + " needs a value";
-        return false;
-      }
-      into = argv[++i];
-      return true;
-    };
-    if (IsHelpOption(arg)) {
-      options.Help = true;
-    } else if (IsOption(arg, "cab")) {
-      if (!value(options.CabinetName)) return false;
-    } else if (IsOption(arg, "mni")) {
-      if (!value(options.DescriptionName)) return false;
-    } else if (IsOption(arg, "patch")) {
-      if (!value(options.PatchValue)) return false;
-    } else if (IsOption(arg, "compress")) {
-      std::string method;
-      if (!value(method)) return false;
-      std::string key = method;
-      for (char& c : key) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-      if (key == "lzx") {
-        options.Compression = TCabCompression::Lzx;
-      } else if (key == "mszip") {
-        options.Compression = TCabCompression::Mszip;
-      } else {
-        error = "Unknown compression " + method + " (lzx or mszip)";
-        return false;
-      }
-    } else if (IsOption(arg, "q")) {
-      options.Quiet = true;
-    } else if (LooksLikeOption(arg)) {
-      error = "Unknown option " + arg;
+  std::string method;
+  bool methodGiven = false;
+  const std::vector<TOptionSpec> specs = {
+      {"cab", nullptr, &options.CabinetName},
+      {"mni", nullptr, &options.DescriptionName},
+      {"patch", nullptr, &options.PatchValue},
+      {"compress", &methodGiven, &method},
+      {"q", &options.Quiet},
+  };
+  if (!ParseOptions(argc, argv, specs, options.Help, positional, error)) return false;
+  if (methodGiven) {
+    const int choice = ChoiceIndex(method, {"lzx", "mszip"});
+    if (choice < 0) {
+      error = "Unknown compression " + method + " (lzx or mszip)";
       return false;
-    } else {
-      positional.push_back(arg);
     }
+    options.Compression = choice == 0 ? TCabCompression::Lzx : TCabCompression::Mszip;
   }
   if (options.Help) return true;
   if (positional.size() != 5) {

@@ -1,19 +1,10 @@
 #pragma once
-// The builder's command line and its exit codes.
+// The builder's command line (exit codes: console/command_line.h).
 
 #include <string>
 
-#include "cab_writer.h"
-#include "patch/tool_command_line.h"
-
-// Exit codes for scripts: the scheme shared with menditcon (patch/tool_command_line.h).
-enum TWizardExit {
-  WizardSuccess = ToolExitDone,             // patch built, verified and written
-  WizardVerifyFailed = ToolExitFailed,      // the patch did not reproduce the new release; nothing written
-  WizardInputError = ToolExitNothingDone,   // a folder or file cannot be read, or records cannot express the change
-  WizardOutputError = ToolExitOutput,       // the cabinet or the description file cannot be written
-  WizardUsage = ToolExitUsage,              // the command line is wrong
-};
+#include "cabinet/cab_writer.h"
+#include "console/command_line.h"
 
 struct TWizardOptions {
   std::string OldFolder;

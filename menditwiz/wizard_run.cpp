@@ -43,24 +43,24 @@ class TPrintedEvents : public TWizardEvents {
   std::string Current;
 };
 
-TWizardExit ExitCodeOf(TWizardFailure failure) {
+TToolExit ExitCodeOf(TWizardFailure failure) {
   switch (failure) {
     case TWizardFailure::None:
-      return WizardSuccess;
+      return ToolExitDone;
     case TWizardFailure::DescriptionRefused:
-      return WizardUsage;
+      return ToolExitUsage;
     case TWizardFailure::OutputFolderUnusable:
     case TWizardFailure::OutputFolderNotWritable:
     case TWizardFailure::NoScratchFolder:
     case TWizardFailure::CabinetNotPacked:
     case TWizardFailure::CabinetNotStored:
     case TWizardFailure::OutputNotWritten:
-      return WizardOutputError;
+      return ToolExitOutput;
     case TWizardFailure::CabinetNotExtracted:
     case TWizardFailure::NotReproduced:
-      return WizardVerifyFailed;
+      return ToolExitFailed;
     default:
-      return WizardInputError;
+      return ToolExitNothingDone;
   }
 }
 
@@ -126,12 +126,12 @@ void PrintSummary(std::FILE* out, const TWizardOutcome& outcome) {
 
 }  // namespace
 
-TWizardExit RunWizard(const TWizardOptions& options, const TBuildHooks& hooks, std::FILE* out,
+TToolExit RunWizard(const TWizardOptions& options, const TBuildHooks& hooks, std::FILE* out,
                       std::FILE* err) {
   TPrintedEvents events(out, options.Quiet);
   const TWizardOutcome outcome = BuildWizardPatch(options, hooks, events);
-  const TWizardExit code = ExitCodeOf(outcome.Failure);
-  if (code == WizardSuccess) {
+  const TToolExit code = ExitCodeOf(outcome.Failure);
+  if (code == ToolExitDone) {
     PrintSummary(out, outcome);
     std::fprintf(out, "Wrote %s and %s\n", DisplayPath(outcome.CabinetOut).c_str(),
                  DisplayPath(outcome.DescriptionOut).c_str());
@@ -143,6 +143,6 @@ TWizardExit RunWizard(const TWizardOptions& options, const TBuildHooks& hooks, s
     for (const std::string& problem : outcome.Verification.Problems) std::fprintf(err, "  %s\n", problem.c_str());
   }
   std::fprintf(err, "menditwiz: %s\n", FailureText(options, outcome).c_str());
-  if (code == WizardVerifyFailed || code == WizardOutputError) std::fprintf(err, "menditwiz: nothing was written\n");
+  if (code == ToolExitFailed || code == ToolExitOutput) std::fprintf(err, "menditwiz: nothing was written\n");
   return code;
 }

@@ -8,5 +8,5 @@
 #include "wizard_options.h"
 
 // hooks.InspectDelta is passed on to the record builder (tests break deltas with it).
-TWizardExit RunWizard(const TWizardOptions& options, const TBuildHooks& hooks, std::FILE* out,
+TToolExit RunWizard(const TWizardOptions& options, const TBuildHooks& hooks, std::FILE* out,
                       std::FILE* err);

@@ -11,7 +11,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "delta_decoder.h"
+#include "delta/delta_decoder.h"
 #include "files/file_system.h"
 
 // Two windows: a large one that follows the main run of the delta through the previous

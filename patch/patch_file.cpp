@@ -10,10 +10,10 @@
 #include <vector>
 
 #include "block_io.h"
+#include "delta/delta_decoder.h"
 #include "hash/sha256.h"
 #include "record_path.h"
 #include "verify_info.h"
-#include "delta_decoder.h"
 #include "paths/macros.h"
 #include "paths/path_name.h"
 #include "pattern/pattern.h"
@@ -149,17 +149,19 @@ std::string TPatchFile::ExpandedPath(int index) {
 
 TPathName TPatchFile::ResolvePath(int index) { return TPathName(ExpandedPath(index)); }
 
-bool TPatchFile::CheckSource(int index, const char* path) {
+bool TPatchFile::CheckSource(int index, const char* path, TRecordOutcome& verdict) {
   TPathName name(path);
   std::unique_ptr<TInputFile> file = Files->OpenRead(path);
   if (!file) {
     Reporter->ReportError("Cannot open source file: %s", name.FileName());
+    verdict = TRecordOutcome::Failed;
     return false;
   }
   // A date/time that cannot be read is never taken for the right one.
   TDosStamp stamp = 0;
   if (!file->GetStamp(stamp) || stamp != Records[index].Stamp) {
     Reporter->ReportWarning("File: %s has improper date/time stamp - skipping...", name.FileName());
+    verdict = TRecordOutcome::SkippedOtherVersion;
     return false;
   }
   return true;
@@ -217,7 +219,7 @@ bool TPatchFile::WrittenAsExpected(THashingOutput& out, const char* path, const 
          std::memcmp(digest.Bytes.data(), checks.NewHash, VerifyHashSize) == 0;
 }
 
-TPatchFile::TVerdict TPatchFile::CheckVersion(int index, const char* path, const TVerifyInfo& checks) {
+bool TPatchFile::CheckVersion(int index, const char* path, const TVerifyInfo& checks, TRecordOutcome& verdict) {
   const TPatchInfo& record = Records[index];
   TPathName name(path);
   std::unique_ptr<TInputFile> file = Files->OpenRead(path);
@@ -225,10 +227,10 @@ TPatchFile::TVerdict TPatchFile::CheckVersion(int index, const char* path, const
     // A file the record removes and that is gone already: an earlier run got that far.
     if (record.Type() == ptDelete && !Files->FileExists(path)) {
       Reporter->ReportInfo("File: %s is already deleted", name.FileName());
-      return TVerdict::Done;
+      return verdict = TRecordOutcome::UpToDate, false;
     }
     Reporter->ReportError("Cannot open source file: %s", name.FileName());
-    return TVerdict::Fail;
+    return verdict = TRecordOutcome::Failed, false;
   }
   TDosStamp stamp = 0;
   const bool stamped = file->GetStamp(stamp);
@@ -237,27 +239,27 @@ TPatchFile::TVerdict TPatchFile::CheckVersion(int index, const char* path, const
   // old date/time (a record that only changes the date/time).
   if (content.New && (!content.Old || (stamped && stamp == record.NewStamp))) {
     Reporter->ReportInfo("File: %s is already up to date", name.FileName());
-    return TVerdict::Done;
+    return verdict = TRecordOutcome::UpToDate, false;
   }
   if (content.Old) {
     if (!stamped || stamp != record.Stamp)
       Reporter->ReportInfo("File: %s has another date/time but the expected content - patching...",
                            name.FileName());
-    return TVerdict::Apply;
+    return true;
   }
   // A file named as the engine names its backups, which a delete record removes, may be the
   // backup an earlier run of this patch made of another file (MAIN.EXE keeps MAIN.$$$).
   if (record.Type() == ptDelete && ExtensionIs(name, BackupExtension)) {
     Reporter->ReportInfo("File: %s is a backup of another version - skipping...", name.FileName());
-    return TVerdict::Done;
+    return verdict = TRecordOutcome::UpToDate, false;
   }
   if (stamped && stamp == record.Stamp) {
     Reporter->ReportError("File: %s has the expected date/time but different content - skipping...",
                           name.FileName());
-    return TVerdict::Fail;
+    return verdict = TRecordOutcome::Failed, false;
   }
   Reporter->ReportWarning("File: %s has improper date/time stamp - skipping...", name.FileName());
-  return TVerdict::Skip;
+  return verdict = TRecordOutcome::SkippedOtherVersion, false;
 }
 
 bool TPatchFile::PathAllowed(int index) {
@@ -323,11 +325,9 @@ bool TPatchFile::WriteCopy(const TPatchInfo& record, TOutputFile& out) {
   return true;
 }
 
-bool TPatchFile::ApplyCopy(int index) {
+TRecordOutcome TPatchFile::ApplyCopy(int index, TPathName& name) {
   const TPatchInfo& record = Records[index];
-  if (!PathAllowed(index)) return false;
-  TPathName name = ResolvePath(index);
-  if (!PathFits(index, name)) return false;
+  if (!PathAllowed(index) || !PathFits(index, name)) return TRecordOutcome::Failed;
   const std::string path = name.FullPath(false);
   const std::string fileName = name.FileName();
   TVerifyInfo checks;
@@ -336,7 +336,7 @@ bool TPatchFile::ApplyCopy(int index) {
     std::unique_ptr<TInputFile> existing = Files->OpenRead(path.c_str());
     if (existing && JudgeContent(*existing, checks).New) {
       Reporter->ReportInfo("File: %s is already up to date", fileName.c_str());
-      return true;
+      return TRecordOutcome::UpToDate;
     }
   }
   Reporter->ReportInfo("Applying copy patch (%s)", fileName.c_str());
@@ -346,11 +346,11 @@ bool TPatchFile::ApplyCopy(int index) {
   const int64_t fileSize = DataFile->Size();
   if (dataSize < 0 || fileSize < 0 || record.DataOffset() + dataSize > fileSize) {
     Reporter->ReportError("Cannot read patch data for file: %s", fileName.c_str());
-    return false;
+    return TRecordOutcome::Failed;
   }
   if (!MakeDirectories(path.c_str())) {
     Reporter->ReportError("Cannot create directories for file: %s", fileName.c_str());
-    return false;
+    return TRecordOutcome::Failed;
   }
   // An existing file stays until its replacement is complete: the new content is written
   // beside it and put in its place only then, so a failed copy leaves the user's file as
@@ -365,7 +365,7 @@ bool TPatchFile::ApplyCopy(int index) {
   std::unique_ptr<TOutputFile> out = written.empty() ? nullptr : Files->Create(written.c_str());
   if (!out) {
     Reporter->ReportError("Cannot open destination file: %s", fileName.c_str());
-    return false;
+    return TRecordOutcome::Failed;
   }
   THashingOutput hashing(*out);
   const bool complete = WriteCopy(record, hashing);
@@ -377,50 +377,39 @@ bool TPatchFile::ApplyCopy(int index) {
       Reporter->ReportError("Cannot write destination file: %s", fileName.c_str());
     else
       Reporter->ReportError("Cannot read patch data for file: %s", fileName.c_str());
-    return false;
+    return TRecordOutcome::Failed;
   }
   if (checked && !WrittenAsExpected(hashing, written.c_str(), checks)) {
     Files->Delete(written.c_str());
     Reporter->ReportError("File: %s does not match the patch after writing - keeping the previous version",
                           fileName.c_str());
-    return false;
+    return TRecordOutcome::Failed;
   }
   if (exists && !Files->Replace(written.c_str(), path.c_str())) {
     // Read-only or busy: refused, as creating over it would have been.
     Files->Delete(written.c_str());
     Reporter->ReportError("Cannot open destination file: %s", fileName.c_str());
-    return false;
+    return TRecordOutcome::Failed;
   }
   Files->SetStamp(path.c_str(), record.Stamp);  // if it fails, the time stays as it is
-  return true;
+  return TRecordOutcome::Applied;
 }
 
-bool TPatchFile::ApplyDelete(int index) {
-  if (!PathAllowed(index)) return false;
-  TPathName name = ResolvePath(index);
-  if (!PathFits(index, name)) return false;
+TRecordOutcome TPatchFile::ApplyDelete(int index, TPathName& name) {
+  if (!PathAllowed(index) || !PathFits(index, name)) return TRecordOutcome::Failed;
   const std::string path = name.FullPath(false);
   const std::string fileName = name.FileName();
   TVerifyInfo checks;
-  if (ChecksFor(index, checks) && checks.OldKnown()) {
-    switch (CheckVersion(index, path.c_str(), checks)) {
-      case TVerdict::Apply:
-        break;
-      case TVerdict::Fail:
-        return false;
-      case TVerdict::Done:
-      case TVerdict::Skip:
-        return true;
-    }
-  } else if (!CheckSource(index, path.c_str())) {
-    return true;
-  }
+  TRecordOutcome verdict = TRecordOutcome::Failed;
+  if (ChecksFor(index, checks) && checks.OldKnown() ? !CheckVersion(index, path.c_str(), checks, verdict)
+                                                    : !CheckSource(index, path.c_str(), verdict))
+    return verdict;
   Reporter->ReportInfo("Applying delete patch (%s)", fileName.c_str());
   if (!Files->Delete(path.c_str())) {
     Reporter->ReportError("Cannot delete file: %s", fileName.c_str());
-    return false;
+    return TRecordOutcome::Failed;
   }
-  return true;
+  return TRecordOutcome::Applied;
 }
 
 void TPatchFile::RestoreTarget(const std::string& target, const std::string& backup,
@@ -484,11 +473,9 @@ bool TPatchFile::Interrupted(const TPatchInfo& record, const TPathName& targetNa
   return status == TDeltaStatus::Applied && (missing ? writtenSize == sink.End() : writtenSize <= sink.End());
 }
 
-bool TPatchFile::ApplyModify(int index) {
+TRecordOutcome TPatchFile::ApplyModify(int index, TPathName& targetName) {
   const TPatchInfo& record = Records[index];
-  if (!PathAllowed(index)) return false;
-  TPathName targetName = ResolvePath(index);
-  if (!PathFits(index, targetName)) return false;
+  if (!PathAllowed(index) || !PathFits(index, targetName)) return TRecordOutcome::Failed;
   TPathName backupName(targetName);
   const std::string target = targetName.FullPath(false);
   const std::string targetFile = targetName.FileName();
@@ -499,36 +486,28 @@ bool TPatchFile::ApplyModify(int index) {
   // A run ended in the middle of this record left the previous version as the backup and
   // part of the new one under the target's name (or all of it beside the target): put the
   // backup back and apply the record.
+  bool recovered = false;
   if (backup != target && Interrupted(record, targetName, target, backup)) {
+    recovered = true;
     Reporter->ReportWarning("File: %s was left incomplete by an interrupted run - restoring %s...",
                             targetFile.c_str(), backupFile.c_str());
     Files->Delete(target.c_str());
     if (!Files->Move(backup.c_str(), target.c_str())) {
       Reporter->ReportError("Cannot move file %s to %s", backupFile.c_str(), targetFile.c_str());
-      return false;
+      return TRecordOutcome::Failed;
     }
   }
   TVerifyInfo checks;
   const bool checked = ChecksFor(index, checks) && checks.OldKnown();
-  if (checked) {
-    switch (CheckVersion(index, target.c_str(), checks)) {
-      case TVerdict::Apply:
-        break;
-      case TVerdict::Fail:
-        return false;
-      case TVerdict::Done:
-      case TVerdict::Skip:
-        return true;
-    }
-  } else if (!CheckSource(index, target.c_str())) {
-    return true;
-  }
+  TRecordOutcome verdict = TRecordOutcome::Failed;
+  if (checked ? !CheckVersion(index, target.c_str(), checks, verdict) : !CheckSource(index, target.c_str(), verdict))
+    return verdict;
   Reporter->ReportInfo("Applying modify patch (%s)", targetFile.c_str());
 
   // A file that already carries the backup's name would be deleted as "an earlier backup".
   if (backup == target) {
     Reporter->ReportError("Cannot move file %s to %s", targetFile.c_str(), backupFile.c_str());
-    return false;
+    return TRecordOutcome::Failed;
   }
 
   // The delta is read and checked before the target is touched: a record whose data is
@@ -537,16 +516,16 @@ bool TPatchFile::ApplyModify(int index) {
   const int64_t fileSize = DataFile->Size();
   if (deltaSize <= 0 || fileSize < 0 || record.DataOffset() + deltaSize > fileSize) {
     Reporter->ReportError("Cannot read patch data for file: %s", targetFile.c_str());
-    return false;
+    return TRecordOutcome::Failed;
   }
   std::unique_ptr<uint8_t[]> delta = ReadDelta(record);
   if (!delta) {
     Reporter->ReportError("Cannot read patch data for file: %s", targetFile.c_str());
-    return false;
+    return TRecordOutcome::Failed;
   }
   if (CheckDelta(delta.get(), static_cast<size_t>(deltaSize)).Status != TDeltaStatus::Applied) {
     Reporter->ReportError("Damaged patch data for file: %s", targetFile.c_str());
-    return false;
+    return TRecordOutcome::Failed;
   }
 
   // The new version is written beside the target and takes its place only when complete,
@@ -556,13 +535,13 @@ bool TPatchFile::ApplyModify(int index) {
   std::unique_ptr<TInputFile> previous = Files->OpenRead(target.c_str());
   if (!previous) {
     Reporter->ReportError("Cannot open source file: %s", targetFile.c_str());
-    return false;
+    return TRecordOutcome::Failed;
   }
   const std::string scratch = ScratchPath(targetName);
   std::unique_ptr<TOutputFile> rebuilt = scratch.empty() ? nullptr : Files->Create(scratch.c_str());
   if (!rebuilt) {
     Reporter->ReportError("Cannot open destination file: %s", targetFile.c_str());
-    return false;
+    return TRecordOutcome::Failed;
   }
 
   const int32_t Total = static_cast<int32_t>(std::min<int64_t>(std::max<int64_t>(fileSize, 1), INT32_MAX));
@@ -580,7 +559,7 @@ bool TPatchFile::ApplyModify(int index) {
     Files->Delete(scratch.c_str());
     Reporter->ReportError("File: %s does not match the patch after writing - keeping the previous version",
                           targetFile.c_str());
-    return false;
+    return TRecordOutcome::Failed;
   }
   if (status != TDeltaStatus::Applied) {
     Files->Delete(scratch.c_str());
@@ -590,23 +569,23 @@ bool TPatchFile::ApplyModify(int index) {
       Reporter->ReportError("Cannot write destination file: %s", targetFile.c_str());
     else
       Reporter->ReportError("Damaged patch data for file: %s", targetFile.c_str());
-    return false;
+    return TRecordOutcome::Failed;
   }
 
   Files->Delete(backup.c_str());  // an earlier backup of the same name
   if (!Files->Move(target.c_str(), backup.c_str())) {
     Files->Delete(scratch.c_str());
     Reporter->ReportError("Cannot move file %s to %s", targetFile.c_str(), backupFile.c_str());
-    return false;
+    return TRecordOutcome::Failed;
   }
   if (!Files->Move(scratch.c_str(), target.c_str())) {
     Files->Delete(scratch.c_str());
     Reporter->ReportError("Cannot open destination file: %s", targetFile.c_str());
     RestoreTarget(target, backup, targetFile, backupFile);
-    return false;
+    return TRecordOutcome::Failed;
   }
   Files->SetStamp(target.c_str(), record.NewStamp);  // if it fails, the time stays as it is
-  return true;
+  return recovered ? TRecordOutcome::RecoveredAndApplied : TRecordOutcome::Applied;
 }
 
 void TPatchFile::Run() {
@@ -617,20 +596,22 @@ void TPatchFile::Run() {
     // A verification record belongs to the record after it: no step of its own.
     if (Records[i].Type() == ptVerify) continue;
     if (RecordObserver) RecordObserver->BeforeRecord(*this, i);
-    bool result = true;
+    // The record's path is expanded once; the step and the observer share it.
+    TPathName name = ResolvePath(i);
+    TRecordOutcome outcome = TRecordOutcome::Ignored;  // unknown types are passed over without a word
     switch (Records[i].Type()) {
       case ptModify:
-        result = ApplyModify(i);
+        outcome = ApplyModify(i, name);
         break;
       case ptCopy:
-        result = ApplyCopy(i);
+        outcome = ApplyCopy(i, name);
         break;
       case ptDelete:
-        result = ApplyDelete(i);
+        outcome = ApplyDelete(i, name);
         break;
       default:
-        break;  // unknown types are skipped without a word
+        break;
     }
-    if (RecordObserver) RecordObserver->AfterRecord(*this, i, result);
+    if (RecordObserver) RecordObserver->AfterRecord(*this, i, outcome, name.FullPath(false));
   }
 }

@@ -24,6 +24,7 @@
 #include "files/file_system.h"
 #include "patch_directory.h"
 #include "hash/sha256.h"
+#include "record_outcome.h"
 #include "report/patch_reporter.h"
 #include "verify_info.h"
 
@@ -46,14 +47,15 @@ class TPatchFile {
   using TMessageHook = void (*)(void* context);
 
   // Told of every record Run takes up, before and after its step (tools that report per
-  // record, such as the console companion's record log). result is the step's truth value;
-  // a record of unknown type gets both calls with result true. A verification record gets
-  // none: its checks are part of the record after it.
+  // record, such as the console tools' record tracker): after it, with the record's outcome
+  // and its path, macros expanded (a record of unknown type gets both calls, outcome Ignored).
+  // A verification record gets none: its checks are part of the record after it.
   class TRecordObserver {
    public:
     virtual ~TRecordObserver() = default;
     virtual void BeforeRecord(TPatchFile& installer, int index) = 0;
-    virtual void AfterRecord(TPatchFile& installer, int index, bool result) = 0;
+    virtual void AfterRecord(TPatchFile& installer, int index, TRecordOutcome outcome,
+                             const std::string& path) = 0;
   };
 
   // None of the four is owned; all must outlive the installer. macros may be null (paths
@@ -71,26 +73,21 @@ class TPatchFile {
   // Reads the directory anew from offset 0 and applies every record in file order.
   void Run();
 
-  // The steps of a run, each on the record at a directory index.
+  // The steps of a run, each on the record at a directory index (and its resolved path).
   bool ReadDirectory();
   TPathName ResolvePath(int index);
-  bool CheckSource(int index, const char* path);
+  // True when path holds the exact version the record was made for; otherwise, after an
+  // error or a warning row, false with verdict set to Failed or SkippedOtherVersion.
+  bool CheckSource(int index, const char* path, TRecordOutcome& verdict);
   bool MakeDirectories(const char* path);
-  bool ApplyCopy(int index);
-  bool ApplyDelete(int index);
-  bool ApplyModify(int index);
+  TRecordOutcome ApplyCopy(int index, TPathName& name);
+  TRecordOutcome ApplyDelete(int index, TPathName& name);
+  TRecordOutcome ApplyModify(int index, TPathName& targetName);
 
   const TPatchDirectory& Directory() const { return Records; }
 
  private:
   class THashingOutput;
-  // What the content checks say of the file a record acts on.
-  enum class TVerdict {
-    Apply,  // the version the record was made for
-    Done,   // the record's result is there already (or, for a delete, the file is gone)
-    Skip,   // another version, with another date/time: a warning
-    Fail,   // the expected date/time but other content, or the file cannot be read: an error
-  };
   struct TContent {
     bool Old = false;  // the version the record acts on
     bool New = false;  // the version the record produces
@@ -101,8 +98,13 @@ class TPatchFile {
   // Hashes the first size bytes of file, letting the owner dispatch messages between pieces.
   bool HashFile(TInputFile& file, int64_t size, TSha256Digest& digest);
   TContent JudgeContent(TInputFile& file, const TVerifyInfo& checks);
-  // Judges the file at path for a modify or delete record with checks, reporting the rows.
-  TVerdict CheckVersion(int index, const char* path, const TVerifyInfo& checks);
+  // CheckSource for a modify or delete record with checks: true when path holds the version
+  // the record was made for (by content; another date/time gets an info row); otherwise
+  // false, after its row, with verdict UpToDate (the record's result is there already, or
+  // the file a delete removes is gone), SkippedOtherVersion (another version with another
+  // date/time: a warning) or Failed (the expected date/time but other content, or the file
+  // cannot be read: an error).
+  bool CheckVersion(int index, const char* path, const TVerifyInfo& checks, TRecordOutcome& verdict);
   // Whether what was written through out (the file at path, now closed) is the new version.
   bool WrittenAsExpected(THashingOutput& out, const char* path, const TVerifyInfo& checks);
   // False, after an error report, when the record's path leaves the folder of its macro.

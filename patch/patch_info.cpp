@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "little_endian.h"
+#include "delta/little_endian.h"
 
 namespace {
 constexpr size_t StampAt = 200;

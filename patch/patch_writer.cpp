@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "delta_decoder.h"
-#include "little_endian.h"
+#include "delta/delta_decoder.h"
+#include "delta/little_endian.h"
 #include "record_path.h"
 
 void TDeltaWriter::AppendInt32(int32_t value) {

@@ -8,6 +8,7 @@
 
 #include "framework/dc.h"
 #include "framework/response_table.h"
+#include "report/formatting_reporter.h"
 
 namespace {
 
@@ -65,8 +66,7 @@ std::string TExListBox::RowLine(int index) const {
   std::vector<char> buffer(length < kWriteBufferSize ? kWriteBufferSize : length + 1, '\0');
   if (length >= 0) GetString(buffer.data(), index);
   TExListBoxPar* kind = KindOf(GetItemData(index));
-  if (kind && kind->Label && kind->Label[0]) return "[" + std::string(kind->Label) + "]\t" + buffer.data();
-  return std::string("\t") + buffer.data();
+  return FormatLogRow(kind ? kind->Label : nullptr, buffer.data());
 }
 
 bool TExListBox::CopyRows() {

@@ -28,3 +28,12 @@ std::vector<std::string> SplitLogLines(const std::string& text) {
     start = end + 1;
   }
 }
+
+const char* LogRowLabel(TReportKind kind) {
+  return kind == TReportKind::Error ? "ERROR" : kind == TReportKind::Warning ? "WARNING" : "";
+}
+
+std::string FormatLogRow(const char* label, const std::string& text) {
+  if (label && label[0]) return "[" + std::string(label) + "]\t" + text;
+  return "\t" + text;
+}

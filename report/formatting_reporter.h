@@ -27,6 +27,15 @@ class TFormattingReporter : public TPatchReporter {
   void Report(TReportKind kind, const char* format, va_list args) final;
 };
 
+// The log file format of a row, the one rule for the log list's files, the console tools and
+// the builder's self-check: "[ERROR]\ttext" and "[WARNING]\ttext" for errors and warnings,
+// "\ttext" for plain rows. label is the word in brackets ("" or null for a plain row).
+const char* LogRowLabel(TReportKind kind);  // "ERROR", "WARNING", ""
+std::string FormatLogRow(const char* label, const std::string& text);
+inline std::string FormatLogRow(TReportKind kind, const std::string& text) {
+  return FormatLogRow(LogRowLabel(kind), text);
+}
+
 // One row per line: the text cut at every '\n'. The piece after the last newline is a row
 // too (a text ending in a newline gives an empty last row; "" gives one empty row).
 std::vector<std::string> SplitLogLines(const std::string& text);

@@ -4,7 +4,7 @@
 //                                  DIR\RELEASE-1.1 release 1.1, for comparison
 //                                  DIR\RELEASE-1.0 release 1.0 as shipped
 //                                  DIR\PATCH\NOTES.CAB and NOTES.MNI: the patch for mendit,
-//                                  built from the two releases by menditwiz's core
+//                                  built from the two releases by menditwiz's build step
 //   sample_patch_maker verify DIR  compares DIR\INSTALLED with release 1.1 (contents and
 //                                  stamps; NOTES.INI, which the user changed, must be kept);
 //                                  exit code 0 when all is as expected
@@ -15,11 +15,8 @@
 #include <string>
 #include <vector>
 
-#include "cabinet/cab_pack_files.h"
-#include "description/description_file.h"
-#include "menditwiz/patch_builder.h"
-#include "menditwiz/release_listing.h"
-#include "menditwiz/wizard_machine.h"
+#include "cabinet/cab_packer.h"
+#include "menditwiz/wizard_build.h"
 #include "files/whole_file.h"
 #include "files/disk_file_system.h"
 #include "sample_app.h"
@@ -55,19 +52,28 @@ std::string FullPath(const std::string& path) {
   return length > 0 && length < MAX_PATH ? std::string(full) : path;
 }
 
-// The patch from release 1.0 to 1.1, as menditwiz's core builds it from the two folders;
-// summary gets one line per record.
-bool BuildSamplePatch(const std::string& oldRoot, const std::string& newRoot, std::vector<uint8_t>& data,
-                      std::string& summary, std::string& error) {
-  TDiskFolderLister lister;
-  TRelease oldRelease, newRelease;
-  std::vector<TPlannedRecord> plan;
-  std::vector<TBuiltRecord> records;
-  if (!ScanRelease(lister, Files, oldRoot, oldRelease, error) || !ScanRelease(lister, Files, newRoot, newRelease, error) ||
-      !PlanPatch(oldRelease, newRelease, plan, error) ||
-      !BuildPatchData(Files, oldRoot, newRoot, plan, TBuildHooks(), data, records, error))
+// The patch from release 1.0 to 1.1 in dir\PATCH, built by the same build step as menditwiz
+// (listing, planning, records, the LZX cabinet and the self-check); summary gets one line
+// per record.
+bool BuildSamplePatch(const std::string& dir, std::string& summary, size_t& dataSize, std::string& error) {
+  TWizardOptions options;
+  options.OldFolder = dir + "\\RELEASE-1.0";
+  options.NewFolder = dir + "\\RELEASE-1.1";
+  options.MainExecutable = "NOTES.EXE";
+  options.DefaultPath = dir + "\\INSTALLED\\";
+  options.OutputFolder = dir + "\\PATCH";
+  options.CabinetName = "NOTES.CAB";
+  options.DescriptionName = "NOTES.MNI";
+  options.PatchValue = dir + "\\PATCH\\NOTES.CAB";
+  TWizardEvents events;
+  const TWizardOutcome outcome = BuildWizardPatch(options, TBuildHooks(), events);
+  if (outcome.Failure != TWizardFailure::None) {
+    error = outcome.Subject + (outcome.Subject.empty() || outcome.Detail.empty() ? "" : ": ") + outcome.Detail;
+    for (const std::string& problem : outcome.Verification.Problems) error += "\n" + problem;
+    if (error.empty()) error = "failure " + std::to_string(static_cast<int>(outcome.Failure));
     return false;
-  for (const TBuiltRecord& r : records) {
+  }
+  for (const TBuiltRecord& r : outcome.Records) {
     if (r.Kind == TBuiltKind::Copy)
       summary += "copy   " + r.Plan.NewPath + "\n";
     else if (r.Kind == TBuiltKind::Modify)
@@ -76,6 +82,7 @@ bool BuildSamplePatch(const std::string& oldRoot, const std::string& newRoot, st
     else if (r.Kind == TBuiltKind::Delete)
       summary += "delete " + r.Plan.OldPath + "\n";
   }
+  dataSize = outcome.DataSize;
   return true;
 }
 
@@ -86,32 +93,18 @@ int Make(const std::string& dir) {
     return 1;
   // The user has changed the settings since installing 1.0.
   if (!WriteRelease(dir + "\\INSTALLED", {SampleUserSettings()})) return 1;
+  TCABPacker::SetConsoleMode(true);  // the library's messages go to standard error
   std::string summary, error;
-  std::vector<uint8_t> data;
-  if (!BuildSamplePatch(dir + "\\RELEASE-1.0", dir + "\\RELEASE-1.1", data, summary, error)) {
+  size_t dataSize = 0;
+  if (!BuildSamplePatch(dir, summary, dataSize, error)) {
     std::fprintf(stderr, "cannot build the patch: %s\n", error.c_str());
     return 1;
   }
-  MakeDirs(dir + "\\PATCH");
-  std::string cabinet = dir + "\\PATCH\\NOTES.CAB";
-  TCABPacker::SetConsoleMode(true);  // the library's messages go to standard error
-  {
-    TCABPacker packer;
-    if (!PackData(packer, cabinet, data, "NOTES.PAT")) {
-      std::fprintf(stderr, "cannot write the patch cabinet %s\n", cabinet.c_str());
-      return 1;
-    }
-  }
-  std::string description;
-  if (!FormatDescription("NOTES.EXE", dir + "\\INSTALLED\\", cabinet, description, error)) {
-    std::fprintf(stderr, "cannot describe the patch: %s\n", error.c_str());
-    return 1;
-  }
-  if (!WriteWholeFile(Files, dir + "\\PATCH\\NOTES.MNI", Bytes(description.begin(), description.end()))) return 1;
   std::printf("sample application 1.0 in %s\\INSTALLED, 1.1 in %s\\RELEASE-1.1\n", dir.c_str(), dir.c_str());
-  std::printf("patch data file of %u bytes with these records:\n%s", static_cast<unsigned>(data.size()),
+  std::printf("patch data file of %u bytes with these records:\n%s", static_cast<unsigned>(dataSize),
               summary.c_str());
-  std::printf("patch cabinet %s\ndescription file %s\\PATCH\\NOTES.MNI\n", cabinet.c_str(), dir.c_str());
+  std::printf("patch cabinet %s\\PATCH\\NOTES.CAB\ndescription file %s\\PATCH\\NOTES.MNI\n", dir.c_str(),
+              dir.c_str());
   return 0;
 }
 

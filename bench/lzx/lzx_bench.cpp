@@ -17,8 +17,8 @@
 #include <zlib.h>
 
 #include "bench/peak_memory.h"
-#include "menditwiz/lzx_encoder.h"
-#include "menditwiz/mszip_compressor.h"
+#include "lzx/lzx_encoder.h"
+#include "cabinet/mszip_compressor.h"
 
 namespace {
 

@@ -20,9 +20,9 @@
 
 
 #include "bench/peak_memory.h"
-#include "menditwiz/delta_encoder.h"
-#include "patch/delta_decoder.h"
-#include "patch/memory_blocks.h"
+#include "delta/delta_encoder.h"
+#include "delta/delta_decoder.h"
+#include "delta/memory_blocks.h"
 
 namespace {
 

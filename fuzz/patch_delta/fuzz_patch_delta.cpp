@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "patch/block_io.h"
-#include "patch/delta_decoder.h"
+#include "delta/delta_decoder.h"
 #include "files/memory_file_system.h"
-#include "patch/tests/vector_blocks.h"
+#include "delta/tests/vector_blocks.h"
 
 namespace {
 

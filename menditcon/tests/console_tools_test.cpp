@@ -9,7 +9,7 @@
 #include <string>
 
 #include "tests/driver/e2e_process.h"
-#include "patch/tool_command_line.h"
+#include "console/command_line.h"
 
 namespace {
 

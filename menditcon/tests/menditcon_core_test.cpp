@@ -7,11 +7,11 @@
 #include <vector>
 
 #include "menditcon/companion_options.h"
-#include "menditcon/console_reporter.h"
+#include "console/console_reporter.h"
 #include "menditcon/record_log.h"
 #include "files/memory_file_system.h"
 #include "patch/patch_writer.h"
-#include "patch/record_tracker.h"
+#include "console/record_tracker.h"
 #include "files/recording_file_system.h"
 #include "paths/macros.h"
 
@@ -125,8 +125,9 @@ TEST(RecordCheck, TheEngineOverRecordedChangesWithoutTouchingFiles) {
   }
 }
 
-// A warning after which the record still applies (an interrupted run finished first) is no skip.
-TEST(RecordCheck, AWarningBeforeApplyingIsNoSkip) {
+// The tracker counts and explains records by the outcome the engine reports, whatever rows
+// came before: a record finished after an interrupted run (a warning row first) is applied.
+TEST(RecordCheck, OutcomesComeFromTheEngineNotFromRows) {
   TPatchWriter writer;
   writer.AddDelete("&ROOT&\\A.DLL", OldStamp);
   TMemoryInputFile data(writer.Bytes());
@@ -137,22 +138,26 @@ TEST(RecordCheck, AWarningBeforeApplyingIsNoSkip) {
   TRecordTracker tracker(reporter, false);
   TPatchFile installer(&data, nullptr, &tracker, &files);
   installer.ReadDirectory();
-  for (bool applying : {false, true}) {
+  for (TRecordOutcome outcome : {TRecordOutcome::SkippedOtherVersion, TRecordOutcome::RecoveredAndApplied}) {
     tracker.BeforeRecord(installer, 0);
     tracker.ReportWarning("File: A.DLL was left incomplete by an interrupted run - restoring A.$$$...");
-    if (applying) tracker.ReportInfo("Applying delete patch (A.DLL)");
-    tracker.AfterRecord(installer, 0, true);
+    tracker.ReportInfo("Applying delete patch (A.DLL)");
+    tracker.AfterRecord(installer, 0, outcome, "C:\\A.DLL");
   }
-  EXPECT_EQ(TRecordOutcome::Skipped, tracker.Results()[0].Outcome);
-  EXPECT_EQ(TRecordOutcome::Applied, tracker.Results()[1].Outcome);
+  EXPECT_EQ(TRecordTally::Skipped, tracker.Results()[0].Tally());
+  EXPECT_EQ("File: A.DLL was left incomplete by an interrupted run - restoring A.$$$...", tracker.Results()[0].Message);
+  EXPECT_EQ(TRecordTally::Applied, tracker.Results()[1].Tally());
+  EXPECT_EQ("Applying delete patch (A.DLL)", tracker.Results()[1].Message);
+  EXPECT_EQ("C:\\A.DLL", tracker.Results()[1].Path);
+  EXPECT_EQ(1, tracker.Count(TRecordTally::Applied));
   std::fclose(out);
 }
 
 TEST(RecordLog, OneLinePerRecordInAStableFormat) {
   std::vector<TRecordResult> records(3);
-  records[0] = {0, ptModify, "C:\\APP\\APP.EXE", TRecordOutcome::RolledBack, "Applying modify patch (APP.EXE)"};
-  records[1] = {1, ptDelete, "C:\\APP\\A\tB.DLL", TRecordOutcome::Failed, "Cannot delete file: A\tB.DLL"};
-  records[2] = {2, 9, "C:\\APP\\X", TRecordOutcome::Ignored, "record of unknown type 9"};
+  records[0] = {0, ptModify, "C:\\APP\\APP.EXE", TRecordOutcome::Applied, true, "Applying modify patch (APP.EXE)"};
+  records[1] = {1, ptDelete, "C:\\APP\\A\tB.DLL", TRecordOutcome::Failed, false, "Cannot delete file: A\tB.DLL"};
+  records[2] = {2, 9, "C:\\APP\\X", TRecordOutcome::Ignored, false, "record of unknown type 9"};
   std::FILE* out = std::tmpfile();
   ASSERT_NE(nullptr, out);
   WriteRecordLog(out, false, records, {"Damaged patch directory\nat 5"}, 3);

@@ -71,7 +71,7 @@ class PatchRoundTrip : public ::testing::Test {
     WriteReleaseFolder(files, folder, release);
   }
 
-  TWizardExit Build(const std::string& oldFolder, const std::string& newFolder, const std::string& out,
+  TToolExit Build(const std::string& oldFolder, const std::string& newFolder, const std::string& out,
                     const TBuildHooks& hooks = {}, const char* main = "APP.EXE") {
     TWizardOptions options;
     options.OldFolder = oldFolder;
@@ -82,19 +82,19 @@ class PatchRoundTrip : public ::testing::Test {
     options.PatchValue = JoinPath(out, options.CabinetName);
     options.Quiet = true;
     std::FILE* text = std::tmpfile();
-    const TWizardExit exit = RunWizard(options, hooks, text, text);
+    const TToolExit exit = RunWizard(options, hooks, text, text);
     wizardText = Drain(text);
     std::fclose(text);
     return exit;
   }
 
-  TCompanionExit Companion(const std::string& description, const std::string& target, bool check,
+  TToolExit Companion(const std::string& description, const std::string& target, bool check,
                            TCompanionOptions options = {}) {
     options.Description = description;
     options.Target = target;
     options.Check = check;
     std::FILE* text = std::tmpfile();
-    const TCompanionExit exit = RunCompanion(options, text);
+    const TToolExit exit = RunCompanion(options, text);
     companionText = Drain(text);
     std::fclose(text);
     return exit;
@@ -126,17 +126,17 @@ TEST_F(PatchRoundTrip, ReleasePairsThroughBuilderCabinetAndInstallationRun) {
     const std::string out = JoinPath(root, "out" + tag), target = Folder("target" + tag);
     Write(oldFolder, c.Old);
     Write(newFolder, c.New);
-    ASSERT_EQ(WizardSuccess, Build(oldFolder, newFolder, out)) << wizardText;
+    ASSERT_EQ(ToolExitDone, Build(oldFolder, newFolder, out)) << wizardText;
 
     // The installed application: a copy of the old release with its date/times.
     Write(target, c.Old);
     const std::string description = JoinPath(out, "MENDIT.MNI");
     const std::string mainPath = JoinPath(target, "APP.EXE");
-    EXPECT_EQ(CompanionClean, Companion(description, mainPath, true)) << companionText;
+    EXPECT_EQ(ToolExitDone, Companion(description, mainPath, true)) << companionText;
     EXPECT_EQ(std::string::npos, companionText.find("[WARNING]")) << companionText;
     EXPECT_EQ(Picture(oldFolder), Picture(target));  // the check changed nothing
 
-    EXPECT_EQ(CompanionClean, Companion(description, mainPath, false)) << companionText;
+    EXPECT_EQ(ToolExitDone, Companion(description, mainPath, false)) << companionText;
     EXPECT_NE(std::string::npos, companionText.find("\tPatching completed !\n")) << companionText;
     EXPECT_EQ(Picture(newFolder), Picture(target));
   }
@@ -151,19 +151,19 @@ TEST_F(PatchRoundTrip, APatchAppliedTwiceEndsCleanly) {
   Write(oldFolder, {{"APP.EXE", app, Monday}, {"GONE.DLL", app, Monday}});
   Write(newFolder, {{"APP.EXE", Recompiled(app), Tuesday}});
   Write(target, {{"APP.EXE", app, Monday}, {"GONE.DLL", app, Monday}});
-  ASSERT_EQ(WizardSuccess, Build(oldFolder, newFolder, out)) << wizardText;
+  ASSERT_EQ(ToolExitDone, Build(oldFolder, newFolder, out)) << wizardText;
   const std::string description = JoinPath(out, "MENDIT.MNI"), mainPath = JoinPath(target, "APP.EXE");
-  ASSERT_EQ(CompanionClean, Companion(description, mainPath, false)) << companionText;
+  ASSERT_EQ(ToolExitDone, Companion(description, mainPath, false)) << companionText;
 
   for (bool check : {true, false}) {
-    EXPECT_EQ(CompanionClean, Companion(description, mainPath, check)) << companionText;
+    EXPECT_EQ(ToolExitDone, Companion(description, mainPath, check)) << companionText;
     EXPECT_NE(std::string::npos, companionText.find("\tFile: GONE.DLL is already deleted\n")) << companionText;
     EXPECT_NE(std::string::npos, companionText.find("\tFile: APP.EXE is already up to date\n")) << companionText;
   }
   EXPECT_EQ(Picture(newFolder), Picture(target));
   Write(target, {{"GONE.DLL", Random(10, 1), Tuesday}});
-  EXPECT_EQ(CompanionSkipped, Companion(description, mainPath, true)) << companionText;
-  EXPECT_EQ(CompanionSkipped, Companion(description, mainPath, false)) << companionText;
+  EXPECT_EQ(ToolExitSkipped, Companion(description, mainPath, true)) << companionText;
+  EXPECT_EQ(ToolExitSkipped, Companion(description, mainPath, false)) << companionText;
 }
 
 TEST_F(PatchRoundTrip, ABrokenDeltaIsCaughtAndNothingIsWritten) {
@@ -174,7 +174,7 @@ TEST_F(PatchRoundTrip, ABrokenDeltaIsCaughtAndNothingIsWritten) {
   TBuildHooks hooks;
   // A well-formed delta that builds the wrong file: the last edit's last byte flipped.
   hooks.InspectDelta = [](const TPlannedRecord&, TBytes& delta) { delta[delta.size() - 3] ^= 0xFF; };
-  EXPECT_EQ(WizardVerifyFailed, Build(oldFolder, newFolder, out, hooks));
+  EXPECT_EQ(ToolExitFailed, Build(oldFolder, newFolder, out, hooks));
   EXPECT_NE(std::string::npos, wizardText.find("Other content after patching: APP.EXE")) << wizardText;
   EXPECT_NE(std::string::npos, wizardText.find("nothing was written")) << wizardText;
   EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(JoinPath(out, "PATCH.CAB").c_str()));
@@ -185,19 +185,19 @@ TEST_F(PatchRoundTrip, ExitCodesForScripts) {
   const std::string oldFolder = Folder("old"), newFolder = Folder("new"), out = JoinPath(root, "out");
   Write(oldFolder, {{"APP.EXE", Random(100, 6), Monday}, {"DOC\\A.TXT", Random(10, 7), Monday}});
   Write(newFolder, {{"APP.EXE", Random(100, 8), Monday}});
-  EXPECT_EQ(WizardInputError, Build(JoinPath(root, "missing"), newFolder, out));
+  EXPECT_EQ(ToolExitNothingDone, Build(JoinPath(root, "missing"), newFolder, out));
   EXPECT_NE(std::string::npos, wizardText.find("Cannot read folder")) << wizardText;
-  EXPECT_EQ(WizardInputError, Build(oldFolder, newFolder, out, {}, "OTHER.EXE"));
+  EXPECT_EQ(ToolExitNothingDone, Build(oldFolder, newFolder, out, {}, "OTHER.EXE"));
   EXPECT_NE(std::string::npos, wizardText.find("OTHER.EXE is not in")) << wizardText;
-  EXPECT_EQ(WizardUsage, Build(oldFolder, newFolder, out, {}, "SUB\\APP.EXE"));
-  EXPECT_EQ(WizardInputError, Build(oldFolder, oldFolder, out));
+  EXPECT_EQ(ToolExitUsage, Build(oldFolder, newFolder, out, {}, "SUB\\APP.EXE"));
+  EXPECT_EQ(ToolExitNothingDone, Build(oldFolder, oldFolder, out));
   EXPECT_NE(std::string::npos, wizardText.find("nothing to patch")) << wizardText;
 
   Write(newFolder, {{"DOC", Random(10, 9), Monday}});  // a folder that turns into a file
-  EXPECT_EQ(WizardInputError, Build(oldFolder, newFolder, out));
+  EXPECT_EQ(ToolExitNothingDone, Build(oldFolder, newFolder, out));
   EXPECT_NE(std::string::npos, wizardText.find("a patch cannot remove folders")) << wizardText;
 
-  EXPECT_EQ(CompanionNothingDone, Companion(JoinPath(root, "NONE.MNI"), "", false));
+  EXPECT_EQ(ToolExitNothingDone, Companion(JoinPath(root, "NONE.MNI"), "", false));
   EXPECT_NE(std::string::npos, companionText.find("[ERROR]\tCannot read patch description file: ")) << companionText;
   EXPECT_EQ(1u, std::count(companionText.begin(), companionText.end(), '\n')) << companionText;
 }
@@ -223,14 +223,14 @@ TEST_F(PatchRoundTrip, AllOrNothingPutsEveryFileBack) {
   Write(oldFolder, old);
   Write(newFolder, {{"APP.EXE", Recompiled(app), Tuesday}, {"LIB.DLL", Random(9000, 12), Tuesday},
                     {"BIN\\PLUG\\NEW.DLL", lib, Tuesday}});
-  ASSERT_EQ(WizardSuccess, Build(oldFolder, newFolder, out)) << wizardText;
+  ASSERT_EQ(ToolExitDone, Build(oldFolder, newFolder, out)) << wizardText;
   const std::string description = JoinPath(out, "MENDIT.MNI");
   TCompanionOptions rollback;
   rollback.RollBack = true;
 
   const std::string good = Folder("good");
   Write(good, old);
-  EXPECT_EQ(CompanionClean, Companion(description, JoinPath(good, "APP.EXE"), false, rollback)) << companionText;
+  EXPECT_EQ(ToolExitDone, Companion(description, JoinPath(good, "APP.EXE"), false, rollback)) << companionText;
   EXPECT_EQ(Picture(newFolder), Picture(good));
   EXPECT_FALSE(Exists(JournalPathFor(good)));
 
@@ -248,7 +248,7 @@ TEST_F(PatchRoundTrip, AllOrNothingPutsEveryFileBack) {
   SetFileAttributesA(locked.c_str(), FILE_ATTRIBUTE_READONLY);
   rollback.LogFile = JoinPath(root, "records.txt");
   rollback.LogFormat = TLogFormat::Records;
-  EXPECT_EQ(CompanionRolledBack, Companion(description, mainPath, false, rollback)) << companionText;
+  EXPECT_EQ(ToolExitRolledBack, Companion(description, mainPath, false, rollback)) << companionText;
   expectAsBefore();
   std::vector<uint8_t> log;
   ASSERT_TRUE(ReadWholeFile(files, rollback.LogFile, log));
@@ -293,7 +293,7 @@ TEST_F(PatchRoundTrip, AllOrNothingPutsEveryFileBack) {
     SCOPED_TRACE("killed at change " + std::to_string(changes * eighth / 8));
     interrupted(changes * eighth / 8);
     EXPECT_TRUE(Exists(JournalPathFor(target)));
-    EXPECT_EQ(CompanionRolledBack, Companion(description, mainPath, false, rollback)) << companionText;
+    EXPECT_EQ(ToolExitRolledBack, Companion(description, mainPath, false, rollback)) << companionText;
     EXPECT_NE(std::string::npos, companionText.find("An earlier run was interrupted")) << companionText;
     expectAsBefore();
   }
@@ -310,7 +310,7 @@ TEST_F(PatchRoundTrip, MenditconEndedPartWayIsPutBackByItsNextStart) {
   Write(oldFolder, old);
   Write(newFolder, {{"APP.EXE", Recompiled(big), Tuesday}, {"A.DLL", Recompiled(lib), Tuesday},
                     {"SUB\\C.DLL", lib, Tuesday}});
-  ASSERT_EQ(WizardSuccess, Build(oldFolder, newFolder, out)) << wizardText;
+  ASSERT_EQ(ToolExitDone, Build(oldFolder, newFolder, out)) << wizardText;
   const std::string target = Folder("target"), mainPath = JoinPath(target, "APP.EXE");
   const std::string command = "\"" + e2e::WinePath(MENDITCON_EXE) + "\" -rollback -target \"" + mainPath + "\" \"" +
                               JoinPath(out, "MENDIT.MNI") + "\"";
@@ -344,7 +344,7 @@ TEST_F(PatchRoundTrip, MenditconEndedPartWayIsPutBackByItsNextStart) {
   };
   Write(target, old);
   const DWORD start = GetTickCount();
-  ASSERT_EQ(CompanionClean, menditcon(-1));
+  ASSERT_EQ(ToolExitDone, menditcon(-1));
   const int whole = static_cast<int>(GetTickCount() - start);
   EXPECT_EQ(Picture(newFolder), Picture(target));
   int ended = 0, journals = 0;
@@ -358,7 +358,7 @@ TEST_F(PatchRoundTrip, MenditconEndedPartWayIsPutBackByItsNextStart) {
     const int next = menditcon(-1);
     // Put back and applied whole; or, ended once its run stood, found complete (its records
     // skipped, or failing on the file already deleted and put back as they were).
-    EXPECT_TRUE(next == CompanionClean || next == CompanionSkipped || next == CompanionRolledBack) << next;
+    EXPECT_TRUE(next == ToolExitDone || next == ToolExitSkipped || next == ToolExitRolledBack) << next;
     EXPECT_EQ(Picture(newFolder), Picture(target));
     EXPECT_FALSE(Exists(JournalPathFor(target)));
   }

@@ -178,8 +178,8 @@ TEST(AllOrNothing, StrictRollsBackSkippedRecordsAndADamagedJournalIsLeftAlone) {
   const TBytes patch = Patch(false);
   EXPECT_EQ(TRollbackResult::RolledBack, RunPatch(files, patch, true, tracker));
   EXPECT_EQ(before, Picture(files));
-  EXPECT_EQ(3, tracker.Count(TRecordOutcome::RolledBack));
-  EXPECT_EQ(1, tracker.Count(TRecordOutcome::Skipped));
+  EXPECT_EQ(3, tracker.Count(TRecordTally::RolledBack));
+  EXPECT_EQ(1, tracker.Count(TRecordTally::Skipped));
 
   for (const TBytes& journal : {TBytes{'X', '\n'}, TBytes{'M', 'E', 'N', 'D', 'I', 'T', ' ', 'J', 'O', 'U', 'R', 'N', 'A', 'L',
                                                           ' ', '1', '\n', 's', 'a', 'v', 'e', 'd', '\t', '\n'}}) {

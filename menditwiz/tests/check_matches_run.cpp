@@ -5,7 +5,7 @@
 #include <set>
 
 #include "patch/patch_file.h"
-#include "patch/record_tracker.h"
+#include "console/record_tracker.h"
 #include "files/recording_file_system.h"
 #include "paths/macros.h"
 
@@ -58,7 +58,7 @@ void ExpectSame(const std::vector<uint8_t>& data, const TMemoryFileSystem& origi
   ASSERT_EQ(outcome.Results().size(), prediction.Results().size());
   for (size_t i = 0; i < outcome.Results().size(); ++i) {
     const TRecordResult &want = outcome.Results()[i], &got = prediction.Results()[i];
-    EXPECT_EQ(RecordOutcomeName(want.Outcome), std::string(RecordOutcomeName(got.Outcome))) << want.Path;
+    EXPECT_EQ(RecordTallyName(want.Tally()), std::string(RecordTallyName(got.Tally()))) << want.Path;
     EXPECT_EQ(want.Message, got.Message) << want.Path;
   }
   EXPECT_EQ(outcome.ErrorsOutsideRecords(), prediction.ErrorsOutsideRecords());

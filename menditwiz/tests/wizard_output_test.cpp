@@ -30,10 +30,10 @@ class WizardOutput : public ::testing::Test {
   }
   void TearDown() override { EXPECT_TRUE(RemoveTree(root)); }
 
-  TWizardExit Run() {
+  TToolExit Run() {
     std::FILE* out = std::tmpfile();
     std::FILE* err = std::tmpfile();
-    const TWizardExit code = RunWizard(options, TBuildHooks(), out, err);
+    const TToolExit code = RunWizard(options, TBuildHooks(), out, err);
     outText = Text(out);
     errText = Text(err);
     return code;
@@ -69,14 +69,14 @@ TEST_F(WizardOutput, PreviousOutputsStayWhenTheNewOnesCannotBeWritten) {
   ASSERT_TRUE(WriteWholeFile(*files, root + "\\out\\MENDIT.MNI", Bytes("previous description")));
   // A folder in the way of the description's temporary name.
   ASSERT_TRUE(files->CreateDir((root + "\\out\\MENDIT.MNI.new").c_str()));
-  EXPECT_EQ(WizardOutputError, Run()) << errText;
+  EXPECT_EQ(ToolExitOutput, Run()) << errText;
   EXPECT_EQ("previous cabinet", Read("\\out\\PATCH.CAB"));
   EXPECT_EQ("previous description", Read("\\out\\MENDIT.MNI"));
   EXPECT_EQ("(none)", Read("\\out\\PATCH.CAB.new"));
   EXPECT_EQ("(none)", Read("\\out\\PATCH.CAB.old"));
 
   ASSERT_TRUE(RemoveEmptyFolder(root + "\\out\\MENDIT.MNI.new"));
-  EXPECT_EQ(WizardSuccess, Run()) << errText;
+  EXPECT_EQ(ToolExitDone, Run()) << errText;
   EXPECT_EQ("MSCF", Read("\\out\\PATCH.CAB").substr(0, 4));
   EXPECT_EQ("[Application]", Read("\\out\\MENDIT.MNI").substr(0, 13));
   EXPECT_EQ("(none)", Read("\\out\\PATCH.CAB.old"));
@@ -84,12 +84,12 @@ TEST_F(WizardOutput, PreviousOutputsStayWhenTheNewOnesCannotBeWritten) {
 
 TEST_F(WizardOutput, AnOutputFolderThatTakesNoFilesStopsTheRunBeforeTheBuild) {
   options.OutputFolder = root + "\\old\\APP.EXE\\OUT";  // below a file
-  EXPECT_EQ(WizardOutputError, Run());
+  EXPECT_EQ(ToolExitOutput, Run());
   EXPECT_EQ(std::string::npos, outText.find("Reading")) << outText;
   // A folder made for a run that then writes nothing is removed again.
   options.OutputFolder = root + "\\fresh";
   options.NewFolder = root + "\\old";
-  EXPECT_EQ(WizardInputError, Run());
+  EXPECT_EQ(ToolExitNothingDone, Run());
   EXPECT_FALSE(files->DirectoryExists((root + "\\fresh").c_str()));
 }
 
@@ -100,7 +100,7 @@ namespace {
 // field without its terminating zero cannot be expressed: nothing is written.
 TEST_F(WizardOutput, ARecordPathOf200CharactersIsInexpressible) {
   ASSERT_TRUE(WriteWholeFile(*files, root + "\\new\\" + std::string(193, 'N'), Bytes("new file")));
-  EXPECT_EQ(WizardInputError, Run());
+  EXPECT_EQ(ToolExitNothingDone, Run());
   EXPECT_NE(std::string::npos, errText.find("Path too long for a patch record")) << errText;
   EXPECT_EQ("(none)", Read("\\out\\PATCH.CAB"));
 }

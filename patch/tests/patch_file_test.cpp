@@ -19,6 +19,18 @@ namespace {
 
 using TLines = std::vector<std::string>;
 
+// Keeps the outcome and path the installer reports for each record.
+class TOutcomeRecorder : public TPatchFile::TRecordObserver {
+ public:
+  std::vector<TRecordOutcome> Outcomes;
+  std::vector<std::string> Paths;
+  void BeforeRecord(TPatchFile&, int) override {}
+  void AfterRecord(TPatchFile&, int, TRecordOutcome outcome, const std::string& path) override {
+    Outcomes.push_back(outcome);
+    Paths.push_back(path);
+  }
+};
+
 class Installer : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -406,8 +418,15 @@ TEST_F(Installer, InterruptedModifyIsFinishedByTheNextRun) {
     std::vector<uint8_t> bytes = w.Bytes();
     TMemoryInputFile file(bytes);
     TRecordingReporter lines;
+    TOutcomeRecorder outcomes;
     TPatchFile installer(&file, &macros, &lines, &fs);
+    installer.SetRecordObserver(&outcomes);
     installer.Run();
+    const TRecordOutcome wantOutcome = c.recovered ? TRecordOutcome::RecoveredAndApplied
+                                       : renamed   ? TRecordOutcome::Failed
+                                                   : TRecordOutcome::SkippedOtherVersion;
+    EXPECT_EQ(std::vector<TRecordOutcome>{wantOutcome}, outcomes.Outcomes);
+    EXPECT_EQ(std::vector<std::string>{"C:\\APP\\MAIN.EXE"}, outcomes.Paths);
     const TLines want =
         c.recovered ? TLines{reading,
                              "WARNING File: MAIN.EXE was left incomplete by an interrupted run - restoring MAIN.$$$...",

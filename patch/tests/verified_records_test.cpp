@@ -13,6 +13,7 @@
 #include "patch/patch_file.h"
 #include "patch/patch_writer.h"
 #include "paths/macros.h"
+#include "paths/path_name.h"
 #include "installer_test_data.h"
 #include "recording_reporter.h"
 
@@ -62,7 +63,7 @@ struct TCase {
   bool Checks;
   bool WrongNewHash;     // the checks name another new version than the record makes
   const char* LastRow;   // the run's last report
-  bool Result;           // the step's truth value
+  TRecordOutcome Outcome;
   TInstalled Left;       // what the target holds afterwards
 };
 
@@ -84,34 +85,34 @@ TBytes ContentOf(TInstalled installed) {
 TEST(VerifiedRecords, TheVersionIsRecognisedByItsContent) {
   const TCase cases[] = {
       {"clean", TKind::Modify, TInstalled::Old, oldStamp, true, false,
-       "INFO Applying modify patch (MAIN.EXE)", true, TInstalled::New},
+       "INFO Applying modify patch (MAIN.EXE)", TRecordOutcome::Applied, TInstalled::New},
       {"right stamp, other content", TKind::Modify, TInstalled::OtherBuild, oldStamp, true, false,
-       "ERROR File: MAIN.EXE has the expected date/time but different content - skipping...", false,
+       "ERROR File: MAIN.EXE has the expected date/time but different content - skipping...", TRecordOutcome::Failed,
        TInstalled::OtherBuild},
       {"already patched", TKind::Modify, TInstalled::New, newStamp, true, false,
-       "INFO File: MAIN.EXE is already up to date", true, TInstalled::New},
+       "INFO File: MAIN.EXE is already up to date", TRecordOutcome::UpToDate, TInstalled::New},
       {"already patched, redated", TKind::Modify, TInstalled::New, OtherStamp, true, false,
-       "INFO File: MAIN.EXE is already up to date", true, TInstalled::New},
+       "INFO File: MAIN.EXE is already up to date", TRecordOutcome::UpToDate, TInstalled::New},
       {"copied without its date", TKind::Modify, TInstalled::Old, OtherStamp, true, false,
-       "INFO Applying modify patch (MAIN.EXE)", true, TInstalled::New},
+       "INFO Applying modify patch (MAIN.EXE)", TRecordOutcome::Applied, TInstalled::New},
       {"another version", TKind::Modify, TInstalled::OtherBuild, OtherStamp, true, false,
-       "WARNING File: MAIN.EXE has improper date/time stamp - skipping...", true, TInstalled::OtherBuild},
+       "WARNING File: MAIN.EXE has improper date/time stamp - skipping...", TRecordOutcome::SkippedOtherVersion, TInstalled::OtherBuild},
       {"written content wrong", TKind::Modify, TInstalled::Old, oldStamp, true, true,
-       "ERROR File: MAIN.EXE does not match the patch after writing - keeping the previous version", false,
+       "ERROR File: MAIN.EXE does not match the patch after writing - keeping the previous version", TRecordOutcome::Failed,
        TInstalled::Old},
       {"no checks: the date/time decides", TKind::Modify, TInstalled::OtherBuild, oldStamp, false, false,
-       "INFO Applying modify patch (MAIN.EXE)", true, TInstalled::Mixed},
+       "INFO Applying modify patch (MAIN.EXE)", TRecordOutcome::Applied, TInstalled::Mixed},
       {"delete, right stamp, other content", TKind::Delete, TInstalled::OtherBuild, oldStamp, true, false,
-       "ERROR File: MAIN.EXE has the expected date/time but different content - skipping...", false,
+       "ERROR File: MAIN.EXE has the expected date/time but different content - skipping...", TRecordOutcome::Failed,
        TInstalled::OtherBuild},
       {"delete, redated", TKind::Delete, TInstalled::Old, OtherStamp, true, false,
-       "INFO Applying delete patch (MAIN.EXE)", true, TInstalled::None},
+       "INFO Applying delete patch (MAIN.EXE)", TRecordOutcome::Applied, TInstalled::None},
       {"delete, gone already", TKind::Delete, TInstalled::None, 0, true, false,
-       "INFO File: MAIN.EXE is already deleted", true, TInstalled::None},
+       "INFO File: MAIN.EXE is already deleted", TRecordOutcome::UpToDate, TInstalled::None},
       {"copy, there already", TKind::Copy, TInstalled::New, OtherStamp, true, false,
-       "INFO File: MAIN.EXE is already up to date", true, TInstalled::New},
+       "INFO File: MAIN.EXE is already up to date", TRecordOutcome::UpToDate, TInstalled::New},
       {"copy, written content wrong", TKind::Copy, TInstalled::Old, oldStamp, true, true,
-       "ERROR File: MAIN.EXE does not match the patch after writing - keeping the previous version", false,
+       "ERROR File: MAIN.EXE does not match the patch after writing - keeping the previous version", TRecordOutcome::Failed,
        TInstalled::Old},
   };
   for (const TCase& c : cases) {
@@ -149,10 +150,11 @@ TEST(VerifiedRecords, TheVersionIsRecognisedByItsContent) {
     TPatchFile installer(&data, &macros, &reporter, &files);
     ASSERT_TRUE(installer.ReadDirectory());
     const int last = installer.Directory().Count() - 1;
-    const bool result = c.Kind == TKind::Modify ? installer.ApplyModify(last)
-                        : c.Kind == TKind::Delete ? installer.ApplyDelete(last)
-                                                  : installer.ApplyCopy(last);
-    EXPECT_EQ(c.Result, result);
+    TPathName name = installer.ResolvePath(last);
+    const TRecordOutcome outcome = c.Kind == TKind::Modify   ? installer.ApplyModify(last, name)
+                                   : c.Kind == TKind::Delete ? installer.ApplyDelete(last, name)
+                                                             : installer.ApplyCopy(last, name);
+    EXPECT_EQ(c.Outcome, outcome);
     EXPECT_EQ(c.LastRow, reporter.Lines.back());
     EXPECT_EQ(c.Left != TInstalled::None, files.Exists(Target));
     if (c.Left != TInstalled::None) {

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "patch/memory_blocks.h"
+#include "delta/memory_blocks.h"
 #include "patch/patch_file.h"
 #include "patch/patch_writer.h"
 #include "files/memory_file_system.h"

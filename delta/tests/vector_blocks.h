@@ -6,7 +6,7 @@
 #include <cstring>
 #include <vector>
 
-#include "patch/delta_decoder.h"
+#include "delta/delta_decoder.h"
 
 class TVectorSource : public TBlockSource {
  public:

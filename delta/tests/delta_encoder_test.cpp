@@ -1,7 +1,7 @@
 // Round trips of the delta encoder through the engine's decoder, over generated versions:
 // sizes at the block edges, insertions, deletions, scattered edits, moved sections,
 // repeated and zero-filled data.
-#include "menditwiz/delta_encoder.h"
+#include "delta/delta_encoder.h"
 
 #include <gtest/gtest.h>
 
@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "patch/delta_decoder.h"
-#include "patch/memory_blocks.h"
+#include "delta/delta_decoder.h"
+#include "delta/memory_blocks.h"
 
 namespace {
 

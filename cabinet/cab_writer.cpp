@@ -2,7 +2,7 @@
 
 #include <limits>
 
-#include "lzx_encoder.h"
+#include "lzx/lzx_encoder.h"
 #include "mszip_compressor.h"
 
 namespace {

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "menditwiz/lzx_encoder.h"
-#include "menditwiz/lzx_huffman.h"
+#include "lzx/lzx_encoder.h"
+#include "lzx/lzx_huffman.h"
 #include "mspack_lzx_reader.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "patch/delta_decoder.h"
+#include "delta/delta_decoder.h"
 #include "patch/patch_writer.h"
 #include "vector_blocks.h"
 

@@ -8,9 +8,9 @@
 #include <cstring>
 #include <vector>
 
-#include "menditwiz/delta_encoder.h"
-#include "patch/delta_decoder.h"
-#include "patch/memory_blocks.h"
+#include "delta/delta_encoder.h"
+#include "delta/delta_decoder.h"
+#include "delta/memory_blocks.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* input, size_t size) {
   if (size < 2) return 0;

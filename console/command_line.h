@@ -1,9 +1,10 @@
 #pragma once
 // What the command-line tools (menditcon, menditwiz) share with the scripts that call them:
 // one scheme of exit codes, and options that start with '-' or '/' in any case, as Windows
-// users expect.
+// users expect, read by one option loop.
 
 #include <string>
+#include <vector>
 
 // Exit codes. Each tool uses the ones that can happen to it; a code never changes meaning.
 enum TToolExit {
@@ -30,3 +31,20 @@ bool IsHelpOption(const std::string& arg);
 
 // True for "-x..." or "/x...": an option, known or not. A lone "-" or "/" is not one.
 bool LooksLikeOption(const std::string& arg);
+
+// One option of a tool: its name (without the leading character) and what it does - take the
+// next argument as its Value, and set Flag (for an option with a value: that it was given).
+struct TOptionSpec {
+  const char* Name;
+  bool* Flag = nullptr;
+  std::string* Value = nullptr;
+};
+
+// The option loop both tools share: help options set help, the options of specs do as they
+// say, and every argument that is no option goes to positional, in order. False with error set
+// for an unknown option or an option without its value.
+bool ParseOptions(int argc, const char* const* argv, const std::vector<TOptionSpec>& specs, bool& help,
+                  std::vector<std::string>& positional, std::string& error);
+
+// The place of value among choices, compared without regard to case; -1 when it is none.
+int ChoiceIndex(const std::string& value, const std::vector<const char*>& choices);

@@ -1,4 +1,4 @@
-#include "menditwiz/lzx_match_finder.h"
+#include "lzx/lzx_match_finder.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "tool_command_line.h"
+#include "command_line.h"
 
 #include <cctype>
 
@@ -31,4 +31,40 @@ bool IsOption(const std::string& arg, const char* name) {
 
 bool IsHelpOption(const std::string& arg) {
   return IsOption(arg, "h") || IsOption(arg, "?") || IsOption(arg, "help") || IsOption(arg, "-help");
+}
+
+bool ParseOptions(int argc, const char* const* argv, const std::vector<TOptionSpec>& specs, bool& help,
+                  std::vector<std::string>& positional, std::string& error) {
+  for (int i = 0; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (IsHelpOption(arg)) {
+      help = true;
+      continue;
+    }
+    const TOptionSpec* spec = nullptr;
+    for (const TOptionSpec& s : specs)
+      if (IsOption(arg, s.Name)) spec = &s;
+    if (spec) {
+      if (spec->Value) {
+        if (i + 1 >= argc) {
+          error = "The option " + arg + " needs a value";
+          return false;
+        }
+        *spec->Value = argv[++i];
+      }
+      if (spec->Flag) *spec->Flag = true;
+    } else if (LooksLikeOption(arg)) {
+      error = "Unknown option " + arg;
+      return false;
+    } else {
+      positional.push_back(arg);
+    }
+  }
+  return true;
+}
+
+int ChoiceIndex(const std::string& value, const std::vector<const char*>& choices) {
+  for (size_t i = 0; i < choices.size(); ++i)
+    if (!value.empty() && IsOption("-" + value, choices[i])) return static_cast<int>(i);
+  return -1;
 }

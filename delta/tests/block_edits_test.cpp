@@ -1,6 +1,6 @@
 // The edit list of one copy block: exact cost, merging of short gaps, the 255-byte limit and
 // the rule that only (0, 0) ends a list.
-#include "menditwiz/block_edits.h"
+#include "delta/block_edits.h"
 
 #include <gtest/gtest.h>
 

@@ -1,12 +1,12 @@
-#include "menditwiz/lzx_encoder.h"
+#include "lzx/lzx_encoder.h"
 
 #include <algorithm>
 #include <array>
 #include <cmath>
 
-#include "menditwiz/lzx_bit_writer.h"
-#include "menditwiz/lzx_huffman.h"
-#include "menditwiz/lzx_match_finder.h"
+#include "lzx/lzx_bit_writer.h"
+#include "lzx/lzx_huffman.h"
+#include "lzx/lzx_match_finder.h"
 
 namespace {
 

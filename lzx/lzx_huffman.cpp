@@ -1,4 +1,4 @@
-#include "menditwiz/lzx_huffman.h"
+#include "lzx/lzx_huffman.h"
 
 #include <algorithm>
 #include <vector>

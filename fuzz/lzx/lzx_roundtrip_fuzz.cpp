@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "menditwiz/lzx_encoder.h"
+#include "lzx/lzx_encoder.h"
 #ifdef LZX_FUZZ_DECODE
-#include "menditwiz/tests/mspack_lzx_reader.h"
+#include "lzx/tests/mspack_lzx_reader.h"
 #endif
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* input, size_t size) {

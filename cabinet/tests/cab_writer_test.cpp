@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "menditwiz/cab_writer.h"
+#include "cabinet/cab_writer.h"
 
 #ifdef _WIN32
 #include <windows.h>

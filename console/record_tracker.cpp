@@ -1,0 +1,144 @@
+#include "console/record_tracker.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+void Forward(TPatchReporter& next, TReportKind kind, const std::string& text) {
+  if (kind == TReportKind::Error)
+    next.ReportError("%s", text.c_str());
+  else if (kind == TReportKind::Warning)
+    next.ReportWarning("%s", text.c_str());
+  else
+    next.ReportInfo("%s", text.c_str());
+}
+
+// How a check words the rows of a record, keyed by the record's predicted outcome: the
+// record's own step (its plain row, whose first word, the engine's "Applying", gives way to
+// the verb), its warnings and its errors.
+struct TPredictedWording {
+  TRecordOutcome Outcome;
+  const char* StepVerb;
+  const char* Warning;
+  const char* Error;
+};
+
+constexpr TPredictedWording PredictedWording[] = {
+    {TRecordOutcome::Applied, "Would apply", "Would warn: ", "Would fail: "},
+    {TRecordOutcome::RecoveredAndApplied, "Would apply", "Would warn: ", "Would fail: "},
+    {TRecordOutcome::UpToDate, "Would apply", "Would warn: ", "Would fail: "},
+    {TRecordOutcome::SkippedOtherVersion, "Would apply", "Would skip: ", "Would fail: "},
+    {TRecordOutcome::Failed, "Would apply", "Would warn: ", "Would fail: "},
+    {TRecordOutcome::Ignored, "Would apply", "Would warn: ", "Would fail: "},
+};
+
+const TPredictedWording& WordingFor(TRecordOutcome outcome) {
+  for (const TPredictedWording& w : PredictedWording)
+    if (w.Outcome == outcome) return w;
+  return PredictedWording[0];
+}
+
+std::string Predicted(const TPredictedWording& wording, TReportKind kind, const std::string& text) {
+  if (kind == TReportKind::Error) return wording.Error + text;
+  if (kind == TReportKind::Warning) return wording.Warning + text;
+  // Only the step's own row ("Applying ...") is reworded; other plain rows (a file found up to
+  // date, another date/time over the expected content) say what is so, and stand as they are.
+  static const char step[] = "Applying ";
+  if (text.compare(0, sizeof step - 1, step) != 0) return text;
+  return std::string(wording.StepVerb) + text.substr(sizeof step - 2);
+}
+
+}  // namespace
+
+const char* RecordTallyName(TRecordTally tally) {
+  switch (tally) {
+    case TRecordTally::Applied:
+      return "applied";
+    case TRecordTally::Skipped:
+      return "skipped";
+    case TRecordTally::Failed:
+      return "failed";
+    case TRecordTally::Ignored:
+      return "ignored";
+    case TRecordTally::RolledBack:
+      return "rolled back";
+  }
+  return "?";
+}
+
+TRecordTally TRecordResult::Tally() const {
+  switch (Outcome) {
+    case TRecordOutcome::Applied:
+    case TRecordOutcome::RecoveredAndApplied:
+    case TRecordOutcome::UpToDate:
+      return RolledBack ? TRecordTally::RolledBack : TRecordTally::Applied;
+    case TRecordOutcome::SkippedOtherVersion:
+      return TRecordTally::Skipped;
+    case TRecordOutcome::Failed:
+      return TRecordTally::Failed;
+    case TRecordOutcome::Ignored:
+      return TRecordTally::Ignored;
+  }
+  return TRecordTally::Failed;
+}
+
+void TRecordTracker::BeforeRecord(TPatchFile&, int) {
+  inRecord = true;
+  recordRows.clear();
+}
+
+void TRecordTracker::AfterRecord(TPatchFile& installer, int index, TRecordOutcome outcome, const std::string& path) {
+  inRecord = false;
+  TRecordResult r;
+  r.Index = index;
+  r.Type = installer.Directory()[index].Type();
+  r.Path = path;
+  r.Outcome = outcome;
+  // The row that explains the outcome.
+  const TReportKind explaining = outcome == TRecordOutcome::Failed                ? TReportKind::Error
+                                 : outcome == TRecordOutcome::SkippedOtherVersion ? TReportKind::Warning
+                                                                                  : TReportKind::Info;
+  for (const TRow& row : recordRows)
+    if (row.Kind == explaining) {
+      r.Message = row.Text;
+      break;
+    }
+  if (outcome == TRecordOutcome::Ignored) {
+    char text[64];
+    std::snprintf(text, sizeof text, "record of unknown type %u", static_cast<unsigned>(r.Type));
+    r.Message = text;
+  }
+  results.push_back(r);
+  if (predict) {
+    const TPredictedWording& wording = WordingFor(outcome);
+    for (const TRow& row : recordRows) Forward(next, row.Kind, Predicted(wording, row.Kind, row.Text));
+  }
+  recordRows.clear();
+}
+
+void TRecordTracker::MarkRolledBack() {
+  for (TRecordResult& r : results)
+    if (r.Tally() == TRecordTally::Applied) r.RolledBack = true;
+}
+
+int TRecordTracker::Count(TRecordTally tally) const {
+  int n = 0;
+  for (const TRecordResult& r : results) n += r.Tally() == tally;
+  return n;
+}
+
+void TRecordTracker::ReportText(TReportKind kind, const char* text) {
+  if (inRecord) {
+    recordRows.push_back({kind, text});
+    if (!predict) Forward(next, kind, text);
+    return;
+  }
+  if (kind == TReportKind::Error) errorsOutside.push_back(text);
+  if (predict && std::strcmp(text, "Installing patch...") == 0)
+    Forward(next, kind, "Checking patch...");
+  else if (predict && std::strcmp(text, "Patching completed !") == 0)
+    return;  // the check's owner reports its own summary
+  else
+    Forward(next, kind, text);
+}

@@ -1,0 +1,74 @@
+#pragma once
+// TRecordTracker: a reporter that stands between the patch engine and the reporter a tool
+// shows, and keeps what became of each record.
+//
+// Set it as the installer's reporter and record observer. The engine tells the observer each
+// record's outcome and expanded path (patch/record_outcome.h); the tracker keeps them, with
+// the row that explains the outcome (the first error row, else the first warning row, else
+// the first row). No row's wording decides anything.
+//
+// Prediction (check mode, where the engine runs over a TRecordingFileSystem): the rows of a
+// record are held until its outcome is known and then passed on worded by the table of
+// PredictedWording (record_tracker.cpp): "Would apply ..." for the record's own step,
+// "Would skip: ..." for the warning of a file of another version, "Would warn: ..." for other
+// warnings, "Would fail: ..." for errors. The run's own "Installing patch..." and "Patching
+// completed !" become "Checking patch..." and nothing (the owner reports the check's summary).
+// Other rows pass unchanged.
+
+#include <string>
+#include <vector>
+
+#include "patch/patch_file.h"
+#include "patch/record_outcome.h"
+#include "report/formatting_reporter.h"
+#include "report/patch_reporter.h"
+
+// How the tools count and log a record: the engine's outcome, with a record that was applied
+// and then put back by an all-or-nothing run counted apart.
+enum class TRecordTally { Applied, Skipped, Failed, Ignored, RolledBack };
+
+// "applied", "skipped", "failed", "ignored", "rolled back".
+const char* RecordTallyName(TRecordTally tally);
+
+struct TRecordResult {
+  int Index = 0;          // in the directory
+  uint32_t Type = 0;      // the record's type (ptModify, ptCopy, ptDelete, other)
+  std::string Path;       // the record's path, macros expanded
+  TRecordOutcome Outcome = TRecordOutcome::Applied;
+  bool RolledBack = false;  // applied, then put back by an all-or-nothing run
+  std::string Message;    // the first error row, else the first warning row, else the first row
+  TRecordTally Tally() const;
+};
+
+class TRecordTracker : public TFormattingReporter, public TPatchFile::TRecordObserver {
+ public:
+  // next is not owned and receives every row.
+  TRecordTracker(TPatchReporter& next, bool predict) : next(next), predict(predict) {}
+
+  void BeforeRecord(TPatchFile& installer, int index) override;
+  void AfterRecord(TPatchFile& installer, int index, TRecordOutcome outcome, const std::string& path) override;
+  void ReportProgress(int32_t done, int32_t total) override { next.ReportProgress(done, total); }
+
+  const std::vector<TRecordResult>& Results() const { return results; }
+  // Applied records become rolled back (the run was undone).
+  void MarkRolledBack();
+  int Count(TRecordTally tally) const;
+  // Error rows raised outside any record (a damaged directory, an unpacking error).
+  const std::vector<std::string>& ErrorsOutsideRecords() const { return errorsOutside; }
+
+ protected:
+  void ReportText(TReportKind kind, const char* text) override;
+
+ private:
+  struct TRow {
+    TReportKind Kind;
+    std::string Text;
+  };
+
+  TPatchReporter& next;
+  bool predict;
+  bool inRecord = false;
+  std::vector<TRow> recordRows;  // the rows of the record under way
+  std::vector<std::string> errorsOutside;
+  std::vector<TRecordResult> results;
+};
