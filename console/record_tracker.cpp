@@ -27,6 +27,7 @@ struct TPredictedWording {
 constexpr TPredictedWording PredictedWording[] = {
     {TRecordOutcome::Applied, "Would apply", "Would warn: ", "Would fail: "},
     {TRecordOutcome::RecoveredAndApplied, "Would apply", "Would warn: ", "Would fail: "},
+    {TRecordOutcome::AppliedWithWarning, "Would apply", "Would warn: ", "Would fail: "},
     {TRecordOutcome::UpToDate, "Would apply", "Would warn: ", "Would fail: "},
     {TRecordOutcome::SkippedOtherVersion, "Would apply", "Would skip: ", "Would fail: "},
     {TRecordOutcome::Failed, "Would apply", "Would warn: ", "Would fail: "},
@@ -70,6 +71,7 @@ const char* RecordTallyName(TRecordTally tally) {
 TRecordTally TRecordResult::Tally() const {
   switch (Outcome) {
     case TRecordOutcome::Applied:
+    case TRecordOutcome::AppliedWithWarning:
     case TRecordOutcome::RecoveredAndApplied:
     case TRecordOutcome::UpToDate:
       return RolledBack ? TRecordTally::RolledBack : TRecordTally::Applied;
@@ -97,7 +99,9 @@ void TRecordTracker::AfterRecord(TPatchFile& installer, int index, TRecordOutcom
   r.Outcome = outcome;
   // The row that explains the outcome.
   const TReportKind explaining = outcome == TRecordOutcome::Failed                ? TReportKind::Error
-                                 : outcome == TRecordOutcome::SkippedOtherVersion ? TReportKind::Warning
+                                 : outcome == TRecordOutcome::SkippedOtherVersion ||
+                                           outcome == TRecordOutcome::AppliedWithWarning
+                                       ? TReportKind::Warning
                                                                                   : TReportKind::Info;
   for (const TRow& row : recordRows)
     if (row.Kind == explaining) {

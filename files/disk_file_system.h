@@ -27,6 +27,8 @@ class TDiskFileSystem : public TFileSystem {
   bool CreateDir(const char* path) override;
   bool DirectoryExists(const char* path) override;
   bool FileExists(const char* path) override;
+  bool ReadOnly(const char* path) override;
+  bool MakeReadOnly(const char* path, bool readOnly) override;
   bool SetStamp(const char* path, TDosStamp stamp) override;
 };
 

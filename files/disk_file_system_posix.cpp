@@ -173,6 +173,19 @@ bool TDiskFileSystem::FileExists(const char* path) {
   return stat(PosixPath(path).c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
 }
 
+bool TDiskFileSystem::ReadOnly(const char* path) {
+  struct stat info;
+  return stat(PosixPath(path).c_str(), &info) == 0 && !S_ISDIR(info.st_mode) && !(info.st_mode & S_IWUSR);
+}
+
+bool TDiskFileSystem::MakeReadOnly(const char* path, bool readOnly) {
+  const std::string real = PosixPath(path);
+  struct stat info;
+  if (stat(real.c_str(), &info) != 0 || S_ISDIR(info.st_mode)) return false;
+  const mode_t wanted = readOnly ? info.st_mode & ~(S_IWUSR | S_IWGRP | S_IWOTH) : info.st_mode | S_IWUSR;
+  return chmod(real.c_str(), wanted & 07777) == 0;
+}
+
 bool TDiskFileSystem::SetStamp(const char* path, TDosStamp stamp) {
   const TDosFields fields = UnpackDosStamp(stamp);
   struct tm local = {};

@@ -64,6 +64,11 @@ class TFileSystem {
   // Whether a file exists at path, open or not (a file held by another process without
   // sharing cannot be opened, but it is there). The default asks OpenRead.
   virtual bool FileExists(const char* path) { return OpenRead(path) != nullptr; }
+  // The read-only attribute of a file (false for a missing file), and setting it. Files
+  // installed from a disc are often read-only; the engine keeps the attribute on the new
+  // version and clears it on its own backups. The defaults know no such attribute.
+  virtual bool ReadOnly(const char* /*path*/) { return false; }
+  virtual bool MakeReadOnly(const char* /*path*/, bool /*readOnly*/) { return true; }
   // Sets the last-write time of an existing, closed file from a local DOS date/time pair.
   virtual bool SetStamp(const char* path, TDosStamp stamp) = 0;
 };

@@ -54,6 +54,8 @@ class TJournalFileSystem : public TFileSystem {
   bool CreateDir(const char* path) override;
   bool DirectoryExists(const char* path) override { return files.DirectoryExists(path); }
   bool FileExists(const char* path) override { return files.FileExists(path); }
+  bool ReadOnly(const char* path) override { return files.ReadOnly(path); }
+  bool MakeReadOnly(const char* path, bool readOnly) override { return files.MakeReadOnly(path, readOnly); }
   bool SetStamp(const char* path, TDosStamp stamp) override;
 
   // Bytes of saved copies written (the cost of the journal, for benchmarks).

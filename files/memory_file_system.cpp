@@ -107,6 +107,18 @@ void TMemoryFileSystem::AddDirectory(const std::string& path) {
   }
 }
 
+bool TMemoryFileSystem::ReadOnly(const char* path) {
+  auto it = files.find(Key(path));
+  return it != files.end() && it->second.ReadOnly;
+}
+
+bool TMemoryFileSystem::MakeReadOnly(const char* path, bool readOnly) {
+  auto it = files.find(Key(path));
+  if (it == files.end()) return false;
+  it->second.ReadOnly = readOnly;
+  return true;
+}
+
 void TMemoryFileSystem::SetReadOnly(const std::string& path, bool readOnly) {
   auto it = files.find(Key(path));
   if (it != files.end()) it->second.ReadOnly = readOnly;
@@ -218,7 +230,7 @@ bool TMemoryFileSystem::DirectoryExists(const char* path) {
 
 bool TMemoryFileSystem::SetStamp(const char* path, TDosStamp stamp) {
   auto it = files.find(Key(path));
-  if (it == files.end()) return false;
+  if (it == files.end() || Fails(FailSetStamp, Key(path))) return false;
   it->second.Stamp = stamp;
   return true;
 }

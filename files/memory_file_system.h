@@ -48,6 +48,7 @@ class TMemoryFileSystem : public TFileSystem {
   std::set<std::string> FailReads;     // reads of an open file fail
   std::set<std::string> FailWrites;    // writes to an open file fail
   std::set<std::string> FailStamp;     // GetStamp of an open file fails
+  std::set<std::string> FailSetStamp;  // SetStamp fails
   std::set<std::string> FailCreateDir; // CreateDir fails
 
   // Writes that would make a file longer than this fail (keeps fuzzed deltas in memory).
@@ -65,6 +66,8 @@ class TMemoryFileSystem : public TFileSystem {
   bool CreateDir(const char* path) override;
   bool DirectoryExists(const char* path) override;
   bool SetStamp(const char* path, TDosStamp stamp) override;
+  bool ReadOnly(const char* path) override;
+  bool MakeReadOnly(const char* path, bool readOnly) override;
 
   static std::string Key(const std::string& path);
 

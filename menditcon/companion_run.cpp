@@ -36,6 +36,9 @@ std::string DescriptionPath(const std::string& given) {
 TToolExit RecordsExit(const TRecordTracker& tracker) {
   if (tracker.Count(TRecordTally::Failed) > 0 || !tracker.ErrorsOutsideRecords().empty())
     return ToolExitFailed;
+  // A record applied with a warning (its date/time not set) counts as a warning too.
+  for (const TRecordResult& r : tracker.Results())
+    if (r.Outcome == TRecordOutcome::AppliedWithWarning) return ToolExitSkipped;
   return tracker.Count(TRecordTally::Skipped) > 0 ? ToolExitSkipped : ToolExitDone;
 }
 

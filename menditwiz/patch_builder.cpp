@@ -61,6 +61,23 @@ bool BuildPatchData(TFileSystem& files, const std::string& oldRoot, const std::s
     return false;
   };
 
+  // What the records will need at the least (a copy carries its file whole; a modify record
+  // spends at least 8 bytes on every 256-byte block of its file), checked before anything is
+  // read or encoded, so a patch too large for the format is refused at once, not after hours.
+  int64_t leastSize = 0;
+  for (const TPlannedRecord& planned : plan) {
+    leastSize += 2 * static_cast<int64_t>(TPatchInfo::Size) + static_cast<int64_t>(TVerifyInfo::Size);
+    if (planned.Kind == TPlannedKind::Add) leastSize += planned.NewSize;
+    if (planned.Kind == TPlannedKind::Change) leastSize += planned.NewSize / 32;
+  }
+  // The records' offsets are 32-bit signed numbers, and a cabinet folder holds at most
+  // 65,535 data blocks of 32 KB.
+  constexpr int64_t Largest = std::min<int64_t>(INT32_MAX, 65535LL * 32768);
+  if (leastSize > Largest) {
+    error = "The patch would exceed 2 GB: its records need at least " + std::to_string(leastSize) + " bytes";
+    return false;
+  }
+
   for (const TPlannedRecord& planned : plan) {
     TBuiltRecord built;
     built.Plan = planned;

@@ -29,7 +29,8 @@ class TRowCollector : public TFormattingReporter {
   std::vector<std::string>& rows;
 };
 
-// The backup a modify record leaves: the target's extension replaced by "$$$".
+}  // namespace
+
 std::string BackupKey(const std::string& relative) {
   const std::string key = PathKey(relative);
   const size_t slash = key.rfind('\\');
@@ -38,8 +39,6 @@ std::string BackupKey(const std::string& relative) {
   if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return key + backup;
   return key.substr(0, dot) + backup;
 }
-
-}  // namespace
 
 bool CopyRelease(TFileSystem& files, const std::string& root, const TRelease& release,
                  const std::string& target, std::string& error) {

@@ -26,6 +26,10 @@ bool VerifyPatch(TFolderLister& lister, TFileSystem& files, const std::string& o
                  const std::string& newRoot, const std::vector<TBuiltRecord>& records,
                  TInputFile& data, const std::string& scratch, TVerification& result);
 
+// The backup a modify record of relative leaves, as a path key: the extension replaced by
+// "$$$" (MAIN.EXE and MAIN.DLL share MAIN.$$$).
+std::string BackupKey(const std::string& relative);
+
 // Copies a release (folders, files, date/times) below target, which must exist.
 bool CopyRelease(TFileSystem& files, const std::string& root, const TRelease& release,
                  const std::string& target, std::string& error);

@@ -1,6 +1,7 @@
 #include "wizard_build.h"
 
 #include <algorithm>
+#include <map>
 #include <memory>
 
 #include "cabinet_output.h"
@@ -89,7 +90,7 @@ class TWizardBuild {
 
   bool Run() {
     return ResolveFolders() && FormatDescriptionFile() && CheckOutputFolder() && ReadReleases() &&
-           PlanRecords() && MakeScratchFolder() && BuildRecords() && PackPatch() && VerifyBuiltPatch() &&
+           PlanRecords() && MakeScratchFolder() && BuildRecords() && NoteSharedBackups() && PackPatch() && VerifyBuiltPatch() &&
            WriteResults();
   }
 
@@ -110,7 +111,18 @@ class TWizardBuild {
     if (OldRoot.empty() || !IsFolder(OldRoot)) return Fail(TWizardFailure::OldFolderUnreadable, Options.OldFolder);
     if (NewRoot.empty() || !IsFolder(NewRoot)) return Fail(TWizardFailure::NewFolderUnreadable, Options.NewFolder);
     if (OutRoot.empty()) return Fail(TWizardFailure::OutputFolderUnusable, Options.OutputFolder);
+    // An output folder inside a release would be read as part of it: the next build would
+    // ship the previous patch to users.
+    if (Within(OutRoot, OldRoot) || Within(OutRoot, NewRoot)) return Fail(TWizardFailure::OutputInsideRelease, OutRoot);
     return true;
+  }
+
+  // Whether path is folder or lies below it, part by part.
+  static bool Within(const std::string& path, const std::string& folder) {
+    std::string inner = PathKey(path), outer = PathKey(folder);
+    while (!outer.empty() && (outer.back() == '\\' || outer.back() == '/')) outer.pop_back();
+    if (inner.compare(0, outer.size(), outer) != 0) return false;
+    return inner.size() == outer.size() || inner[outer.size()] == '\\' || inner[outer.size()] == '/';
   }
 
   bool FormatDescriptionFile() {
@@ -152,6 +164,16 @@ class TWizardBuild {
       for (const std::string& had : OldRelease.Directories) holdsFile |= PathKey(had) == PathKey(folder);
       for (const TReleaseFile& f : NewRelease.Files) holdsFile |= PathKey(f.Path).compare(0, prefix.size(), prefix) == 0;
       if (!holdsFile) Events.EmptyFolderNotCarried(folder);
+    }
+    return true;
+  }
+
+  bool NoteSharedBackups() {
+    std::map<std::string, std::string> backups;
+    for (const TBuiltRecord& r : Outcome.Records) {
+      if (r.Kind != TBuiltKind::Modify) continue;
+      auto placed = backups.emplace(BackupKey(r.Plan.OldPath), r.Plan.OldPath);
+      if (!placed.second) Events.SharedBackupName(placed.first->second, r.Plan.OldPath);
     }
     return true;
   }

@@ -19,6 +19,7 @@ enum class TWizardFailure {
   OldFolderUnreadable,      // Subject: the old folder as given
   NewFolderUnreadable,      // Subject: the new folder as given
   OutputFolderUnusable,     // Subject: the output folder as given
+  OutputInsideRelease,      // Subject: the output folder, absolute (it would ship old patches)
   DescriptionRefused,       // Detail: why the values cannot form a description file
   OutputFolderNotWritable,  // Subject: the output folder, absolute
   ReleaseUnreadable,        // Detail: the listing's error
@@ -53,6 +54,8 @@ class TWizardEvents {
   virtual void ReadingRelease(const std::string& /*folder*/) {}
   // A folder of the new release that holds no file: records cannot carry it.
   virtual void EmptyFolderNotCarried(const std::string& /*folder*/) {}
+  // Two modify records leave their backups under one name; the later one's stays.
+  virtual void SharedBackupName(const std::string& /*first*/, const std::string& /*second*/) {}
   // The record builder's progress through one file (relative path, bytes done, total bytes).
   virtual void FileProgress(const std::string& /*path*/, size_t /*done*/, size_t /*total*/) {}
   virtual void Packing() {}

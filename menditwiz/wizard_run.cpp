@@ -3,6 +3,8 @@
 #include "wizard_build.h"
 #include "wizard_machine.h"
 
+#include <new>
+
 namespace {
 
 // The build's events as menditwiz prints them: progress to out unless quiet; the notes
@@ -16,6 +18,10 @@ class TPrintedEvents : public TWizardEvents {
   }
   void EmptyFolderNotCarried(const std::string& folder) override {
     std::fprintf(Out, "Note: the empty folder %s is not carried by the patch\n", folder.c_str());
+  }
+  void SharedBackupName(const std::string& first, const std::string& second) override {
+    std::fprintf(Out, "Note: %s and %s share one backup name; the backup of %s is the one kept\n", first.c_str(),
+                 second.c_str(), second.c_str());
   }
   void FileProgress(const std::string& path, size_t done, size_t total) override {
     if (Quiet) return;
@@ -50,6 +56,7 @@ TToolExit ExitCodeOf(TWizardFailure failure) {
     case TWizardFailure::DescriptionRefused:
       return ToolExitUsage;
     case TWizardFailure::OutputFolderUnusable:
+    case TWizardFailure::OutputInsideRelease:
     case TWizardFailure::OutputFolderNotWritable:
     case TWizardFailure::NoScratchFolder:
     case TWizardFailure::CabinetNotPacked:
@@ -72,6 +79,8 @@ std::string FailureText(const TWizardOptions& options, const TWizardOutcome& out
       return "Cannot read folder " + DisplayPath(outcome.Subject);
     case TWizardFailure::OutputFolderUnusable:
       return "Cannot use output folder " + DisplayPath(outcome.Subject);
+    case TWizardFailure::OutputInsideRelease:
+      return "The output folder lies inside a release folder: " + DisplayPath(outcome.Subject);
     case TWizardFailure::OutputFolderNotWritable:
       return "Cannot write in the output folder " + DisplayPath(outcome.Subject);
     case TWizardFailure::MainExecutableMissing:
@@ -129,7 +138,15 @@ void PrintSummary(std::FILE* out, const TWizardOutcome& outcome) {
 TToolExit RunWizard(const TWizardOptions& options, const TBuildHooks& hooks, std::FILE* out,
                       std::FILE* err) {
   TPrintedEvents events(out, options.Quiet);
-  const TWizardOutcome outcome = BuildWizardPatch(options, hooks, events);
+  TWizardOutcome outcome;
+  try {
+    outcome = BuildWizardPatch(options, hooks, events);
+  } catch (const std::bad_alloc&) {
+    // The build holds both releases' files in memory; the scratch folder and any output
+    // written under a temporary name are removed as the build unwinds.
+    std::fprintf(err, "menditwiz: not enough memory to build this patch\nmenditwiz: nothing was written\n");
+    return ToolExitNothingDone;
+  }
   const TToolExit code = ExitCodeOf(outcome.Failure);
   if (code == ToolExitDone) {
     PrintSummary(out, outcome);

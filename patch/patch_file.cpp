@@ -1,6 +1,8 @@
 #include "patch_file.h"
 
 #include <algorithm>
+#include <chrono>
+#include <thread>
 #include <climits>
 #include <cstring>
 #include <cstdint>
@@ -262,6 +264,16 @@ bool TPatchFile::CheckVersion(int index, const char* path, const TVerifyInfo& ch
   return verdict = TRecordOutcome::SkippedOtherVersion, false;
 }
 
+bool TPatchFile::SetStampPersistently(const char* path, TDosStamp stamp) {
+  // A virus scanner or an indexer may hold a file just written for a moment.
+  for (int attempt = 0;; ++attempt) {
+    if (Files->SetStamp(path, stamp)) return true;
+    if (attempt == StampAttempts - 1) return false;
+    if (MessageHook) MessageHook(MessageContext);
+    std::this_thread::sleep_for(std::chrono::milliseconds(StampRetryMilliseconds));
+  }
+}
+
 bool TPatchFile::PathAllowed(int index) {
   if (!Macros) return true;  // no macros: the paths stand as they are
   std::string expanded;
@@ -391,7 +403,10 @@ TRecordOutcome TPatchFile::ApplyCopy(int index, TPathName& name) {
     Reporter->ReportError("Cannot open destination file: %s", fileName.c_str());
     return TRecordOutcome::Failed;
   }
-  Files->SetStamp(path.c_str(), record.Stamp);  // if it fails, the time stays as it is
+  if (!SetStampPersistently(path.c_str(), record.Stamp)) {
+    Reporter->ReportWarning("Cannot set the date/time of file: %s", fileName.c_str());
+    return TRecordOutcome::AppliedWithWarning;
+  }
   return TRecordOutcome::Applied;
 }
 
@@ -572,9 +587,29 @@ TRecordOutcome TPatchFile::ApplyModify(int index, TPathName& targetName) {
     return TRecordOutcome::Failed;
   }
 
-  Files->Delete(backup.c_str());  // an earlier backup of the same name
+  // An earlier backup of the same name (MAIN.EXE and MAIN.DLL share MAIN.$$$; the later one
+  // wins) is moved aside, not deleted, until the renames that need its name have worked: a
+  // rename that fails (the target open without delete sharing) then leaves it where it was.
+  const bool readOnly = Files->ReadOnly(target.c_str());
+  std::string aside;
+  if (Files->FileExists(backup.c_str())) {
+    TPathName asideName(targetName);
+    asideName.SetExtension(ExtensionIs(targetName, "$$B") ? "$$A" : "$$B");
+    aside = asideName.FullPath(false);
+    Files->MakeReadOnly(aside.c_str(), false);
+    Files->Delete(aside.c_str());  // left by a run ended between these steps
+    if (aside.empty() || !Files->Move(backup.c_str(), aside.c_str())) {
+      Files->Delete(scratch.c_str());
+      Reporter->ReportError("Cannot move file %s to %s", targetFile.c_str(), backupFile.c_str());
+      return TRecordOutcome::Failed;
+    }
+  }
+  auto putAsideBack = [&] {
+    if (!aside.empty()) Files->Move(aside.c_str(), backup.c_str());
+  };
   if (!Files->Move(target.c_str(), backup.c_str())) {
     Files->Delete(scratch.c_str());
+    putAsideBack();
     Reporter->ReportError("Cannot move file %s to %s", targetFile.c_str(), backupFile.c_str());
     return TRecordOutcome::Failed;
   }
@@ -582,9 +617,23 @@ TRecordOutcome TPatchFile::ApplyModify(int index, TPathName& targetName) {
     Files->Delete(scratch.c_str());
     Reporter->ReportError("Cannot open destination file: %s", targetFile.c_str());
     RestoreTarget(target, backup, targetFile, backupFile);
+    putAsideBack();
     return TRecordOutcome::Failed;
   }
-  Files->SetStamp(target.c_str(), record.NewStamp);  // if it fails, the time stays as it is
+  // The earlier backup is superseded; a read-only one (a file installed from a disc) is made
+  // writable first, as is the backup just made, so the next patch can replace it in turn.
+  if (!aside.empty()) {
+    Files->MakeReadOnly(aside.c_str(), false);
+    Files->Delete(aside.c_str());
+  }
+  if (readOnly) Files->MakeReadOnly(backup.c_str(), false);
+  const bool stamped = SetStampPersistently(target.c_str(), record.NewStamp);
+  // The new version keeps the target's read-only attribute.
+  if (readOnly) Files->MakeReadOnly(target.c_str(), true);
+  if (!stamped) {
+    Reporter->ReportWarning("Cannot set the date/time of file: %s", targetFile.c_str());
+    return TRecordOutcome::AppliedWithWarning;
+  }
   return recovered ? TRecordOutcome::RecoveredAndApplied : TRecordOutcome::Applied;
 }
 

@@ -107,6 +107,10 @@ class TPatchFile {
   bool CheckVersion(int index, const char* path, const TVerifyInfo& checks, TRecordOutcome& verdict);
   // Whether what was written through out (the file at path, now closed) is the new version.
   bool WrittenAsExpected(THashingOutput& out, const char* path, const TVerifyInfo& checks);
+  // Sets a file's date/time, trying again for a moment when the system refuses.
+  bool SetStampPersistently(const char* path, TDosStamp stamp);
+  static constexpr int StampAttempts = 5;
+  static constexpr int StampRetryMilliseconds = 100;
   // False, after an error report, when the record's path leaves the folder of its macro.
   bool PathAllowed(int index);
 

@@ -5,6 +5,8 @@
 
 enum class TRecordOutcome {
   Applied,              // the record's step was done
+  AppliedWithWarning,   // applied, but the new file's date/time could not be set (a warning
+                        // row): later patches, which look for that date/time, may skip it
   RecoveredAndApplied,  // an interrupted earlier run was finished first (the backup put
                         // back, with a warning row), then the record applied
   UpToDate,             // the record's result is there already (content checks): a patch

@@ -86,6 +86,10 @@ TEST_F(WizardOutput, AnOutputFolderThatTakesNoFilesStopsTheRunBeforeTheBuild) {
   options.OutputFolder = root + "\\old\\APP.EXE\\OUT";  // below a file
   EXPECT_EQ(ToolExitOutput, Run());
   EXPECT_EQ(std::string::npos, outText.find("Reading")) << outText;
+  // Inside a release, the outputs would be shipped with the next build.
+  options.OutputFolder = root + "\\new\\patches";
+  EXPECT_EQ(ToolExitOutput, Run());
+  EXPECT_NE(std::string::npos, errText.find("The output folder lies inside a release folder")) << errText;
   // A folder made for a run that then writes nothing is removed again.
   options.OutputFolder = root + "\\fresh";
   options.NewFolder = root + "\\old";

@@ -167,6 +167,55 @@ TEST(VerifiedRecords, TheVersionIsRecognisedByItsContent) {
   }
 }
 
+// What a modify record leaves when a step after the new version is written goes wrong, and
+// for read-only files: an earlier backup survives a rename that fails, a date/time that cannot
+// be set is a warning, and a read-only file (installed from a disc) can be patched again and
+// again, staying read-only while its backup does not.
+TEST(VerifiedRecords, BackupsDateTimesAndReadOnlyFiles) {
+  const TBytes earlier = Counting(300, 9);
+  const struct {
+    const char* Name;
+    bool FailRename, FailStamp, ReadOnly;
+    TRecordOutcome Outcome;
+    const char* LastRow;
+  } cases[] = {
+      {"the target cannot be renamed", true, false, false, TRecordOutcome::Failed,
+       "ERROR Cannot move file MAIN.EXE to MAIN.$$$"},
+      {"the date/time cannot be set", false, true, false, TRecordOutcome::AppliedWithWarning,
+       "WARNING Cannot set the date/time of file: MAIN.EXE"},
+      {"read-only file and backup", false, false, true, TRecordOutcome::Applied,
+       "INFO Applying modify patch (MAIN.EXE)"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    TMemoryFileSystem files;
+    files.AddDirectory("C:\\APP");
+    files.AddFile(Target, OldVersion(), oldStamp);
+    files.AddFile("C:\\APP\\MAIN.$$$", earlier, oldStamp);
+    if (c.FailRename) files.FailMove.insert(Target);
+    if (c.FailStamp) files.FailSetStamp.insert(Target);
+    files.SetReadOnly(Target, c.ReadOnly);
+    files.SetReadOnly("C:\\APP\\MAIN.$$$", c.ReadOnly);
+    TPatchWriter writer;
+    writer.AddModify("&ROOT&\\MAIN.EXE", oldStamp, newStamp, Delta());
+    TMemoryInputFile data(writer.Bytes());
+    TMacroExpander macros;
+    macros.AddMacro(new TMacroDef("&ROOT&", "C:\\APP"));
+    TRecordingReporter reporter;
+    TPatchFile installer(&data, &macros, &reporter, &files);
+    ASSERT_TRUE(installer.ReadDirectory());
+    TPathName name = installer.ResolvePath(0);
+    EXPECT_EQ(c.Outcome, installer.ApplyModify(0, name));
+    EXPECT_EQ(c.LastRow, reporter.Lines.back());
+    const bool applied = c.Outcome != TRecordOutcome::Failed;
+    EXPECT_EQ(applied ? NewVersion() : OldVersion(), files.Contents(Target));
+    EXPECT_EQ(applied ? OldVersion() : earlier, files.Contents("C:\\APP\\MAIN.$$$"));
+    EXPECT_EQ(c.ReadOnly, files.ReadOnly(Target.c_str()));
+    EXPECT_EQ(c.ReadOnly && !applied, files.ReadOnly("C:\\APP\\MAIN.$$$"));
+    EXPECT_EQ((std::vector<std::string>{"C:\\APP\\MAIN.$$$", Target}), files.FileNames());
+  }
+}
+
 // Files named as the engine names its scratch files ("$$N" beside a modify target, "$$C"
 // beside a copy target) are patched through another scratch name, never written over
 // themselves while they are read.

@@ -31,6 +31,8 @@ for info in archive.infolist():
         pe = struct.unpack_from("<I", data, 0x3C)[0]
         assert data[pe:pe + 4] == b"PE\0\0", info.filename
         assert struct.unpack_from("<I", data, pe + 8)[0] == 0, info.filename + " has a link time stamp"
+        # IMAGE_FILE_LARGE_ADDRESS_AWARE: up to 4 GB of address space on 64-bit Windows.
+        assert struct.unpack_from("<H", data, pe + 22)[0] & 0x20, info.filename + " is not large-address-aware"
 archive.extractall(sys.argv[2])
 PY
 (cd "$work/unpacked/${zip%.zip}" && sha256sum --quiet -c SHA256SUMS)
