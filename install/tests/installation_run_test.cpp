@@ -15,6 +15,34 @@ const TDosStamp NewStamp = MakeDosStamp(2002, 3, 4, 5, 6, 8);
 
 std::vector<uint8_t> Bytes(const std::string& text) { return std::vector<uint8_t>(text.begin(), text.end()); }
 
+// The unpacker's temporary files are counted below, so this program keeps its temporary files
+// in a folder of its own: test programs running beside it use the shared one.
+class TPrivateTemporaryFolder : public testing::Environment {
+ public:
+  void SetUp() override {
+    char temp[MAX_PATH];
+    GetTempPathA(MAX_PATH, temp);
+    folder = std::string(temp) + "installation_test_" + std::to_string(GetCurrentProcessId());
+    CreateDirectoryA(folder.c_str(), nullptr);
+    SetEnvironmentVariableA("TMP", folder.c_str());
+    SetEnvironmentVariableA("TEMP", folder.c_str());
+  }
+  void TearDown() override {
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+      do DeleteFileA((folder + "\\" + found.cFileName).c_str());
+      while (FindNextFileA(search, &found));
+      FindClose(search);
+    }
+    RemoveDirectoryA(folder.c_str());
+  }
+
+ private:
+  std::string folder;
+};
+testing::Environment* const PrivateTemporaryFolder = testing::AddGlobalTestEnvironment(new TPrivateTemporaryFolder);
+
 // The number of the unpacker's kind of temporary files ("tmp*.tmp") in the temporary folder.
 int TemporaryFileCount() {
   char temp[MAX_PATH];
