@@ -88,7 +88,7 @@ struct TRunFixture {
 // Copy, modify and delete records through "&ROOT&".
 std::vector<uint8_t> ThreeRecordPatch() {
   TPatchWriter writer;
-  writer.AddCopy("&ROOT&\\NEW\\ADDED.TXT", 0, Bytes("added file"));
+  writer.AddCopy("&ROOT&\\NEW\\ADDED.TXT", NewStamp, Bytes("added file"));
   TDeltaWriter delta;
   const std::string newProgram = "new program, longer than the old one";
   delta.Literal(0, reinterpret_cast<const uint8_t*>(newProgram.data()), newProgram.size());
@@ -133,7 +133,7 @@ TEST(InstallationRun, InstallsOnlyTheLastFileOfTheCabinet) {
   TRunFixture f;
   TPatchWriter first, last;
   first.AddDelete("&ROOT&\\APP.EXE", OldStamp);
-  last.AddCopy("&ROOT&\\LAST.TXT", 0, Bytes("from the last file"));
+  last.AddCopy("&ROOT&\\LAST.TXT", NewStamp, Bytes("from the last file"));
   WriteFile(f.dir / "1.dat", std::string(first.Bytes().begin(), first.Bytes().end()));
   WriteFile(f.dir / "2.dat", "not patch data at all");
   WriteFile(f.dir / "3.dat", std::string(last.Bytes().begin(), last.Bytes().end()));
@@ -182,7 +182,7 @@ TEST(InstallationRun, NothingToInstallEndsWithCannotOpen) {
 TEST(InstallationRun, ASecondRunUsesTheNewTargetDirectory) {
   TRunFixture f;
   TPatchWriter writer;
-  writer.AddCopy("&ROOT&\\COPIED.TXT", 0, Bytes("copied"));
+  writer.AddCopy("&ROOT&\\COPIED.TXT", NewStamp, Bytes("copied"));
   WriteFile(f.dir / "patch.dat", std::string(writer.Bytes().begin(), writer.Bytes().end()));
   ASSERT_TRUE(BuildCabinet(f.patch, {{f.dir / "patch.dat", "patch.dat"}}));
   CreateDirectoryA((f.dir / "other").c_str(), nullptr);
@@ -237,7 +237,7 @@ TEST(InstallationRun, TheTargetRootIsAFolderTheUserChoseOrNothing) {
 TEST(InstallationRun, NoRootOrAnOverLongPatchPathStopsBeforeUnpacking) {
   TRunFixture f;
   TPatchWriter writer;
-  writer.AddCopy("&ROOT&\\COPIED.TXT", 0, Bytes("copied"));
+  writer.AddCopy("&ROOT&\\COPIED.TXT", NewStamp, Bytes("copied"));
   WriteFile(f.dir / "patch.dat", std::string(writer.Bytes().begin(), writer.Bytes().end()));
   ASSERT_TRUE(BuildCabinet(f.patch, {{f.dir / "patch.dat", "patch.dat"}}));
   const std::string longPatch = f.dir / std::string(300, 'P') + "\\patch.cab";
