@@ -1,6 +1,8 @@
 #include "framework/window.h"
 
 #include <algorithm>
+#include <exception>
+#include <string>
 
 #include "framework/application.h"
 #include "framework/response_table.h"
@@ -194,7 +196,14 @@ LRESULT TWindow::ReceiveMessage(UINT message, WPARAM wParam, LPARAM lParam, bool
   Current = {message, wParam, lParam};
   PassOn = false;
   LRESULT result = 0;
-  if (!Respond(Current, result)) result = DefaultProcessing();
+  try {
+    if (!Respond(Current, result)) result = DefaultProcessing();
+  } catch (...) {
+    // The message that was being answered before this one is current again.
+    Current = saved;
+    PassOn = savedPassOn;
+    throw;
+  }
   passedOn = PassOn;
   Current = saved;
   PassOn = savedPassOn;
@@ -216,7 +225,48 @@ LRESULT TWindow::ReceiveMessage(UINT message, WPARAM wParam, LPARAM lParam, bool
   return result;
 }
 
+TWindow::TFailureReporter TWindow::FailureReporter = &TWindow::ShowFailure;
+
+void TWindow::ShowFailure(HWND handle, const char* what) {
+  // One box at a time: a failure while the box is up (its own painting, say) is not shown again.
+  static bool showing = false;
+  if (showing) return;
+  showing = true;
+  const std::string text = std::string("The action could not be completed: ") + what;
+  ::MessageBoxA(IsWindow(handle) ? GetAncestor(handle, GA_ROOT) : nullptr, text.c_str(), "Error", MB_OK | MB_ICONHAND);
+  showing = false;
+}
+
+void TWindow::Failed(HWND handle, UINT message, const char* what) {
+  // A paint that failed counts as done, or the system would ask for it again at once.
+  if (message == WM_PAINT) ValidateRect(handle, nullptr);
+  if (FailureReporter) FailureReporter(handle, what);
+}
+
 LRESULT CALLBACK TWindow::WindowProc(HWND handle, UINT message, WPARAM wParam, LPARAM lParam) {
+  try {
+    return WindowProcedure(handle, message, wParam, lParam);
+  } catch (const std::exception& e) {
+    Failed(handle, message, e.what());
+  } catch (...) {
+    Failed(handle, message, "unknown exception");
+  }
+  // A window whose creation failed is not made.
+  return message == WM_NCCREATE ? FALSE : message == WM_CREATE ? -1 : 0;
+}
+
+INT_PTR CALLBACK TWindow::DialogProc(HWND handle, UINT message, WPARAM wParam, LPARAM lParam) {
+  try {
+    return DialogProcedure(handle, message, wParam, lParam);
+  } catch (const std::exception& e) {
+    Failed(handle, message, e.what());
+  } catch (...) {
+    Failed(handle, message, "unknown exception");
+  }
+  return FALSE;
+}
+
+LRESULT TWindow::WindowProcedure(HWND handle, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_NCCREATE) {
     auto* create = reinterpret_cast<CREATESTRUCTA*>(lParam);
     if (auto* self = static_cast<TWindow*>(create->lpCreateParams)) self->Attach(handle);
@@ -227,7 +277,7 @@ LRESULT CALLBACK TWindow::WindowProc(HWND handle, UINT message, WPARAM wParam, L
   return self->ReceiveMessage(message, wParam, lParam, passedOn);
 }
 
-INT_PTR CALLBACK TWindow::DialogProc(HWND handle, UINT message, WPARAM wParam, LPARAM lParam) {
+INT_PTR TWindow::DialogProcedure(HWND handle, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_INITDIALOG) reinterpret_cast<TWindow*>(lParam)->Attach(handle);
   TWindow* self = FromHandle(handle);
   if (!self) return FALSE;

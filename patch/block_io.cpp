@@ -18,14 +18,14 @@ TCachedBlockSource::TCachedBlockSource(TInputFile& file, size_t window) : file(f
   stray.bytes.resize(StrayWindow);
 }
 
-bool TCachedBlockSource::TWindow::Covers(int64_t offset) const {
+bool TCachedBlockSource::TCacheWindow::Covers(int64_t offset) const {
   // Past the end of the file everything reads as zero, so a window reaching the end covers
   // every offset after its start.
   return filled && offset >= start &&
          (offset + static_cast<int64_t>(DeltaBlockSize) <= start + static_cast<int64_t>(length) || endsFile);
 }
 
-bool TCachedBlockSource::TWindow::Fill(TInputFile& file, int64_t offset) {
+bool TCachedBlockSource::TCacheWindow::Fill(TInputFile& file, int64_t offset) {
   const int64_t from = offset - offset % WindowAlign;
   const int64_t n = file.Read(from, bytes.data(), bytes.size());
   if (n < 0) return false;
@@ -36,7 +36,7 @@ bool TCachedBlockSource::TWindow::Fill(TInputFile& file, int64_t offset) {
   return true;
 }
 
-const uint8_t* TCachedBlockSource::TWindow::Block(int64_t offset, uint8_t* scratch) const {
+const uint8_t* TCachedBlockSource::TCacheWindow::Block(int64_t offset, uint8_t* scratch) const {
   const int64_t end = start + static_cast<int64_t>(length);
   if (offset + static_cast<int64_t>(DeltaBlockSize) <= end) return bytes.data() + (offset - start);
   const size_t available = offset >= end ? 0 : static_cast<size_t>(end - offset);
@@ -69,7 +69,7 @@ const uint8_t* TCachedBlockSource::BlockAt(int64_t offset, uint8_t* scratch) {
       stray.filled && offset >= stray.start &&
       offset < stray.start + static_cast<int64_t>(stray.length + stray.bytes.size());
   strayRun = continuesStray ? strayRun + 1 : 0;
-  TWindow& window = !main.filled || ahead || strayRun >= MovedAfter ? main : stray;
+  TCacheWindow& window = !main.filled || ahead || strayRun >= MovedAfter ? main : stray;
   if (!window.Fill(file, offset)) return nullptr;
   if (&window == &main) strayRun = 0;
   return window.Block(offset, scratch);

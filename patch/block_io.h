@@ -26,7 +26,7 @@ class TCachedBlockSource : public TBlockSource {
   const uint8_t* BlockAt(int64_t offset, uint8_t* scratch) override;
 
  private:
-  struct TWindow {
+  struct TCacheWindow {
     std::vector<uint8_t> bytes;
     int64_t start = 0;
     size_t length = 0;
@@ -39,8 +39,8 @@ class TCachedBlockSource : public TBlockSource {
   };
 
   TInputFile& file;
-  TWindow main;
-  TWindow stray;
+  TCacheWindow main;
+  TCacheWindow stray;
   int strayRun = 0;  // small-window fills in a row, each following on from the last
 };
 

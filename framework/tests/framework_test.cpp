@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "framework/application.h"
 #include "framework/button.h"
@@ -18,6 +20,7 @@
 namespace {
 
 const UINT kCountMessage = WM_APP + 1;
+const UINT kThrowMessage = WM_APP + 2;
 
 // An owner-drawn button that records what reached it.
 class TProbeButton : public TButton {
@@ -65,10 +68,12 @@ class TProbeDialog : public TDialog {
     static const R table[] = {
         R::Command(IDC_TEST_BUTTON, &TProbeDialog::CmPress),
         R::Message(kCountMessage, &TProbeDialog::EvCount),
+        R::Message(kThrowMessage, &TProbeDialog::EvThrow),
     };
     return R::Find(this, table, msg, result) || TDialog::Respond(msg, result);
   }
   void CmPress() { ++Presses; }
+  LRESULT EvThrow(WPARAM, LPARAM) { throw TGdiFailure(); }
   LRESULT EvCount(WPARAM wParam, LPARAM) {
     ++Counted;
     return static_cast<LRESULT>(wParam) + 1;
@@ -165,6 +170,23 @@ TEST(Framework, DeviceContextWithoutHandleIsAGdiFailure) {
     what = failure.what();
   }
   EXPECT_EQ("GDI failure", what);
+}
+
+// An exception thrown while a message is answered stops at the window procedure and reaches
+// the user (here: the recorder in place of the error box); the window goes on working.
+std::vector<std::string> Failures;
+
+TEST(Framework, AnExceptionInAHandlerBecomesAnErrorNotACrash) {
+  const TWindow::TFailureReporter shown = TWindow::FailureReporter;
+  TWindow::FailureReporter = [](HWND, const char* what) { Failures.push_back(what); };
+  TTestApp app;
+  app.Build();
+  Drain();
+  HWND dialog = app.Client->GetHandle();
+  SendMessageA(dialog, kThrowMessage, 0, 0);
+  EXPECT_EQ(std::vector<std::string>{"GDI failure"}, Failures);
+  EXPECT_EQ(42, SendMessageA(dialog, kCountMessage, 41, 0));
+  TWindow::FailureReporter = shown;
 }
 
 }  // namespace
