@@ -10,7 +10,7 @@
 namespace {
 
 // The property that binds a handle to its object.
-const char kObjectProperty[] = "mendit.TWindow";
+const char ObjectProperty[] = "mendit.TWindow";
 
 }  // namespace
 
@@ -146,7 +146,7 @@ RECT TWindow::GetWindowRect() const {
 }
 
 TWindow* TWindow::FromHandle(HWND handle) {
-  return handle ? reinterpret_cast<TWindow*>(GetPropA(handle, kObjectProperty)) : nullptr;
+  return handle ? reinterpret_cast<TWindow*>(GetPropA(handle, ObjectProperty)) : nullptr;
 }
 
 bool TWindow::Respond(const TMessage& msg, LRESULT& result) {
@@ -172,7 +172,7 @@ LRESULT TWindow::EvDrawItem(WPARAM, LPARAM lParam) {
 
 void TWindow::Attach(HWND handle) {
   Handle = handle;
-  SetPropA(handle, kObjectProperty, reinterpret_cast<HANDLE>(this));
+  SetPropA(handle, ObjectProperty, reinterpret_cast<HANDLE>(this));
 }
 
 void TWindow::Subclass(HWND handle) {
@@ -186,7 +186,7 @@ void TWindow::Detach() {
   if (PrevWndProc) {
     SetWindowLongPtrA(Handle, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(PrevWndProc));
   }
-  RemovePropA(Handle, kObjectProperty);
+  RemovePropA(Handle, ObjectProperty);
   Handle = nullptr;
 }
 
@@ -237,33 +237,37 @@ void TWindow::ShowFailure(HWND handle, const char* what) {
   showing = false;
 }
 
-void TWindow::Failed(HWND handle, UINT message, const char* what) {
+namespace {
+
+// The exception barrier: call answers the message; an exception it throws goes to the
+// failure reporter, and the message is answered with failed.
+template <typename TResult, typename TCall>
+TResult Barrier(HWND handle, UINT message, TResult failed, TCall call) {
+  std::string what;
+  try {
+    return call();
+  } catch (const std::exception& e) {
+    what = e.what();
+  } catch (...) {
+    what = "unknown exception";
+  }
   // A paint that failed counts as done, or the system would ask for it again at once.
   if (message == WM_PAINT) ValidateRect(handle, nullptr);
-  if (FailureReporter) FailureReporter(handle, what);
+  if (TWindow::FailureReporter) TWindow::FailureReporter(handle, what.c_str());
+  return failed;
 }
 
+}  // namespace
+
 LRESULT CALLBACK TWindow::WindowProc(HWND handle, UINT message, WPARAM wParam, LPARAM lParam) {
-  try {
-    return WindowProcedure(handle, message, wParam, lParam);
-  } catch (const std::exception& e) {
-    Failed(handle, message, e.what());
-  } catch (...) {
-    Failed(handle, message, "unknown exception");
-  }
   // A window whose creation failed is not made.
-  return message == WM_NCCREATE ? FALSE : message == WM_CREATE ? -1 : 0;
+  const LRESULT failed = message == WM_NCCREATE ? FALSE : message == WM_CREATE ? -1 : 0;
+  return Barrier(handle, message, failed, [&] { return WindowProcedure(handle, message, wParam, lParam); });
 }
 
 INT_PTR CALLBACK TWindow::DialogProc(HWND handle, UINT message, WPARAM wParam, LPARAM lParam) {
-  try {
-    return DialogProcedure(handle, message, wParam, lParam);
-  } catch (const std::exception& e) {
-    Failed(handle, message, e.what());
-  } catch (...) {
-    Failed(handle, message, "unknown exception");
-  }
-  return FALSE;
+  return Barrier(handle, message, static_cast<INT_PTR>(FALSE),
+                 [&] { return DialogProcedure(handle, message, wParam, lParam); });
 }
 
 LRESULT TWindow::WindowProcedure(HWND handle, UINT message, WPARAM wParam, LPARAM lParam) {

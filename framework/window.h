@@ -123,7 +123,6 @@ class TWindow {
   static INT_PTR CALLBACK DialogProc(HWND handle, UINT message, WPARAM wParam, LPARAM lParam);
   static LRESULT WindowProcedure(HWND handle, UINT message, WPARAM wParam, LPARAM lParam);
   static INT_PTR DialogProcedure(HWND handle, UINT message, WPARAM wParam, LPARAM lParam);
-  static void Failed(HWND handle, UINT message, const char* what);
 
   TAttr Attr;
   std::string Title;

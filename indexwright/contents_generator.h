@@ -16,25 +16,25 @@
 #include "text_stream.h"
 
 // The fixed head of the contents file, ending with the fixed first entry.
-void WriteHeader(TTextStream& Output);
+void WriteHeader(TTextStream& output);
 
 // The fixed tail of the contents file.
-void WriteFooter(TTextStream& Output);
+void WriteFooter(TTextStream& output);
 
 class TContentsGenerator {
  public:
   // Pages are found through Pages, read through Folder; progress lines go to Console.
-  TContentsGenerator(TPageFolder& Folder, TPageSource& Pages, TByteSink& Console)
-      : Folder(Folder), Pages(Pages), Console(Console) {}
+  TContentsGenerator(TPageFolder& folder, TPageSource& pages, TByteSink& console)
+      : Folder(folder), Pages(pages), Console(console) {}
 
-  // Writes the entries of all pages matching Prefix followed by "*.htm". True when at
+  // Writes the entries of all pages matching prefix followed by "*.htm". True when at
   // least one page was found.
-  bool ProcessWithPrefix(const std::string& Prefix, TTextStream& Output, TTextStream& MapOut,
-                         TTextStream& HeadOut);
+  bool ProcessWithPrefix(const std::string& prefix, TTextStream& output, TTextStream& mapOut,
+                         TTextStream& headOut);
 
-  // Writes every group below MainLevel (empty for the top level).
-  void ProcessSubLevels(const std::string& MainLevel, TTextStream& Output, TTextStream& MapOut,
-                        TTextStream& HeadOut);
+  // Writes every group below mainLevel (empty for the top level).
+  void ProcessSubLevels(const std::string& mainLevel, TTextStream& output, TTextStream& mapOut,
+                        TTextStream& headOut);
 
  private:
   TPageFolder& Folder;
@@ -45,4 +45,4 @@ class TContentsGenerator {
 
 // One whole run, as the program does it: banner, the three files, every group. Output
 // files that cannot be written are named on Errors, and the result is then 1; otherwise 0.
-int RunIndexwright(TPageFolder& Folder, TPageSource& Pages, TByteSink& Console, TByteSink& Errors);
+int RunIndexwright(TPageFolder& folder, TPageSource& pages, TByteSink& console, TByteSink& errors);

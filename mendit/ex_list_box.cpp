@@ -13,7 +13,7 @@
 namespace {
 
 // Bytes of the buffer a row is fetched into when the log is written.
-const int kWriteBufferSize = 10000;
+const int WriteBufferSize = 10000;
 
 }  // namespace
 
@@ -63,7 +63,7 @@ void TExListBox::WriteItems(FILE* stream) {
 std::string TExListBox::RowLine(int index) const {
   int length = GetStringLen(index);
   // Rows of other callers may be longer than the usual buffer.
-  std::vector<char> buffer(length < kWriteBufferSize ? kWriteBufferSize : length + 1, '\0');
+  std::vector<char> buffer(length < WriteBufferSize ? WriteBufferSize : length + 1, '\0');
   if (length >= 0) GetString(buffer.data(), index);
   TExListBoxPar* kind = KindOf(GetItemData(index));
   return FormatLogRow(kind ? kind->Label : nullptr, buffer.data());

@@ -16,11 +16,11 @@
 
 namespace {
 
-const char kApplicationName[] = "Tarvel Application Patcher";
+const char ApplicationName[] = "Tarvel Application Patcher";
 
 }  // namespace
 
-TMenditorApp::TMenditorApp() : TApplication(kApplicationName) {
+TMenditorApp::TMenditorApp() : TApplication(ApplicationName) {
   ModuleDir = ProgramFolder(ModulePathSize);
   DefineStartupMacros();
 }

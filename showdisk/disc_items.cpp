@@ -7,7 +7,7 @@
 namespace {
 
 // The messages name the program the user knows (WS.EXE), not the file started (WS.PIF).
-const TDiscItem kItems[] = {
+const TDiscItem Items[] = {
     {IDC_PRODUCT_INFO, "OPISY.URL", "open", SW_SHOWMAXIMIZED, "Nie potrafie uruchomic przegladarki HTML !"},
     {IDC_VORNAX_SETUP, "VORNAX\\SETUP.EXE", nullptr, SW_SHOWNORMAL, "Nie potrafie uruchomic \\VORNAX\\SETUP.EXE !"},
     {IDC_WIRESCOPE_DEMO, "WSDEMO\\WS.PIF", nullptr, SW_SHOWNORMAL, "Nie potrafie uruchomic \\WSDEMO\\WS.EXE !"},
@@ -21,7 +21,7 @@ const TDiscItem kItems[] = {
 }  // namespace
 
 const TDiscItem* FindDiscItem(int id) {
-  for (const TDiscItem& item : kItems)
+  for (const TDiscItem& item : Items)
     if (item.Id == id) return &item;
   return nullptr;
 }

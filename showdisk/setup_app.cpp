@@ -8,16 +8,16 @@
 
 namespace {
 
-const char kAppName[] = "Tarvel DEMO PACK";
+const char AppName[] = "Tarvel DEMO PACK";
 
 // The system truncates a longer module path to this many characters; the directory is
 // then taken from what is left.
-const DWORD kModuleNameSize = 130;
+const DWORD ModuleNameSize = 130;
 
 }  // namespace
 
-TSetupApp::TSetupApp() : TApplication(kAppName) {
-  ModuleDir = ProgramFolder(kModuleNameSize);
+TSetupApp::TSetupApp() : TApplication(AppName) {
+  ModuleDir = ProgramFolder(ModuleNameSize);
 }
 
 int TSetupApp::NormalizeCmdShow(int cmdShow) { return NormalizedShowCommand(cmdShow); }

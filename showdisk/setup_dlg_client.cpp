@@ -12,15 +12,15 @@
 namespace {
 
 // The buttons are made and enabled in this order (not the template's).
-const int kButtonOrder[] = {IDC_MENDIT_SETUP, IDC_PRODUCT_INFO, IDC_VORNAX_SETUP, IDC_WIRESCOPE_DEMO,
+const int ButtonOrder[] = {IDC_MENDIT_SETUP, IDC_PRODUCT_INFO, IDC_VORNAX_SETUP, IDC_WIRESCOPE_DEMO,
                             IDC_IE4_SETUP,    IDC_EXIT,         IDC_PPVIEW_SETUP, IDC_VORNAX_SHOW};
 
 }  // namespace
 
 TSetupDlgClient::TSetupDlgClient(TWindow* parent, int resourceId, HINSTANCE module)
     : TDialog(parent, resourceId, module) {
-  static_assert(sizeof kButtonOrder / sizeof kButtonOrder[0] == kButtonCount, "one button per id");
-  for (int i = 0; i < kButtonCount; ++i) Buttons[i].reset(new TTransparentButton(this, kButtonOrder[i]));
+  static_assert(sizeof ButtonOrder / sizeof ButtonOrder[0] == ButtonCount, "one button per id");
+  for (int i = 0; i < ButtonCount; ++i) Buttons[i].reset(new TTransparentButton(this, ButtonOrder[i]));
 }
 
 TSetupDlgClient::~TSetupDlgClient() = default;

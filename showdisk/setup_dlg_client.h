@@ -34,6 +34,6 @@ class TSetupDlgClient : public TDialog {
   // Starts the item of button id through the shell; says so when the shell cannot.
   void StartItem(int id);
 
-  static const int kButtonCount = 8;
-  std::unique_ptr<TTransparentButton> Buttons[kButtonCount];
+  static const int ButtonCount = 8;
+  std::unique_ptr<TTransparentButton> Buttons[ButtonCount];
 };

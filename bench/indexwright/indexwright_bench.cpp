@@ -1,11 +1,11 @@
-// contents_bench: the generator on a help project of 10,000 pages in four levels, with
+// indexwright_bench: the generator on a help project of 10,000 pages in four levels, with
 // the directory read once (as the program does) beside a variant that runs one directory
 // search per group question, as a findfirst/findnext loop would. Both write the same three
 // files; the benchmark checks that and prints both times and their ratio.
 //
-// Usage: contents_bench [PAGES] [FANOUT]   (defaults 10000 and 2: FANOUT groups below
+// Usage: indexwright_bench [PAGES] [FANOUT]   (defaults 10000 and 2: FANOUT groups below
 // each group, four levels deep, pages spread evenly over all groups). The project is
-// made in ./contents_bench_project and removed afterwards.
+// made in ./indexwright_bench_project and removed afterwards.
 
 #include <algorithm>
 #include <chrono>
@@ -131,10 +131,10 @@ int main(int argc, char** argv) {
   int Pages = argc > 1 ? atoi(argv[1]) : 10000;
   int Fanout = argc > 2 ? atoi(argv[2]) : 2;
   if (Pages < 1 || Fanout < 1 || Fanout > 99) {
-    fprintf(stderr, "usage: contents_bench [PAGES] [FANOUT 1-99]\n");
+    fprintf(stderr, "usage: indexwright_bench [PAGES] [FANOUT 1-99]\n");
     return 2;
   }
-  const fs::path Dir = fs::current_path() / "contents_bench_project";
+  const fs::path Dir = fs::current_path() / "indexwright_bench_project";
   std::vector<std::string> Groups = MakeGroups(Fanout);
   MakeProject(Dir, Pages, Groups);
   printf("project: %d pages in %d levels, %zu groups (%d below each group)\n", Pages, Levels, Groups.size(), Fanout);

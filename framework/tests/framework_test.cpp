@@ -19,8 +19,8 @@
 
 namespace {
 
-const UINT kCountMessage = WM_APP + 1;
-const UINT kThrowMessage = WM_APP + 2;
+const UINT CountMessage = WM_APP + 1;
+const UINT ThrowMessage = WM_APP + 2;
 
 // An owner-drawn button that records what reached it.
 class TProbeButton : public TButton {
@@ -67,8 +67,8 @@ class TProbeDialog : public TDialog {
     using R = TResponse<TProbeDialog>;
     static const R table[] = {
         R::Command(IDC_TEST_BUTTON, &TProbeDialog::CmPress),
-        R::Message(kCountMessage, &TProbeDialog::EvCount),
-        R::Message(kThrowMessage, &TProbeDialog::EvThrow),
+        R::Message(CountMessage, &TProbeDialog::EvCount),
+        R::Message(ThrowMessage, &TProbeDialog::EvThrow),
     };
     return R::Find(this, table, msg, result) || TDialog::Respond(msg, result);
   }
@@ -122,7 +122,7 @@ TEST(Framework, ResponseTablesRouteMessagesCommandsAndOwnerDrawing) {
   app.Build();
   Drain();
   HWND dialog = app.Client->GetHandle();
-  EXPECT_EQ(42, SendMessageA(dialog, kCountMessage, 41, 0));  // through DWLP_MSGRESULT
+  EXPECT_EQ(42, SendMessageA(dialog, CountMessage, 41, 0));  // through DWLP_MSGRESULT
   SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDC_TEST_BUTTON, BN_CLICKED), 0);
   // Other notifications from the same id are not commands.
   SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDC_TEST_BUTTON, BN_SETFOCUS), 1);
@@ -137,9 +137,9 @@ TEST(Framework, PumpPassesQuitOnToTheMainLoop) {
   TTestApp app;
   app.Build();
   HWND dialog = app.Client->GetHandle();
-  PostMessageA(dialog, kCountMessage, 0, 0);
+  PostMessageA(dialog, CountMessage, 0, 0);
   PostQuitMessage(7);
-  PostMessageA(dialog, kCountMessage, 0, 0);
+  PostMessageA(dialog, CountMessage, 0, 0);
   EXPECT_FALSE(TApplication::PumpWaitingMessages());
   EXPECT_EQ(2, app.Client->Counted);  // posted messages come before the quit
   EXPECT_EQ(7, app.Loop());
@@ -183,9 +183,9 @@ TEST(Framework, AnExceptionInAHandlerBecomesAnErrorNotACrash) {
   app.Build();
   Drain();
   HWND dialog = app.Client->GetHandle();
-  SendMessageA(dialog, kThrowMessage, 0, 0);
+  SendMessageA(dialog, ThrowMessage, 0, 0);
   EXPECT_EQ(std::vector<std::string>{"GDI failure"}, Failures);
-  EXPECT_EQ(42, SendMessageA(dialog, kCountMessage, 41, 0));
+  EXPECT_EQ(42, SendMessageA(dialog, CountMessage, 41, 0));
   TWindow::FailureReporter = shown;
 }
 

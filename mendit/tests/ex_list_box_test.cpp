@@ -18,8 +18,8 @@
 
 namespace {
 
-const COLORREF kWhite = RGB(255, 255, 255), kRed = RGB(255, 0, 0), kYellow = RGB(255, 255, 0),
-               kBlue = RGB(0, 0, 255);
+const COLORREF White = RGB(255, 255, 255), Red = RGB(255, 0, 0), Yellow = RGB(255, 255, 0),
+               Blue = RGB(0, 0, 255);
 
 struct TLogWindow {
   TLogWindow() {
@@ -56,15 +56,15 @@ struct TLogWindow {
   std::unique_ptr<TFrameWindow> Frame;
   std::unique_ptr<TExListBox> List;
   HINSTANCE Self = GetModuleHandleA(nullptr);
-  TExListBoxPar Info{Self, IDB_INFO, kWhite, RGB(0, 0, 0), ""};
-  TExListBoxPar Error{Self, IDB_ERROR, kRed, kWhite, "ERROR"};
-  TExListBoxPar Warning{Self, IDB_WARNING, kYellow, RGB(0, 0, 0), "WARNING"};
+  TExListBoxPar Info{Self, IDB_INFO, White, RGB(0, 0, 0), ""};
+  TExListBoxPar Error{Self, IDB_ERROR, Red, White, "ERROR"};
+  TExListBoxPar Warning{Self, IDB_WARNING, Yellow, RGB(0, 0, 0), "WARNING"};
 };
 
 TEST(ExListBox, RowsPaintTheirKindAndOnlyTheRestIsErased) {
   TLogWindow w;
   ASSERT_NE(nullptr, w.List->GetHandle());
-  EXPECT_EQ(kWhite, w.Pixel(200, 100));  // empty list: window colour everywhere
+  EXPECT_EQ(White, w.Pixel(200, 100));  // empty list: window colour everywhere
   EXPECT_EQ(0, w.List->AddItem("information", &w.Info));
   EXPECT_EQ(1, w.List->AddItem("error", &w.Error));
   EXPECT_EQ(2, w.List->AddItem("warning", &w.Warning));
@@ -74,7 +74,7 @@ TEST(ExListBox, RowsPaintTheirKindAndOnlyTheRestIsErased) {
     int index;
     COLORREF background;
     COLORREF picture;  // at (4, 5) of the row's 16 x 16 picture
-  } rows[] = {{0, kWhite, kWhite}, {1, kRed, kRed}, {2, kYellow, kBlue}};
+  } rows[] = {{0, White, White}, {1, Red, Red}, {2, Yellow, Blue}};
   for (const Row& row : rows) {
     SCOPED_TRACE(row.index);
     RECT r;
@@ -86,8 +86,8 @@ TEST(ExListBox, RowsPaintTheirKindAndOnlyTheRestIsErased) {
   w.List->SendMessage(LB_SETCURSEL, 2);
   RECT r;
   w.List->GetItemRect(2, r);
-  EXPECT_EQ(kBlue, w.Pixel(w.RightX(), w.RowMiddle(2)));  // yellow inverted
-  EXPECT_EQ(kBlue, w.Pixel(4, r.top + 5));         // the disc stays blue
+  EXPECT_EQ(Blue, w.Pixel(w.RightX(), w.RowMiddle(2)));  // yellow inverted
+  EXPECT_EQ(Blue, w.Pixel(4, r.top + 5));         // the disc stays blue
 
   // Erasing paints below the last row only: a colour put on the rows survives it.
   HDC dc = GetDC(w.List->GetHandle());
@@ -95,7 +95,7 @@ TEST(ExListBox, RowsPaintTheirKindAndOnlyTheRestIsErased) {
   SetPixel(dc, w.RightX(), 150, RGB(0, 255, 0));
   w.List->SendMessage(WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc));
   EXPECT_EQ(RGB(0, 255, 0), GetPixel(dc, w.RightX(), w.RowMiddle(0)));
-  EXPECT_EQ(kWhite, GetPixel(dc, w.RightX(), 150));
+  EXPECT_EQ(White, GetPixel(dc, w.RightX(), 150));
   ReleaseDC(w.List->GetHandle(), dc);
 }
 

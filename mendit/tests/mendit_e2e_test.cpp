@@ -25,7 +25,7 @@ namespace {
 
 using Bytes = std::vector<unsigned char>;
 
-const e2e::Rgb kWhite = 0xFFFFFF, kRed = 0xFF0000, kYellow = 0xFFFF00;
+const e2e::Rgb White = 0xFFFFFF, Red = 0xFF0000, Yellow = 0xFFFF00;
 
 std::string Win(const std::string& unixPath) { return e2e::WinePath(unixPath); }
 
@@ -84,8 +84,8 @@ void WriteDescription(const std::string& path, const std::string& name, const st
 
 std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
 
-const TDosStamp kOldStamp = MakeDosStamp(2001, 3, 4, 10, 20, 30);
-const TDosStamp kNewStamp = MakeDosStamp(2002, 5, 6, 11, 22, 44);
+const TDosStamp OldStamp = MakeDosStamp(2001, 3, 4, 10, 20, 30);
+const TDosStamp NewStamp = MakeDosStamp(2002, 5, 6, 11, 22, 44);
 
 class MenditTest : public testing::Test {
  protected:
@@ -135,15 +135,15 @@ TEST_F(MenditTest, CopyModifyAndDeleteInOneRun) {
   const std::string app = Work + "\\APP";
   Bytes previous = Pattern(1000, 1), next = NextVersion(previous, 1200, 2);
   ASSERT_TRUE(WriteBytes(app + "\\TOOL.EXE", previous));
-  SetStamp(app + "\\TOOL.EXE", kOldStamp);
+  SetStamp(app + "\\TOOL.EXE", OldStamp);
   ASSERT_TRUE(WriteBytes(app + "\\OLD.DLL", Pattern(300, 3)));
-  SetStamp(app + "\\OLD.DLL", kOldStamp);
+  SetStamp(app + "\\OLD.DLL", OldStamp);
   Bytes added = Pattern(700, 4);
 
   TPatchWriter writer;
-  writer.AddModify("&ROOT&\\TOOL.EXE", kOldStamp, kNewStamp, DeltaFor(next));
-  writer.AddCopy("&ROOT&\\HELP\\NEW.HLP", kNewStamp, added);
-  writer.AddDelete("&ROOT&\\OLD.DLL", kOldStamp);
+  writer.AddModify("&ROOT&\\TOOL.EXE", OldStamp, NewStamp, DeltaFor(next));
+  writer.AddCopy("&ROOT&\\HELP\\NEW.HLP", NewStamp, added);
+  writer.AddDelete("&ROOT&\\OLD.DLL", OldStamp);
   Pack(writer);
   WriteDescription(Description, "TOOL.EXE", app + "\\", Cabinet);
 
@@ -160,12 +160,12 @@ TEST_F(MenditTest, CopyModifyAndDeleteInOneRun) {
       L"Patching completed !",
   };
   EXPECT_EQ(want, Session.Rows());
-  for (int i = 0; i < static_cast<int>(want.size()); ++i) EXPECT_EQ(kWhite, Session.RowBackground(i)) << i;
+  for (int i = 0; i < static_cast<int>(want.size()); ++i) EXPECT_EQ(White, Session.RowBackground(i)) << i;
   EXPECT_LT(0, SendMessageW(Session.ProgressBar, PBM_GETPOS, 0, 0));
   Screenshot("mendit_after_run.png");
 
   EXPECT_EQ(next, ReadBytes(app + "\\TOOL.EXE"));
-  EXPECT_EQ(kNewStamp, LocalStampOf(app + "\\TOOL.EXE"));
+  EXPECT_EQ(NewStamp, LocalStampOf(app + "\\TOOL.EXE"));
   EXPECT_EQ(previous, ReadBytes(app + "\\TOOL.$$$"));
   EXPECT_EQ(added, ReadBytes(app + "\\HELP\\NEW.HLP"));
   EXPECT_FALSE(Exists(app + "\\OLD.DLL"));
@@ -175,15 +175,15 @@ TEST_F(MenditTest, CopyModifyAndDeleteInOneRun) {
 TEST_F(MenditTest, WarningsAndErrorsDoNotStopTheRun) {
   const std::string app = Work + "\\APP";
   ASSERT_TRUE(WriteBytes(app + "\\STALE.DLL", Pattern(100, 5)));
-  SetStamp(app + "\\STALE.DLL", kNewStamp);  // not the version the record was made for
+  SetStamp(app + "\\STALE.DLL", NewStamp);  // not the version the record was made for
   Bytes added = Pattern(50, 6);
 
   TPatchWriter writer;
-  writer.AddDelete("&ROOT&\\STALE.DLL", kOldStamp);
-  writer.AddModify("&ROOT&\\MISSING.EXE", kOldStamp, kNewStamp, DeltaFor(NextVersion(Pattern(300, 1), 300, 2)));
+  writer.AddDelete("&ROOT&\\STALE.DLL", OldStamp);
+  writer.AddModify("&ROOT&\\MISSING.EXE", OldStamp, NewStamp, DeltaFor(NextVersion(Pattern(300, 1), 300, 2)));
   // A file name with a line break: its error is one report of two lines.
-  writer.AddDelete("&ROOT&\\TWO\nLINES.DAT", kOldStamp);
-  writer.AddCopy("&ROOT&\\LAST.TXT", kNewStamp, added);
+  writer.AddDelete("&ROOT&\\TWO\nLINES.DAT", OldStamp);
+  writer.AddCopy("&ROOT&\\LAST.TXT", NewStamp, added);
   Pack(writer);
   WriteDescription(Description, "TOOL.EXE", app + "\\", Cabinet);
 
@@ -194,15 +194,15 @@ TEST_F(MenditTest, WarningsAndErrorsDoNotStopTheRun) {
     e2e::Rgb background;
   };
   std::vector<Row> want = {
-      {L"Unpacking patch...", kWhite},
-      {L"Installing patch...", kWhite},
-      {L"Reading patch directory...", kWhite},
-      {L"File: STALE.DLL has improper date/time stamp - skipping...", kYellow},
-      {L"Cannot open source file: MISSING.EXE", kRed},
-      {L"Cannot open source file: TWO", kRed},
-      {L"LINES.DAT", kRed},
-      {L"Applying copy patch (LAST.TXT)", kWhite},
-      {L"Patching completed !", kWhite},
+      {L"Unpacking patch...", White},
+      {L"Installing patch...", White},
+      {L"Reading patch directory...", White},
+      {L"File: STALE.DLL has improper date/time stamp - skipping...", Yellow},
+      {L"Cannot open source file: MISSING.EXE", Red},
+      {L"Cannot open source file: TWO", Red},
+      {L"LINES.DAT", Red},
+      {L"Applying copy patch (LAST.TXT)", White},
+      {L"Patching completed !", White},
   };
   std::vector<std::wstring> rows = Session.Rows();
   ASSERT_EQ(want.size(), rows.size());
@@ -233,8 +233,8 @@ TEST_F(MenditTest, MissingPatchFileEndsTheRunWithAnError) {
   std::string patch = Work + "\\PATCH\\NOWHERE.CAB";
   EXPECT_EQ(L"Cannot open patch file: " + std::wstring(patch.begin(), patch.end()), rows.back());
   e2e::Rgb last = 0;
-  e2e::WaitUntil([&] { return (last = Session.RowBackground(static_cast<int>(rows.size()) - 1)) == kRed; }, 2000);
-  EXPECT_EQ(kRed, last);
+  e2e::WaitUntil([&] { return (last = Session.RowBackground(static_cast<int>(rows.size()) - 1)) == Red; }, 2000);
+  EXPECT_EQ(Red, last);
   EXPECT_TRUE(IsWindowEnabled(Session.InstallButton));
   // A second run starts from a cleared log.
   ASSERT_TRUE(Session.Install());
@@ -244,7 +244,7 @@ TEST_F(MenditTest, MissingPatchFileEndsTheRunWithAnError) {
 
 TEST_F(MenditTest, LogScrollsSoThatTheLastRowIsVisible) {
   TPatchWriter writer;
-  for (int i = 0; i < 30; ++i) writer.AddCopy("&ROOT&\\F" + std::to_string(i) + ".TXT", kNewStamp, Pattern(10, i));
+  for (int i = 0; i < 30; ++i) writer.AddCopy("&ROOT&\\F" + std::to_string(i) + ".TXT", NewStamp, Pattern(10, i));
   Pack(writer);
   WriteDescription(Description, "TOOL.EXE", Work + "\\APP\\", Cabinet);
   Start();
@@ -254,7 +254,7 @@ TEST_F(MenditTest, LogScrollsSoThatTheLastRowIsVisible) {
   int visible = e2e::ListBoxVisibleRows(Session.Log);
   ASSERT_LT(visible, count);
   EXPECT_EQ(count - visible, e2e::ListBoxTopIndex(Session.Log));
-  EXPECT_EQ(kWhite, Session.RowBackground(count - 1));
+  EXPECT_EQ(White, Session.RowBackground(count - 1));
   for (int i = 0; i < 30; ++i) EXPECT_TRUE(Exists(Work + "\\APP\\F" + std::to_string(i) + ".TXT")) << i;
   Quit();
 }
@@ -370,9 +370,9 @@ TEST_F(MenditTest, ACutCabinetInstallsNothing) {
   // first block, the third record's header straddles the end of the second.
   const size_t block = 32768, header = 221;
   TPatchWriter writer;
-  writer.AddCopy("&ROOT&\\ONE.BIN", kNewStamp, Pattern(block - header, 1));
-  writer.AddCopy("&ROOT&\\TWO.BIN", kNewStamp, Pattern(block - header - 100, 2));
-  writer.AddCopy("&ROOT&\\THREE.BIN", kNewStamp, Pattern(3000, 3));
+  writer.AddCopy("&ROOT&\\ONE.BIN", NewStamp, Pattern(block - header, 1));
+  writer.AddCopy("&ROOT&\\TWO.BIN", NewStamp, Pattern(block - header - 100, 2));
+  writer.AddCopy("&ROOT&\\THREE.BIN", NewStamp, Pattern(3000, 3));
   Pack(writer);
   const Bytes whole = ReadBytes(Cabinet);
   const std::vector<size_t> ends = DataBlockEnds(whole);
@@ -389,8 +389,8 @@ TEST_F(MenditTest, ACutCabinetInstallsNothing) {
     EXPECT_EQ(L"Cannot unpack patch file: " + patch, rows.back());
     EXPECT_EQ(rows.end(), std::find(rows.begin(), rows.end(), L"Installing patch..."));
     e2e::Rgb last = 0;
-    e2e::WaitUntil([&] { return (last = Session.RowBackground(static_cast<int>(rows.size()) - 1)) == kRed; }, 2000);
-    EXPECT_EQ(kRed, last);
+    e2e::WaitUntil([&] { return (last = Session.RowBackground(static_cast<int>(rows.size()) - 1)) == Red; }, 2000);
+    EXPECT_EQ(Red, last);
     EXPECT_FALSE(Exists(app + "\\ONE.BIN"));
   }
   ASSERT_TRUE(WriteBytes(Cabinet, whole));
@@ -407,7 +407,7 @@ TEST_F(MenditTest, MisdirectedPathFieldsWriteNothingOutsideTheChosenFolder) {
   const std::string app = Work + "\\APP";
   const std::string stray = "MENDIT_E2E_STRAY";  // a folder a wrong root would create
   TPatchWriter writer;
-  writer.AddCopy("&ROOT&\\" + stray + "\\NEW.TXT", kNewStamp, Pattern(100, 9));
+  writer.AddCopy("&ROOT&\\" + stray + "\\NEW.TXT", NewStamp, Pattern(100, 9));
   Pack(writer);
   WriteDescription(Description, "TOOL.EXE", app + "\\", Cabinet);
   char current[MAX_PATH];
@@ -447,9 +447,9 @@ TEST_F(MenditTest, CloseDuringARunWaitsForTheRunToEnd) {
   const std::string app = Work + "\\APP";
   Bytes previous = Pattern(3 << 19, 7), next = NextVersion(previous, 3 << 19, 8);
   ASSERT_TRUE(WriteBytes(app + "\\BIG.EXE", previous));
-  SetStamp(app + "\\BIG.EXE", kOldStamp);
+  SetStamp(app + "\\BIG.EXE", OldStamp);
   TPatchWriter writer;
-  writer.AddModify("&ROOT&\\BIG.EXE", kOldStamp, kNewStamp, DeltaFor(next));
+  writer.AddModify("&ROOT&\\BIG.EXE", OldStamp, NewStamp, DeltaFor(next));
   Pack(writer);
   WriteDescription(Description, "BIG.EXE", app + "\\", Cabinet);
 
@@ -461,7 +461,7 @@ TEST_F(MenditTest, CloseDuringARunWaitsForTheRunToEnd) {
   ASSERT_TRUE(Session.Program.WaitForExit(120000, &code));
   EXPECT_EQ(0u, code);
   EXPECT_EQ(next, ReadBytes(app + "\\BIG.EXE"));
-  EXPECT_EQ(kNewStamp, LocalStampOf(app + "\\BIG.EXE"));
+  EXPECT_EQ(NewStamp, LocalStampOf(app + "\\BIG.EXE"));
 }
 
 }  // namespace

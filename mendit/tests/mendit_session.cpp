@@ -7,7 +7,7 @@
 
 namespace {
 
-const wchar_t kFrameTitle[] = L"Tarvel Application Patcher";
+const wchar_t FrameTitle[] = L"Tarvel Application Patcher";
 
 bool EndsRun(const std::wstring& row) {
   return row == L"Patching completed !" || row.rfind(L"Cannot open patch file: ", 0) == 0 ||
@@ -22,7 +22,7 @@ bool TMenditSession::StartOnly(const std::string& program, const std::string& ar
 
 bool TMenditSession::Start(const std::string& program, const std::string& args, WORD showCommand) {
   if (!StartOnly(program, args, showCommand)) return false;
-  Frame = e2e::WaitForTopWindow(Program.Id(), L"TFrameWindow", kFrameTitle, 90000);
+  Frame = e2e::WaitForTopWindow(Program.Id(), L"TFrameWindow", FrameTitle, 90000);
   if (!Frame) return false;
   e2e::WaitUntil([&] { return (Dialog = FindWindowExW(Frame, nullptr, L"#32770", nullptr)) != nullptr; }, 10000);
   if (!Dialog) return false;

@@ -14,6 +14,7 @@
 #include "patch/patch_file.h"
 #include "patch/patch_writer.h"
 #include "paths/macros.h"
+#include "tests/support/test_reporters.h"
 
 namespace {
 
@@ -21,14 +22,6 @@ using TBytes = std::vector<uint8_t>;
 constexpr TDosStamp OldStamp = MakeDosStamp(2001, 1, 2, 3, 4, 6);
 constexpr TDosStamp NewStamp = MakeDosStamp(2002, 1, 2, 3, 4, 6);
 const std::string Journal = "C:\\APP.MENDITCON-UNDO";
-
-class TSilentReporter : public TPatchReporter {
- public:
-  void ReportProgress(int32_t, int32_t) override {}
-
- protected:
-  void Report(TReportKind, const char*, va_list) override {}
-};
 
 struct TFileState {
   TBytes Content;

@@ -12,8 +12,8 @@
 
 namespace {
 
-const wchar_t kTitle[] = L"Tarvel DEMO PACK";
-const unsigned kTimeoutMs = 8000;
+const wchar_t Title[] = L"Tarvel DEMO PACK";
+const unsigned TimeoutMs = 8000;
 
 std::string Shot(const char* name) { return std::string("screenshots\\") + name + ".png"; }
 
@@ -45,21 +45,21 @@ struct TemplateControl {
   DWORD exStyle;
 };
 
-const DWORD kItemButton = WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_OWNERDRAW;
+const DWORD ItemButton = WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_OWNERDRAW;
 
-const TemplateControl kTemplate[] = {
+const TemplateControl Template[] = {
     {0xFFFF, L"Static", 0, 0, 372, 250, WS_CHILD | WS_VISIBLE | SS_BITMAP | SS_CENTERIMAGE | SS_REALSIZEIMAGE, 0},
-    {105, L"Button", 92, 52, 272, 20, kItemButton | BS_CENTER, 0},
-    {103, L"Button", 92, 76, 272, 18, kItemButton | BS_CENTER, 0},
-    {102, L"Button", 92, 100, 272, 18, kItemButton | BS_CENTER | BS_MULTILINE, WS_EX_TRANSPARENT},
-    {104, L"Button", 92, 123, 272, 18, kItemButton | BS_CENTER | BS_BITMAP, 0},
-    {106, L"Button", 92, 146, 272, 18, kItemButton | BS_CENTER | BS_BITMAP, 0},
-    {101, L"Button", 92, 170, 272, 14, kItemButton | BS_CENTER | BS_MULTILINE, 0},
-    {1, L"Button", 92, 188, 96, 14, kItemButton, 0},
-    {107, L"Button", 204, 188, 146, 14, kItemButton, 0},
+    {105, L"Button", 92, 52, 272, 20, ItemButton | BS_CENTER, 0},
+    {103, L"Button", 92, 76, 272, 18, ItemButton | BS_CENTER, 0},
+    {102, L"Button", 92, 100, 272, 18, ItemButton | BS_CENTER | BS_MULTILINE, WS_EX_TRANSPARENT},
+    {104, L"Button", 92, 123, 272, 18, ItemButton | BS_CENTER | BS_BITMAP, 0},
+    {106, L"Button", 92, 146, 272, 18, ItemButton | BS_CENTER | BS_BITMAP, 0},
+    {101, L"Button", 92, 170, 272, 14, ItemButton | BS_CENTER | BS_MULTILINE, 0},
+    {1, L"Button", 92, 188, 96, 14, ItemButton, 0},
+    {107, L"Button", 204, 188, 146, 14, ItemButton, 0},
 };
 
-const int kButtonIds[] = {105, 103, 102, 104, 106, 101, 1, 107};
+const int ButtonIds[] = {105, 103, 102, 104, 106, 101, 1, 107};
 
 INT_PTR CALLBACK QuietDialogProc(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
 
@@ -118,14 +118,14 @@ class ShowdiskTest : public ::testing::Test {
   void Start(WORD showCommand = SW_SHOWNORMAL) {
     MoveAway();
     ASSERT_TRUE(launcher.Start("\"" + disc.Launcher() + "\"", "", showCommand));
-    frame = e2e::WaitForTopWindow(launcher.Id(), nullptr, kTitle, kTimeoutMs);
+    frame = e2e::WaitForTopWindow(launcher.Id(), nullptr, Title, TimeoutMs);
     ASSERT_NE(nullptr, frame);
     dialog = FindWindowExW(frame, nullptr, L"#32770", nullptr);
     ASSERT_NE(nullptr, dialog);
     if (showCommand == SW_HIDE) return;
     // The buttons are enabled once the dialog is set up.
-    ASSERT_TRUE(e2e::WaitUntil([&] { return IsWindowEnabled(GetDlgItem(dialog, 106)) != 0; }, kTimeoutMs));
-    ASSERT_TRUE(e2e::WaitUntil([&] { return CaptureDialog() == ExpectedPicture(); }, kTimeoutMs))
+    ASSERT_TRUE(e2e::WaitUntil([&] { return IsWindowEnabled(GetDlgItem(dialog, 106)) != 0; }, TimeoutMs));
+    ASSERT_TRUE(e2e::WaitUntil([&] { return CaptureDialog() == ExpectedPicture(); }, TimeoutMs))
         << Differences(CaptureDialog(), ExpectedPicture()) << " pixels differ from the picture";
     baseline = CaptureDialog();
   }
@@ -173,7 +173,7 @@ class ShowdiskTest : public ::testing::Test {
   }
 
   bool ScreenBecomes(const e2e::Image& want) {
-    return e2e::WaitUntil([&] { return CaptureDialog() == want; }, kTimeoutMs);
+    return e2e::WaitUntil([&] { return CaptureDialog() == want; }, TimeoutMs);
   }
 
   bool Highlights(int id) { return ScreenBecomes(WithInverted(baseline, InDialog(id))); }
@@ -220,7 +220,7 @@ TEST_F(ShowdiskTest, DialogControlsAsTabled) {
   ASSERT_TRUE(units.Ok());
   // Template order is the order of the child windows.
   HWND control = GetWindow(dialog, GW_CHILD);
-  for (const TemplateControl& want : kTemplate) {
+  for (const TemplateControl& want : Template) {
     SCOPED_TRACE(want.id);
     ASSERT_NE(nullptr, control);
     EXPECT_EQ(want.id, GetDlgCtrlID(control));
@@ -303,7 +303,7 @@ TEST(ShowdiskResources, PicturesAndIcon) {
 
 TEST_F(ShowdiskTest, HoverInvertsExactlyTheButtonAndLeavingRestoresThePicture) {
   ASSERT_NO_FATAL_FAILURE(Start());
-  for (int id : kButtonIds) {
+  for (int id : ButtonIds) {
     SCOPED_TRACE(id);
     ASSERT_TRUE(e2e::MovePointer(OnButton(id).x, OnButton(id).y));
     EXPECT_TRUE(Highlights(id)) << Differences(CaptureDialog(), WithInverted(baseline, InDialog(id)));
@@ -331,7 +331,7 @@ TEST_F(ShowdiskTest, MovingStraightToANeighbourMovesTheHighlight) {
     if (previous) {
       // The move onto the neighbour reaches the button that holds the capture: it lets go.
       RECT old = InDialog(previous);
-      EXPECT_TRUE(e2e::WaitUntil([&] { return CaptureDialog().Crop(old) == baseline.Crop(old); }, kTimeoutMs));
+      EXPECT_TRUE(e2e::WaitUntil([&] { return CaptureDialog().Crop(old) == baseline.Crop(old); }, TimeoutMs));
     }
     // The next move goes to the neighbour.
     e2e::MovePointer(OnButton(id, 3).x, OnButton(id, 3).y);
@@ -369,7 +369,7 @@ TEST_F(ShowdiskTest, ClickStartsTheItemAndTheLauncherStays) {
     SCOPED_TRACE(item.target);
     disc.RemoveMarker(item.target);
     ASSERT_TRUE(e2e::Click(OnButton(item.id).x, OnButton(item.id).y));
-    EXPECT_TRUE(e2e::WaitUntil([&] { return !disc.ReadMarker(item.target).empty(); }, kTimeoutMs));
+    EXPECT_TRUE(e2e::WaitUntil([&] { return !disc.ReadMarker(item.target).empty(); }, TimeoutMs));
     EXPECT_EQ("show=1\nargs=\n", disc.ReadMarker(item.target));
     // Still there, unchanged, once the pointer has gone.
     MoveAway();
@@ -396,7 +396,7 @@ TEST_F(ShowdiskTest, FailedStartShowsTheItemsMessage) {
   for (const auto& item : items) {
     SCOPED_TRACE(item.id);
     ASSERT_TRUE(e2e::Click(OnButton(item.id).x, OnButton(item.id).y));
-    HWND box = e2e::WaitForMessageBox(launcher.Id(), L"Blad", kTimeoutMs);
+    HWND box = e2e::WaitForMessageBox(launcher.Id(), L"Blad", TimeoutMs);
     ASSERT_NE(nullptr, box);
     if (item.id == 102) {
       e2e::Pause(700);  // let the box paint itself
@@ -417,17 +417,17 @@ TEST_F(ShowdiskTest, FailedStartShowsTheItemsMessage) {
 class DocumentType {
  public:
   DocumentType(const char* extension, const std::string& command) : Extension(extension) {
-    Ok = Set(Extension, kProgId) && Set(std::string(kProgId) + "\\shell\\open\\command", command);
+    Ok = Set(Extension, ProgId) && Set(std::string(ProgId) + "\\shell\\open\\command", command);
   }
   ~DocumentType() {
     for (const char* sub : {"\\shell\\open\\command", "\\shell\\open", "\\shell", ""})
-      RegDeleteKeyA(HKEY_CLASSES_ROOT, (std::string(kProgId) + sub).c_str());
+      RegDeleteKeyA(HKEY_CLASSES_ROOT, (std::string(ProgId) + sub).c_str());
     RegDeleteKeyA(HKEY_CLASSES_ROOT, Extension.c_str());
   }
   bool Ok = false;
 
  private:
-  static constexpr const char* kProgId = "ShowdiskTest.Document";
+  static constexpr const char* ProgId = "ShowdiskTest.Document";
   static bool Set(const std::string& path, const std::string& value) {
     HKEY key = nullptr;
     if (RegCreateKeyExA(HKEY_CLASSES_ROOT, path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) != 0)
@@ -450,7 +450,7 @@ TEST_F(ShowdiskTest, PresentationOpensMaximised) {
 
   ASSERT_NO_FATAL_FAILURE(Start());
   ASSERT_TRUE(e2e::Click(OnButton(IDC_VORNAX_SHOW).x, OnButton(IDC_VORNAX_SHOW).y));
-  EXPECT_TRUE(e2e::WaitUntil([&] { return !disc.ReadMarker(viewer).empty(); }, kTimeoutMs));
+  EXPECT_TRUE(e2e::WaitUntil([&] { return !disc.ReadMarker(viewer).empty(); }, TimeoutMs));
   EXPECT_EQ("show=3\nargs=\"" + disc.Path("VORNAX.PPT") + "\"\n", disc.ReadMarker(viewer));
   EXPECT_EQ(nullptr, e2e::FindTopWindow(launcher.Id(), L"#32770", L"Blad"));
 }
@@ -459,7 +459,7 @@ TEST_F(ShowdiskTest, ExitButtonEndsTheProgram) {
   ASSERT_NO_FATAL_FAILURE(Start());
   ASSERT_TRUE(e2e::Click(OnButton(IDC_EXIT).x, OnButton(IDC_EXIT).y));
   DWORD code = 1;
-  EXPECT_TRUE(launcher.WaitForExit(kTimeoutMs, &code));
+  EXPECT_TRUE(launcher.WaitForExit(TimeoutMs, &code));
   EXPECT_EQ(0u, code);
 }
 
@@ -469,14 +469,14 @@ TEST_F(ShowdiskTest, TabShowsNothingAndEscEndsTheProgram) {
   RECT logo = {10, 10, 11, 11};
   MapWindowPoints(dialog, HWND_DESKTOP, reinterpret_cast<POINT*>(&logo), 2);
   e2e::Click(logo.left, logo.top);
-  ASSERT_TRUE(e2e::WaitUntil([&] { return GetForegroundWindow() == frame; }, kTimeoutMs));
+  ASSERT_TRUE(e2e::WaitUntil([&] { return GetForegroundWindow() == frame; }, TimeoutMs));
   // Tab moves the focus through the buttons, with no mark to be seen.
   for (int i = 0; i < 3; ++i) e2e::PressKey(VK_TAB);
   e2e::Pause(300);
   EXPECT_TRUE(ScreenBecomes(baseline)) << Differences(CaptureDialog(), baseline);
   e2e::PressKey(VK_ESCAPE);
   DWORD code = 1;
-  EXPECT_TRUE(launcher.WaitForExit(kTimeoutMs, &code));
+  EXPECT_TRUE(launcher.WaitForExit(TimeoutMs, &code));
   EXPECT_EQ(0u, code);
 }
 

@@ -7,7 +7,7 @@
 
 #include "tests/driver/e2e_driver.h"
 
-const char* const TestDisc::kProgramTargets[] = {
+const char* const TestDisc::ProgramTargets[] = {
     "VORNAX\\SETUP.EXE", "MENDIT\\SETUP.EXE", "WIN95\\EN\\PACKAGES\\IE4SETUP.EXE", "PPV\\PPView97.EXE", nullptr};
 
 namespace {
@@ -27,7 +27,7 @@ bool TestDisc::Build(const std::string& root) {
   if (Root.back() != '\\') Root += '\\';
   MakeParents(Root);
   bool ok = CopyFileA(e2e::WinePath(SHOWDISK_EXE).c_str(), Launcher().c_str(), FALSE) != 0;
-  for (const char* const* target = kProgramTargets; *target; ++target) {
+  for (const char* const* target = ProgramTargets; *target; ++target) {
     MakeParents(Path(*target));
     ok = CopyFileA(e2e::WinePath(DISC_TARGET_EXE).c_str(), Path(*target).c_str(), FALSE) && ok;
     RemoveMarker(*target);

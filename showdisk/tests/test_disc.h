@@ -20,7 +20,7 @@ class TestDisc {
   void RemoveMarker(const std::string& target) const;
 
   // The targets that are programs and lie on the disc.
-  static const char* const kProgramTargets[];
+  static const char* const ProgramTargets[];
 
  private:
   std::string Root;

@@ -1,10 +1,10 @@
 // Figures of the delta encoder on real release pairs: encode time, peak memory of the
 // process, raw delta size and blocks, time to apply the delta in memory.
 //
-// menditwiz_bench                 every pair of the corpus, smallest first (the peak memory
+// delta_bench                 every pair of the corpus, smallest first (the peak memory
 //                                 printed is the process's peak so far, so each figure holds
 //                                 for the largest pair up to that line)
-// menditwiz_bench OLD NEW [DELTA] one pair, one line (and the delta written to DELTA)
+// delta_bench OLD NEW [DELTA] one pair, one line (and the delta written to DELTA)
 //
 // The corpus is made by fetch_corpus.sh (MENDITWIZ_CORPUS overrides its place).
 #include <algorithm>
@@ -92,7 +92,7 @@ int main(int argc, char** argv) {
       pairs.push_back({std::filesystem::file_size(newFile), entry.path()});
   }
   if (pairs.empty()) {
-    std::printf("menditwiz_bench: no release pairs in %s; run bench/menditwiz/fetch_corpus.sh first\n",
+    std::printf("delta_bench: no release pairs in %s; run bench/menditwiz/fetch_corpus.sh first\n",
                 corpus.string().c_str());
     return 0;
   }
