@@ -3,6 +3,8 @@
 // Screenshots go to screenshots/ in the working directory.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -35,29 +37,6 @@ e2e::Image WithInverted(e2e::Image image, const RECT& area) {
 }
 
 POINT Centre(const RECT& r) { return {(r.left + r.right) / 2, (r.top + r.bottom) / 2}; }
-
-// One control of the dialog template as the launcher must have it.
-struct TemplateControl {
-  int id;
-  const wchar_t* className;
-  int x, y, w, h;
-  DWORD style;  // after set-up: the buttons are enabled by then
-  DWORD exStyle;
-};
-
-const DWORD ItemButton = WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_OWNERDRAW;
-
-const TemplateControl Template[] = {
-    {0xFFFF, L"Static", 0, 0, 372, 250, WS_CHILD | WS_VISIBLE | SS_BITMAP | SS_CENTERIMAGE | SS_REALSIZEIMAGE, 0},
-    {105, L"Button", 92, 52, 272, 20, ItemButton | BS_CENTER, 0},
-    {103, L"Button", 92, 76, 272, 18, ItemButton | BS_CENTER, 0},
-    {102, L"Button", 92, 100, 272, 18, ItemButton | BS_CENTER | BS_MULTILINE, WS_EX_TRANSPARENT},
-    {104, L"Button", 92, 123, 272, 18, ItemButton | BS_CENTER | BS_BITMAP, 0},
-    {106, L"Button", 92, 146, 272, 18, ItemButton | BS_CENTER | BS_BITMAP, 0},
-    {101, L"Button", 92, 170, 272, 14, ItemButton | BS_CENTER | BS_MULTILINE, 0},
-    {1, L"Button", 92, 188, 96, 14, ItemButton, 0},
-    {107, L"Button", 204, 188, 146, 14, ItemButton, 0},
-};
 
 const int ButtonIds[] = {105, 103, 102, 104, 106, 101, 1, 107};
 
@@ -214,29 +193,53 @@ TEST_F(ShowdiskTest, FixedFrameCentredAroundThePicture) {
 
 }
 
-TEST_F(ShowdiskTest, DialogControlsAsTabled) {
+// The dialog's controls by rule, not as a copy of the .rc: the picture first, filling the
+// dialog; then the item buttons, each a visible, owner-drawn tab stop inside the picture, none
+// overlapping another, in tab order from top to bottom and, on one line, from left to right.
+TEST_F(ShowdiskTest, DialogControlsFollowTheRules) {
   ASSERT_NO_FATAL_FAILURE(Start());
   TemplateUnits units(disc.Launcher());
   ASSERT_TRUE(units.Ok());
-  // Template order is the order of the child windows.
   HWND control = GetWindow(dialog, GW_CHILD);
-  for (const TemplateControl& want : Template) {
-    SCOPED_TRACE(want.id);
-    ASSERT_NE(nullptr, control);
-    EXPECT_EQ(want.id, GetDlgCtrlID(control));
-    EXPECT_EQ(0, _wcsicmp(want.className, e2e::ClassName(control).c_str()));
-    EXPECT_EQ(want.style, static_cast<DWORD>(GetWindowLongA(control, GWL_STYLE)));
-    EXPECT_EQ(want.exStyle, static_cast<DWORD>(GetWindowLongA(control, GWL_EXSTYLE)) & WS_EX_TRANSPARENT);
+  ASSERT_NE(nullptr, control);
+  EXPECT_EQ(0, _wcsicmp(L"Static", e2e::ClassName(control).c_str()));
+  EXPECT_EQ(static_cast<DWORD>(SS_BITMAP), static_cast<DWORD>(GetWindowLongA(control, GWL_STYLE)) & 0x1F);
+  RECT picture = e2e::WindowRect(control);
+  MapWindowPoints(HWND_DESKTOP, dialog, reinterpret_cast<POINT*>(&picture), 2);
+  const RECT whole = units.Place(0, 0, 372, 250);
+  EXPECT_EQ(0, memcmp(&picture, &whole, sizeof picture)) << "the picture does not fill the dialog";
+
+  std::vector<RECT> buttons;
+  std::vector<int> ids;
+  for (control = GetWindow(control, GW_HWNDNEXT); control; control = GetWindow(control, GW_HWNDNEXT)) {
+    const int id = GetDlgCtrlID(control);
+    SCOPED_TRACE(id);
+    EXPECT_EQ(0, _wcsicmp(L"Button", e2e::ClassName(control).c_str()));
+    const DWORD style = static_cast<DWORD>(GetWindowLongA(control, GWL_STYLE));
+    const DWORD flags = WS_CHILD | WS_VISIBLE | WS_TABSTOP;
+    EXPECT_EQ(flags, style & flags);
+    EXPECT_EQ(static_cast<DWORD>(BS_OWNERDRAW), style & 0x0F);  // the button type
     RECT place = e2e::WindowRect(control);
     MapWindowPoints(HWND_DESKTOP, dialog, reinterpret_cast<POINT*>(&place), 2);
-    RECT expected = units.Place(want.x, want.y, want.w, want.h);
-    EXPECT_EQ(expected.left, place.left);
-    EXPECT_EQ(expected.top, place.top);
-    EXPECT_EQ(expected.right, place.right);
-    EXPECT_EQ(expected.bottom, place.bottom);
-    control = GetWindow(control, GW_HWNDNEXT);
+    EXPECT_TRUE(place.left >= picture.left && place.top >= picture.top && place.right <= picture.right &&
+                place.bottom <= picture.bottom)
+        << "outside the picture";
+    for (const RECT& other : buttons) {
+      RECT common;
+      EXPECT_FALSE(IntersectRect(&common, &place, &other)) << "overlaps another button";
+    }
+    if (!buttons.empty()) {
+      const RECT& before = buttons.back();
+      EXPECT_TRUE(place.top > before.top || (place.top == before.top && place.left > before.left))
+          << "out of tab order";
+    }
+    buttons.push_back(place);
+    ids.push_back(id);
   }
-  EXPECT_EQ(nullptr, control);
+  std::vector<int> want(std::begin(ButtonIds), std::end(ButtonIds));
+  std::sort(want.begin(), want.end());
+  std::sort(ids.begin(), ids.end());
+  EXPECT_EQ(want, ids) << "one button per disc item";
 
   const struct {
     int id;
