@@ -144,21 +144,9 @@ TEST(AllOrNothing, KilledAtEveryChangeOfTheRunAndOfTheRestore) {
   }
 }
 
-TEST(AllOrNothing, JournalPlacesAndForgedLines) {
+TEST(AllOrNothing, JournalPlaces) {
   EXPECT_EQ("C:\\APP.MENDITCON-UNDO", JournalPathFor("C:\\APP\\"));
   EXPECT_EQ("C:\\TEMP\\MENDITCON-UNDO-D", JournalPathFor("D:", "C:\\TEMP\\"));
-  // A record path with a line end cannot write a journal line that deletes another file.
-  TMemoryFileSystem files;
-  files.AddDirectory("C:\\APP");
-  files.AddFile("C:\\KEEP.DLL", {1}, OldStamp);
-  TJournalFileSystem journal(files, Journal);
-  ASSERT_TRUE(journal.Begin());
-  EXPECT_EQ(nullptr, journal.Create("C:\\APP\\X\nabsent\tC:\\KEEP.DLL"));
-  EXPECT_FALSE(journal.CreateDir("C:\\APP\\D\tE"));
-  journal.Close();
-  TSilentReporter silent;
-  EXPECT_TRUE(RestoreJournal(files, Journal, silent, nullptr));
-  EXPECT_TRUE(files.Exists("C:\\KEEP.DLL"));
 }
 
 TEST(AllOrNothing, StrictRollsBackSkippedRecordsAndADamagedJournalIsLeftAlone) {
