@@ -1,5 +1,5 @@
 # Two commands for a newcomer on a fresh Debian machine:
-#   make demo   - set up, build, run the patcher on a sample application
+#   make demo   - set up, build, run mendit on a sample application
 #   make test   - set up, build and run every test (native, Windows under Wine, fuzz smoke)
 #
 # The product is the 32-bit Windows build. Hosts that cannot run 32-bit processes run the

@@ -4,7 +4,7 @@
 
 
 void TConsoleReporter::WriteRow(const char* label, const std::string& text) {
-  for (std::FILE* stream : {out, log}) {
+  for (std::FILE* stream : {Out, Log}) {
     if (!stream) continue;
     std::fprintf(stream, "%s\n", FormatLogRow(label, text).c_str());
     std::fflush(stream);
@@ -15,7 +15,7 @@ void TConsoleReporter::ReportText(TReportKind kind, const char* text) {
   const char* label = LogRowLabel(kind);
   for (const std::string& row : SplitLogLines(text)) {
     WriteRow(label, row);
-    errors += kind == TReportKind::Error;
-    warnings += kind == TReportKind::Warning;
+    Errors += kind == TReportKind::Error;
+    Warnings += kind == TReportKind::Warning;
   }
 }

@@ -12,12 +12,12 @@
 class TConsoleReporter : public TFormattingReporter {
  public:
   // Neither stream is owned; log may be null.
-  TConsoleReporter(std::FILE* out, std::FILE* log) : out(out), log(log) {}
+  TConsoleReporter(std::FILE* out, std::FILE* log) : Out(out), Log(log) {}
 
   void ReportProgress(int32_t, int32_t) override {}
 
-  int ErrorRows() const { return errors; }
-  int WarningRows() const { return warnings; }
+  int ErrorRows() const { return Errors; }
+  int WarningRows() const { return Warnings; }
 
  protected:
   void ReportText(TReportKind kind, const char* text) override;
@@ -25,8 +25,8 @@ class TConsoleReporter : public TFormattingReporter {
  private:
   void WriteRow(const char* label, const std::string& text);
 
-  std::FILE* out;
-  std::FILE* log;
-  int errors = 0;
-  int warnings = 0;
+  std::FILE* Out;
+  std::FILE* Log;
+  int Errors = 0;
+  int Warnings = 0;
 };

@@ -86,12 +86,12 @@ TRecordTally TRecordResult::Tally() const {
 }
 
 void TRecordTracker::BeforeRecord(TPatchFile&, int) {
-  inRecord = true;
-  recordRows.clear();
+  InRecord = true;
+  RecordRows.clear();
 }
 
 void TRecordTracker::AfterRecord(TPatchFile& installer, int index, TRecordOutcome outcome, const std::string& path) {
-  inRecord = false;
+  InRecord = false;
   TRecordResult r;
   r.Index = index;
   r.Type = installer.Directory()[index].Type();
@@ -103,7 +103,7 @@ void TRecordTracker::AfterRecord(TPatchFile& installer, int index, TRecordOutcom
                                            outcome == TRecordOutcome::AppliedWithWarning
                                        ? TReportKind::Warning
                                                                                   : TReportKind::Info;
-  for (const TRow& row : recordRows)
+  for (const TRow& row : RecordRows)
     if (row.Kind == explaining) {
       r.Message = row.Text;
       break;
@@ -114,11 +114,11 @@ void TRecordTracker::AfterRecord(TPatchFile& installer, int index, TRecordOutcom
     r.Message = text;
   }
   results.push_back(r);
-  if (predict) {
+  if (Predict) {
     const TPredictedWording& wording = WordingFor(outcome);
-    for (const TRow& row : recordRows) Forward(next, row.Kind, Predicted(wording, row.Kind, row.Text));
+    for (const TRow& row : RecordRows) Forward(Next, row.Kind, Predicted(wording, row.Kind, row.Text));
   }
-  recordRows.clear();
+  RecordRows.clear();
 }
 
 void TRecordTracker::MarkRolledBack() {
@@ -133,16 +133,16 @@ int TRecordTracker::Count(TRecordTally tally) const {
 }
 
 void TRecordTracker::ReportText(TReportKind kind, const char* text) {
-  if (inRecord) {
-    recordRows.push_back({kind, text});
-    if (!predict) Forward(next, kind, text);
+  if (InRecord) {
+    RecordRows.push_back({kind, text});
+    if (!Predict) Forward(Next, kind, text);
     return;
   }
-  if (kind == TReportKind::Error) errorsOutside.push_back(text);
-  if (predict && std::strcmp(text, "Installing patch...") == 0)
-    Forward(next, kind, "Checking patch...");
-  else if (predict && std::strcmp(text, "Patching completed !") == 0)
+  if (kind == TReportKind::Error) ErrorsOutside.push_back(text);
+  if (Predict && std::strcmp(text, "Installing patch...") == 0)
+    Forward(Next, kind, "Checking patch...");
+  else if (Predict && std::strcmp(text, "Patching completed !") == 0)
     return;  // the check's owner reports its own summary
   else
-    Forward(next, kind, text);
+    Forward(Next, kind, text);
 }

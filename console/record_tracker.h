@@ -43,18 +43,18 @@ struct TRecordResult {
 class TRecordTracker : public TFormattingReporter, public TPatchFile::TRecordObserver {
  public:
   // next is not owned and receives every row.
-  TRecordTracker(TPatchReporter& next, bool predict) : next(next), predict(predict) {}
+  TRecordTracker(TPatchReporter& next, bool predict) : Next(next), Predict(predict) {}
 
   void BeforeRecord(TPatchFile& installer, int index) override;
   void AfterRecord(TPatchFile& installer, int index, TRecordOutcome outcome, const std::string& path) override;
-  void ReportProgress(int32_t done, int32_t total) override { next.ReportProgress(done, total); }
+  void ReportProgress(int32_t done, int32_t total) override { Next.ReportProgress(done, total); }
 
   const std::vector<TRecordResult>& Results() const { return results; }
   // Applied records become rolled back (the run was undone).
   void MarkRolledBack();
   int Count(TRecordTally tally) const;
   // Error rows raised outside any record (a damaged directory, an unpacking error).
-  const std::vector<std::string>& ErrorsOutsideRecords() const { return errorsOutside; }
+  const std::vector<std::string>& ErrorsOutsideRecords() const { return ErrorsOutside; }
 
  protected:
   void ReportText(TReportKind kind, const char* text) override;
@@ -65,10 +65,10 @@ class TRecordTracker : public TFormattingReporter, public TPatchFile::TRecordObs
     std::string Text;
   };
 
-  TPatchReporter& next;
-  bool predict;
-  bool inRecord = false;
-  std::vector<TRow> recordRows;  // the rows of the record under way
-  std::vector<std::string> errorsOutside;
+  TPatchReporter& Next;
+  bool Predict;
+  bool InRecord = false;
+  std::vector<TRow> RecordRows;  // the rows of the record under way
+  std::vector<std::string> ErrorsOutside;
   std::vector<TRecordResult> results;
 };

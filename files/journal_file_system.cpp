@@ -116,75 +116,75 @@ bool CopyFileWithStamp(TFileSystem& files, const std::string& from, const std::s
 }
 
 bool TJournalFileSystem::AppendLine(const std::string& line) {
-  if (!journal) return false;
+  if (!Journal) return false;
   const std::string text = line + "\n";
-  if (!journal->Write(journalSize, text.data(), text.size())) return false;
-  journalSize += static_cast<int64_t>(text.size());
+  if (!Journal->Write(JournalSize, text.data(), text.size())) return false;
+  JournalSize += static_cast<int64_t>(text.size());
   return true;
 }
 
 bool TJournalFileSystem::Begin() {
   // Another run's journal is never written over: it is that run's only way back.
-  if (Present(files, journalPath)) return false;
-  journal = files.Create(journalPath.c_str());
+  if (Present(Files, JournalPath)) return false;
+  Journal = Files.Create(JournalPath.c_str());
   return AppendLine(JournalHeader);
 }
 
 bool TJournalFileSystem::Commit() {
   // From the commit line on, a restore only removes the journal and the saved copies.
   if (!AppendLine("commit")) return false;
-  journal.reset();
-  for (int n = 1; n <= saved + 1; ++n) files.Delete(BackupPath(journalPath, n).c_str());
-  return files.Delete(journalPath.c_str());
+  Journal.reset();
+  for (int n = 1; n <= Saved + 1; ++n) Files.Delete(BackupPath(JournalPath, n).c_str());
+  return Files.Delete(JournalPath.c_str());
 }
 
 bool TJournalFileSystem::Protect(const char* path) {
   // A name with a tab or line end (no Windows file has one; a damaged or hostile record
   // path might) would forge journal lines: it is refused, so nothing is changed under it.
-  if (!journal || std::strpbrk(path, "\t\r\n")) return false;
+  if (!Journal || std::strpbrk(path, "\t\r\n")) return false;
   const std::string key = TMemoryFileSystem::Key(path);
-  if (protectedKeys.count(key)) return true;
-  std::unique_ptr<TInputFile> existing = files.OpenRead(path);
+  if (ProtectedKeys.count(key)) return true;
+  std::unique_ptr<TInputFile> existing = Files.OpenRead(path);
   if (!existing) {
     if (!AppendLine(std::string("absent\t") + path)) return false;
   } else {
     TDosStamp stamp = 0;
     const bool stampKnown = existing->GetStamp(stamp);
     existing.reset();
-    const int n = saved + 1;
-    if (!CopyFileWithStamp(files, path, BackupPath(journalPath, n), &savedBytes)) return false;
-    saved = n;
+    const int n = Saved + 1;
+    if (!CopyFileWithStamp(Files, path, BackupPath(JournalPath, n), &savedBytes)) return false;
+    Saved = n;
     char stampText[16] = "-";
     if (stampKnown) std::snprintf(stampText, sizeof stampText, "%08lX", static_cast<unsigned long>(stamp));
     if (!AppendLine("saved\t" + std::to_string(n) + "\t" + stampText + "\t" + path)) return false;
   }
-  protectedKeys.insert(key);
+  ProtectedKeys.insert(key);
   return true;
 }
 
 std::unique_ptr<TOutputFile> TJournalFileSystem::Create(const char* path) {
   if (!Protect(path)) return nullptr;
-  return files.Create(path);
+  return Files.Create(path);
 }
 
 bool TJournalFileSystem::Move(const char* from, const char* to) {
-  return Protect(from) && Protect(to) && files.Move(from, to);
+  return Protect(from) && Protect(to) && Files.Move(from, to);
 }
 
 bool TJournalFileSystem::Replace(const char* from, const char* to) {
-  return Protect(from) && Protect(to) && files.Replace(from, to);
+  return Protect(from) && Protect(to) && Files.Replace(from, to);
 }
 
-bool TJournalFileSystem::Delete(const char* path) { return Protect(path) && files.Delete(path); }
+bool TJournalFileSystem::Delete(const char* path) { return Protect(path) && Files.Delete(path); }
 
 bool TJournalFileSystem::SetStamp(const char* path, TDosStamp stamp) {
-  return Protect(path) && files.SetStamp(path, stamp);
+  return Protect(path) && Files.SetStamp(path, stamp);
 }
 
 bool TJournalFileSystem::CreateDir(const char* path) {
-  if (files.DirectoryExists(path)) return files.CreateDir(path);  // refused, as it exists
+  if (Files.DirectoryExists(path)) return Files.CreateDir(path);  // refused, as it exists
   if (std::strpbrk(path, "\t\r\n")) return false;
-  return AppendLine(std::string("dir\t") + path) && files.CreateDir(path);
+  return AppendLine(std::string("dir\t") + path) && Files.CreateDir(path);
 }
 
 bool JournalExists(TFileSystem& files, const std::string& journalPath) { return Present(files, journalPath); }

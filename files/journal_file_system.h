@@ -35,7 +35,7 @@ class TJournalFileSystem : public TFileSystem {
  public:
   // files is not owned. The saved copies are named journalPath + "." + n.
   TJournalFileSystem(TFileSystem& files, const std::string& journalPath)
-      : files(files), journalPath(journalPath) {}
+      : Files(files), JournalPath(journalPath) {}
 
   // Creates the journal. False when it exists already (another run's) or cannot be written;
   // nothing may then be changed.
@@ -44,18 +44,18 @@ class TJournalFileSystem : public TFileSystem {
   // False when the note or the deletion failed.
   bool Commit();
   // Closes the journal so RestoreJournal can read it.
-  void Close() { journal.reset(); }
+  void Close() { Journal.reset(); }
 
-  std::unique_ptr<TInputFile> OpenRead(const char* path) override { return files.OpenRead(path); }
+  std::unique_ptr<TInputFile> OpenRead(const char* path) override { return Files.OpenRead(path); }
   std::unique_ptr<TOutputFile> Create(const char* path) override;
   bool Move(const char* from, const char* to) override;
   bool Replace(const char* from, const char* to) override;
   bool Delete(const char* path) override;
   bool CreateDir(const char* path) override;
-  bool DirectoryExists(const char* path) override { return files.DirectoryExists(path); }
-  bool FileExists(const char* path) override { return files.FileExists(path); }
-  bool ReadOnly(const char* path) override { return files.ReadOnly(path); }
-  bool MakeReadOnly(const char* path, bool readOnly) override { return files.MakeReadOnly(path, readOnly); }
+  bool DirectoryExists(const char* path) override { return Files.DirectoryExists(path); }
+  bool FileExists(const char* path) override { return Files.FileExists(path); }
+  bool ReadOnly(const char* path) override { return Files.ReadOnly(path); }
+  bool MakeReadOnly(const char* path, bool readOnly) override { return Files.MakeReadOnly(path, readOnly); }
   bool SetStamp(const char* path, TDosStamp stamp) override;
 
   // Bytes of saved copies written (the cost of the journal, for benchmarks).
@@ -66,13 +66,13 @@ class TJournalFileSystem : public TFileSystem {
   bool Protect(const char* path);
   bool AppendLine(const std::string& line);
 
-  TFileSystem& files;
-  std::string journalPath;
-  std::unique_ptr<TOutputFile> journal;
-  int64_t journalSize = 0;
-  int saved = 0;
-  int64_t savedBytes = 0;
-  std::set<std::string> protectedKeys;
+  TFileSystem& Files;
+  std::string JournalPath;
+  std::unique_ptr<TOutputFile> Journal;
+  int64_t JournalSize = 0;
+  int Saved = 0;
+  int64_t savedBytes = 0;  // read through SavedBytes()
+  std::set<std::string> ProtectedKeys;
 };
 
 // Removes an empty directory; may be empty (directories are then left).

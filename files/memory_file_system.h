@@ -1,5 +1,6 @@
 #pragma once
-// TMemoryFileSystem: files and directories held in memory, for tests and fuzz targets.
+// TMemoryFileSystem: files and directories held in memory. The recording and journal file
+// systems use its name rule (Key) and files; tests and fuzz targets use it as a disk.
 //
 // Behaves as the Win32 layer does where the engine can tell: names compare without regard
 // to case ('/' counts as '\'), a file keeps the spelling it was created with, a drive

@@ -1,6 +1,8 @@
 #include "framework/window.h"
 
 #include <algorithm>
+#include <exception>
+#include <string>
 
 #include "framework/application.h"
 #include "framework/response_table.h"
@@ -8,7 +10,7 @@
 namespace {
 
 // The property that binds a handle to its object.
-const char kObjectProperty[] = "mendit.TWindow";
+const char ObjectProperty[] = "mendit.TWindow";
 
 }  // namespace
 
@@ -144,7 +146,7 @@ RECT TWindow::GetWindowRect() const {
 }
 
 TWindow* TWindow::FromHandle(HWND handle) {
-  return handle ? reinterpret_cast<TWindow*>(GetPropA(handle, kObjectProperty)) : nullptr;
+  return handle ? reinterpret_cast<TWindow*>(GetPropA(handle, ObjectProperty)) : nullptr;
 }
 
 bool TWindow::Respond(const TMessage& msg, LRESULT& result) {
@@ -170,7 +172,7 @@ LRESULT TWindow::EvDrawItem(WPARAM, LPARAM lParam) {
 
 void TWindow::Attach(HWND handle) {
   Handle = handle;
-  SetPropA(handle, kObjectProperty, reinterpret_cast<HANDLE>(this));
+  SetPropA(handle, ObjectProperty, reinterpret_cast<HANDLE>(this));
 }
 
 void TWindow::Subclass(HWND handle) {
@@ -184,7 +186,7 @@ void TWindow::Detach() {
   if (PrevWndProc) {
     SetWindowLongPtrA(Handle, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(PrevWndProc));
   }
-  RemovePropA(Handle, kObjectProperty);
+  RemovePropA(Handle, ObjectProperty);
   Handle = nullptr;
 }
 
@@ -194,7 +196,14 @@ LRESULT TWindow::ReceiveMessage(UINT message, WPARAM wParam, LPARAM lParam, bool
   Current = {message, wParam, lParam};
   PassOn = false;
   LRESULT result = 0;
-  if (!Respond(Current, result)) result = DefaultProcessing();
+  try {
+    if (!Respond(Current, result)) result = DefaultProcessing();
+  } catch (...) {
+    // The message that was being answered before this one is current again.
+    Current = saved;
+    PassOn = savedPassOn;
+    throw;
+  }
   passedOn = PassOn;
   Current = saved;
   PassOn = savedPassOn;
@@ -216,7 +225,52 @@ LRESULT TWindow::ReceiveMessage(UINT message, WPARAM wParam, LPARAM lParam, bool
   return result;
 }
 
+TWindow::TFailureReporter TWindow::FailureReporter = &TWindow::ShowFailure;
+
+void TWindow::ShowFailure(HWND handle, const char* what) {
+  // One box at a time: a failure while the box is up (its own painting, say) is not shown again.
+  static bool showing = false;
+  if (showing) return;
+  showing = true;
+  const std::string text = std::string("The action could not be completed: ") + what;
+  ::MessageBoxA(IsWindow(handle) ? GetAncestor(handle, GA_ROOT) : nullptr, text.c_str(), "Error", MB_OK | MB_ICONHAND);
+  showing = false;
+}
+
+namespace {
+
+// The exception barrier: call answers the message; an exception it throws goes to the
+// failure reporter, and the message is answered with failed.
+template <typename TResult, typename TCall>
+TResult Barrier(HWND handle, UINT message, TResult failed, TCall call) {
+  std::string what;
+  try {
+    return call();
+  } catch (const std::exception& e) {
+    what = e.what();
+  } catch (...) {
+    what = "unknown exception";
+  }
+  // A paint that failed counts as done, or the system would ask for it again at once.
+  if (message == WM_PAINT) ValidateRect(handle, nullptr);
+  if (TWindow::FailureReporter) TWindow::FailureReporter(handle, what.c_str());
+  return failed;
+}
+
+}  // namespace
+
 LRESULT CALLBACK TWindow::WindowProc(HWND handle, UINT message, WPARAM wParam, LPARAM lParam) {
+  // A window whose creation failed is not made.
+  const LRESULT failed = message == WM_NCCREATE ? FALSE : message == WM_CREATE ? -1 : 0;
+  return Barrier(handle, message, failed, [&] { return WindowProcedure(handle, message, wParam, lParam); });
+}
+
+INT_PTR CALLBACK TWindow::DialogProc(HWND handle, UINT message, WPARAM wParam, LPARAM lParam) {
+  return Barrier(handle, message, static_cast<INT_PTR>(FALSE),
+                 [&] { return DialogProcedure(handle, message, wParam, lParam); });
+}
+
+LRESULT TWindow::WindowProcedure(HWND handle, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_NCCREATE) {
     auto* create = reinterpret_cast<CREATESTRUCTA*>(lParam);
     if (auto* self = static_cast<TWindow*>(create->lpCreateParams)) self->Attach(handle);
@@ -227,7 +281,7 @@ LRESULT CALLBACK TWindow::WindowProc(HWND handle, UINT message, WPARAM wParam, L
   return self->ReceiveMessage(message, wParam, lParam, passedOn);
 }
 
-INT_PTR CALLBACK TWindow::DialogProc(HWND handle, UINT message, WPARAM wParam, LPARAM lParam) {
+INT_PTR TWindow::DialogProcedure(HWND handle, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_INITDIALOG) reinterpret_cast<TWindow*>(lParam)->Attach(handle);
   TWindow* self = FromHandle(handle);
   if (!self) return FALSE;

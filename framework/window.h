@@ -83,6 +83,13 @@ class TWindow {
   // The object attached to a handle, or null.
   static TWindow* FromHandle(HWND handle);
 
+  // Where the window and dialog procedures send an exception that a message's answer threw
+  // (handle: the window, what: the exception's text). ShowFailure, the default, shows it in an
+  // error box; tests put a recorder here.
+  using TFailureReporter = void (*)(HWND handle, const char* what);
+  static TFailureReporter FailureReporter;
+  static void ShowFailure(HWND handle, const char* what);
+
  protected:
   // The class's response table lookup; the base answers WM_DRAWITEM.
   virtual bool Respond(const TMessage& msg, LRESULT& result);
@@ -107,9 +114,15 @@ class TWindow {
 
   LRESULT EvDrawItem(WPARAM wParam, LPARAM lParam);
 
+  // The window and dialog procedures are exception barriers: an exception thrown while a
+  // message is answered (a TGdiFailure from drawing, a bad_alloc) never crosses the system's
+  // frames; it goes to FailureReporter, which by default shows it to the user in an error
+  // box, and the message counts as answered (a creation as failed).
   static LRESULT CALLBACK WindowProc(HWND handle, UINT message, WPARAM wParam, LPARAM lParam);
   // Dialog procedure of TDialog: attaches on WM_INITDIALOG, whose parameter is the object.
   static INT_PTR CALLBACK DialogProc(HWND handle, UINT message, WPARAM wParam, LPARAM lParam);
+  static LRESULT WindowProcedure(HWND handle, UINT message, WPARAM wParam, LPARAM lParam);
+  static INT_PTR DialogProcedure(HWND handle, UINT message, WPARAM wParam, LPARAM lParam);
 
   TAttr Attr;
   std::string Title;

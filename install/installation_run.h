@@ -15,7 +15,7 @@
 //   "Installing patch...", the engine's rows, "Patching completed !".
 // %s is the Patch value as given.
 //
-// The caller (the main dialog) disables its install button before and enables it after
+// The caller (mendit's dialog, say) disables its install button before and enables it after
 // the call; the log is cleared through ClearLog once the unpacker exists, just before
 // "Unpacking patch...".
 //

@@ -12,8 +12,8 @@
 // empty path. outcome is applied, skipped, failed, rolled-back (applied, then put back) or
 // ignored (a record of unknown type); in a check it is the prediction. kind is modify, copy,
 // delete or unknown. path is the record's path with macros expanded; message is the row that
-// decided the outcome (the first error, else the first warning, else the first row), with the
-// engine's own wording. Tabs and line ends inside path and message become spaces. The last
+// explains the outcome the engine reported (the first error, else the first warning, else the
+// first row), with the engine's own wording. Tabs and line ends inside path and message become spaces. The last
 // line carries the exit code. Lines end in a line feed alone ("\n"), on Windows too.
 
 #include <cstdio>

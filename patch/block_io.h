@@ -26,22 +26,22 @@ class TCachedBlockSource : public TBlockSource {
   const uint8_t* BlockAt(int64_t offset, uint8_t* scratch) override;
 
  private:
-  struct TWindow {
-    std::vector<uint8_t> bytes;
-    int64_t start = 0;
-    size_t length = 0;
-    bool endsFile = false;  // the window reached the end of the file
-    bool filled = false;
+  struct TCacheWindow {
+    std::vector<uint8_t> Bytes;
+    int64_t Start = 0;
+    size_t Length = 0;
+    bool EndsFile = false;  // the window reached the end of the file
+    bool Filled = false;
     bool Covers(int64_t offset) const;
     bool Fill(TInputFile& file, int64_t offset);
     // The block at offset (which the window covers), in place or copied to scratch.
     const uint8_t* Block(int64_t offset, uint8_t* scratch) const;
   };
 
-  TInputFile& file;
-  TWindow main;
-  TWindow stray;
-  int strayRun = 0;  // small-window fills in a row, each following on from the last
+  TInputFile& File;
+  TCacheWindow Main;
+  TCacheWindow Stray;
+  int StrayRun = 0;  // small-window fills in a row, each following on from the last
 };
 
 // Writes must be finished with Flush; what is still buffered when the object is destroyed
@@ -54,8 +54,8 @@ class TBufferedBlockTarget : public TBlockTarget {
   bool Flush();
 
  private:
-  TOutputFile& file;
-  std::vector<uint8_t> buffer;
-  int64_t bufferStart = 0;
-  size_t bufferLength = 0;
+  TOutputFile& File;
+  std::vector<uint8_t> Buffer;
+  int64_t BufferStart = 0;
+  size_t BufferLength = 0;
 };

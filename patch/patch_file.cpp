@@ -325,11 +325,11 @@ bool TPatchFile::WriteCopy(const TPatchInfo& record, TOutputFile& out) {
     const size_t want = static_cast<size_t>(std::min<int64_t>(CopyChunk, record.DataSize() - done));
     const int64_t got = DataFile->Read(record.DataOffset() + done, buffer.get(), want);
     if (got != static_cast<int64_t>(want)) {
-      copyFault = CopyReadFailed;
+      CopyFault = CopyReadFailed;
       return false;
     }
     if (!out.Write(done, buffer.get(), want)) {
-      copyFault = CopyWriteFailed;
+      CopyFault = CopyWriteFailed;
       return false;
     }
     done += static_cast<int64_t>(want);
@@ -385,7 +385,7 @@ TRecordOutcome TPatchFile::ApplyCopy(int index, TPathName& name) {
   if (!complete) {
     // A file holding only part of its content is worse than none: remove it.
     Files->Delete(written.c_str());
-    if (copyFault == CopyWriteFailed)
+    if (CopyFault == CopyWriteFailed)
       Reporter->ReportError("Cannot write destination file: %s", fileName.c_str());
     else
       Reporter->ReportError("Cannot read patch data for file: %s", fileName.c_str());

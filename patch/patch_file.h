@@ -10,11 +10,10 @@
 // messages", taken before every block of a modify patch and every piece of a copy patch, is
 // a hook set by the owner.
 //
-// Use (the main dialog, around one installation):
-//   TDiskFileSystem files;
-//   std::unique_ptr<TInputFile> data = files.OpenRead(extractedName);
-//   TPatchFile installer(data.get(), &macros, this, &files);
-//   installer.SetMessageHook(DispatchWaitingMessages, this);
+// One run, as the installation run (install/installation_run.cpp) makes it:
+//   TPatchFile installer(patch.Data(), macros, reporter, &files);
+//   installer.SetMessageHook(hook, context);
+//   installer.SetRecordObserver(observer);  // optional: each record's outcome and path
 //   installer.Run();
 
 #include <cstdint>
@@ -119,7 +118,7 @@ class TPatchFile {
   std::string ExpandedPath(int index);
   // False, after an error report, when the record's path was cut to fit a path name.
   bool PathFits(int index, const TPathName& name);
-  // The copy record's data into out; false on a read or write error (copyFault says which).
+  // The copy record's data into out; false on a read or write error (CopyFault says which).
   bool WriteCopy(const TPatchInfo& record, TOutputFile& out);
   // The record's delta, read whole; null when it cannot be read.
   std::unique_ptr<uint8_t[]> ReadDelta(const TPatchInfo& record);
@@ -143,5 +142,5 @@ class TPatchFile {
   void* MessageContext = nullptr;
   TRecordObserver* RecordObserver = nullptr;
   TPatchDirectory Records;  // the patch directory
-  TCopyFault copyFault = CopyReadFailed;
+  TCopyFault CopyFault = CopyReadFailed;
 };

@@ -27,7 +27,7 @@ size_t FindNoCase(const std::string& text, const std::string& name, size_t from)
 }  // namespace
 
 TMacroDef::TMacroDef(const std::string& name, const std::string& value)
-    : name(name), value(value), nameLength(static_cast<int32_t>(name.size())) {}
+    : name(name), value(value), NameLength(static_cast<int32_t>(name.size())) {}
 
 TMacroDef::~TMacroDef() {
   // A plain macro destroyed by someone other than its expander must not stay in its list.
@@ -41,8 +41,8 @@ bool TMacroDef::operator==(const TMacroDef& other) const {
 void TMacroDef::Expand(std::string& text, bool& replacedAny, bool& replaced,
                        TExpansionBudget& budget) {
   // An empty name occurs everywhere, and replacing it would never end.
-  if (nameLength <= 0) return;
-  const size_t removed = static_cast<size_t>(nameLength);
+  if (NameLength <= 0) return;
+  const size_t removed = static_cast<size_t>(NameLength);
   size_t at = 0;
   while (!budget.Exhausted) {
     at = FindNoCase(text, name, at);

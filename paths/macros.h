@@ -84,7 +84,7 @@ class TMacroDef {
 
   std::string name;
   std::string value;
-  int32_t nameLength;  // characters a replacement removes, taken when the macro is made
+  int32_t NameLength;  // characters a replacement removes, taken when the macro is made
   bool replaceOnce = false;
   TMacroExpander* Owner = nullptr;  // the expander that owns this plain macro, if any
 };

@@ -1,7 +1,7 @@
 #pragma once
 // TFormattingReporter: the reporter base for receivers that want each report as one
 // formatted text. The format and its arguments are formatted into TextSize bytes (a longer
-// text is cut, as the main dialog cuts it) and handed to ReportText.
+// text is cut, as mendit's log has always cut it) and handed to ReportText.
 //
 // SplitLogLines is the rule every receiver applies to a text of several lines: one row per
 // line, all of the report's kind.

@@ -5,7 +5,7 @@
 // lines separated by '\n', and the receiver shows each line as an entry of the same kind.
 // Reports are delivered synchronously: when a call returns, the entry is shown.
 // Implementations receive the format and its arguments unformatted (Report), so each
-// decides its own buffer (the main dialog formats into 10,000 bytes).
+// decides its own buffer (TFormattingReporter formats into 10,000 bytes).
 
 #include <cstdarg>
 #include <cstdint>

@@ -40,8 +40,8 @@ Bytes Executable(const std::string& version, bool newer) {
   return exe;
 }
 
-const TDosStamp kRelease10 = MakeDosStamp(1998, 3, 12, 10, 0, 0);
-const TDosStamp kRelease11 = MakeDosStamp(1998, 9, 1, 11, 30, 0);
+const TDosStamp Release10 = MakeDosStamp(1998, 3, 12, 10, 0, 0);
+const TDosStamp Release11 = MakeDosStamp(1998, 9, 1, 11, 30, 0);
 
 Bytes Help() {
   std::string text;
@@ -54,24 +54,24 @@ Bytes Help() {
 
 std::vector<TSampleFile> SampleRelease10() {
   return {
-      {"NOTES.EXE", Executable("1.0", false), kRelease10},
-      {"NOTES.HLP", Help(), kRelease10},
-      {"NOTES.INI", Text("[Notes]\r\nFont=Courier\r\nAutoSave=5\r\n"), kRelease10},
-      {"README.TXT", Text("Tarvel Notes 1.0\r\nThank you for choosing Tarvel Notes.\r\n"), kRelease10},
-      {"OLDFILTR.DLL", Noise(3000, 7), kRelease10},
+      {"NOTES.EXE", Executable("1.0", false), Release10},
+      {"NOTES.HLP", Help(), Release10},
+      {"NOTES.INI", Text("[Notes]\r\nFont=Courier\r\nAutoSave=5\r\n"), Release10},
+      {"README.TXT", Text("Tarvel Notes 1.0\r\nThank you for choosing Tarvel Notes.\r\n"), Release10},
+      {"OLDFILTR.DLL", Noise(3000, 7), Release10},
   };
 }
 
 std::vector<TSampleFile> SampleRelease11() {
   return {
-      {"NOTES.EXE", Executable("1.1", true), kRelease11},
-      {"NOTES.HLP", Help(), kRelease10},
-      {"NOTES.INI", Text("[Notes]\r\nFont=Courier\r\nAutoSave=5\r\nSpelling=1\r\n"), kRelease11},
+      {"NOTES.EXE", Executable("1.1", true), Release11},
+      {"NOTES.HLP", Help(), Release10},
+      {"NOTES.INI", Text("[Notes]\r\nFont=Courier\r\nAutoSave=5\r\nSpelling=1\r\n"), Release11},
       {"README.TXT",
        Text("Tarvel Notes 1.1\r\nThank you for choosing Tarvel Notes.\r\n"
             "New in 1.1: spelling checker (PLUGINS\\SPELL.DLL); the old import filter is gone.\r\n"),
-       kRelease11},
-      {"PLUGINS\\SPELL.DLL", Noise(6000, 9), kRelease11},
+       Release11},
+      {"PLUGINS\\SPELL.DLL", Noise(6000, 9), Release11},
   };
 }
 

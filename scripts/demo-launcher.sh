@@ -12,8 +12,8 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$(cd "${1:-$root/build/$("$root/scripts/wine-host" --notice)}" && pwd)
-launcher="$build/launcher/showdisk.exe"
-target="$build/launcher/tests/disc_target.exe"
+launcher="$build/showdisk/showdisk.exe"
+target="$build/showdisk/tests/disc_target.exe"
 for f in "$launcher" "$target"; do
   [ -f "$f" ] || { echo "demo-launcher: $f is missing; build the Windows tree first (make windows)" >&2; exit 1; }
 done

@@ -14,7 +14,7 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$(cd "${1:?usage: demo.sh BUILD_TREE}" && pwd)
-mendit=$build/patcher/mendit.exe
+mendit=$build/mendit/mendit.exe
 maker=$build/samples/sample_patch_maker.exe
 driver=$build/samples/demo_driver.exe
 demo=$build/demo

@@ -20,8 +20,8 @@ export SOURCE_DATE_EPOCH
 
 # The version of the release is mendit's (its manifest and version resource agree on it).
 version=$(sed -n 's/.*<assemblyIdentity type="win32" name="Tarvel.mendit" version="\([0-9.]*\)".*/\1/p' \
-  "$root/patcher/mendit.manifest")
-[ -n "$version" ] || { echo "dist: no version in patcher/mendit.manifest" >&2; exit 1; }
+  "$root/mendit/mendit.manifest")
+[ -n "$version" ] || { echo "dist: no version in mendit/mendit.manifest" >&2; exit 1; }
 
 programs=(mendit showdisk indexwright menditwiz menditcon)
 # A tree of its own, compiled as the win32 tree is (Release: no debug information, no

@@ -18,10 +18,10 @@ for dpi in 96 144; do
   set_dpi "$dpi"
   shots="$build/dpi-screenshots/$dpi"
   mkdir -p "$shots"
-  (cd "$build/patcher/tests" &&
+  (cd "$build/mendit/tests" &&
    wine ./mendit_e2e_test.exe --gtest_filter='*CopyModifyAndDelete*:*WarningsAndErrors*' >/dev/null 2>&1
    cp screenshots/mendit_after_run.png screenshots/mendit_row_kinds.png "$shots/")
-  (cd "$build/launcher/tests" &&
+  (cd "$build/showdisk/tests" &&
    wine ./showdisk_e2e_test.exe --gtest_filter='*HoverInvertsExactly*' >/dev/null 2>&1
    cp screenshots/highlight.png "$shots/showdisk_highlight.png")
   echo "dpi-screenshots: $shots"

@@ -2,7 +2,7 @@
 // level 9 and against the cabinet writer's MSZIP frames on the same bytes: compressed size,
 // ratio, speed in MB/s (processor time), the process's peak memory.
 //
-// lzx_bench FILE...   each file, one line (patch data files: menditwiz_bench OLD NEW DELTA
+// lzx_bench FILE...   each file, one line (patch data files: delta_bench OLD NEW DELTA
 //                     writes one from a release pair)
 // lzx_bench           a synthesised patch data file of 16 MB: 256-byte blocks, most of them
 //                     copy blocks with small edit lists, some literal blocks of code-like bytes

@@ -3,7 +3,7 @@
 #
 # Usage: compare.sh [WINDOWS_BUILD] [CORPUS_DIR]
 #   WINDOWS_BUILD  the MinGW build tree holding menditwiz.exe, menditcon.exe and
-#                  menditwiz_bench.exe (default the Windows tree this host runs)
+#                  delta_bench.exe (default the Windows tree this host runs)
 #
 # For each pair, one row:
 #   MSZIP, LZX    size of the cabinet menditwiz.exe writes with -compress mszip and with
@@ -11,7 +11,7 @@
 #   build s       wall time of menditwiz.exe (LZX) under Wine: listing, encoding, the cabinet,
 #                 the self-verification (extraction and a full application) and Wine's start
 #   peak MB       peak resident memory of that menditwiz.exe process (Wine's own included)
-#   encode s      the delta encoder alone (menditwiz_bench.exe, same Windows build, under Wine)
+#   encode s      the delta encoder alone (delta_bench.exe, same Windows build, under Wine)
 #   apply s       menditcon.exe applying the LZX patch to a copy of the old file under Wine:
 #                 extraction through the system cabinet library and patching, the same
 #                 installation run as mendit's "Install patch"
@@ -29,9 +29,9 @@ for tool in xdelta3 bsdiff /usr/bin/time; do
 done
 wiz=$build/menditwiz/menditwiz.exe
 con=$build/menditcon/menditcon.exe
-bench=$build/bench/menditwiz/menditwiz_bench.exe
+bench=$build/bench/delta/delta_bench.exe
 [ -x "$wiz" ] && [ -x "$con" ] && [ -f "$bench" ] || {
-  echo "compare.sh: build $wiz, $con and $bench first (make win32; cmake --build $build --target menditwiz_bench)"
+  echo "compare.sh: build $wiz, $con and $bench first (make win32; cmake --build $build --target delta_bench)"
   exit 1
 }
 

@@ -24,7 +24,7 @@ DWORD KeptAttributes(const std::string& path) {
 // running as root does not (the Unix permission check does not apply to root), and then a
 // file archived read-only receives its archived time after all.
 bool ReadOnlyRefusesWriting() {
-  TScratchDir dir;
+  TScratchFolder dir("cabtest", true);
   WriteFile(dir / "probe", "x");
   SetFileAttributesA((dir / "probe").c_str(), FILE_ATTRIBUTE_READONLY);
   HANDLE file = CreateFileA((dir / "probe").c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
@@ -35,13 +35,13 @@ bool ReadOnlyRefusesWriting() {
 }
 
 TEST(CabPacker, OneFileIsExtractedAndClosedOnce) {
-  TScratchDir dir;
+  TScratchFolder dir("cabtest", true);
   WriteFile(dir / "source.dat", "first file contents");
   ASSERT_TRUE(BuildCabinet(dir / "one.cab", {{dir / "source.dat", "data.bin"}}));
 
-  TScratchDir out;  // the base extracts below the current directory
+  TScratchFolder out("cabtest", true);  // the base extracts below the current directory
   TRecordingPacker packer;
-  EXPECT_TRUE(packer.Unpack("one.cab", dir.Path().c_str(), 0));
+  EXPECT_TRUE(packer.Unpack("one.cab", dir.Dir().c_str(), 0));
   EXPECT_EQ(std::vector<std::string>{"data.bin"}, packer.Extracted);
   EXPECT_EQ(std::vector<std::string>{"data.bin"}, packer.Closed);
   EXPECT_EQ("first file contents", ReadFile(out / "data.bin"));
@@ -50,15 +50,15 @@ TEST(CabPacker, OneFileIsExtractedAndClosedOnce) {
 }
 
 TEST(CabPacker, ThreeFilesAreExtractedInCabinetOrder) {
-  TScratchDir dir;
+  TScratchFolder dir("cabtest", true);
   WriteFile(dir / "a", "alpha");
   WriteFile(dir / "b", Incompressible(70000, 1));
   WriteFile(dir / "c", "gamma");
   ASSERT_TRUE(BuildCabinet(dir / "three.cab", {{dir / "c", "c.txt"}, {dir / "a", "a.txt"}, {dir / "b", "b.bin"}}));
 
-  TScratchDir out;
+  TScratchFolder out("cabtest", true);
   TRecordingPacker packer;
-  EXPECT_TRUE(packer.Unpack("three.cab", dir.Path().c_str(), 0));
+  EXPECT_TRUE(packer.Unpack("three.cab", dir.Dir().c_str(), 0));
   const std::vector<std::string> order{"c.txt", "a.txt", "b.bin"};
   EXPECT_EQ(order, packer.Extracted);
   EXPECT_EQ(order, packer.Closed);
@@ -68,10 +68,10 @@ TEST(CabPacker, ThreeFilesAreExtractedInCabinetOrder) {
 }
 
 TEST(CabPacker, MissingCabinetIsReportedWithItsFullPathAndStillUnpacks) {
-  TScratchDir dir;
+  TScratchFolder dir("cabtest", true);
   TRecordingPacker packer;
-  EXPECT_TRUE(packer.Unpack("missing.cab", dir.Path().c_str(), 0));
-  const std::vector<TShown> want{{true, "Error opening file: " + dir.Path() + "missing.cab, error code: 2"}};
+  EXPECT_TRUE(packer.Unpack("missing.cab", dir.Dir().c_str(), 0));
+  const std::vector<TShown> want{{true, "Error opening file: " + dir.Dir() + "missing.cab, error code: 2"}};
   EXPECT_EQ(want, packer.Shown);
   EXPECT_EQ(0u, packer.Extracted.size());
 }
@@ -87,10 +87,10 @@ TEST(CabPacker, OverlongCabinetPathIsRefused) {
 }
 
 TEST(CabPacker, FileThatIsNotACabinetExtractsNothing) {
-  TScratchDir dir;
+  TScratchFolder dir("cabtest", true);
   WriteFile(dir / "text.cab", "This is a plain text file, not a cabinet at all.\r\n");
   TRecordingPacker packer;
-  EXPECT_TRUE(packer.Unpack("text.cab", dir.Path().c_str(), 0));
+  EXPECT_TRUE(packer.Unpack("text.cab", dir.Dir().c_str(), 0));
   EXPECT_EQ(0u, packer.Extracted.size());
   EXPECT_EQ(0u, packer.Shown.size());
 }
@@ -117,7 +117,7 @@ TEST(CabPacker, ArchivedAttributesAndTimeAreApplied) {
   const bool readOnlyRefused = ReadOnlyRefusesWriting();
   for (const Case& c : cases) {
     SCOPED_TRACE(c.Name);
-    TScratchDir dir;
+    TScratchFolder dir("cabtest", true);
     WriteFile(dir / "source", c.Name);
     SetLocalDosStamp(dir / "source", OldDate, OldTime);
     TRecordingPacker builder;
@@ -125,9 +125,9 @@ TEST(CabPacker, ArchivedAttributesAndTimeAreApplied) {
     builder.ForcedAttributes = c.Archived;
     ASSERT_TRUE(BuildCabinet(builder, dir / "attr.cab", {{dir / "source", "file"}}));
 
-    TScratchDir out;
+    TScratchFolder out("cabtest", true);
     TRecordingPacker packer;
-    EXPECT_TRUE(packer.Unpack("attr.cab", dir.Path().c_str(), 0));
+    EXPECT_TRUE(packer.Unpack("attr.cab", dir.Dir().c_str(), 0));
     EXPECT_EQ(c.WantAttributes, KeptAttributes(out / "file"));
     EXPECT_EQ(c.Name, ReadFile(out / "file"));
     if (c.WantOldTime || !readOnlyRefused)
@@ -138,15 +138,15 @@ TEST(CabPacker, ArchivedAttributesAndTimeAreApplied) {
 }
 
 TEST(CabPacker, ReadOnlySourceIsArchivedReadOnly) {
-  TScratchDir dir;
+  TScratchFolder dir("cabtest", true);
   WriteFile(dir / "source", "locked");
   SetLocalDosStamp(dir / "source", OldDate, OldTime);
   SetFileAttributesA((dir / "source").c_str(), FILE_ATTRIBUTE_READONLY);
   ASSERT_TRUE(BuildCabinet(dir / "ro.cab", {{dir / "source", "ro.txt"}}));
 
-  TScratchDir out;
+  TScratchFolder out("cabtest", true);
   TRecordingPacker packer;
-  EXPECT_TRUE(packer.Unpack("ro.cab", dir.Path().c_str(), 0));
+  EXPECT_TRUE(packer.Unpack("ro.cab", dir.Dir().c_str(), 0));
   EXPECT_EQ(DWORD(FILE_ATTRIBUTE_READONLY), KeptAttributes(out / "ro.txt"));
   if (ReadOnlyRefusesWriting())
     EXPECT_NE(OldStamp, LocalStampOf(out / "ro.txt"));
@@ -157,7 +157,7 @@ TEST(CabPacker, ReadOnlySourceIsArchivedReadOnly) {
 // A set built with a small size limit continues into set.001: the extraction stops at the
 // first file that runs on into the next cabinet.
 TEST(CabPacker, CabinetSetStopsAtTheNextCabinet) {
-  TScratchDir dir;
+  TScratchFolder dir("cabtest", true);
   WriteFile(dir / "a", "small first file");
   WriteFile(dir / "b", Incompressible(120000, 2));
   WriteFile(dir / "c", "after the split");
@@ -166,9 +166,9 @@ TEST(CabPacker, CabinetSetStopsAtTheNextCabinet) {
   EXPECT_TRUE(FileExists(dir / "set.cab"));
   EXPECT_TRUE(FileExists(dir / "set.001"));
 
-  TScratchDir out;
+  TScratchFolder out("cabtest", true);
   TRecordingPacker packer;
-  EXPECT_TRUE(packer.Unpack("set.cab", dir.Path().c_str(), 0));
+  EXPECT_TRUE(packer.Unpack("set.cab", dir.Dir().c_str(), 0));
   EXPECT_EQ(1, packer.NextCabinetCalls);
   EXPECT_EQ((std::vector<std::string>{"a", "b"}), packer.Extracted);
   EXPECT_EQ("small first file", ReadFile(out / "a"));
@@ -208,15 +208,15 @@ TEST(CabPacker, NextCabinetNamesFollowTheCabinetNumber) {
 // Names stored in a cabinet are not trusted by the base's extraction: nothing is written
 // outside the current directory.
 TEST(CabPacker, StoredNamesOutsideTheCurrentDirectoryAreSkipped) {
-  TScratchDir dir;
+  TScratchFolder dir("cabtest", true);
   WriteFile(dir / "x", "escape");
   ASSERT_TRUE(BuildCabinet(dir / "evil.cab", {{dir / "x", "..\\up.txt"},
                                               {dir / "x", "sub\\..\\..\\up2.txt"},
-                                              {dir / "x", dir.Path() + "abs.txt"},
+                                              {dir / "x", dir.Dir() + "abs.txt"},
                                               {dir / "x", "ok.txt"}}));
-  TScratchDir out;
+  TScratchFolder out("cabtest", true);
   TRecordingPacker packer;
-  EXPECT_TRUE(packer.Unpack("evil.cab", dir.Path().c_str(), 0));
+  EXPECT_TRUE(packer.Unpack("evil.cab", dir.Dir().c_str(), 0));
   EXPECT_EQ(std::vector<std::string>{"ok.txt"}, packer.Closed);
   EXPECT_EQ("escape", ReadFile(out / "ok.txt"));
   EXPECT_FALSE(FileExists(dir / "abs.txt"));
@@ -238,7 +238,7 @@ TEST(CabPacker, MessagesAreFormattedAndCutToTheBuffer) {
 // Temporary files are created by the system before the library opens them with the
 // exclusive-create bit; the open must still succeed.
 TEST(CabPacker, OpenIgnoresTheExclusiveCreateBit) {
-  TScratchDir dir;
+  TScratchFolder dir("cabtest", true);
   TRecordingPacker packer;
   char name[MAX_PATH];
   ASSERT_TRUE(packer.GetTempFile(name, sizeof name));

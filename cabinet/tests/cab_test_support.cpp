@@ -4,31 +4,6 @@
 
 #include "tests/support/test_folders.h"
 
-void TRecordingReporter::ReportText(TReportKind kind, const char* text) {
-  const char* label = kind == TReportKind::Info ? "INFO: " : kind == TReportKind::Warning ? "WARNING: " : "ERROR: ";
-  Rows.push_back(label + std::string(text));
-}
-
-
-TScratchDir::TScratchDir() {
-  char temp[MAX_PATH];
-  GetTempPathA(MAX_PATH, temp);
-  char current[MAX_PATH];
-  GetCurrentDirectoryA(MAX_PATH, current);
-  Previous = current;
-  static unsigned counter = 0;
-  char name[MAX_PATH];
-  std::snprintf(name, sizeof name, "%scabtest_%lu_%u\\", temp, GetCurrentProcessId(), ++counter);
-  Dir = name;
-  CreateDirectoryA(Dir.c_str(), nullptr);
-  SetCurrentDirectoryA(Dir.c_str());
-}
-
-TScratchDir::~TScratchDir() {
-  SetCurrentDirectoryA(Previous.c_str());
-  RemoveFolderTree(Dir);
-}
-
 void WriteFile(const std::string& path, const std::string& content) {
   FILE* file = std::fopen(path.c_str(), "wb");
   if (!file) return;

@@ -13,6 +13,8 @@
 #include "files/dos_stamp.h"
 #include "report/formatting_reporter.h"
 #include "files/disk_file_system.h"
+#include "tests/support/test_folders.h"
+#include "tests/support/test_reporters.h"
 
 struct TShown {
   bool Error;
@@ -48,32 +50,6 @@ class TRecordingPacker : public TCABPacker {
   int NextCabinetCalls = 0;
   bool ForceAttributes = false;
   USHORT ForcedAttributes = 0;
-};
-
-// A reporter that keeps every row as "INFO: text", "WARNING: text" or "ERROR: text".
-class TRecordingReporter : public TFormattingReporter {
- public:
-  void ReportProgress(int32_t done, int32_t total) override { Progress.push_back({done, total}); }
-  std::vector<std::string> Rows;
-  std::vector<std::pair<int32_t, int32_t>> Progress;
-
- protected:
-  void ReportText(TReportKind kind, const char* text) override;
-};
-
-// A fresh folder under the system temporary folder, made the current directory for the
-// test's life, then removed with its contents (attributes cleared first).
-class TScratchDir {
- public:
-  TScratchDir();
-  ~TScratchDir();
-  // Full path with a trailing backslash.
-  const std::string& Path() const { return Dir; }
-  std::string operator/(const std::string& name) const { return Dir + name; }
-
- private:
-  std::string Dir;
-  std::string Previous;
 };
 
 void WriteFile(const std::string& path, const std::string& content);

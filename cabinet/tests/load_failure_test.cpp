@@ -25,7 +25,7 @@ TEST(CabinetMissing, Child) {
     EXPECT_FALSE(unpacker.Unpack("patch.cab", "C:\\", 0));
     EXPECT_EQ(std::string(), unpacker.ExtractedName());
   }
-  EXPECT_EQ(std::vector<std::string>{}, reporter.Rows);
+  EXPECT_EQ(std::vector<std::string>{}, reporter.Lines);
 
   // The base's two boxes, and building refused without the library.
   {

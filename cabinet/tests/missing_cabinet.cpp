@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "cab_test_support.h"
+#include "tests/support/without_cabinet.h"
 
 namespace {
 const char* const ChildVariable = "CABINET_TEST_CHILD";
@@ -81,60 +82,25 @@ bool DisplayAvailable() {
 }
 
 namespace {
-// Wine reads DLL overrides per program name from the registry: a copy of this executable
-// under its own name gets its own load order for cabinet.dll, and nothing else is affected.
-// (Setting WINEDLLOVERRIDES in this process's environment does not reach a child it starts.)
-void RunCopyWithCabinetOrder(const std::string& filter, const char* suffix, const char* loadOrder,
-                             const std::string& plantedLibrary) {
-  TScratchDir dir;
+// The copy is named after this test program: test programs run in parallel on one prefix,
+// and each removes its registry entry when its child ends, so they must not share one.
+void RunCopy(const std::string& filter, const char* suffix, const char* loadOrder, const std::string& planted) {
+  TScratchFolder dir("cabtest", true);
   char self[MAX_PATH];
   ASSERT_NE(0u, GetModuleFileNameA(nullptr, self, sizeof self));
-  // Named after this test program: test programs run in parallel on one prefix, and each
-  // removes its registry entry when its child ends, so they must not share one.
   std::string childName = self;
   childName = childName.substr(childName.find_last_of("\\/") + 1);
   childName = childName.substr(0, childName.find_last_of('.')) + suffix;
-  ASSERT_TRUE(CopyFileA(self, (dir / childName).c_str(), FALSE));
-  if (!plantedLibrary.empty()) {
-    ASSERT_TRUE(CopyFileA(plantedLibrary.c_str(), (dir / "cabinet.dll").c_str(), FALSE));
-  }
-  const std::string key = std::string("Software\\Wine\\AppDefaults\\") + childName;
-  HKEY overrides = nullptr;
-  ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_CURRENT_USER, (key + "\\DllOverrides").c_str(), 0, nullptr, 0,
-                                           KEY_SET_VALUE, nullptr, &overrides, nullptr));
-  RegSetValueExA(overrides, "cabinet", 0, REG_SZ, reinterpret_cast<const BYTE*>(loadOrder),
-                 DWORD(std::strlen(loadOrder) + 1));
-  RegCloseKey(overrides);
-
-  std::string command = "\"" + (dir / childName) + "\" --gtest_filter=" + filter;
-  SetEnvironmentVariableA(ChildVariable, "1");
-  STARTUPINFOA startup{};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process{};
-  const BOOL started =
-      CreateProcessA(nullptr, &command[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process);
-  SetEnvironmentVariableA(ChildVariable, nullptr);
-
-  DWORD exitCode = 1;
-  if (started) {
-    if (WaitForSingleObject(process.hProcess, 60000) != WAIT_OBJECT_0) {
-      TerminateProcess(process.hProcess, 99);  // the child this test started, by its handle
-      WaitForSingleObject(process.hProcess, 5000);
-      ADD_FAILURE() << "the child did not end within 60 s (a message box nobody closed?)";
-    }
-    GetExitCodeProcess(process.hProcess, &exitCode);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-  }
-  RegDeleteKeyA(HKEY_CURRENT_USER, (key + "\\DllOverrides").c_str());
-  RegDeleteKeyA(HKEY_CURRENT_USER, key.c_str());
-  ASSERT_TRUE(started);
-  EXPECT_EQ(0u, exitCode);
+  const TChildRun run = RunCopyWithCabinetOrder(self, dir.Path(), childName, "--gtest_filter=" + filter, "",
+                                                ChildVariable, 60000, loadOrder, planted);
+  if (run.Started && !run.Ended) ADD_FAILURE() << "the child did not end within 60 s (a message box nobody closed?)";
+  ASSERT_TRUE(run.Started);
+  EXPECT_EQ(0u, run.ExitCode);
 }
 }  // namespace
 
-void RunWithoutCabinet(const std::string& filter) { RunCopyWithCabinetOrder(filter, "_without_cabinet.exe", "", ""); }
+void RunWithoutCabinet(const std::string& filter) { RunCopy(filter, "_without_cabinet.exe", "", ""); }
 
 void RunWithPlantedCabinet(const std::string& filter, const std::string& library) {
-  RunCopyWithCabinetOrder(filter, "_planted_cabinet.exe", "n,b", library);
+  RunCopy(filter, "_planted_cabinet.exe", "n,b", library);
 }

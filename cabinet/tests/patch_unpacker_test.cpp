@@ -20,7 +20,7 @@ bool InTempDirectory(const std::string& path) {
 }
 
 TEST(PatchUnpacker, EachFileGoesToItsOwnTemporaryFileAndTheLastIsKept) {
-  TScratchDir dir;
+  TScratchFolder dir("cabtest", true);
   WriteFile(dir / "1", "one");
   WriteFile(dir / "2", Incompressible(40000, 3));
   WriteFile(dir / "3", "three");
@@ -29,8 +29,8 @@ TEST(PatchUnpacker, EachFileGoesToItsOwnTemporaryFileAndTheLastIsKept) {
 
   TRecordingReporter reporter;
   TPatchUnpacker unpacker(&reporter);
-  EXPECT_TRUE(unpacker.Unpack("patch.cab", dir.Path().c_str(), 0));
-  EXPECT_EQ(0u, reporter.Rows.size());
+  EXPECT_TRUE(unpacker.Unpack("patch.cab", dir.Dir().c_str(), 0));
+  EXPECT_EQ(0u, reporter.Lines.size());
   const std::vector<std::string> files = unpacker.TemporaryFiles();
   ASSERT_EQ(3u, files.size());
   EXPECT_EQ(files[2], unpacker.ExtractedName());
@@ -49,13 +49,13 @@ TEST(PatchUnpacker, EachFileGoesToItsOwnTemporaryFileAndTheLastIsKept) {
 }
 
 TEST(PatchUnpacker, ReadOnlyTemporaryFilesAreRemovedToo) {
-  TScratchDir dir;
+  TScratchFolder dir("cabtest", true);
   WriteFile(dir / "ro", "read only");
   SetFileAttributesA((dir / "ro").c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN);
   ASSERT_TRUE(BuildCabinet(dir / "ro.cab", {{dir / "ro", "ro"}}));
   TRecordingReporter reporter;
   TPatchUnpacker unpacker(&reporter);
-  EXPECT_TRUE(unpacker.Unpack("ro.cab", dir.Path().c_str(), 0));
+  EXPECT_TRUE(unpacker.Unpack("ro.cab", dir.Dir().c_str(), 0));
   const std::string extracted = unpacker.ExtractedName();
   EXPECT_EQ(DWORD(FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN),
             GetFileAttributesA(extracted.c_str()) & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN));
@@ -65,22 +65,22 @@ TEST(PatchUnpacker, ReadOnlyTemporaryFilesAreRemovedToo) {
 
 // What Unpack leaves for the caller when there is nothing to extract.
 TEST(PatchUnpacker, NothingExtractedLeavesTheNameEmpty) {
-  TScratchDir dir;
+  TScratchFolder dir("cabtest", true);
   WriteFile(dir / "text.cab", "MSCF? no, just text");
   struct Case {
     const char* Name;
     std::vector<std::string> WantRows;
   } cases[] = {
-      {"missing.cab", {"ERROR: Error opening file: " + dir.Path() + "missing.cab, error code: 2"}},
+      {"missing.cab", {"ERROR Error opening file: " + dir.Dir() + "missing.cab, error code: 2"}},
       {"text.cab", {}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.Name);
     TRecordingReporter reporter;
     TPatchUnpacker unpacker(&reporter);
-    EXPECT_TRUE(unpacker.Unpack(c.Name, dir.Path().c_str(), 0));
+    EXPECT_TRUE(unpacker.Unpack(c.Name, dir.Dir().c_str(), 0));
     EXPECT_EQ(std::string(), unpacker.ExtractedName());
-    EXPECT_EQ(c.WantRows, reporter.Rows);
+    EXPECT_EQ(c.WantRows, reporter.Lines);
     EXPECT_EQ(0u, unpacker.TemporaryFiles().size());
   }
 }
@@ -90,8 +90,8 @@ TEST(PatchUnpacker, MessagesGoToTheReporterAsTheyAre) {
   TPatchUnpacker unpacker(&reporter);
   unpacker.Error("Error writing file, error code: %d", 28);
   unpacker.Message("100%% done, %s", "%s %d %n");
-  const std::vector<std::string> want{"ERROR: Error writing file, error code: 28", "INFO: 100% done, %s %d %n"};
-  EXPECT_EQ(want, reporter.Rows);
+  const std::vector<std::string> want{"ERROR Error writing file, error code: 28", "INFO 100% done, %s %d %n"};
+  EXPECT_EQ(want, reporter.Lines);
 }
 
 // No temporary name: the extraction is aborted with a message, counts as failed, and
@@ -104,14 +104,14 @@ class TNoTempUnpacker : public TPatchUnpacker {
 };
 
 TEST(PatchUnpacker, NoTemporaryFileAbortsTheExtraction) {
-  TScratchDir dir;
+  TScratchFolder dir("cabtest", true);
   WriteFile(dir / "1", "first");
   WriteFile(dir / "2", "second");
   ASSERT_TRUE(BuildCabinet(dir / "two.cab", {{dir / "1", "a"}, {dir / "2", "b"}}));
   TRecordingReporter reporter;
   TNoTempUnpacker unpacker(&reporter);
-  EXPECT_FALSE(unpacker.Unpack("two.cab", dir.Path().c_str(), 0));
-  EXPECT_EQ(std::vector<std::string>{"ERROR: Cannot open temporary file"}, reporter.Rows);
+  EXPECT_FALSE(unpacker.Unpack("two.cab", dir.Dir().c_str(), 0));
+  EXPECT_EQ(std::vector<std::string>{"ERROR Cannot open temporary file"}, reporter.Lines);
   EXPECT_EQ(std::string(), unpacker.ExtractedName());
   EXPECT_EQ(0u, unpacker.TemporaryFiles().size());
   EXPECT_TRUE(unpacker.RemoveTemporaryFiles());
@@ -123,7 +123,7 @@ namespace {
 // never leaves a file named for installation, nor a temporary file behind. The whole
 // cabinet extracts, and its reads and writes reach the message hook.
 TEST(PatchUnpacker, ACutCabinetNamesNoFileAndLeavesNoTemporaryFile) {
-  TScratchDir dir;
+  TScratchFolder dir("cabtest", true);
   WriteFile(dir / "1", "first file");
   WriteFile(dir / "2", Incompressible(150000, 5));  // five data blocks
   ASSERT_TRUE(BuildCabinet(dir / "whole.cab", {{dir / "1", "a"}, {dir / "2", "b"}}));
@@ -134,7 +134,7 @@ TEST(PatchUnpacker, ACutCabinetNamesNoFileAndLeavesNoTemporaryFile) {
   {
     TPatchUnpacker unpacker(&reporter);
     unpacker.SetMessageHook([](void* count) { ++*static_cast<int*>(count); }, &pumped);
-    EXPECT_TRUE(unpacker.Unpack("whole.cab", dir.Path().c_str(), 0));
+    EXPECT_TRUE(unpacker.Unpack("whole.cab", dir.Dir().c_str(), 0));
     EXPECT_TRUE(ReadFile(dir / "2") == ReadFile(unpacker.ExtractedName()));
     EXPECT_TRUE(unpacker.RemoveTemporaryFiles());
   }
@@ -147,7 +147,7 @@ TEST(PatchUnpacker, ACutCabinetNamesNoFileAndLeavesNoTemporaryFile) {
     SCOPED_TRACE(cut);
     WriteFile(dir / "cut.cab", whole.substr(0, cut));
     TPatchUnpacker unpacker(&reporter);
-    unpacker.Unpack("cut.cab", dir.Path().c_str(), 0);
+    unpacker.Unpack("cut.cab", dir.Dir().c_str(), 0);
     EXPECT_EQ(std::string(), unpacker.ExtractedName());
     EXPECT_EQ(0u, unpacker.TemporaryFiles().size());
   }

@@ -8,7 +8,7 @@
 
 #include "delta/delta_decoder.h"
 #include "patch/patch_writer.h"
-#include "vector_blocks.h"
+#include "tests/support/vector_blocks.h"
 
 namespace {
 

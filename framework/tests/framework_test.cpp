@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "framework/application.h"
 #include "framework/button.h"
@@ -17,7 +19,8 @@
 
 namespace {
 
-const UINT kCountMessage = WM_APP + 1;
+const UINT CountMessage = WM_APP + 1;
+const UINT ThrowMessage = WM_APP + 2;
 
 // An owner-drawn button that records what reached it.
 class TProbeButton : public TButton {
@@ -64,11 +67,13 @@ class TProbeDialog : public TDialog {
     using R = TResponse<TProbeDialog>;
     static const R table[] = {
         R::Command(IDC_TEST_BUTTON, &TProbeDialog::CmPress),
-        R::Message(kCountMessage, &TProbeDialog::EvCount),
+        R::Message(CountMessage, &TProbeDialog::EvCount),
+        R::Message(ThrowMessage, &TProbeDialog::EvThrow),
     };
     return R::Find(this, table, msg, result) || TDialog::Respond(msg, result);
   }
   void CmPress() { ++Presses; }
+  LRESULT EvThrow(WPARAM, LPARAM) { throw TGdiFailure(); }
   LRESULT EvCount(WPARAM wParam, LPARAM) {
     ++Counted;
     return static_cast<LRESULT>(wParam) + 1;
@@ -117,7 +122,7 @@ TEST(Framework, ResponseTablesRouteMessagesCommandsAndOwnerDrawing) {
   app.Build();
   Drain();
   HWND dialog = app.Client->GetHandle();
-  EXPECT_EQ(42, SendMessageA(dialog, kCountMessage, 41, 0));  // through DWLP_MSGRESULT
+  EXPECT_EQ(42, SendMessageA(dialog, CountMessage, 41, 0));  // through DWLP_MSGRESULT
   SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDC_TEST_BUTTON, BN_CLICKED), 0);
   // Other notifications from the same id are not commands.
   SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDC_TEST_BUTTON, BN_SETFOCUS), 1);
@@ -132,9 +137,9 @@ TEST(Framework, PumpPassesQuitOnToTheMainLoop) {
   TTestApp app;
   app.Build();
   HWND dialog = app.Client->GetHandle();
-  PostMessageA(dialog, kCountMessage, 0, 0);
+  PostMessageA(dialog, CountMessage, 0, 0);
   PostQuitMessage(7);
-  PostMessageA(dialog, kCountMessage, 0, 0);
+  PostMessageA(dialog, CountMessage, 0, 0);
   EXPECT_FALSE(TApplication::PumpWaitingMessages());
   EXPECT_EQ(2, app.Client->Counted);  // posted messages come before the quit
   EXPECT_EQ(7, app.Loop());
@@ -165,6 +170,23 @@ TEST(Framework, DeviceContextWithoutHandleIsAGdiFailure) {
     what = failure.what();
   }
   EXPECT_EQ("GDI failure", what);
+}
+
+// An exception thrown while a message is answered stops at the window procedure and reaches
+// the user (here: the recorder in place of the error box); the window goes on working.
+std::vector<std::string> Failures;
+
+TEST(Framework, AnExceptionInAHandlerBecomesAnErrorNotACrash) {
+  const TWindow::TFailureReporter shown = TWindow::FailureReporter;
+  TWindow::FailureReporter = [](HWND, const char* what) { Failures.push_back(what); };
+  TTestApp app;
+  app.Build();
+  Drain();
+  HWND dialog = app.Client->GetHandle();
+  SendMessageA(dialog, ThrowMessage, 0, 0);
+  EXPECT_EQ(std::vector<std::string>{"GDI failure"}, Failures);
+  EXPECT_EQ(42, SendMessageA(dialog, CountMessage, 41, 0));
+  TWindow::FailureReporter = shown;
 }
 
 }  // namespace

@@ -12,7 +12,7 @@
 #include "patch/block_io.h"
 #include "delta/delta_decoder.h"
 #include "files/memory_file_system.h"
-#include "delta/tests/vector_blocks.h"
+#include "tests/support/vector_blocks.h"
 
 namespace {
 

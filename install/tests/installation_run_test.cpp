@@ -60,7 +60,7 @@ int TemporaryFileCount() {
 // A target application in app\ with APP.EXE (to be modified) and OLD.DLL (to be deleted),
 // and the run's parameters; the reporter records "CLEAR" when the log is cleared.
 struct TRunFixture {
-  TScratchDir dir;
+  TScratchFolder dir{"cabtest", true};
   TRecordingReporter reporter;
   TMacroExpander macros;
   TInstallationRun run;
@@ -81,7 +81,7 @@ struct TRunFixture {
     run.Reporter = &reporter;
     run.MessageHook = [](void* context) { ++*static_cast<int*>(context); };
     run.MessageContext = &pumped;
-    run.ClearLog = [this] { reporter.Rows.push_back("CLEAR"); };
+    run.ClearLog = [this] { reporter.Lines.push_back("CLEAR"); };
   }
 };
 
@@ -107,15 +107,15 @@ TEST(InstallationRun, AppliesAPatchFromACabinetTheProjectBuilt) {
   EXPECT_EQ(TInstallOutcome::Installed, RunInstallation(f.run));
   const std::vector<std::string> want{
       "CLEAR",
-      "INFO: Unpacking patch...",
-      "INFO: Installing patch...",
-      "INFO: Reading patch directory...",
-      "INFO: Applying copy patch (ADDED.TXT)",
-      "INFO: Applying modify patch (APP.EXE)",
-      "INFO: Applying delete patch (OLD.DLL)",
-      "INFO: Patching completed !",
+      "INFO Unpacking patch...",
+      "INFO Installing patch...",
+      "INFO Reading patch directory...",
+      "INFO Applying copy patch (ADDED.TXT)",
+      "INFO Applying modify patch (APP.EXE)",
+      "INFO Applying delete patch (OLD.DLL)",
+      "INFO Patching completed !",
   };
-  EXPECT_EQ(want, f.reporter.Rows);
+  EXPECT_EQ(want, f.reporter.Lines);
   EXPECT_EQ("added file", ReadFile(f.dir / "app\\NEW\\ADDED.TXT"));
   EXPECT_EQ("new program, longer than the old one", ReadFile(f.dir / "app\\APP.EXE"));
   EXPECT_EQ(NewStamp, LocalStampOf(f.dir / "app\\APP.EXE"));
@@ -142,10 +142,10 @@ TEST(InstallationRun, InstallsOnlyTheLastFileOfTheCabinet) {
 
   EXPECT_EQ(TInstallOutcome::Installed, RunInstallation(f.run));
   const std::vector<std::string> want{
-      "CLEAR", "INFO: Unpacking patch...", "INFO: Installing patch...", "INFO: Reading patch directory...",
-      "INFO: Applying copy patch (LAST.TXT)", "INFO: Patching completed !",
+      "CLEAR", "INFO Unpacking patch...", "INFO Installing patch...", "INFO Reading patch directory...",
+      "INFO Applying copy patch (LAST.TXT)", "INFO Patching completed !",
   };
-  EXPECT_EQ(want, f.reporter.Rows);
+  EXPECT_EQ(want, f.reporter.Lines);
   EXPECT_EQ("from the last file", ReadFile(f.dir / "app\\LAST.TXT"));
   EXPECT_EQ("old program", ReadFile(f.dir / "app\\APP.EXE"));
   EXPECT_EQ(temporaries, TemporaryFileCount());
@@ -155,24 +155,24 @@ TEST(InstallationRun, NothingToInstallEndsWithCannotOpen) {
   TRunFixture f;
   WriteFile(f.dir / "text.cab", "plain text, no cabinet");
   // TPathName makes the directory absolute and upper case; the name keeps its case.
-  std::string upperDir = f.dir.Path();
+  std::string upperDir = f.dir.Dir();
   for (char& c : upperDir) c = char(toupper(static_cast<unsigned char>(c)));
   struct Case {
     std::string Patch;
     std::vector<std::string> Want;
   } cases[] = {
       {f.dir / "Missing.cab",
-       {"CLEAR", "INFO: Unpacking patch...", "ERROR: Error opening file: " + upperDir + "Missing.cab, error code: 2",
-        "ERROR: Cannot open patch file: " + f.dir / "Missing.cab"}},
+       {"CLEAR", "INFO Unpacking patch...", "ERROR Error opening file: " + upperDir + "Missing.cab, error code: 2",
+        "ERROR Cannot open patch file: " + f.dir / "Missing.cab"}},
       {f.dir / "text.cab",
-       {"CLEAR", "INFO: Unpacking patch...", "ERROR: Cannot open patch file: " + f.dir / "text.cab"}},
+       {"CLEAR", "INFO Unpacking patch...", "ERROR Cannot open patch file: " + f.dir / "text.cab"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.Patch);
-    f.reporter.Rows.clear();
+    f.reporter.Lines.clear();
     f.run.Patch = c.Patch.c_str();
     EXPECT_EQ(TInstallOutcome::CannotOpen, RunInstallation(f.run));
-    EXPECT_EQ(c.Want, f.reporter.Rows);
+    EXPECT_EQ(c.Want, f.reporter.Lines);
     EXPECT_EQ("old program", ReadFile(f.dir / "app\\APP.EXE"));
     EXPECT_EQ(0u, f.macros.Definitions().Count());
   }
@@ -193,7 +193,7 @@ TEST(InstallationRun, ASecondRunUsesTheNewTargetDirectory) {
   EXPECT_EQ(TInstallOutcome::Installed, RunInstallation(f.run));
   EXPECT_EQ("copied", ReadFile(f.dir / "app\\COPIED.TXT"));
   EXPECT_EQ("copied", ReadFile(f.dir / "other\\COPIED.TXT"));
-  EXPECT_EQ("CLEAR", f.reporter.Rows.at(f.reporter.Rows.size() - 6));
+  EXPECT_EQ("CLEAR", f.reporter.Lines.at(f.reporter.Lines.size() - 6));
   EXPECT_EQ(0u, f.macros.Definitions().Count());
 }
 }  // namespace
@@ -207,7 +207,7 @@ std::string Upper(std::string text) {
 // The folder "&ROOT&" stands for: the main executable's folder, or the folder the path names;
 // nothing when the path is empty or too long to be taken whole.
 TEST(InstallationRun, TheTargetRootIsAFolderTheUserChoseOrNothing) {
-  TScratchDir dir;
+  TScratchFolder dir("cabtest", true);
   CreateDirectoryA((dir / "app").c_str(), nullptr);
   const std::string app = Upper(dir / "app");
   const std::string tooLong = dir / "app\\" + std::string(300, 'L') + "\\APP.EXE";
@@ -218,9 +218,9 @@ TEST(InstallationRun, TheTargetRootIsAFolderTheUserChoseOrNothing) {
       {dir / "app\\MISSING.EXE", app, ""},
       {dir / "app", app, ""},
       {dir / "app\\", app, ""},
-      {"", "", "ERROR: Cannot install patch: the path field is empty"},
-      {"   ", "", "ERROR: Cannot install patch: the path field is empty"},
-      {tooLong, "", "ERROR: Cannot install patch: path too long: " + tooLong},
+      {"", "", "ERROR Cannot install patch: the path field is empty"},
+      {"   ", "", "ERROR Cannot install patch: the path field is empty"},
+      {tooLong, "", "ERROR Cannot install patch: path too long: " + tooLong},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.Path);
@@ -228,7 +228,7 @@ TEST(InstallationRun, TheTargetRootIsAFolderTheUserChoseOrNothing) {
     std::string root = "unchanged";
     EXPECT_EQ(c.Row.empty(), FormTargetRoot(c.Path.c_str(), reporter, root));
     EXPECT_EQ(c.Root, root);
-    EXPECT_EQ(c.Row.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.Row}, reporter.Rows);
+    EXPECT_EQ(c.Row.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.Row}, reporter.Lines);
   }
 }
 
@@ -245,15 +245,15 @@ TEST(InstallationRun, NoRootOrAnOverLongPatchPathStopsBeforeUnpacking) {
     const char *Target, *Patch;
     std::string Row;
   } cases[] = {
-      {"", f.patch.c_str(), "ERROR: Cannot install patch: the path field is empty"},
-      {f.target.c_str(), longPatch.c_str(), "ERROR: Cannot install patch: patch file path too long: " + longPatch},
+      {"", f.patch.c_str(), "ERROR Cannot install patch: the path field is empty"},
+      {f.target.c_str(), longPatch.c_str(), "ERROR Cannot install patch: patch file path too long: " + longPatch},
   };
   for (const Case& c : cases) {
-    f.reporter.Rows.clear();
+    f.reporter.Lines.clear();
     f.run.TargetPath = c.Target;
     f.run.Patch = c.Patch;
     EXPECT_EQ(TInstallOutcome::NoTarget, RunInstallation(f.run));
-    EXPECT_EQ((std::vector<std::string>{"CLEAR", c.Row}), f.reporter.Rows);
+    EXPECT_EQ((std::vector<std::string>{"CLEAR", c.Row}), f.reporter.Lines);
     EXPECT_EQ(0, f.pumped);
   }
   EXPECT_FALSE(FileExists(f.dir / "app\\COPIED.TXT"));

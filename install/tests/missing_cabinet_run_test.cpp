@@ -19,11 +19,11 @@ TEST(InstallationRunWithoutCabinet, Child) {
   run.Patch = "C:\\PATCH\\patch.cab";
   run.Macros = &macros;
   run.Reporter = &reporter;
-  run.ClearLog = [&] { reporter.Rows.push_back("CLEAR"); };
+  run.ClearLog = [&] { reporter.Lines.push_back("CLEAR"); };
   EXPECT_EQ(TInstallOutcome::CannotUnpack, RunInstallation(run));
-  const std::vector<std::string> rows{"CLEAR", "INFO: Unpacking patch...",
-                                      "ERROR: Cannot unpack patch file: C:\\PATCH\\patch.cab"};
-  EXPECT_EQ(rows, reporter.Rows);
+  const std::vector<std::string> rows{"CLEAR", "INFO Unpacking patch...",
+                                      "ERROR Cannot unpack patch file: C:\\PATCH\\patch.cab"};
+  EXPECT_EQ(rows, reporter.Lines);
   EXPECT_EQ(std::vector<TBox>{LoadFailureBox}, watcher.Boxes());
 }
 

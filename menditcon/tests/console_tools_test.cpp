@@ -10,6 +10,7 @@
 
 #include "tests/driver/e2e_process.h"
 #include "console/command_line.h"
+#include "tests/support/without_cabinet.h"
 
 namespace {
 
@@ -30,46 +31,17 @@ struct TResult {
 // Runs a copy of program named copyName with cabinet.dll disabled, standard error to a file.
 TResult RunWithoutCabinet(const std::string& program, const char* copyName, const std::string& arguments) {
   const std::string folder = TempFolder();
-  const std::string copy = folder + "\\" + copyName, errors = folder + "\\stderr.txt";
-  TResult result;
+  const std::string errors = folder + "\\stderr.txt";
   const std::string description = "[Application]\r\nName=APP.EXE\r\nDefaultPath=C:\\APP\\\r\nPatch=PATCH.CAB\r\n";
   HANDLE mni = CreateFileA((folder + "\\PATCH.MNI").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
   DWORD written = 0;
   WriteFile(mni, description.data(), DWORD(description.size()), &written, nullptr);
   CloseHandle(mni);
-  if (!CopyFileA(e2e::WinePath(program).c_str(), copy.c_str(), FALSE)) return result;
-  const std::string key = std::string("Software\\Wine\\AppDefaults\\") + copyName;
-  HKEY overrides = nullptr;
-  if (RegCreateKeyExA(HKEY_CURRENT_USER, (key + "\\DllOverrides").c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr,
-                      &overrides, nullptr) != ERROR_SUCCESS)
-    return result;
-  RegSetValueExA(overrides, "cabinet", 0, REG_SZ, reinterpret_cast<const BYTE*>(""), 1);
-  RegCloseKey(overrides);
-
-  SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-  HANDLE errorFile = CreateFileA(errors.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
-  STARTUPINFOA startup{};
-  startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-  startup.hStdOutput = errorFile;
-  startup.hStdError = errorFile;
-  std::string command = "\"" + copy + "\" " + arguments;
-  PROCESS_INFORMATION process{};
-  if (CreateProcessA(nullptr, &command[0], nullptr, nullptr, TRUE, 0, nullptr, folder.c_str(), &startup, &process)) {
-    // A message box would wait for ever: the test ends the child it started, by its handle.
-    result.Ended = WaitForSingleObject(process.hProcess, 60000) == WAIT_OBJECT_0;
-    if (!result.Ended) {
-      TerminateProcess(process.hProcess, 99);
-      WaitForSingleObject(process.hProcess, 5000);
-    }
-    GetExitCodeProcess(process.hProcess, &result.ExitCode);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-  }
-  CloseHandle(errorFile);
-  RegDeleteKeyA(HKEY_CURRENT_USER, (key + "\\DllOverrides").c_str());
-  RegDeleteKeyA(HKEY_CURRENT_USER, key.c_str());
+  const TChildRun run =
+      RunCopyWithoutCabinet(e2e::WinePath(program), folder, copyName, arguments, errors, nullptr, 60000);
+  TResult result;
+  result.Ended = run.Started && run.Ended;
+  result.ExitCode = run.ExitCode;
 
   HANDLE file = CreateFileA(errors.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
   char buffer[4096];
@@ -78,7 +50,6 @@ TResult RunWithoutCabinet(const std::string& program, const char* copyName, cons
     result.Errors.assign(buffer, got);
   if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
   DeleteFileA(errors.c_str());
-  DeleteFileA(copy.c_str());
   DeleteFileA((folder + "\\PATCH.MNI").c_str());
   RemoveDirectoryA(folder.c_str());
   return result;

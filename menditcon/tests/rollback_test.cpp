@@ -14,6 +14,7 @@
 #include "patch/patch_file.h"
 #include "patch/patch_writer.h"
 #include "paths/macros.h"
+#include "tests/support/test_reporters.h"
 
 namespace {
 
@@ -21,14 +22,6 @@ using TBytes = std::vector<uint8_t>;
 constexpr TDosStamp OldStamp = MakeDosStamp(2001, 1, 2, 3, 4, 6);
 constexpr TDosStamp NewStamp = MakeDosStamp(2002, 1, 2, 3, 4, 6);
 const std::string Journal = "C:\\APP.MENDITCON-UNDO";
-
-class TSilentReporter : public TPatchReporter {
- public:
-  void ReportProgress(int32_t, int32_t) override {}
-
- protected:
-  void Report(TReportKind, const char*, va_list) override {}
-};
 
 struct TFileState {
   TBytes Content;
@@ -151,21 +144,9 @@ TEST(AllOrNothing, KilledAtEveryChangeOfTheRunAndOfTheRestore) {
   }
 }
 
-TEST(AllOrNothing, JournalPlacesAndForgedLines) {
+TEST(AllOrNothing, JournalPlaces) {
   EXPECT_EQ("C:\\APP.MENDITCON-UNDO", JournalPathFor("C:\\APP\\"));
   EXPECT_EQ("C:\\TEMP\\MENDITCON-UNDO-D", JournalPathFor("D:", "C:\\TEMP\\"));
-  // A record path with a line end cannot write a journal line that deletes another file.
-  TMemoryFileSystem files;
-  files.AddDirectory("C:\\APP");
-  files.AddFile("C:\\KEEP.DLL", {1}, OldStamp);
-  TJournalFileSystem journal(files, Journal);
-  ASSERT_TRUE(journal.Begin());
-  EXPECT_EQ(nullptr, journal.Create("C:\\APP\\X\nabsent\tC:\\KEEP.DLL"));
-  EXPECT_FALSE(journal.CreateDir("C:\\APP\\D\tE"));
-  journal.Close();
-  TSilentReporter silent;
-  EXPECT_TRUE(RestoreJournal(files, Journal, silent, nullptr));
-  EXPECT_TRUE(files.Exists("C:\\KEEP.DLL"));
 }
 
 TEST(AllOrNothing, StrictRollsBackSkippedRecordsAndADamagedJournalIsLeftAlone) {

@@ -8,16 +8,9 @@
 #include "console/record_tracker.h"
 #include "files/recording_file_system.h"
 #include "paths/macros.h"
+#include "tests/support/test_reporters.h"
 
 namespace {
-
-class TSilentReporter : public TPatchReporter {
- public:
-  void ReportProgress(int32_t, int32_t) override {}
-
- protected:
-  void Report(TReportKind, const char*, va_list) override {}
-};
 
 bool Under(const std::string& path, const std::string& root) {
   return TMemoryFileSystem::Key(path).compare(0, root.size() + 1, TMemoryFileSystem::Key(root) + "\\") == 0;

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "tests/driver/e2e_driver.h"
-#include "patcher/tests/mendit_session.h"
+#include "mendit/tests/mendit_session.h"
 #include "menditwiz/release_listing.h"
 #include "menditwiz/wizard_machine.h"
 #include "menditwiz/wizard_run.h"

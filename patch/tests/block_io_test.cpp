@@ -7,7 +7,7 @@
 
 #include "patch/block_io.h"
 #include "files/memory_file_system.h"
-#include "delta/tests/vector_blocks.h"
+#include "tests/support/vector_blocks.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include "paths/macros.h"
 #include "paths/path_name.h"
 #include "installer_test_data.h"
-#include "recording_reporter.h"
+#include "tests/support/test_reporters.h"
 
 namespace {
 
@@ -312,9 +312,9 @@ TEST_F(Installer, ModifyRebuildsFromEveryBlockKindAndKeepsTheBackup) {
   EXPECT_EQ(oldStamp, files.StampOf("C:\\APP\\MAIN.$$$"));
   // Once per block: the hook, then progress against the length of the data file.
   EXPECT_EQ(4, hookCalls);
-  EXPECT_EQ(4, reporter.ProgressCalls);
-  EXPECT_EQ(520, reporter.LastDone);
-  EXPECT_EQ(static_cast<int32_t>(data.size()), reporter.LastTotal);
+  ASSERT_EQ(4u, reporter.Progress.size());
+  EXPECT_EQ(520, reporter.Progress.back().first);
+  EXPECT_EQ(static_cast<int32_t>(data.size()), reporter.Progress.back().second);
 }
 
 TEST_F(Installer, RecordsActInFileOrderAndUnknownTypesAreSilent) {

@@ -9,7 +9,7 @@
 #include "patch/patch_file.h"
 #include "files/disk_file_system.h"
 #include "paths/macros.h"
-#include "recording_reporter.h"
+#include "tests/support/test_reporters.h"
 
 int main(int argc, char** argv) {
   if (argc != 3) return 2;

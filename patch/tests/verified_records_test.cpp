@@ -15,7 +15,7 @@
 #include "paths/macros.h"
 #include "paths/path_name.h"
 #include "installer_test_data.h"
-#include "recording_reporter.h"
+#include "tests/support/test_reporters.h"
 
 namespace {
 

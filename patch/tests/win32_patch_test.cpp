@@ -15,7 +15,7 @@
 #include "files/disk_file_system.h"
 #include "paths/macros.h"
 #include "installer_test_data.h"
-#include "recording_reporter.h"
+#include "tests/support/test_reporters.h"
 #include "tests/support/test_folders.h"
 
 namespace {

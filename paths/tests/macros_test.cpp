@@ -26,16 +26,16 @@ struct ExpandCase {
   std::string want;
 };
 
-const std::string kRoot = "C:\\PROGRAM FILES\\TOOL";
+const std::string Root = "C:\\PROGRAM FILES\\TOOL";
 
-const ExpandCase kExpandCases[] = {
-    {"root", {{"&ROOT&", kRoot}}, "&ROOT&\\BIN\\X.DLL", kRoot + "\\BIN\\X.DLL"},
-    {"case ignored", {{"&ROOT&", kRoot}}, "&root&\\X", kRoot + "\\X"},
-    {"mixed case name", {{"&Root&", kRoot}}, "&rOOT&", kRoot},
+const ExpandCase ExpandCases[] = {
+    {"root", {{"&ROOT&", Root}}, "&ROOT&\\BIN\\X.DLL", Root + "\\BIN\\X.DLL"},
+    {"case ignored", {{"&ROOT&", Root}}, "&root&\\X", Root + "\\X"},
+    {"mixed case name", {{"&Root&", Root}}, "&rOOT&", Root},
     {"two names side by side", {{"&WINDOWS&", "C:\\WIN"}, {"&SYSTEM&", "\\SYS"}},
      "&WINDOWS&&SYSTEM&", "C:\\WIN\\SYS"},
-    {"no name", {{"&ROOT&", kRoot}}, "C:\\PLAIN\\X", "C:\\PLAIN\\X"},
-    {"empty text", {{"&ROOT&", kRoot}}, "", ""},
+    {"no name", {{"&ROOT&", Root}}, "C:\\PLAIN\\X", "C:\\PLAIN\\X"},
+    {"empty text", {{"&ROOT&", Root}}, "", ""},
     {"name twice", {{"&A&", "x"}}, "&A&\\&a&", "x\\x"},
     {"newest of one name wins", {{"&A&", "old"}, {"&A&", "new"}}, "&A&", "new"},
     {"value names a later macro", {{"&B&", "b"}, {"&A&", "&B&\\a"}}, "&A&", "b\\a"},
@@ -53,7 +53,7 @@ const ExpandCase kExpandCases[] = {
 
 TEST(Macros, Expands) {
   for (bool repeat : {true, false}) {
-    for (const ExpandCase& c : kExpandCases) {
+    for (const ExpandCase& c : ExpandCases) {
       TMacroExpander expander;
       Define(expander, c.definitions);
       bool complete = false;

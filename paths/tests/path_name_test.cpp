@@ -45,7 +45,7 @@ struct SplitCase {
   const char* fileName;
 };
 
-const SplitCase kSplitCases[] = {
+const SplitCase SplitCases[] = {
     {"C:\\Program Files\\Tool\\tool.exe", "C:", "\\Program Files\\Tool\\", "tool", ".exe",
      "C:\\PROGRAM FILES\\TOOL\\TOOL.EXE", "tool.exe"},
     {"patch.cab", "", "", "patch", ".cab", "PATCH.CAB", "patch.cab"},
@@ -71,7 +71,7 @@ const SplitCase kSplitCases[] = {
 };
 
 TEST(PathName, SplitsAndPutsTogether) {
-  for (const SplitCase& c : kSplitCases) {
+  for (const SplitCase& c : SplitCases) {
     TPathName path(c.text);
     EXPECT_EQ(std::string(c.drive), path.Drive()) << "text: " << c.text;
     EXPECT_EQ(std::string(c.dir), path.Dir()) << "text: " << c.text;

@@ -18,7 +18,7 @@ struct ResolveCase {
   const char* want;  // against C:\WORK\DIR; "" when no absolute form exists
 };
 
-const ResolveCase kResolveCases[] = {
+const ResolveCase ResolveCases[] = {
     {"patch.cab", "C:\\WORK\\DIR\\patch.cab"},
     {"sub\\x.exe", "C:\\WORK\\DIR\\sub\\x.exe"},
     {"sub/x.exe", "C:\\WORK\\DIR\\sub\\x.exe"},
@@ -45,7 +45,7 @@ const ResolveCase kResolveCases[] = {
 };
 
 TEST(ResolveWindowsPath, AgainstAKnownCurrentDirectory) {
-  for (const ResolveCase& c : kResolveCases) {
+  for (const ResolveCase& c : ResolveCases) {
     char out[260];
     const bool ok = ResolveWindowsPath(c.text, "C:\\WORK\\DIR", out, sizeof out);
     EXPECT_EQ(c.want[0] != '\0', ok) << "text: " << c.text;
@@ -81,7 +81,7 @@ TEST(ResolveWindowsPath, AgreesWithGetFullPathName) {
     ASSERT_TRUE(SetCurrentDirectoryA(directory)) << directory;
     char current[MAX_PATH];
     ASSERT_NE(0u, GetCurrentDirectoryA(sizeof current, current));
-    for (const ResolveCase& c : kResolveCases) {
+    for (const ResolveCase& c : ResolveCases) {
       if (SkipUnderWine(c.text)) continue;
       char want[260] = "";
       const DWORD length = GetFullPathNameA(c.text, sizeof want, want, nullptr);

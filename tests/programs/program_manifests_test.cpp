@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/driver/e2e_process.h"
+
 namespace {
 
 struct TProgram {
@@ -20,23 +22,15 @@ struct TProgram {
   bool dpiUnaware; // declared unaware (the window programs)
 };
 
-const TProgram kPrograms[] = {
+const TProgram Programs[] = {
     {MENDIT_EXE, "highestAvailable", true, true},     {SHOWDISK_EXE, "asInvoker", false, true},
     {INDEXWRIGHT_EXE, "asInvoker", false, false},     {MENDITWIZ_EXE, "asInvoker", false, false},
     {MENDITCON_EXE, "asInvoker", false, false},
 };
 
-const char* const kWindows7To11[] = {
+const char* const Windows7To11[] = {
     "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}", "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}",
     "{1f676c76-80e1-4239-95bb-83d0f6d0da78}", "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"};
-
-// The build gives Unix paths; Wine shows the Unix root as drive Z:.
-std::string WinePath(const char* unixPath) {
-  std::string path = std::string("Z:") + unixPath;
-  for (char& c : path)
-    if (c == '/') c = '\\';
-  return path;
-}
 
 std::string ManifestOf(const char* path) {
   HMODULE module = LoadLibraryExA(path, nullptr, LOAD_LIBRARY_AS_DATAFILE);
@@ -102,9 +96,9 @@ std::string Lower(std::string text) {
 }
 
 TEST(ProgramManifests, EveryProgramCarriesAManifestMatchingItsVersion) {
-  for (const TProgram& program : kPrograms) {
+  for (const TProgram& program : Programs) {
     SCOPED_TRACE(program.path);
-    const std::string path = WinePath(program.path);
+    const std::string path = e2e::WinePath(program.path);
     std::string manifest = ManifestOf(path.c_str());
     ASSERT_FALSE(manifest.empty());
 
@@ -123,7 +117,7 @@ TEST(ProgramManifests, EveryProgramCarriesAManifestMatchingItsVersion) {
     EXPECT_EQ(Lower("Tarvel." + version.internalName), Lower(Attribute(manifest, "assemblyIdentity", "name")));
     EXPECT_EQ(version.fixed, Attribute(manifest, "assemblyIdentity", "version"));
     EXPECT_EQ(program.level, Attribute(manifest, "requestedExecutionLevel", "level"));
-    for (const char* os : kWindows7To11) EXPECT_NE(std::string::npos, manifest.find(os)) << os;
+    for (const char* os : Windows7To11) EXPECT_NE(std::string::npos, manifest.find(os)) << os;
 
     size_t dependency = manifest.find("<dependentAssembly>");
     std::string controls = dependency == std::string::npos ? "" : Attribute(manifest, "assemblyIdentity", "name", dependency);

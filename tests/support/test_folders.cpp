@@ -1,4 +1,4 @@
-#include "test_folders.h"
+#include "tests/support/test_folders.h"
 
 #include <windows.h>
 
@@ -29,13 +29,22 @@ void MakeFolders(const std::string& path) {
   CreateDirectoryA(path.c_str(), nullptr);
 }
 
-TScratchFolder::TScratchFolder(const std::string& prefix) {
+TScratchFolder::TScratchFolder(const std::string& prefix, bool enter) {
   static unsigned counter = 0;
   char temp[MAX_PATH] = "";
   GetTempPathA(MAX_PATH, temp);
   Folder = std::string(temp) + prefix + "_" + std::to_string(GetCurrentProcessId()) + "_" + std::to_string(++counter);
   RemoveFolderTree(Folder);
   CreateDirectoryA(Folder.c_str(), nullptr);
+  if (enter) {
+    char current[MAX_PATH] = "";
+    GetCurrentDirectoryA(MAX_PATH, current);
+    Previous = current;
+    SetCurrentDirectoryA(Folder.c_str());
+  }
 }
 
-TScratchFolder::~TScratchFolder() { RemoveFolderTree(Folder); }
+TScratchFolder::~TScratchFolder() {
+  if (!Previous.empty()) SetCurrentDirectoryA(Previous.c_str());
+  RemoveFolderTree(Folder);
+}
