@@ -25,10 +25,10 @@ TEST(CabinetPlanted, Child) {
   const std::string marker = ProgramFolder() + "cabinet.dll.loaded";
 
   {
-    TScratchDir dir;
+    TScratchFolder dir("cabtest", true);
     WriteFile(dir / "source.dat", "extracted by the system's library");
     ASSERT_TRUE(BuildCabinet(dir / "one.cab", {{dir / "source.dat", "data.bin"}}));
-    TScratchDir out;
+    TScratchFolder out("cabtest", true);
     TRecordingPacker packer;
     EXPECT_TRUE(packer.Unpack("one.cab", dir.Path().c_str(), 0));
     EXPECT_EQ("extracted by the system's library", ReadFile(out / "data.bin"));
