@@ -30,7 +30,7 @@ TEST(CabinetPlanted, Child) {
     ASSERT_TRUE(BuildCabinet(dir / "one.cab", {{dir / "source.dat", "data.bin"}}));
     TScratchFolder out("cabtest", true);
     TRecordingPacker packer;
-    EXPECT_TRUE(packer.Unpack("one.cab", dir.Path().c_str(), 0));
+    EXPECT_TRUE(packer.Unpack("one.cab", dir.Dir().c_str(), 0));
     EXPECT_EQ("extracted by the system's library", ReadFile(out / "data.bin"));
   }
   EXPECT_FALSE(FileExists(marker));
