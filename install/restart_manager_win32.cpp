@@ -3,6 +3,8 @@
 #include <windows.h>
 #include <restartmanager.h>
 
+#include <algorithm>
+
 #include "syslib/system_library.h"
 
 namespace {
@@ -62,7 +64,7 @@ std::vector<std::string> ProgramsHolding(const std::string& path) {
         for (UINT i = 0; i < count && i < processes.size(); ++i) {
           std::string name = Narrow(processes[i].strAppName);
           if (name.empty()) name = "process " + std::to_string(processes[i].Process.dwProcessId);
-          names.push_back(name);
+          if (std::find(names.begin(), names.end(), name) == names.end()) names.push_back(name);  // one per program
         }
       break;
     }
