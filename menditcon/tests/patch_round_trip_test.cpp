@@ -384,6 +384,9 @@ TEST_F(PatchRoundTrip, FilesInUseStopTheRunOrAreWaitedFor) {
     EXPECT_EQ(ToolExitFilesInUse, Companion(description, mainPath, check)) << companionText;
     EXPECT_NE(std::string::npos, companionText.find("[ERROR]\tFile in use: ")) << companionText;
   }
+  TCompanionOptions rollback;
+  rollback.RollBack = true;
+  EXPECT_EQ(ToolExitFilesInUse, Companion(description, mainPath, false, rollback)) << companionText;
   EXPECT_FALSE(Exists(JoinPath(target, "A.$$$")));  // A.DAT, before MAIN.EXE, is as it was
   std::thread holder([held] {
     Sleep(1500);
