@@ -12,7 +12,9 @@ const char* const ToolExitCodesText =
     "  4  nothing could be done: unreadable description file, patch or input folder,\n"
     "     no cabinet library, or an unfinished earlier run could not be put back\n"
     "  5  an output file (log, cabinet, description file) cannot be written\n"
-    "  6  wrong command line\n";
+    "  6  wrong command line\n"
+    "  7  files the patch changes are in use by other programs; nothing was changed\n"
+    "     (menditcon)\n";
 
 bool LooksLikeOption(const std::string& arg) {
   return arg.size() > 1 && (arg[0] == '-' || arg[0] == '/');

@@ -17,6 +17,8 @@ enum TToolExit {
                            // library; an unfinished earlier run could not be put back
   ToolExitOutput = 5,      // an output file (log, cabinet, description file) cannot be written
   ToolExitUsage = 6,       // wrong command line
+  ToolExitFilesInUse = 7,  // files the patch changes are held by other programs; nothing
+                           // was changed
 };
 
 // The table above as the tools print it after their usage text.

@@ -59,8 +59,14 @@ TInstallOutcome RunInstallation(const TInstallationRun& run) {
     case TExtractOutcome::Opened:
       break;
   }
-  run.Reporter->ReportInfo("Installing patch...");
   TRootMacro root(*run.Macros, rootFolder);
+  // Before the first record changes anything: a file held by another process would make its
+  // record fail in the middle of the patch and leave the application half old, half new.
+  TDiskFileHolders diskHolders;
+  if (!ClearOfFilesInUse(*patch.Data(), run.Macros, run.Holders ? *run.Holders : diskHolders, run.FilesInUse,
+                         *run.Reporter))
+    return TInstallOutcome::FilesInUse;
+  run.Reporter->ReportInfo("Installing patch...");
   TDiskFileSystem files;
   TPatchFile installer(patch.Data(), run.Macros, run.Reporter, run.Files ? run.Files : &files);
   installer.SetMessageHook(run.MessageHook, run.MessageContext);

@@ -12,6 +12,9 @@
 //                                    could not start, or it did not complete (a cabinet
 //                                    cut short or damaged): nothing is installed;
 //   "Cannot open patch file: %s"     nothing was extracted, or the file will not open;
+//   with files the records act on held by other processes, after every answer of
+//   FilesInUse but Retry: "File in use: ..." per file and "Cannot install patch: files in
+//   use - nothing was changed" (files_in_use.h); nothing is changed;
 //   "Installing patch...", the engine's rows, "Patching completed !".
 // %s is the Patch value as given.
 //
@@ -25,6 +28,7 @@
 #include <functional>
 #include <string>
 
+#include "install/files_in_use.h"
 #include "patch/patch_file.h"
 
 class TMacroExpander;
@@ -51,9 +55,14 @@ struct TInstallationRun {
   TFileSystem* Files = nullptr;
   // Told of every record; may be null.
   TPatchFile::TRecordObserver* Observer = nullptr;
+  // Asked while files the records act on are held by other processes (the look before the
+  // first record); Retry looks again. Empty: the run stops at once.
+  TAskAboutFilesInUse FilesInUse;
+  // Who holds files; null for the system's answer (TDiskFileHolders).
+  TFileHolders* Holders = nullptr;
 };
 
-enum class TInstallOutcome { Installed, CannotUnpack, CannotOpen, NoTarget };
+enum class TInstallOutcome { Installed, CannotUnpack, CannotOpen, NoTarget, FilesInUse };
 
 TInstallOutcome RunInstallation(const TInstallationRun& run);
 

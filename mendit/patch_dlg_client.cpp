@@ -6,6 +6,7 @@
 #include <cstring>
 #include <new>
 #include <string>
+#include <vector>
 
 #include "framework/application.h"
 #include "framework/response_table.h"
@@ -78,6 +79,12 @@ void TPatchDlgClient::CmInstall() {
   run.MessageHook = &TPatchDlgClient::DispatchWaitingMessages;
   run.MessageContext = this;
   run.ClearLog = [this] { Log->ClearList(); };
+  // Files held by other programs: one question, Retry or Cancel. The box is modal and runs
+  // its own message loop, so the dialog behind it keeps repainting.
+  run.FilesInUse = [this](const std::vector<TFileInUse>& files) {
+    const int answer = MessageBox(FilesInUseQuestion(files).c_str(), "Files in use", MB_RETRYCANCEL | MB_ICONWARNING);
+    return answer == IDRETRY ? TInUseAnswer::Retry : TInUseAnswer::Cancel;
+  };
   RunInstallation(run);
 
   Running = false;

@@ -3,7 +3,7 @@
 #include <vector>
 
 const char* const CompanionUsageText =
-    "Usage: menditcon [-check | -rollback [-strict]] [-target MAIN_EXE_PATH]\n"
+    "Usage: menditcon [-check | -rollback [-strict]] [-target MAIN_EXE_PATH] [-wait SECONDS]\n"
     "                 [-log FILE [-logformat rows|records]] [DESCRIPTION_FILE]\n"
     "  DESCRIPTION_FILE      the patch description file (default MENDIT.MNI beside menditcon)\n"
     "  -target PATH          the installed main executable (default: DefaultPath and Name\n"
@@ -21,18 +21,22 @@ const char* const CompanionUsageText =
     "                        application folder lets the next start of menditcon finish\n"
     "                        putting back a run that was interrupted\n"
     "  -strict               with -rollback: a skipped record puts everything back too\n"
+    "  -wait SECONDS         when files the patch changes are in use by other programs,\n"
+    "                        look again every second for up to SECONDS before giving up\n"
+    "                        (exit code 7, nothing changed); default 0\n"
     "  -h, -?, --help        this text\n"
     "Options start with - or / and may be written in any case.\n";
 
 bool ParseCompanionArguments(int argc, const char* const* argv, TCompanionOptions& options,
                              std::string& error) {
-  std::string format;
-  bool formatGiven = false;
+  std::string format, wait;
+  bool formatGiven = false, waitGiven = false;
   std::vector<std::string> positional;
   const std::vector<TOptionSpec> specs = {
       {"check", &options.Check},           {"rollback", &options.RollBack},
       {"strict", &options.Strict},         {"target", nullptr, &options.Target},
       {"log", nullptr, &options.LogFile},  {"logformat", &formatGiven, &format},
+      {"wait", &waitGiven, &wait},
   };
   if (!ParseOptions(argc, argv, specs, options.Help, positional, error)) return false;
   if (formatGiven) {
@@ -42,6 +46,15 @@ bool ParseCompanionArguments(int argc, const char* const* argv, TCompanionOption
       return false;
     }
     options.LogFormat = choice == 0 ? TLogFormat::Rows : TLogFormat::Records;
+  }
+  if (waitGiven) {
+    // Whole seconds, at most a day.
+    const bool digits = !wait.empty() && wait.size() <= 5 && wait.find_first_not_of("0123456789") == std::string::npos;
+    if (!digits || std::stoi(wait) > MaxWaitSeconds) {
+      error = "-wait takes a number of seconds from 0 to " + std::to_string(MaxWaitSeconds) + ": " + wait;
+      return false;
+    }
+    options.WaitSeconds = std::stoi(wait);
   }
   if (positional.size() > 1) {
     error = "Only one description file can be given";

@@ -17,9 +17,13 @@ struct TCompanionOptions {
   bool RollBack = false;    // put everything back when a record fails
   bool Strict = false;      // with RollBack: a skipped record rolls back too
   bool Help = false;        // print the usage and exit codes, do nothing else
+  int WaitSeconds = 0;      // how long files in use are waited for before the run gives up
 };
 
 extern const char* const CompanionUsageText;
+
+// The longest -wait: a day.
+constexpr int MaxWaitSeconds = 86400;
 
 // Arguments without the program name.
 bool ParseCompanionArguments(int argc, const char* const* argv, TCompanionOptions& options,

@@ -100,8 +100,27 @@ TToolExit RunCompanion(const TCompanionOptions& options, std::FILE* out) {
       run.Reporter = &tracker;
       run.Observer = &tracker;
       if (options.Check) run.Files = &recording;
+      // Files held by other programs: look again every second for as long as -wait says
+      // (a script may be stopping a service meanwhile), then give up with nothing changed.
+      DWORD waitStart = 0;
+      bool waiting = false;
+      run.FilesInUse = [&](const std::vector<TFileInUse>&) {
+        if (!waiting) {
+          if (options.WaitSeconds <= 0) return TInUseAnswer::Cancel;
+          waiting = true;
+          waitStart = GetTickCount();
+          tracker.ReportInfo("Files in use - waiting up to %d seconds for them to be closed...", options.WaitSeconds);
+        }
+        if (GetTickCount() - waitStart >= static_cast<DWORD>(options.WaitSeconds) * 1000) return TInUseAnswer::Cancel;
+        Sleep(1000);
+        return TInUseAnswer::Retry;
+      };
       if (!options.RollBack) {
-        if (RunInstallation(run) == TInstallOutcome::Installed) exit = RecordsExit(tracker);
+        const TInstallOutcome outcome = RunInstallation(run);
+        if (outcome == TInstallOutcome::Installed)
+          exit = RecordsExit(tracker);
+        else if (outcome == TInstallOutcome::FilesInUse)
+          exit = ToolExitFilesInUse;
       } else {
         TInstallOutcome outcome = TInstallOutcome::CannotOpen;
         const TRollbackResult result = RunAllOrNothing(disk, journalPath, options.Strict, tracker, reporter,
@@ -110,7 +129,9 @@ TToolExit RunCompanion(const TCompanionOptions& options, std::FILE* out) {
                                                          outcome = RunInstallation(run);
                                                        });
         // A patch that could not be opened changed nothing, whatever was put back.
-        if (outcome == TInstallOutcome::Installed && result == TRollbackResult::Committed)
+        if (outcome == TInstallOutcome::FilesInUse)
+          exit = ToolExitFilesInUse;
+        else if (outcome == TInstallOutcome::Installed && result == TRollbackResult::Committed)
           exit = RecordsExit(tracker);
         else if (outcome == TInstallOutcome::Installed && result == TRollbackResult::RolledBack)
           exit = ToolExitRolledBack;

@@ -509,4 +509,61 @@ TEST_F(MenditTest, CloseDuringARunWaitsForTheRunToEnd) {
   EXPECT_EQ(NewStamp, LocalStampOf(app + "\\BIG.EXE"));
 }
 
+// MAIN.EXE held by another program without sharing: one question names it before anything
+// changes; Cancel leaves every file as it was, with error rows; Retry while it is still held
+// asks again, and Retry once the program has ended applies the whole patch.
+TEST_F(MenditTest, FilesInUseAreNamedBeforeAnythingChanges) {
+  const std::string app = Work + "\\APP\\";
+  std::vector<Bytes> previous, next;
+  TPatchWriter writer;
+  const std::string names[] = {"A.DAT", "MAIN.EXE", "Z.DAT"};
+  for (unsigned i = 0; i < 3; ++i) {
+    previous.push_back(Pattern(600, 20 + i));
+    next.push_back(NextVersion(previous[i], 700, 30 + i));
+    ASSERT_TRUE(WriteBytes(app + names[i], previous[i]));
+    SetStamp(app + names[i], kOldStamp);
+    writer.AddModify("&ROOT&\\" + names[i], kOldStamp, kNewStamp, DeltaFor(next[i]));
+  }
+  Pack(writer);
+  WriteDescription(Description, "MAIN.EXE", app, Cabinet);
+  e2e::Process holder;
+  ASSERT_TRUE(holder.Start(Quoted(Win(HOLD_FILE_EXE)) + " " + Quoted(app + "MAIN.EXE")));
+  ASSERT_TRUE(e2e::WaitUntil([&] { return ReadBytes(app + "MAIN.EXE").empty(); }, 20000));
+  auto unchanged = [&] {  // MAIN.EXE cannot be read while it is held
+    EXPECT_EQ(previous[0], ReadBytes(app + "A.DAT"));
+    EXPECT_EQ(previous[2], ReadBytes(app + "Z.DAT"));
+    EXPECT_FALSE(Exists(app + "A.$$$") || Exists(app + "MAIN.$$$") || Exists(app + "Z.$$$"));
+  };
+  std::wstring mainPath;
+  for (char c : app + "MAIN.EXE") mainPath += static_cast<wchar_t>(toupper(static_cast<unsigned char>(c)));
+
+  Start();
+  Session.PressInstall();
+  HWND box = e2e::WaitForMessageBox(Session.Program.Id(), L"Files in use", 30000);
+  ASSERT_NE(nullptr, box);
+  EXPECT_EQ(L"These files are in use by other programs:\n\n" + mainPath +
+                L"\n\nClose these programs, then press Retry.\nCancel stops the installation; nothing has been changed.",
+            e2e::MessageBoxText(box));
+  DWORD_PTR answer = 0;  // the window behind the question still answers
+  EXPECT_NE(0, SendMessageTimeoutW(Session.Dialog, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, &answer));
+  ASSERT_TRUE(e2e::PressMessageBoxButton(box, IDCANCEL));
+  ASSERT_TRUE(Session.WaitForRunEnd(20000));
+  EXPECT_EQ(std::vector<std::wstring>({L"Unpacking patch...", L"File in use: " + mainPath,
+                                       L"Cannot install patch: files in use - nothing was changed"}),
+            Session.Rows());
+  unchanged();
+
+  Session.PressInstall();
+  ASSERT_TRUE(e2e::PressMessageBoxButton(e2e::WaitForMessageBox(Session.Program.Id(), L"Files in use", 30000), IDRETRY));
+  box = e2e::WaitForMessageBox(Session.Program.Id(), L"Files in use", 30000);
+  ASSERT_NE(nullptr, box);
+  unchanged();
+  holder.End();
+  ASSERT_TRUE(e2e::PressMessageBoxButton(box, IDRETRY));
+  ASSERT_TRUE(Session.WaitForRunEnd(60000));
+  EXPECT_EQ(L"Patching completed !", Session.Rows().back());
+  for (unsigned i = 0; i < 3; ++i) EXPECT_EQ(next[i], ReadBytes(app + names[i])) << names[i];
+  Quit();
+}
+
 }  // namespace

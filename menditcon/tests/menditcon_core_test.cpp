@@ -58,6 +58,9 @@ TEST(CompanionOptions, CommandLines) {
       {{"-strict"}, false, false, "", "", ""},
       {{"-check", "-rollback"}, false, false, "", "", ""},
       {{"-logformat", "xml"}, false, false, "", "", ""},
+      {{"-Wait", "30", "X.MNI"}, true, false, "X.MNI", "", ""},
+      {{"-wait", "-5"}, false, false, "", "", ""},
+      {{"-wait", "86401"}, false, false, "", "", ""},
   };
   for (const TCase& c : cases) {
     TCompanionOptions options;

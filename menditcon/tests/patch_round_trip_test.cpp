@@ -9,6 +9,7 @@
 #include <cctype>
 #include <cstdio>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "install/installation_run.h"
@@ -365,6 +366,38 @@ TEST_F(PatchRoundTrip, MenditconEndedPartWayIsPutBackByItsNextStart) {
   EXPECT_GT(ended, 0);
   // How many ended runs left work to put back depends on the machine's speed: shown only.
   std::printf("%d of 7 runs ended part-way, %d of them left a journal\n", ended, journals);
+}
+
+// A file the patch changes, held open without sharing: nothing changes and the file is named
+// (exit code 7, in the check too); with -wait the run waits until the holder lets go.
+TEST_F(PatchRoundTrip, FilesInUseStopTheRunOrAreWaitedFor) {
+  const std::string oldFolder = Folder("old"), newFolder = Folder("new"), out = JoinPath(root, "out");
+  const std::string target = Folder("target"), mainPath = JoinPath(target, "MAIN.EXE");
+  const std::vector<TReleaseTestFile> old = {{"A.DAT", Random(300, 21), Monday}, {"MAIN.EXE", Random(500, 22), Monday}};
+  Write(oldFolder, old);
+  Write(target, old);
+  Write(newFolder, {{"A.DAT", Random(300, 24), Tuesday}, {"MAIN.EXE", Random(500, 25), Tuesday}});
+  ASSERT_EQ(ToolExitDone, Build(oldFolder, newFolder, out, {}, "MAIN.EXE")) << wizardText;
+  const std::string description = JoinPath(out, "MENDIT.MNI");
+  HANDLE held = CreateFileA(mainPath.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  for (bool check : {false, true}) {
+    EXPECT_EQ(ToolExitFilesInUse, Companion(description, mainPath, check)) << companionText;
+    EXPECT_NE(std::string::npos, companionText.find("[ERROR]\tFile in use: ")) << companionText;
+  }
+  TCompanionOptions rollback;
+  rollback.RollBack = true;
+  EXPECT_EQ(ToolExitFilesInUse, Companion(description, mainPath, false, rollback)) << companionText;
+  EXPECT_FALSE(Exists(JoinPath(target, "A.$$$")));  // A.DAT, before MAIN.EXE, is as it was
+  std::thread holder([held] {
+    Sleep(1500);
+    CloseHandle(held);
+  });
+  TCompanionOptions wait;
+  wait.WaitSeconds = 30;
+  EXPECT_EQ(ToolExitDone, Companion(description, mainPath, false, wait)) << companionText;
+  holder.join();
+  EXPECT_NE(std::string::npos, companionText.find("\tFiles in use - waiting up to 30 seconds")) << companionText;
+  EXPECT_EQ(Picture(newFolder), Picture(target));
 }
 
 }  // namespace
