@@ -8,7 +8,7 @@
 #include "files/memory_file_system.h"
 #include "install/files_in_use.h"
 #include "patch/patch_writer.h"
-#include "patch/tests/recording_reporter.h"
+#include "tests/support/test_reporters.h"
 #include "paths/macros.h"
 
 namespace {

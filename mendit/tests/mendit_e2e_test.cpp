@@ -521,8 +521,8 @@ TEST_F(MenditTest, FilesInUseAreNamedBeforeAnythingChanges) {
     previous.push_back(Pattern(600, 20 + i));
     next.push_back(NextVersion(previous[i], 700, 30 + i));
     ASSERT_TRUE(WriteBytes(app + names[i], previous[i]));
-    SetStamp(app + names[i], kOldStamp);
-    writer.AddModify("&ROOT&\\" + names[i], kOldStamp, kNewStamp, DeltaFor(next[i]));
+    SetStamp(app + names[i], OldStamp);
+    writer.AddModify("&ROOT&\\" + names[i], OldStamp, NewStamp, DeltaFor(next[i]));
   }
   Pack(writer);
   WriteDescription(Description, "MAIN.EXE", app, Cabinet);
