@@ -43,18 +43,18 @@ bool ParseOptions(int argc, const char* const* argv, const std::vector<TOptionSp
       help = true;
       continue;
     }
-    const TOptionSpec* spec = nullptr;
+    const TOptionSpec* option = nullptr;
     for (const TOptionSpec& s : specs)
-      if (IsOption(arg, s.Name)) spec = &s;
-    if (spec) {
-      if (spec->Value) {
+      if (IsOption(arg, s.Name)) option = &s;
+    if (option) {
+      if (option->Value) {
         if (i + 1 >= argc) {
           error = "The option " + arg + " needs a value";
           return false;
         }
-        *spec->Value = argv[++i];
+        *option->Value = argv[++i];
       }
-      if (spec->Flag) *spec->Flag = true;
+      if (option->Flag) *option->Flag = true;
     } else if (LooksLikeOption(arg)) {
       error = "Unknown option " + arg;
       return false;
