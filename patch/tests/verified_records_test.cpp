@@ -40,12 +40,40 @@ TBytes Delta() {
   delta.LiteralBlock(768, want.data() + 768, want.size() - 768);
   return delta.Bytes();
 }
-// The old version with 16 bytes of it changed, as a file restored from another build.
-TBytes OtherBuild() {
-  TBytes bytes = OldVersion();
+// bytes with 16 of them changed: the old version so is a file restored from another build.
+TBytes OtherBuildOf(TBytes bytes) {
   for (int i = 500; i < 516; ++i) bytes[i] ^= 0x5A;
   return bytes;
 }
+TBytes OtherBuild() { return OtherBuildOf(OldVersion()); }
+
+// The engine over files in memory, with "&ROOT&" naming C:\APP.
+struct TEngine {
+  TMemoryFileSystem Files;
+  TMacroExpander Macros;
+  TRecordingReporter Reporter;
+  TEngine() {
+    Files.AddDirectory("C:\\APP");
+    Macros.AddMacro(new TMacroDef("&ROOT&", "C:\\APP"));
+  }
+  // Applies the last record of the patch (its checks, if any, stand before it).
+  TRecordOutcome ApplyLast(const TPatchWriter& writer) {
+    TMemoryInputFile data(writer.Bytes());
+    TPatchFile installer(&data, &Macros, &Reporter, &Files);
+    installer.ReadDirectory();
+    const int last = installer.Directory().Count() - 1;
+    TPathName name = installer.ResolvePath(last);
+    switch (installer.Directory()[last].Type()) {
+      case ptModify: return installer.ApplyModify(last, name);
+      case ptDelete: return installer.ApplyDelete(last, name);
+      default: return installer.ApplyCopy(last, name);
+    }
+  }
+  void Run(const TPatchWriter& writer) {
+    TMemoryInputFile data(writer.Bytes());
+    TPatchFile(&data, &Macros, &Reporter, &Files).Run();
+  }
+};
 
 void SetHash(uint8_t* to, const TBytes& bytes) {
   std::memcpy(to, Sha256(bytes.data(), bytes.size()).Bytes.data(), VerifyHashSize);
@@ -72,11 +100,7 @@ TBytes ContentOf(TInstalled installed) {
     case TInstalled::Old: return OldVersion();
     case TInstalled::OtherBuild: return OtherBuild();
     case TInstalled::New: return NewVersion();
-    case TInstalled::Mixed: {
-      TBytes bytes = NewVersion();
-      for (int i = 500; i < 516; ++i) bytes[i] ^= 0x5A;
-      return bytes;
-    }
+    case TInstalled::Mixed: return OtherBuildOf(NewVersion());
     case TInstalled::None: break;
   }
   return {};
@@ -117,8 +141,8 @@ TEST(VerifiedRecords, TheVersionIsRecognisedByItsContent) {
   };
   for (const TCase& c : cases) {
     SCOPED_TRACE(c.Name);
-    TMemoryFileSystem files;
-    files.AddDirectory("C:\\APP");
+    TEngine engine;
+    TMemoryFileSystem& files = engine.Files;
     if (c.Installed != TInstalled::None) files.AddFile(Target, ContentOf(c.Installed), c.Stamp);
     TVerifyInfo checks;
     if (c.Kind != TKind::Copy) {
@@ -142,20 +166,8 @@ TEST(VerifiedRecords, TheVersionIsRecognisedByItsContent) {
       case TKind::Delete: writer.AddDelete(path, oldStamp); break;
       case TKind::Copy: writer.AddCopy(path, newStamp, NewVersion()); break;
     }
-
-    TMemoryInputFile data(writer.Bytes());
-    TMacroExpander macros;
-    macros.AddMacro(new TMacroDef("&ROOT&", "C:\\APP"));
-    TRecordingReporter reporter;
-    TPatchFile installer(&data, &macros, &reporter, &files);
-    ASSERT_TRUE(installer.ReadDirectory());
-    const int last = installer.Directory().Count() - 1;
-    TPathName name = installer.ResolvePath(last);
-    const TRecordOutcome outcome = c.Kind == TKind::Modify   ? installer.ApplyModify(last, name)
-                                   : c.Kind == TKind::Delete ? installer.ApplyDelete(last, name)
-                                                             : installer.ApplyCopy(last, name);
-    EXPECT_EQ(c.Outcome, outcome);
-    EXPECT_EQ(c.LastRow, reporter.Lines.back());
+    EXPECT_EQ(c.Outcome, engine.ApplyLast(writer));
+    EXPECT_EQ(c.LastRow, engine.Reporter.Lines.back());
     EXPECT_EQ(c.Left != TInstalled::None, files.Exists(Target));
     if (c.Left != TInstalled::None) {
       EXPECT_EQ(ContentOf(c.Left), files.Contents(Target));
@@ -188,8 +200,8 @@ TEST(VerifiedRecords, BackupsDateTimesAndReadOnlyFiles) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.Name);
-    TMemoryFileSystem files;
-    files.AddDirectory("C:\\APP");
+    TEngine engine;
+    TMemoryFileSystem& files = engine.Files;
     files.AddFile(Target, OldVersion(), oldStamp);
     files.AddFile("C:\\APP\\MAIN.$$$", earlier, oldStamp);
     if (c.FailRename) files.FailMove.insert(Target);
@@ -198,15 +210,8 @@ TEST(VerifiedRecords, BackupsDateTimesAndReadOnlyFiles) {
     files.SetReadOnly("C:\\APP\\MAIN.$$$", c.ReadOnly);
     TPatchWriter writer;
     writer.AddModify("&ROOT&\\MAIN.EXE", oldStamp, newStamp, Delta());
-    TMemoryInputFile data(writer.Bytes());
-    TMacroExpander macros;
-    macros.AddMacro(new TMacroDef("&ROOT&", "C:\\APP"));
-    TRecordingReporter reporter;
-    TPatchFile installer(&data, &macros, &reporter, &files);
-    ASSERT_TRUE(installer.ReadDirectory());
-    TPathName name = installer.ResolvePath(0);
-    EXPECT_EQ(c.Outcome, installer.ApplyModify(0, name));
-    EXPECT_EQ(c.LastRow, reporter.Lines.back());
+    EXPECT_EQ(c.Outcome, engine.ApplyLast(writer));
+    EXPECT_EQ(c.LastRow, engine.Reporter.Lines.back());
     const bool applied = c.Outcome != TRecordOutcome::Failed;
     EXPECT_EQ(applied ? NewVersion() : OldVersion(), files.Contents(Target));
     EXPECT_EQ(applied ? OldVersion() : earlier, files.Contents("C:\\APP\\MAIN.$$$"));
@@ -222,21 +227,15 @@ TEST(VerifiedRecords, BackupsDateTimesAndReadOnlyFiles) {
 TEST(VerifiedRecords, TargetsNamedLikeScratchFilesArePatchedWhole) {
   for (const char* name : {"DATA.$$N", "DATA.$$C"}) {
     SCOPED_TRACE(name);
-    TMemoryFileSystem files;
-    files.AddDirectory("C:\\APP");
+    TEngine engine;
     const std::string target = std::string("C:\\APP\\") + name;
-    files.AddFile(target, OldVersion(), oldStamp);
+    engine.Files.AddFile(target, OldVersion(), oldStamp);
     TPatchWriter writer;
     const std::string path = std::string("&ROOT&\\") + name;
     if (name[7] == 'N') writer.AddModify(path, oldStamp, newStamp, Delta());
     else writer.AddCopy(path, newStamp, NewVersion());
-    TMemoryInputFile data(writer.Bytes());
-    TMacroExpander macros;
-    macros.AddMacro(new TMacroDef("&ROOT&", "C:\\APP"));
-    TRecordingReporter reporter;
-    TPatchFile installer(&data, &macros, &reporter, &files);
-    installer.Run();
-    EXPECT_EQ(NewVersion(), files.Contents(target));
+    engine.Run(writer);
+    EXPECT_EQ(NewVersion(), engine.Files.Contents(target));
   }
 }
 
@@ -252,20 +251,15 @@ TEST(VerifiedRecords, NoRecordPathLeavesItsFolder) {
   for (const char* path : paths) {
     for (uint32_t type : {ptModify, ptCopy, ptDelete}) {
       SCOPED_TRACE(std::string(path) + " type " + std::to_string(type));
-      TMemoryFileSystem files;
-      files.AddDirectory("C:\\APP");
+      TEngine engine;
+      TMemoryFileSystem& files = engine.Files;
       files.AddDirectory("C:\\APP_OLD");
       for (const char* existing : {"C:\\X.DLL", "C:\\APP_OLD\\X.DLL", "C:\\APP.MENDITCON-UNDO"})
         files.AddFile(existing, OldVersion(), oldStamp);
       TPatchWriter writer;
       writer.AddRecord(MakePatchInfo(path, type, oldStamp, newStamp), type == ptDelete ? TBytes() : Delta());
-      TMemoryInputFile data(writer.Bytes());
-      TMacroExpander macros;
-      macros.AddMacro(new TMacroDef("&ROOT&", "C:\\APP"));
-      TRecordingReporter reporter;
-      TPatchFile installer(&data, &macros, &reporter, &files);
-      installer.Run();
-      EXPECT_EQ("ERROR Unsafe path refused: " + std::string(path), reporter.Lines.back());
+      engine.Run(writer);
+      EXPECT_EQ("ERROR Unsafe path refused: " + std::string(path), engine.Reporter.Lines.back());
       EXPECT_EQ((std::vector<std::string>{"C:\\APP.MENDITCON-UNDO", "C:\\APP_OLD\\X.DLL", "C:\\X.DLL"}),
                 files.FileNames());
       for (const std::string& name : files.FileNames()) EXPECT_EQ(oldStamp, files.StampOf(name)) << name;
