@@ -48,6 +48,7 @@ struct TRunFixture {
     target = dir / "app\\APP.EXE";
     patch = dir / "patch.cab";
     run.TargetPath = target.c_str();
+    run.MainName = "APP.EXE";
     run.Patch = patch.c_str();
     run.Macros = &macros;
     run.Reporter = &reporter;
@@ -158,6 +159,7 @@ TEST(InstallationRun, ASecondRunUsesTheNewTargetDirectory) {
   WriteFile(f.dir / "patch.dat", std::string(writer.Bytes().begin(), writer.Bytes().end()));
   ASSERT_TRUE(BuildCabinet(f.patch, {{f.dir / "patch.dat", "patch.dat"}}));
   CreateDirectoryA((f.dir / "other").c_str(), nullptr);
+  WriteFile(f.dir / "other\\PROGRAM.EXE", "another program");
 
   EXPECT_EQ(TInstallOutcome::Installed, RunInstallation(f.run));
   const std::string other = f.dir / "other\\PROGRAM.EXE";
@@ -176,20 +178,25 @@ std::string Upper(std::string text) {
   return text;
 }
 
-// The folder "&ROOT&" stands for: the main executable's folder, or the folder the path names;
-// nothing when the path is empty or too long to be taken whole.
+// The folder "&ROOT&" stands for: the main executable's folder, or the folder the path names
+// when it holds the main executable; nothing when the path is empty, too long to be taken
+// whole, or names no main executable.
 TEST(InstallationRun, TheTargetRootIsAFolderTheUserChoseOrNothing) {
   TScratchDir dir;
   CreateDirectoryA((dir / "app").c_str(), nullptr);
+  CreateDirectoryA((dir / "empty").c_str(), nullptr);
+  WriteFile(dir / "app\\APP.EXE", "program");
   const std::string app = Upper(dir / "app");
   const std::string tooLong = dir / "app\\" + std::string(300, 'L') + "\\APP.EXE";
   struct Case {
     std::string Path, Root, Row;
   } cases[] = {
       {dir / "app\\APP.EXE", app, ""},
-      {dir / "app\\MISSING.EXE", app, ""},
+      {dir / "app\\MISSING.EXE", "", "ERROR: Cannot install patch: " + dir / "app\\MISSING.EXE not found"},
       {dir / "app", app, ""},
       {dir / "app\\", app, ""},
+      {dir / "appAPP.EXE", "", "ERROR: Cannot install patch: " + dir / "appAPP.EXE not found"},
+      {dir / "empty", "", "ERROR: Cannot install patch: " + Upper(dir / "empty") + "\\APP.EXE not found"},
       {"", "", "ERROR: Cannot install patch: the path field is empty"},
       {"   ", "", "ERROR: Cannot install patch: the path field is empty"},
       {tooLong, "", "ERROR: Cannot install patch: path too long: " + tooLong},
@@ -197,8 +204,8 @@ TEST(InstallationRun, TheTargetRootIsAFolderTheUserChoseOrNothing) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.Path);
     TRecordingReporter reporter;
-    std::string root = "unchanged";
-    EXPECT_EQ(c.Row.empty(), FormTargetRoot(c.Path.c_str(), reporter, root));
+    std::string root;
+    EXPECT_EQ(c.Row.empty(), FormTargetRoot(c.Path.c_str(), "APP.EXE", reporter, root));
     EXPECT_EQ(c.Root, root);
     EXPECT_EQ(c.Row.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.Row}, reporter.Rows);
   }

@@ -37,6 +37,8 @@ TResult RunWithoutCabinet(const std::string& program, const char* copyName, cons
   DWORD written = 0;
   WriteFile(mni, description.data(), DWORD(description.size()), &written, nullptr);
   CloseHandle(mni);
+  // The installed application's main program, which -target names.
+  CloseHandle(CreateFileA((folder + "\\APP.EXE").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
   if (!CopyFileA(e2e::WinePath(program).c_str(), copy.c_str(), FALSE)) return result;
   const std::string key = std::string("Software\\Wine\\AppDefaults\\") + copyName;
   HKEY overrides = nullptr;
@@ -80,6 +82,7 @@ TResult RunWithoutCabinet(const std::string& program, const char* copyName, cons
   DeleteFileA(errors.c_str());
   DeleteFileA(copy.c_str());
   DeleteFileA((folder + "\\PATCH.MNI").c_str());
+  DeleteFileA((folder + "\\APP.EXE").c_str());
   RemoveDirectoryA(folder.c_str());
   return result;
 }
@@ -91,8 +94,8 @@ TEST(ConsoleTools, WithoutTheCabinetLibraryTheErrorGoesToStandardError) {
     const char* Arguments;
     DWORD ExitCode;
   } cases[] = {
-      {MENDITCON_EXE, "menditcon_nocab.exe", "-target C:\\APP\\APP.EXE PATCH.MNI", ToolExitNothingDone},
-      {MENDITCON_EXE, "menditcon_nocab.exe", "-check -target C:\\APP\\APP.EXE PATCH.MNI", ToolExitNothingDone},
+      {MENDITCON_EXE, "menditcon_nocab.exe", "-target APP.EXE PATCH.MNI", ToolExitNothingDone},
+      {MENDITCON_EXE, "menditcon_nocab.exe", "-check -target APP.EXE PATCH.MNI", ToolExitNothingDone},
       {MENDITWIZ_EXE, "menditwiz_nocab.exe", "C:\\OLD C:\\NEW APP.EXE C:\\APP C:\\OUT", ToolExitNothingDone},
   };
   for (const Case& c : cases) {
