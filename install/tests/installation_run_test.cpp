@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "cabinet/tests/cab_test_support.h"
+#include "install/folder_lock.h"
 #include "install/installation_run.h"
 #include "files/dos_stamp.h"
 #include "patch/patch_writer.h"
@@ -247,5 +248,30 @@ TEST(InstallationRun, MessagesAreDispatchedDuringTheExtraction) {
   ASSERT_TRUE(BuildCabinet(f.patch, {{f.dir / "big.bin", "big.bin"}, {f.dir / "patch.dat", "patch.dat"}}));
   EXPECT_EQ(TInstallOutcome::Installed, RunInstallation(f.run));
   EXPECT_LE(10, f.pumped);
+}
+}  // namespace
+
+namespace {
+// mendit's run leaves a folder alone while another run holds its lock, or while menditcon's
+// journal of an interrupted run waits to be put back; either way with its row, before unpacking.
+TEST(InstallationRun, AHeldLockOrAnUnfinishedJournalStopsTheRun) {
+  TRunFixture f;
+  const std::string app = Upper(f.dir / "app");
+  {
+    TFolderLock other;
+    ASSERT_TRUE(other.Take(app, f.reporter));
+    EXPECT_EQ(TInstallOutcome::Busy, RunInstallation(f.run));
+  }
+  const std::string journal = JournalPathOf(app);
+  WriteFile(journal, "MENDIT JOURNAL 2\n");
+  EXPECT_EQ(TInstallOutcome::Unfinished, RunInstallation(f.run));
+  DeleteFileA(journal.c_str());
+  const std::vector<std::string> want{
+      "CLEAR", "ERROR: Cannot install patch: another run is under way (" + app + ")", "CLEAR",
+      "ERROR: Cannot install patch: an interrupted run of menditcon left files to put back (" + journal +
+          "); start menditcon with this patch to put them back first"};
+  EXPECT_EQ(want, f.reporter.Rows);
+  EXPECT_EQ(0, f.pumped);
+  EXPECT_EQ("old program", ReadFile(f.dir / "app\\APP.EXE"));
 }
 }  // namespace
