@@ -373,42 +373,30 @@ TEST_F(PatchRoundTrip, MenditconEndedPartWayIsPutBackByItsNextStart) {
 
 namespace {
 
-// menditcon started on a patch for the target, its output to a file; suspended until resumed
-// when asked (a Wine process then starts its run at once).
-struct TCompanionProcess {
-  PROCESS_INFORMATION Process{};
-  std::string Output;
-  bool Start(const std::string& arguments, const std::string& folder, const std::string& output, bool suspended) {
-    Output = output;
-    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-    HANDLE out = CreateFileA(output.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = startup.hStdError = out;
-    std::string line = "\"" + e2e::WinePath(MENDITCON_EXE) + "\" " + arguments;
-    const BOOL started = CreateProcessA(nullptr, &line[0], nullptr, nullptr, TRUE, suspended ? CREATE_SUSPENDED : 0,
-                                        nullptr, folder.c_str(), &startup, &Process);
-    CloseHandle(out);
-    return started != 0;
-  }
-  // Its exit code (after resuming it), -1 when it did not end within two minutes.
-  int Wait() {
-    ResumeThread(Process.hThread);
-    DWORD code = 0;
-    const bool ended = WaitForSingleObject(Process.hProcess, 120000) == WAIT_OBJECT_0;
-    GetExitCodeProcess(Process.hProcess, &code);
-    CloseHandle(Process.hThread);
-    CloseHandle(Process.hProcess);
-    return ended ? static_cast<int>(code) : -1;
-  }
-  std::string Text() const {
-    TDiskFileSystem disk;
-    std::vector<uint8_t> bytes;
-    ReadWholeFile(disk, Output, bytes);
-    return std::string(bytes.begin(), bytes.end());
-  }
-};
+// Starts command line (suspended when asked), standard output and error to the file output.
+PROCESS_INFORMATION Started(std::string line, const std::string& output, bool suspended) {
+  SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = output.empty() ? 0 : STARTF_USESTDHANDLES;
+  startup.hStdOutput = startup.hStdError =
+      output.empty() ? nullptr : CreateFileA(output.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
+  PROCESS_INFORMATION process{};
+  CreateProcessA(nullptr, &line[0], nullptr, nullptr, TRUE, suspended ? CREATE_SUSPENDED : 0, nullptr, nullptr, &startup, &process);
+  if (startup.hStdOutput) CloseHandle(startup.hStdOutput);
+  return process;
+}
+
+// Resumes the process and waits for it: its exit code, -1 when it did not end in two minutes.
+int Finished(PROCESS_INFORMATION process) {
+  ResumeThread(process.hThread);
+  DWORD code = 0;
+  const bool ended = WaitForSingleObject(process.hProcess, 120000) == WAIT_OBJECT_0;
+  GetExitCodeProcess(process.hProcess, &code);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  return ended ? static_cast<int>(code) : -1;
+}
 
 }  // namespace
 
@@ -424,25 +412,25 @@ TEST_F(PatchRoundTrip, OneRunPerFolderAndNoJournalReachesOutside) {
   Write(newFolder, {{"APP.EXE", Recompiled(big), Tuesday}});
   ASSERT_EQ(ToolExitDone, Build(oldFolder, newFolder, out)) << wizardText;
   const std::string target = Folder("target"), mainPath = JoinPath(target, "APP.EXE");
-  const std::string arguments = "-rollback -target \"" + mainPath + "\" \"" + JoinPath(out, "MENDIT.MNI") + "\"";
+  const std::string command = "\"" + e2e::WinePath(MENDITCON_EXE) + "\" -rollback -target \"" + mainPath + "\" \"" +
+                              JoinPath(out, "MENDIT.MNI") + "\"";
+  const std::string secondOutput = JoinPath(root, "second.txt");
   int first = -1, second = -1;
-  std::string secondText;
   // The first run may end before the second gets going on a fast machine: then again.
   for (int attempt = 0; attempt < 3 && second != ToolExitNothingDone; ++attempt) {
     RemoveTree(target);
     Folder("target");
     Write(target, old);
-    TCompanionProcess a, b;
-    ASSERT_TRUE(b.Start(arguments, root, JoinPath(root, "second.txt"), true));
-    ASSERT_TRUE(a.Start(arguments, root, JoinPath(root, "first.txt"), false));
-    const DWORD start = GetTickCount();
-    while (!Exists(LockPathFor(target)) && WaitForSingleObject(a.Process.hProcess, 1) == WAIT_TIMEOUT &&
-           GetTickCount() - start < 60000) {
-    }
-    second = b.Wait();
-    secondText = b.Text();
-    first = a.Wait();
+    // The second waits, started and suspended, until the first holds the lock.
+    const PROCESS_INFORMATION b = Started(command, secondOutput, true), a = Started(command, "", false);
+    e2e::WaitUntil([&] { return Exists(LockPathFor(target)) || WaitForSingleObject(a.hProcess, 0) == WAIT_OBJECT_0; },
+                   60000, 1);
+    second = Finished(b);
+    first = Finished(a);
   }
+  std::vector<uint8_t> output;
+  ReadWholeFile(files, secondOutput, output);
+  const std::string secondText(output.begin(), output.end());
   EXPECT_EQ(ToolExitNothingDone, second) << secondText;
   EXPECT_NE(std::string::npos, secondText.find("[ERROR]\tCannot install patch: another run is under way (")) << secondText;
   EXPECT_EQ(ToolExitDone, first);
@@ -452,7 +440,7 @@ TEST_F(PatchRoundTrip, OneRunPerFolderAndNoJournalReachesOutside) {
 
   // A planted journal: an "absent" line for a file beside the folder.
   const std::string victim = JoinPath(root, "VICTIM.TXT"), journal = JournalPathFor(target);
-  TDiskFileSystem disk;
+  TDiskFileSystem& disk = files;
   ASSERT_TRUE(WriteWholeFile(disk, victim, {1, 2, 3}));
   const std::string text = "MENDIT JOURNAL 2\nfolder\t" + target + "\nabsent\t" + victim + "\n";
   ASSERT_TRUE(WriteWholeFile(disk, journal, TBytes(text.begin(), text.end())));
@@ -478,15 +466,8 @@ TEST_F(PatchRoundTrip, OneRunPerFolderAndNoJournalReachesOutside) {
       reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
   const std::wstring wide(journal.begin(), journal.end());
   char* unixJournal = unixName ? unixName(wide.c_str()) : nullptr;
-  std::string chown = std::string("/usr/bin/chown nobody ") + (unixJournal ? unixJournal : "");
-  STARTUPINFOA startup{};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process{};
-  if (unixJournal && CreateProcessA(nullptr, &chown[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
-    WaitForSingleObject(process.hProcess, 10000);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-  }
+  const std::string chown = std::string("/usr/bin/chown nobody ") + (unixJournal ? unixJournal : "");
+  if (unixJournal) Finished(Started(chown, "", false));
   if (unixJournal) HeapFree(GetProcessHeap(), 0, unixJournal);
   // The handle of a Unix process may be signalled before the program is done.
   e2e::WaitUntil([&] { return !disk.TrustedOwner(journal.c_str()); }, 5000);

@@ -16,6 +16,7 @@
 #include "hash/sha256.h"
 #include "patch/patch_file.h"
 #include "patch/patch_writer.h"
+#include "patch/tests/recording_reporter.h"
 #include "paths/macros.h"
 
 namespace {
@@ -77,15 +78,18 @@ TBytes Patch(bool failing) {
   return writer.Bytes();
 }
 
-TRollbackResult RunPatch(TFileSystem& files, const TBytes& patch, bool strict, TRecordTracker& tracker) {
+// afterRun is called once the records are done; rows about the journal go to reporter.
+TRollbackResult RunPatch(TFileSystem& files, const TBytes& patch, bool strict, TRecordTracker& tracker,
+                         TPatchReporter* reporter = nullptr, const std::function<void()>& afterRun = nullptr) {
   TSilentReporter silent;
-  return RunAllOrNothing(files, Journal, Folder, strict, tracker, silent, nullptr, [&](TFileSystem& journaled) {
+  return RunAllOrNothing(files, Journal, Folder, strict, tracker, reporter ? *reporter : silent, nullptr, [&](TFileSystem& journaled) {
     TMemoryInputFile data(patch);
     TMacroExpander macros;
     macros.AddMacro(new TMacroDef("&ROOT&", "C:\\APP"));
     TPatchFile installer(&data, &macros, &tracker, &journaled);
     installer.SetRecordObserver(&tracker);
     installer.Run();
+    if (afterRun) afterRun();
   });
 }
 
@@ -200,19 +204,6 @@ TEST(AllOrNothing, StrictRollsBackSkippedRecordsAndADamagedJournalIsLeftAlone) {
 
 namespace {
 
-class TRowReporter : public TPatchReporter {
- public:
-  std::vector<std::string> Rows;
-  void ReportProgress(int32_t, int32_t) override {}
-
- protected:
-  void Report(TReportKind kind, const char* format, va_list args) override {
-    char text[1024];
-    std::vsnprintf(text, sizeof text, format, args);
-    Rows.push_back(std::string(kind == TReportKind::Error ? "ERROR: " : kind == TReportKind::Warning ? "WARNING: " : "") + text);
-  }
-};
-
 // Every file but the journal's own.
 TPicture Application(const TMemoryFileSystem& files) {
   TPicture picture = Picture(files);
@@ -240,17 +231,17 @@ TEST(AllOrNothing, JournalFaultsGiveTheirRowAndChangeNothing) {
   };
   const TCase cases[] = {
       {"a path outside the folder", journal(v2 + "absent\tC:\\OTHER\\KEEP.DLL\n"), nullptr,
-       "ERROR: Refused journal: C:\\APP.MENDITCON-UNDO names a file outside C:\\APP: C:\\OTHER\\KEEP.DLL", false},
+       "ERROR Refused journal: C:\\APP.MENDITCON-UNDO names a file outside C:\\APP: C:\\OTHER\\KEEP.DLL", false},
       {"a path climbing out", journal("MENDIT JOURNAL 1\nabsent\tC:\\APP\\..\\OTHER\\KEEP.DLL\n"), nullptr,
-       "ERROR: Refused journal: C:\\APP.MENDITCON-UNDO names a file outside C:\\APP: C:\\APP\\..\\OTHER\\KEEP.DLL", false},
+       "ERROR Refused journal: C:\\APP.MENDITCON-UNDO names a file outside C:\\APP: C:\\APP\\..\\OTHER\\KEEP.DLL", false},
       {"another folder's journal", journal("MENDIT JOURNAL 2\nfolder\tC:\\OTHER\nabsent\tC:\\APP\\APP.EXE\n"), nullptr,
-       "ERROR: Refused journal: C:\\APP.MENDITCON-UNDO is not the journal of C:\\APP", false},
+       "ERROR Refused journal: C:\\APP.MENDITCON-UNDO is not the journal of C:\\APP", false},
       {"a stranger's journal",
        [&](TMemoryFileSystem& files) {
          journal(v2 + "absent\tC:\\APP\\APP.EXE\n")(files);
          files.Untrusted.insert(Journal);
        },
-       nullptr, "ERROR: Refused journal: C:\\APP.MENDITCON-UNDO is owned by neither you nor the administrators", false},
+       nullptr, "ERROR Refused journal: C:\\APP.MENDITCON-UNDO is owned by neither you nor the administrators", false},
       {"a stranger's copy",
        [&](TMemoryFileSystem& files) {
          journal(v2 + "saved\t1\t-\t1\t" + Sha256("\x09", 1).Hex() + "\tC:\\APP\\APP.EXE\n")(files);
@@ -258,23 +249,23 @@ TEST(AllOrNothing, JournalFaultsGiveTheirRowAndChangeNothing) {
          files.Untrusted.insert(Journal + ".1");
        },
        nullptr,
-       "ERROR: Refused journal: its copy C:\\APP.MENDITCON-UNDO.1 is owned by neither you nor the administrators", false},
+       "ERROR Refused journal: its copy C:\\APP.MENDITCON-UNDO.1 is owned by neither you nor the administrators", false},
       {"a copy gone, the file not put back", journal(v2 + "saved\t1\t-\t1\t" + Sha256("\x09", 1).Hex() + "\tC:\\APP\\APP.EXE\n"),
-       nullptr, "ERROR: The saved copy of C:\\APP\\APP.EXE is missing: C:\\APP.MENDITCON-UNDO.1", false},
+       nullptr, "ERROR The saved copy of C:\\APP\\APP.EXE is missing: C:\\APP.MENDITCON-UNDO.1", false},
       {"a damaged copy",
        [&](TMemoryFileSystem& files) {
          journal(v2 + "saved\t1\t-\t4\t" + AppDigest + "\tC:\\APP\\APP.EXE\n")(files);
          files.AddFile(Journal + ".1", {1, 2, 3, 5}, OldStamp);
        },
-       nullptr, "ERROR: The saved copy of C:\\APP\\APP.EXE is damaged: C:\\APP.MENDITCON-UNDO.1", false},
+       nullptr, "ERROR The saved copy of C:\\APP\\APP.EXE is damaged: C:\\APP.MENDITCON-UNDO.1", false},
       {"a file that cannot be opened", [](TMemoryFileSystem& files) { files.FailOpen.insert("C:\\APP\\LIB.DLL"); },
-       [](TMemoryFileSystem&) {}, "ERROR: Cannot open destination file: LIB.DLL", false},
+       [](TMemoryFileSystem&) {}, "ERROR Cannot open destination file: LIB.DLL", false},
       {"a copy's name taken", [](TMemoryFileSystem& files) { files.AddFile(Journal + ".1", {9}, OldStamp); },
-       [](TMemoryFileSystem&) {}, "ERROR: Cannot move file APP.EXE to APP.$$$", false},
+       [](TMemoryFileSystem&) {}, "ERROR Cannot move file APP.EXE to APP.$$$", false},
       {"no commit line", nullptr, [](TMemoryFileSystem& files) { files.FailWrites.insert(Journal); },
-       "ERROR: Cannot write the journal that puts files back: C:\\APP.MENDITCON-UNDO", false},
+       "ERROR Cannot write the journal that puts files back: C:\\APP.MENDITCON-UNDO", false},
       {"a journal that stays", nullptr, [](TMemoryFileSystem& files) { files.SetReadOnly(Journal, true); },
-       "WARNING: Cannot delete file: C:\\APP.MENDITCON-UNDO", true},
+       "WARNING Cannot delete file: C:\\APP.MENDITCON-UNDO", true},
   };
   for (const TCase& c : cases) {
     SCOPED_TRACE(c.Name);
@@ -284,28 +275,18 @@ TEST(AllOrNothing, JournalFaultsGiveTheirRowAndChangeNothing) {
     files.AddFile("C:\\OTHER\\KEEP.DLL", {1}, OldStamp);
     if (c.Plant) c.Plant(files);
     const TPicture before = Application(files);
-    TRowReporter rows;
+    TRecordingReporter rows;
     if (!c.AfterRun) {
       EXPECT_FALSE(FinishUnfinishedRun(files, Journal, Folder, rows, nullptr));
       EXPECT_TRUE(files.Exists(Journal));
     } else {
       TRecordTracker tracker(rows, false);
-      const TBytes patch = Patch(false);
-      const TRollbackResult result =
-          RunAllOrNothing(files, Journal, Folder, false, tracker, rows, nullptr, [&](TFileSystem& journaled) {
-            TMemoryInputFile data(patch);
-            TMacroExpander macros;
-            macros.AddMacro(new TMacroDef("&ROOT&", "C:\\APP"));
-            TPatchFile installer(&data, &macros, &tracker, &journaled);
-            installer.SetRecordObserver(&tracker);
-            installer.Run();
-            c.AfterRun(files);
-          });
-      EXPECT_EQ(c.Stands ? TRollbackResult::Committed : TRollbackResult::RolledBack, result);
+      EXPECT_EQ(c.Stands ? TRollbackResult::Committed : TRollbackResult::RolledBack,
+                RunPatch(files, Patch(false), false, tracker, &rows, [&] { c.AfterRun(files); }));
     }
     std::string first;  // the first error row, else the first warning row
-    for (const char* kind : {"ERROR: ", "WARNING: "})
-      for (const std::string& row : rows.Rows)
+    for (const char* kind : {"ERROR ", "WARNING "})
+      for (const std::string& row : rows.Lines)
         if (first.empty() && row.rfind(kind, 0) == 0) first = row;
     EXPECT_EQ(c.Row, first);
     if (c.Stands) {
