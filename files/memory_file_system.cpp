@@ -1,9 +1,8 @@
 #include "memory_file_system.h"
 
-#include <functional>
-
 #include <algorithm>
 #include <cstring>
+#include <functional>
 
 #include "paths/path_name.h"
 
