@@ -24,6 +24,10 @@ bool CheckValue(const char* key, const std::string& value, std::string& error) {
 }
 }  // namespace
 
+bool PlainFileName(const std::string& name) {
+  return name.find_first_of("\\/:") == std::string::npos && name.find("..") == std::string::npos;
+}
+
 std::string DescriptionFilePath(const std::string& moduleDir, int argCount, const char* const* args) {
   if (argCount != 1) return moduleDir + DefaultDescriptionName;
   std::string arg = args[0];
@@ -39,6 +43,8 @@ bool ReadDescription(const TKeyReader& read, TDescription& description) {
   for (int i = 0; i < 3; ++i) {
     *fields[i] = read(keys[i]);
     if (fields[i]->empty()) return false;
+    // "&ROOT&" + Name must stay a file of the folder.
+    if (i == 0 && !PlainFileName(description.Name)) return false;
   }
   return true;
 }
@@ -62,7 +68,7 @@ bool FormatDescription(const std::string& name, const std::string& defaultPath,
   if (!CheckValue("Name", name, error) || !CheckValue("DefaultPath", folder, error) ||
       !CheckValue("Patch", patch, error))
     return false;
-  if (name.find_first_of("\\/:") != std::string::npos) {
+  if (!PlainFileName(name)) {
     error = "The main executable must be given as a file name, without folder: " + name;
     return false;
   }

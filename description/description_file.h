@@ -29,8 +29,13 @@ struct TDescription {
 // Reads key of section "Application"; returns the value ("" when missing or empty).
 using TKeyReader = std::function<std::string(const char* key)>;
 
+// Whether name is a bare file name: no '\\', '/', ':' or "..", so that it names a file inside
+// the folder it is put after.
+bool PlainFileName(const std::string& name);
+
 // Reads Name, DefaultPath and Patch in this order into description, stopping at the first key
-// whose value is empty (the later keys are not read). True when all three were read.
+// whose value is empty, or at a Name that is no PlainFileName (the later keys are not read).
+// True when all three were read.
 bool ReadDescription(const TKeyReader& read, TDescription& description);
 
 // Text of the "Init failed" box for the description file path. The whole path is kept

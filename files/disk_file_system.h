@@ -21,6 +21,7 @@ class TDiskFileSystem : public TFileSystem {
  public:
   std::unique_ptr<TInputFile> OpenRead(const char* path) override;
   std::unique_ptr<TOutputFile> Create(const char* path) override;
+  std::unique_ptr<TOutputFile> CreateNew(const char* path) override;
   bool Move(const char* from, const char* to) override;
   bool Replace(const char* from, const char* to) override;
   bool Delete(const char* path) override;
@@ -30,6 +31,11 @@ class TDiskFileSystem : public TFileSystem {
   bool ReadOnly(const char* path) override;
   bool MakeReadOnly(const char* path, bool readOnly) override;
   bool SetStamp(const char* path, TDosStamp stamp) override;
+#ifdef _WIN32
+  // The file's owner (GetNamedSecurityInfo) is the user of this process's token or the
+  // Administrators group.
+  bool TrustedOwner(const char* path) override;
+#endif
 };
 
 // The last-write time of the file at path as a local DOS stamp, read from its attributes

@@ -95,6 +95,7 @@ class TPosixOutputFile : public TOutputFile {
     }
     return true;
   }
+  bool Flush() override { return fsync(Handle) == 0; }
 
  private:
   int Handle;
@@ -142,6 +143,12 @@ std::unique_ptr<TOutputFile> TDiskFileSystem::Create(const char* path) {
   const std::string real = PosixPath(path);
   if (!Writable(real)) return nullptr;
   const int handle = open(real.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (handle < 0) return nullptr;
+  return std::make_unique<TPosixOutputFile>(handle);
+}
+
+std::unique_ptr<TOutputFile> TDiskFileSystem::CreateNew(const char* path) {
+  const int handle = open(PosixPath(path).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
   if (handle < 0) return nullptr;
   return std::make_unique<TPosixOutputFile>(handle);
 }

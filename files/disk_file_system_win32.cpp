@@ -1,8 +1,10 @@
 #include "files/disk_file_system.h"
 
 #include <windows.h>
+#include <aclapi.h>
 
 #include <climits>
+#include <vector>
 
 namespace {
 
@@ -72,6 +74,7 @@ class TWin32OutputFile : public TOutputFile {
     }
     return true;
   }
+  bool Flush() override { return FlushFileBuffers(handle) != 0; }
 
  private:
   HANDLE handle;
@@ -91,6 +94,41 @@ std::unique_ptr<TOutputFile> TDiskFileSystem::Create(const char* path) {
                               nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return nullptr;
   return std::make_unique<TWin32OutputFile>(handle);
+}
+
+std::unique_ptr<TOutputFile> TDiskFileSystem::CreateNew(const char* path) {
+  HANDLE handle = CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return nullptr;
+  return std::make_unique<TWin32OutputFile>(handle);
+}
+
+bool TDiskFileSystem::TrustedOwner(const char* path) {
+  if (!FileExists(path)) return false;
+  PSID owner = nullptr;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (GetNamedSecurityInfoA(path, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr, nullptr,
+                            &descriptor) != ERROR_SUCCESS)
+    return false;
+  bool trusted = false;
+  if (owner && IsValidSid(owner)) {
+    BYTE administrators[SECURITY_MAX_SID_SIZE];
+    DWORD size = sizeof administrators;
+    if (CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, administrators, &size) &&
+        EqualSid(owner, administrators))
+      trusted = true;
+    HANDLE token = nullptr;
+    if (!trusted && OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) {
+      DWORD needed = 0;
+      GetTokenInformation(token, TokenUser, nullptr, 0, &needed);
+      std::vector<BYTE> user(needed ? needed : 1);
+      if (needed && GetTokenInformation(token, TokenUser, user.data(), needed, &needed))
+        trusted = EqualSid(owner, reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid) != 0;
+      CloseHandle(token);
+    }
+  }
+  LocalFree(descriptor);
+  return trusted;
 }
 
 bool TDiskFileSystem::Move(const char* from, const char* to) { return MoveFileA(from, to) != 0; }

@@ -37,6 +37,9 @@ class TOutputFile {
   // Writes size bytes at offset. False when not all of them were written (disk full,
   // negative offset, device error).
   virtual bool Write(int64_t offset, const void* buffer, size_t size) = 0;
+  // Sends what was written to the disk itself (FlushFileBuffers), so it is there before a
+  // later change that depends on it, even across a power cut. False when it failed.
+  virtual bool Flush() { return true; }
 };
 
 class TFileSystem {
@@ -48,6 +51,12 @@ class TFileSystem {
   // Creates a file for writing, truncating an existing one ("wb"). Null on failure
   // (directory missing, read-only file, file in use, bad name).
   virtual std::unique_ptr<TOutputFile> Create(const char* path) = 0;
+  // Creates a new file for writing; fails when anything exists at path already (the
+  // exclusive create), so it never writes into a file someone else put there. The default
+  // asks FileExists first; file systems that can create exclusively in one step override it.
+  virtual std::unique_ptr<TOutputFile> CreateNew(const char* path) {
+    return FileExists(path) || DirectoryExists(path) ? nullptr : Create(path);
+  }
   // Renames a file; fails when to exists already.
   virtual bool Move(const char* from, const char* to) = 0;
   // Puts the file from in place of the existing file to, keeping to's spelling and
@@ -71,4 +80,8 @@ class TFileSystem {
   virtual bool MakeReadOnly(const char* /*path*/, bool /*readOnly*/) { return true; }
   // Sets the last-write time of an existing, closed file from a local DOS date/time pair.
   virtual bool SetStamp(const char* path, TDosStamp stamp) = 0;
+  // Whether the file at path is owned by the current user or by the administrators, so it
+  // can be trusted to say what to change (a file anyone else put there cannot). True where
+  // files have no owners that matter (memory, POSIX build servers).
+  virtual bool TrustedOwner(const char* path) { return FileExists(path); }
 };

@@ -6,12 +6,15 @@
 #include <cstring>
 #include <vector>
 
+#include "hash/sha256.h"
 #include "memory_file_system.h"
+#include "paths/path_name.h"
 #include "report/patch_reporter.h"
 
 namespace {
 
-const char* const JournalHeader = "MENDIT JOURNAL 1";
+const char* const JournalHeader = "MENDIT JOURNAL 2";
+const char* const FirstJournalHeader = "MENDIT JOURNAL 1";
 constexpr size_t CopyChunk = 256 * 1024;
 // A journal larger than this is not one of ours.
 constexpr int64_t MaxJournalSize = 64 << 20;
@@ -23,8 +26,54 @@ struct TEntry {
   int Number = 0;
   bool StampKnown = false;
   TDosStamp Stamp = 0;
+  bool ContentKnown = false;  // Size and Digest (version 2)
+  int64_t Size = 0;
+  TSha256Digest Digest;
   std::string Path;
 };
+
+// The size and digest of a file's content, as the journal records it.
+struct TContent {
+  int64_t Size = 0;
+  TSha256Digest Digest;
+  bool operator==(const TContent& o) const { return Size == o.Size && Digest == o.Digest; }
+};
+
+bool ParseHex(const std::string& text, uint8_t* bytes, size_t count) {
+  if (text.size() != count * 2) return false;
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    const int v = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
+    if (v < 0) return false;
+    bytes[i / 2] = static_cast<uint8_t>(i % 2 ? bytes[i / 2] | v : v << 4);
+  }
+  return true;
+}
+
+bool ParseDecimal(const std::string& text, int64_t& value, size_t maxDigits) {
+  if (text.empty() || text.size() > maxDigits) return false;
+  value = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return false;
+    value = value * 10 + (c - '0');
+  }
+  return true;
+}
+
+// Reads the whole file at path, hashing it. False when it cannot be read.
+bool ContentOf(TFileSystem& files, const std::string& path, TContent& content) {
+  std::unique_ptr<TInputFile> in = files.OpenRead(path.c_str());
+  if (!in) return false;
+  std::vector<uint8_t> buffer(CopyChunk);
+  TSha256 hasher;
+  content.Size = 0;
+  for (int64_t got; (got = in->Read(content.Size, buffer.data(), buffer.size())) != 0; content.Size += got) {
+    if (got < 0) return false;
+    hasher.Update(buffer.data(), static_cast<size_t>(got));
+  }
+  content.Digest = hasher.Final();
+  return !hasher.Failed();
+}
 
 // Splits s at tabs.
 std::vector<std::string> Fields(const std::string& s) {
@@ -38,7 +87,8 @@ std::vector<std::string> Fields(const std::string& s) {
   return fields;
 }
 
-bool ParseEntry(const std::string& line, TEntry& entry) {
+// Parses one line after the header; version is the journal's (1 or 2).
+bool ParseEntry(const std::string& line, int version, TEntry& entry) {
   const std::vector<std::string> f = Fields(line);
   if (f.size() == 1 && f[0] == "commit") {
     entry.Kind = TEntry::Commit;
@@ -49,25 +99,43 @@ bool ParseEntry(const std::string& line, TEntry& entry) {
     entry.Path = f[1];
     return true;
   }
-  if (f.size() != 4 || f[0] != "saved" || f[3].empty() || f[1].empty() || f[1].size() > 9) return false;
-  for (char c : f[1])
-    if (c < '0' || c > '9') return false;
+  const size_t fields = version == 1 ? 4 : 6;
+  if (f.size() != fields || f[0] != "saved" || f.back().empty()) return false;
+  int64_t number = 0;
+  if (!ParseDecimal(f[1], number, 9)) return false;
   entry.Kind = TEntry::Saved;
-  entry.Number = std::atoi(f[1].c_str());
+  entry.Number = static_cast<int>(number);
   if (f[2] != "-") {
-    if (f[2].size() != 8) return false;
-    char* end = nullptr;
-    entry.Stamp = static_cast<TDosStamp>(std::strtoul(f[2].c_str(), &end, 16));
-    if (*end != '\0') return false;
+    std::string lower = f[2];
+    for (char& c : lower)
+      if (c >= 'A' && c <= 'F') c = static_cast<char>(c - 'A' + 'a');
+    uint8_t stamp[4];
+    if (!ParseHex(lower, stamp, sizeof stamp)) return false;
+    entry.Stamp = static_cast<TDosStamp>(uint32_t(stamp[0]) << 24 | uint32_t(stamp[1]) << 16 | uint32_t(stamp[2]) << 8 | stamp[3]);
     entry.StampKnown = true;
   }
-  entry.Path = f[3];
+  if (version == 2) {
+    if (!ParseDecimal(f[3], entry.Size, 18) || !ParseHex(f[4], entry.Digest.Bytes.data(), TSha256Digest::Size))
+      return false;
+    entry.ContentKnown = true;
+  }
+  entry.Path = f.back();
   return true;
 }
 
-// Whether a file exists; it is closed again before the caller goes on (an open file cannot be
-// deleted or moved over on Windows).
-bool Present(TFileSystem& files, const std::string& path) { return files.OpenRead(path.c_str()) != nullptr; }
+// Whether a file exists, open or not.
+bool Present(TFileSystem& files, const std::string& path) { return files.FileExists(path.c_str()); }
+
+// A journal's own files must not lie inside the folder it protects.
+std::string BesideFolder(const std::string& root, const std::string& tempFolder, const char* suffix) {
+  std::string folder = root;
+  while (!folder.empty() && (folder.back() == '\\' || folder.back() == '/')) folder.pop_back();
+  if (folder.empty() || folder.back() == ':') {
+    std::string drive = folder.empty() ? "CURRENT" : folder.substr(0, folder.size() - 1);
+    return tempFolder + suffix + "-" + drive;
+  }
+  return folder + "." + suffix;
+}
 
 // Whether the file at path is already the saved copy: same date/time, size and content (a
 // change that failed, such as the delete of a read-only file, left it as it was).
@@ -90,6 +158,32 @@ bool SameAsSaved(TFileSystem& files, const std::string& path, const std::string&
 }
 
 }  // namespace
+
+std::string JournalPathFor(const std::string& root, const std::string& tempFolder) {
+  return BesideFolder(root, tempFolder, "MENDITCON-UNDO");
+}
+
+std::string LockPathFor(const std::string& root, const std::string& tempFolder) {
+  return BesideFolder(root, tempFolder, "MENDIT-LOCK");
+}
+
+bool InsideFolder(const std::string& path, const std::string& folder) {
+  std::string base = PathKey(folder);
+  while (!base.empty() && base.back() == '\\') base.pop_back();
+  const std::string key = PathKey(path);
+  if (base.empty() || key.size() <= base.size() + 1 || key.compare(0, base.size(), base) != 0 ||
+      key[base.size()] != '\\')
+    return false;
+  size_t start = base.size() + 1;
+  for (;;) {
+    const size_t end = std::min(key.find('\\', start), key.size());
+    const std::string part = key.substr(start, end - start);
+    if (part.empty() || part.find(':') != std::string::npos || part.back() == '.' || part.back() == ' ')
+      return false;
+    if (end == key.size()) return true;
+    start = end + 1;
+  }
+}
 
 bool CopyFileWithStamp(TFileSystem& files, const std::string& from, const std::string& to, int64_t* bytes) {
   std::unique_ptr<TInputFile> in = files.OpenRead(from.c_str());
@@ -116,123 +210,171 @@ bool CopyFileWithStamp(TFileSystem& files, const std::string& from, const std::s
 }
 
 bool TJournalFileSystem::AppendLine(const std::string& line) {
-  if (!Journal) return false;
+  if (!journal) return false;
   const std::string text = line + "\n";
-  if (!Journal->Write(JournalSize, text.data(), text.size())) return false;
-  JournalSize += static_cast<int64_t>(text.size());
-  return true;
+  if (!journal->Write(journalSize, text.data(), text.size())) return false;
+  journalSize += static_cast<int64_t>(text.size());
+  // On the disk before the change it announces.
+  return journal->Flush();
 }
 
 bool TJournalFileSystem::Begin() {
   // Another run's journal is never written over: it is that run's only way back.
-  if (Present(Files, JournalPath)) return false;
-  Journal = Files.Create(JournalPath.c_str());
-  return AppendLine(JournalHeader);
+  if (journal || folder.empty() || std::strpbrk(folder.c_str(), "\t\r\n") || Present(files, journalPath)) return false;
+  journal = files.CreateNew(journalPath.c_str());
+  if (!journal) return false;
+  if (AppendLine(JournalHeader) && AppendLine("folder\t" + folder)) return true;
+  journal.reset();
+  files.Delete(journalPath.c_str());  // ours, and announcing nothing
+  return false;
 }
 
-bool TJournalFileSystem::Commit() {
+bool TJournalFileSystem::CommitLine() {
   // From the commit line on, a restore only removes the journal and the saved copies.
-  if (!AppendLine("commit")) return false;
-  Journal.reset();
-  for (int n = 1; n <= Saved + 1; ++n) Files.Delete(BackupPath(JournalPath, n).c_str());
-  return Files.Delete(JournalPath.c_str());
+  return AppendLine("commit");
+}
+
+bool TJournalFileSystem::Discard() {
+  journal.reset();
+  for (int n = 1; n <= saved + 1; ++n) files.Delete(BackupPath(journalPath, n).c_str());
+  return files.Delete(journalPath.c_str());
 }
 
 bool TJournalFileSystem::Protect(const char* path) {
   // A name with a tab or line end (no Windows file has one; a damaged or hostile record
-  // path might) would forge journal lines: it is refused, so nothing is changed under it.
-  if (!Journal || std::strpbrk(path, "\t\r\n")) return false;
+  // path might) would forge journal lines, and a path outside the folder is none of this
+  // run's business: both are refused, so nothing is changed under them.
+  if (!journal || std::strpbrk(path, "\t\r\n") || !InsideFolder(path, folder)) return false;
   const std::string key = TMemoryFileSystem::Key(path);
-  if (ProtectedKeys.count(key)) return true;
-  std::unique_ptr<TInputFile> existing = Files.OpenRead(path);
-  if (!existing) {
+  if (protectedKeys.count(key)) return true;
+  // Existence is asked as such: a file that is there but cannot be opened (held without
+  // sharing, no access) is not "absent"; it cannot be saved, so it is not changed.
+  if (!files.FileExists(path)) {
     if (!AppendLine(std::string("absent\t") + path)) return false;
   } else {
+    std::unique_ptr<TInputFile> in = files.OpenRead(path);
+    if (!in) return false;
     TDosStamp stamp = 0;
-    const bool stampKnown = existing->GetStamp(stamp);
-    existing.reset();
-    const int n = Saved + 1;
-    if (!CopyFileWithStamp(Files, path, BackupPath(JournalPath, n), &savedBytes)) return false;
-    Saved = n;
+    const bool stampKnown = in->GetStamp(stamp);
+    const int n = saved + 1;
+    const std::string copy = BackupPath(journalPath, n);
+    std::unique_ptr<TOutputFile> out = files.CreateNew(copy.c_str());
+    if (!out) return false;
+    saved = n;  // from here on the copy is ours to delete
+    std::vector<uint8_t> buffer(CopyChunk);
+    TSha256 hasher;
+    int64_t done = 0;
+    for (int64_t got; (got = in->Read(done, buffer.data(), buffer.size())) != 0; done += got)
+      if (got < 0 || !out->Write(done, buffer.data(), static_cast<size_t>(got))) return false;
+      else hasher.Update(buffer.data(), static_cast<size_t>(got));
+    const TSha256Digest digest = hasher.Final();
+    if (hasher.Failed() || !out->Flush()) return false;
+    savedBytes += done;
     char stampText[16] = "-";
     if (stampKnown) std::snprintf(stampText, sizeof stampText, "%08lX", static_cast<unsigned long>(stamp));
-    if (!AppendLine("saved\t" + std::to_string(n) + "\t" + stampText + "\t" + path)) return false;
+    if (!AppendLine("saved\t" + std::to_string(n) + "\t" + stampText + "\t" + std::to_string(done) + "\t" +
+                    digest.Hex() + "\t" + path))
+      return false;
   }
-  ProtectedKeys.insert(key);
+  protectedKeys.insert(key);
   return true;
 }
 
 std::unique_ptr<TOutputFile> TJournalFileSystem::Create(const char* path) {
   if (!Protect(path)) return nullptr;
-  return Files.Create(path);
+  return files.Create(path);
 }
 
 bool TJournalFileSystem::Move(const char* from, const char* to) {
-  return Protect(from) && Protect(to) && Files.Move(from, to);
+  return Protect(from) && Protect(to) && files.Move(from, to);
 }
 
 bool TJournalFileSystem::Replace(const char* from, const char* to) {
-  return Protect(from) && Protect(to) && Files.Replace(from, to);
+  return Protect(from) && Protect(to) && files.Replace(from, to);
 }
 
-bool TJournalFileSystem::Delete(const char* path) { return Protect(path) && Files.Delete(path); }
+bool TJournalFileSystem::Delete(const char* path) { return Protect(path) && files.Delete(path); }
 
 bool TJournalFileSystem::SetStamp(const char* path, TDosStamp stamp) {
-  return Protect(path) && Files.SetStamp(path, stamp);
+  return Protect(path) && files.SetStamp(path, stamp);
 }
 
 bool TJournalFileSystem::CreateDir(const char* path) {
-  if (Files.DirectoryExists(path)) return Files.CreateDir(path);  // refused, as it exists
-  if (std::strpbrk(path, "\t\r\n")) return false;
-  return AppendLine(std::string("dir\t") + path) && Files.CreateDir(path);
+  if (files.DirectoryExists(path)) return files.CreateDir(path);  // refused, as it exists
+  if (std::strpbrk(path, "\t\r\n") || !InsideFolder(path, folder)) return false;
+  return AppendLine(std::string("dir\t") + path) && files.CreateDir(path);
 }
 
 bool JournalExists(TFileSystem& files, const std::string& journalPath) { return Present(files, journalPath); }
 
-bool RestoreJournal(TFileSystem& files, const std::string& journalPath, TPatchReporter& reporter,
-                    const TRemoveDirectory& removeDirectory) {
+bool RestoreJournal(TFileSystem& files, const std::string& journalPath, const std::string& folder,
+                    TPatchReporter& reporter, const TRemoveDirectory& removeDirectory) {
+  if (!Present(files, journalPath)) return true;
+  const char* journalName = journalPath.c_str();
+  // Whoever could put a journal here must not be able to make the next run delete or replace
+  // files: a journal is only followed when its owner is trusted and it stays inside its folder.
+  if (!files.TrustedOwner(journalName)) {
+    reporter.ReportError("Refused journal: %s is owned by neither you nor the administrators", journalName);
+    return false;
+  }
   std::vector<TEntry> entries;
+  int version = 0;
   {
-    std::unique_ptr<TInputFile> in = files.OpenRead(journalPath.c_str());
-    if (!in) return true;
-    const int64_t size = in->Size();
-    if (size < 0 || size > MaxJournalSize) {
-      reporter.ReportError("Cannot read the journal of an unfinished run: %s", journalPath.c_str());
-      return false;
-    }
-    std::string text(static_cast<size_t>(size), '\0');
-    if (size > 0 && in->Read(0, &text[0], text.size()) != size) {
-      reporter.ReportError("Cannot read the journal of an unfinished run: %s", journalPath.c_str());
+    std::unique_ptr<TInputFile> in = files.OpenRead(journalName);
+    const int64_t size = in ? in->Size() : -1;
+    std::string text(size > 0 && size <= MaxJournalSize ? static_cast<size_t>(size) : 0, '\0');
+    if (size < 0 || size > MaxJournalSize || (size > 0 && in->Read(0, &text[0], text.size()) != size)) {
+      reporter.ReportError("Cannot read the journal of an unfinished run: %s", journalName);
       return false;
     }
     // Whole lines only: a line cut short announced nothing that was done.
     size_t start = 0;
-    bool header = false;
+    bool named = false;
     for (size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
       const std::string line = text.substr(start, end - start);
-      if (!header) {
-        if (line != JournalHeader) {
-          reporter.ReportError("Not a journal of menditcon: %s", journalPath.c_str());
+      if (version == 0) {
+        version = line == JournalHeader ? 2 : line == FirstJournalHeader ? 1 : -1;
+        if (version < 0) {
+          reporter.ReportError("Not a journal of menditcon: %s", journalName);
           return false;
         }
-        header = true;
+        continue;
+      }
+      if (version == 2 && !named) {
+        const std::vector<std::string> f = Fields(line);
+        if (f.size() != 2 || f[0] != "folder" || PathKey(f[1]) != PathKey(folder)) {
+          reporter.ReportError("Refused journal: %s is not the journal of %s", journalName, folder.c_str());
+          return false;
+        }
+        named = true;
         continue;
       }
       TEntry entry;
-      if (!ParseEntry(line, entry)) {
-        reporter.ReportError("Damaged journal of an unfinished run: %s", journalPath.c_str());
+      if (!ParseEntry(line, version, entry)) {
+        reporter.ReportError("Damaged journal of an unfinished run: %s", journalName);
+        return false;
+      }
+      if (entry.Kind != TEntry::Commit && !InsideFolder(entry.Path, folder)) {
+        reporter.ReportError("Refused journal: %s names a file outside %s: %s", journalName, folder.c_str(),
+                             entry.Path.c_str());
         return false;
       }
       entries.push_back(entry);
     }
   }
-
   bool committed = false;
   int highest = 0;
   for (const TEntry& e : entries) {
     committed |= e.Kind == TEntry::Commit;
-    if (e.Kind == TEntry::Saved && e.Number > highest) highest = e.Number;
+    if (e.Kind != TEntry::Saved) continue;
+    if (e.Number > highest) highest = e.Number;
+    const std::string copy = BackupPath(journalPath, e.Number);
+    if (!committed && Present(files, copy) && !files.TrustedOwner(copy.c_str())) {
+      reporter.ReportError("Refused journal: its copy %s is owned by neither you nor the administrators", copy.c_str());
+      return false;
+    }
   }
+
   bool ok = true;
   for (auto it = entries.rbegin(); it != entries.rend() && !committed; ++it) {
     const TEntry& e = *it;
@@ -244,7 +386,14 @@ bool RestoreJournal(TFileSystem& files, const std::string& journalPath, TPatchRe
       }
     } else if (e.Kind == TEntry::Saved) {
       const std::string backup = BackupPath(journalPath, e.Number);
+      const TContent recorded{e.Size, e.Digest};
+      TContent found;
       if (Present(files, backup)) {
+        if (e.ContentKnown && !(ContentOf(files, backup, found) && found == recorded)) {
+          reporter.ReportError("The saved copy of %s is damaged: %s", path, backup.c_str());
+          ok = false;
+          continue;
+        }
         if (SameAsSaved(files, path, backup, e)) continue;  // its copy goes with the others
         if (Present(files, path) && !files.Delete(path)) {
           reporter.ReportError("Cannot delete file: %s", path);
@@ -258,7 +407,8 @@ bool RestoreJournal(TFileSystem& files, const std::string& journalPath, TPatchRe
           ok = false;
           continue;
         }
-      } else if (!Present(files, path)) {
+      } else if (!e.ContentKnown || !ContentOf(files, path, found) || !(found == recorded)) {
+        // Gone, and the file does not hold the saved content: it cannot be put back.
         reporter.ReportError("The saved copy of %s is missing: %s", path, backup.c_str());
         ok = false;
         continue;
@@ -277,8 +427,8 @@ bool RestoreJournal(TFileSystem& files, const std::string& journalPath, TPatchRe
   // Every saved copy still there is unused now (one cut short by a kill at most); the
   // journal goes last, so a kill before leaves a restore that only sets date/times again.
   for (int n = 1; n <= highest + 1; ++n) files.Delete(BackupPath(journalPath, n).c_str());
-  if (!files.Delete(journalPath.c_str())) {
-    reporter.ReportError("Cannot delete file: %s", journalPath.c_str());
+  if (!files.Delete(journalName)) {
+    reporter.ReportError("Cannot delete file: %s", journalName);
     return false;
   }
   return true;

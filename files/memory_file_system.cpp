@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 
 #include "paths/path_name.h"
 
@@ -36,12 +37,17 @@ class TMemoryReader : public TInputFile {
 
 class TMemoryWriter : public TOutputFile {
  public:
-  TMemoryWriter(std::shared_ptr<std::vector<uint8_t>> data, bool failWrites, int64_t maxSize,
-                int& writes)
-      : data(std::move(data)), failWrites(failWrites), maxSize(maxSize), writes(writes) {}
+  // failWrites is asked at every write: a fault may be set while the file is open.
+  TMemoryWriter(std::shared_ptr<std::vector<uint8_t>> data, std::function<bool()> failWrites, int64_t maxSize,
+                int& writes, int& flushes)
+      : data(std::move(data)), failWrites(std::move(failWrites)), maxSize(maxSize), writes(writes), flushes(flushes) {}
+  bool Flush() override {
+    ++flushes;
+    return !failWrites();
+  }
   bool Write(int64_t offset, const void* buffer, size_t count) override {
     ++writes;
-    if (failWrites || offset < 0 || offset > maxSize - static_cast<int64_t>(count)) return false;
+    if (failWrites() || offset < 0 || offset > maxSize - static_cast<int64_t>(count)) return false;
     const size_t at = static_cast<size_t>(offset);
     if (data->size() < at + count) data->resize(at + count, 0);
     if (count) std::memcpy(data->data() + at, buffer, count);
@@ -50,9 +56,10 @@ class TMemoryWriter : public TOutputFile {
 
  private:
   std::shared_ptr<std::vector<uint8_t>> data;
-  bool failWrites;
+  std::function<bool()> failWrites;
   int64_t maxSize;
   int& writes;
+  int& flushes;
 };
 
 }  // namespace
@@ -178,7 +185,7 @@ std::unique_ptr<TOutputFile> TMemoryFileSystem::Create(const char* path) {
     it = files.emplace(key, file).first;
   }
   it->second.Stamp = Now;
-  return std::make_unique<TMemoryWriter>(it->second.Data, Fails(FailWrites, key), MaxFileSize, Writes);
+  return std::make_unique<TMemoryWriter>(it->second.Data, [this, key] { return Fails(FailWrites, key); }, MaxFileSize, Writes, Flushes);
 }
 
 bool TMemoryFileSystem::Move(const char* from, const char* to) {

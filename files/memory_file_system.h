@@ -51,6 +51,7 @@ class TMemoryFileSystem : public TFileSystem {
   std::set<std::string> FailStamp;     // GetStamp of an open file fails
   std::set<std::string> FailSetStamp;  // SetStamp fails
   std::set<std::string> FailCreateDir; // CreateDir fails
+  std::set<std::string> Untrusted;     // TrustedOwner is false: a stranger owns the file
 
   // Writes that would make a file longer than this fail (keeps fuzzed deltas in memory).
   int64_t MaxFileSize = INT64_MAX;
@@ -66,9 +67,15 @@ class TMemoryFileSystem : public TFileSystem {
   bool Delete(const char* path) override;
   bool CreateDir(const char* path) override;
   bool DirectoryExists(const char* path) override;
+  // Existence as such: a file that fails to open (FailOpen) is there all the same.
+  bool FileExists(const char* path) override { return Exists(path); }
   bool SetStamp(const char* path, TDosStamp stamp) override;
   bool ReadOnly(const char* path) override;
   bool MakeReadOnly(const char* path, bool readOnly) override;
+  bool TrustedOwner(const char* path) override { return Exists(path) && !Fails(Untrusted, Key(path)); }
+
+  // Flushes of output files (each one sends a file's writes to the disk).
+  int Flushes = 0;
 
   static std::string Key(const std::string& path);
 

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "extracted_patch.h"
+#include "folder_lock.h"
 #include "patch/root_macro.h"
 #include "files/disk_file_system.h"
 #include "paths/path_name.h"
@@ -14,7 +15,7 @@ bool Blank(const char* text) {
 }
 }  // namespace
 
-bool FormTargetRoot(const char* targetPath, TPatchReporter& reporter, std::string& root) {
+bool FormTargetRoot(const char* targetPath, const char* mainName, TPatchReporter& reporter, std::string& root) {
   root.clear();
   if (Blank(targetPath)) {
     reporter.ReportError("Cannot install patch: the path field is empty");
@@ -22,14 +23,25 @@ bool FormTargetRoot(const char* targetPath, TPatchReporter& reporter, std::strin
   }
   TPathName target(targetPath);
   const std::string whole = target.FullPath(true);
-  if (!target.Cut() && !whole.empty()) {
-    TDiskFileSystem files;
-    if (files.DirectoryExists(whole.c_str())) {
-      root = whole;
-      if (root.back() == '\\') root.pop_back();  // "C:\\" is the drive's folder "C:"
-    } else {
-      root = target.Directory();
+  if (target.Cut() || whole.empty()) {
+    reporter.ReportError("Cannot install patch: path too long: %s", targetPath);
+    return false;
+  }
+  TDiskFileSystem files;
+  if (files.DirectoryExists(whole.c_str())) {
+    std::string folder = whole;
+    if (folder.back() == '\\') folder.pop_back();  // "C:\\" is the drive's folder "C:"
+    const std::string main = folder + "\\" + mainName;
+    if (!*mainName || !files.FileExists(main.c_str())) {
+      reporter.ReportError("Cannot install patch: %s not found", main.c_str());
+      return false;
     }
+    root = folder;
+  } else if (files.FileExists(whole.c_str())) {
+    root = target.Directory();
+  } else {
+    reporter.ReportError("Cannot install patch: %s not found", targetPath);
+    return false;
   }
   if (root.empty()) {
     reporter.ReportError("Cannot install patch: path too long: %s", targetPath);
@@ -45,11 +57,26 @@ TInstallOutcome RunInstallation(const TInstallationRun& run) {
   // Both the target folder and the cabinet's path must be whole before anything is unpacked:
   // a shortened path would name another place.
   std::string rootFolder;
-  if (!FormTargetRoot(run.TargetPath, *run.Reporter, rootFolder)) return TInstallOutcome::NoTarget;
+  if (!FormTargetRoot(run.TargetPath, run.MainName, *run.Reporter, rootFolder)) return TInstallOutcome::NoTarget;
   TPathName cabinet(run.Patch);
   if (cabinet.Cut() || cabinet.Directory()[0] == '\0') {
     run.Reporter->ReportError("Cannot install patch: patch file path too long: %s", run.Patch);
     return TInstallOutcome::NoTarget;
+  }
+  // One run per folder; and files an interrupted run of menditcon changed are put back by
+  // menditcon before anything else may change them.
+  TFolderLock lock;
+  if (!run.LockHeld) {
+    if (!lock.Take(rootFolder, *run.Reporter)) return TInstallOutcome::Busy;
+    const std::string journal = JournalPathOf(rootFolder);
+    TDiskFileSystem disk;
+    if (disk.FileExists(journal.c_str())) {
+      run.Reporter->ReportError(
+          "Cannot install patch: an interrupted run of menditcon left files to put back (%s); "
+          "start menditcon with this patch to put them back first",
+          journal.c_str());
+      return TInstallOutcome::Unfinished;
+    }
   }
   switch (patch.Open(run.Patch)) {
     case TExtractOutcome::CannotUnpack:

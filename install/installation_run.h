@@ -5,7 +5,10 @@
 //
 // Rows reported, in order (besides the engine's own and the cabinet binding's errors):
 //   "Cannot install patch: ..."      the target folder or the cabinet's path cannot be
-//                                    formed (FormTargetRoot); nothing is unpacked;
+//                                    formed (FormTargetRoot: also when the main program is
+//                                    not there), another run holds the folder's lock
+//                                    (TFolderLock), or an interrupted run of menditcon left a
+//                                    journal that is not put back yet; nothing is unpacked;
 //   "Unpacking patch...", then one of
 //   "Cannot unpack patch file: %s"   the library is unavailable (its load failure was
 //                                    already shown as a "CAB Error" box), extraction
@@ -38,6 +41,11 @@ struct TInstallationRun {
   // Text of the path field: the target application's main executable, or its folder.
   // "&ROOT&" becomes that folder (FormTargetRoot).
   const char* TargetPath = "";
+  // The description's Name: the main executable a folder in the path field must hold.
+  const char* MainName = "";
+  // The caller holds the folder's lock and has dealt with an unfinished journal (menditcon);
+  // otherwise the run takes the lock itself and refuses to install while a journal exists.
+  bool LockHeld = false;
   // The Patch value of the description file: the patch cabinet's path.
   const char* Patch = "";
   // The application's expander (required); holds "&ROOT&" while the installer runs.
@@ -62,15 +70,18 @@ struct TInstallationRun {
   TFileHolders* Holders = nullptr;
 };
 
-enum class TInstallOutcome { Installed, CannotUnpack, CannotOpen, NoTarget, FilesInUse };
+enum class TInstallOutcome { Installed, CannotUnpack, CannotOpen, NoTarget, FilesInUse, Busy, Unfinished };
 
 TInstallOutcome RunInstallation(const TInstallationRun& run);
 
-// The folder "&ROOT&" stands for, from the path field's text: the folder of the main
-// executable it names (absolute, upper case, no trailing backslash), or the folder itself
-// when the text names an existing folder (the field asks for the directory with the main
-// executable). A text that is empty, or too long to be split or made absolute whole, forms
-// no folder: then false, with "Cannot install patch: the path field is empty" or "Cannot
-// install patch: path too long: %s" reported. Without this check "&ROOT&" would be empty and
-// the records' paths would name the root of the current drive.
-bool FormTargetRoot(const char* targetPath, TPatchReporter& reporter, std::string& root);
+// The folder "&ROOT&" stands for, from the path field's text: the folder of the existing file
+// it names (absolute, upper case, no trailing backslash), or the folder itself when the text
+// names an existing folder that holds mainName (the field asks for the directory with the
+// main executable). A text that is empty, or too long to be split or made absolute whole,
+// forms no folder: then false, with "Cannot install patch: the path field is empty" or
+// "Cannot install patch: path too long: %s" reported. Without this check "&ROOT&" would be
+// empty and the records' paths would name the root of the current drive. A text that names
+// neither (a folder without its closing backslash, "C:\Program Files\Tool" + "TOOL.EXE",
+// would otherwise pick "C:\Program Files") is aimed at no installed application: false, with
+// "Cannot install patch: %s not found" (the text, or the folder's main executable).
+bool FormTargetRoot(const char* targetPath, const char* mainName, TPatchReporter& reporter, std::string& root);

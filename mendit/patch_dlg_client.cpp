@@ -73,6 +73,7 @@ void TPatchDlgClient::CmInstall() {
   TMenditorApp* app = App();
   TInstallationRun run;
   run.TargetPath = path;
+  run.MainName = app->Name.c_str();
   run.Patch = app->Patch.c_str();
   run.Macros = &app->Macros;
   run.Reporter = this;

@@ -7,6 +7,7 @@
 
 #include "console/console_reporter.h"
 #include "description/startup.h"
+#include "install/folder_lock.h"
 #include "install/installation_run.h"
 #include "console/record_tracker.h"
 #include "files/recording_file_system.h"
@@ -77,24 +78,26 @@ TToolExit RunCompanion(const TCompanionOptions& options, std::FILE* out) {
     // The journal lies beside the folder the run installs into; a target that names no
     // folder is refused here with the installation run's own row.
     std::string rootFolder;
-    const bool haveRoot = FormTargetRoot(target.c_str(), reporter, rootFolder);
-    char temp[MAX_PATH + 1] = "";
-    const DWORD tempLength = GetTempPathA(sizeof temp, temp);
-    const std::string journalPath = JournalPathFor(rootFolder, tempLength < sizeof temp ? temp : "");
+    const bool haveRoot = FormTargetRoot(target.c_str(), description.Name.c_str(), reporter, rootFolder);
+    const std::string journalPath = JournalPathOf(rootFolder);
     const TRemoveDirectory removeDirectory = [](const char* path) { return RemoveDirectoryA(path) != 0; };
+    // One run per folder, from the restore of an interrupted run to the end of this one.
+    TFolderLock lock;
     // An interrupted all-or-nothing run of this application is put back before anything else
     // (a check, which changes nothing, only says so).
-    if (!haveRoot) {
+    if (!haveRoot || !lock.Take(rootFolder, reporter)) {
       // nothing can be done
     } else if (options.Check && JournalExists(disk, journalPath)) {
       reporter.ReportError("An earlier run was interrupted and must be put back first: run menditcon without -check (%s)",
                            journalPath.c_str());
-    } else if (FinishUnfinishedRun(disk, journalPath, reporter, removeDirectory)) {
+    } else if (FinishUnfinishedRun(disk, journalPath, rootFolder, reporter, removeDirectory)) {
       // Check mode runs the engine itself over the disk seen through a record of changes, so
       // its verdicts are the run's own; nothing is written.
       TRecordingFileSystem recording(disk);
       TInstallationRun run;
       run.TargetPath = target.c_str();
+      run.MainName = description.Name.c_str();
+      run.LockHeld = true;
       run.Patch = description.Patch.c_str();
       run.Macros = &macros;
       run.Reporter = &tracker;
@@ -123,7 +126,7 @@ TToolExit RunCompanion(const TCompanionOptions& options, std::FILE* out) {
           exit = ToolExitFilesInUse;
       } else {
         TInstallOutcome outcome = TInstallOutcome::CannotOpen;
-        const TRollbackResult result = RunAllOrNothing(disk, journalPath, options.Strict, tracker, reporter,
+        const TRollbackResult result = RunAllOrNothing(disk, journalPath, rootFolder, options.Strict, tracker, reporter,
                                                        removeDirectory, [&](TFileSystem& journaled) {
                                                          run.Files = &journaled;
                                                          outcome = RunInstallation(run);

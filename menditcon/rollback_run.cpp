@@ -1,27 +1,16 @@
 #include "rollback_run.h"
 
-std::string JournalPathFor(const std::string& root, const std::string& tempFolder) {
-  std::string folder = root;
-  while (!folder.empty() && (folder.back() == '\\' || folder.back() == '/')) folder.pop_back();
-  if (folder.empty() || folder.back() == ':') {
-    std::string drive = folder.empty() ? "CURRENT" : folder.substr(0, folder.size() - 1);
-    return tempFolder + "MENDITCON-UNDO-" + drive;
-  }
-  return folder + ".MENDITCON-UNDO";
-}
-
-TRollbackResult RunAllOrNothing(TFileSystem& files, const std::string& journalPath, bool strict,
+TRollbackResult RunAllOrNothing(TFileSystem& files, const std::string& journalPath, const std::string& folder,
+                                bool strict,
                                 TRecordTracker& tracker, TPatchReporter& reporter,
                                 const TRemoveDirectory& removeDirectory,
                                 const std::function<void(TFileSystem& files)>& run) {
-  TJournalFileSystem journal(files, journalPath);
+  TJournalFileSystem journal(files, journalPath, folder);
   if (JournalExists(files, journalPath)) {
     reporter.ReportError("Another run of this application is under way (its journal: %s)", journalPath.c_str());
     return TRollbackResult::NotStarted;
   }
   if (!journal.Begin()) {
-    journal.Close();
-    files.Delete(journalPath.c_str());
     reporter.ReportError("Cannot write the journal that puts files back: %s", journalPath.c_str());
     return TRollbackResult::NotStarted;
   }
@@ -29,15 +18,17 @@ TRollbackResult RunAllOrNothing(TFileSystem& files, const std::string& journalPa
   const bool failed = tracker.Count(TRecordTally::Failed) > 0 || !tracker.ErrorsOutsideRecords().empty() ||
                       (strict && tracker.Count(TRecordTally::Skipped) > 0);
   if (!failed) {
-    if (!journal.Commit()) {
-      reporter.ReportError("Cannot delete file: %s", journalPath.c_str());
-      return TRollbackResult::NotPutBack;
+    if (journal.CommitLine()) {
+      // The run stands; a journal left behind is only finished (deleted) by the next start.
+      if (!journal.Discard()) reporter.ReportWarning("Cannot delete file: %s", journalPath.c_str());
+      return TRollbackResult::Committed;
     }
-    return TRollbackResult::Committed;
+    // Without its commit line the next start would put the run back: do it now.
+    reporter.ReportError("Cannot write the journal that puts files back: %s", journalPath.c_str());
   }
   journal.Close();
   reporter.ReportInfo("Putting every file back as it was...");
-  if (!RestoreJournal(files, journalPath, reporter, removeDirectory)) {
+  if (!RestoreJournal(files, journalPath, folder, reporter, removeDirectory)) {
     reporter.ReportError("Not every file could be put back; the next start of menditcon tries again (%s)",
                          journalPath.c_str());
     return TRollbackResult::NotPutBack;
@@ -47,11 +38,12 @@ TRollbackResult RunAllOrNothing(TFileSystem& files, const std::string& journalPa
   return TRollbackResult::RolledBack;
 }
 
-bool FinishUnfinishedRun(TFileSystem& files, const std::string& journalPath, TPatchReporter& reporter,
+bool FinishUnfinishedRun(TFileSystem& files, const std::string& journalPath, const std::string& folder,
+                         TPatchReporter& reporter,
                          const TRemoveDirectory& removeDirectory) {
   if (!JournalExists(files, journalPath)) return true;
   reporter.ReportWarning("An earlier run was interrupted: putting its files back first (%s)", journalPath.c_str());
-  if (!RestoreJournal(files, journalPath, reporter, removeDirectory)) {
+  if (!RestoreJournal(files, journalPath, folder, reporter, removeDirectory)) {
     reporter.ReportError("The interrupted run could not be put back; nothing else was done");
     return false;
   }

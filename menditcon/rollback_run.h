@@ -18,20 +18,21 @@ enum class TRollbackResult {
   NotStarted,  // the journal cannot be written; nothing was changed
 };
 
-// The journal of the application in folder root (no trailing backslash): a file beside the
-// folder, so its saved copies are on the same volume. A drive's own folder ("C:") has
-// nothing beside it: its journal goes into tempFolder (with a trailing backslash), named
-// after the drive.
-std::string JournalPathFor(const std::string& root, const std::string& tempFolder = "");
+// The journal's place: JournalPathFor (files/journal_file_system.h).
 
 // run installs the patch over the file system it is given, with the tracker as reporter
-// and record observer. Rows about the journal go to reporter.
-TRollbackResult RunAllOrNothing(TFileSystem& files, const std::string& journalPath, bool strict,
+// and record observer. Rows about the journal go to reporter. folder is the application's
+// folder: the journal names it, and changes outside it are refused. A commit line that cannot
+// be written puts everything back at once (RolledBack); a journal that cannot be deleted once
+// committed is a warning (Committed).
+TRollbackResult RunAllOrNothing(TFileSystem& files, const std::string& journalPath, const std::string& folder,
+                                bool strict,
                                 TRecordTracker& tracker, TPatchReporter& reporter,
                                 const TRemoveDirectory& removeDirectory,
                                 const std::function<void(TFileSystem& files)>& run);
 
 // Puts back an interrupted run whose journal is at journalPath, reporting it. True when there
-// was none or it was put back.
-bool FinishUnfinishedRun(TFileSystem& files, const std::string& journalPath, TPatchReporter& reporter,
+// was none or it was put back; false when it was refused (see RestoreJournal) or not put back.
+bool FinishUnfinishedRun(TFileSystem& files, const std::string& journalPath, const std::string& folder,
+                         TPatchReporter& reporter,
                          const TRemoveDirectory& removeDirectory);

@@ -197,7 +197,7 @@ int main() {
           !files.SetStamp(targetPath.c_str(), oldStamp))
         ++errors;
       start = Seconds();
-      TJournalFileSystem journal(files, journalPath);
+      TJournalFileSystem journal(files, journalPath, dir);
       if (!journal.Begin()) ++errors;
       {
         TPatchFile installer(data.get(), &macros, &reporter, &journal);
@@ -212,7 +212,7 @@ int main() {
       }
       journal.Close();
       start = Seconds();
-      if (!RestoreJournal(files, journalPath, reporter, [](const char* path) { return RemoveDirectoryA(path) != 0; }))
+      if (!RestoreJournal(files, journalPath, dir, reporter, [](const char* path) { return RemoveDirectoryA(path) != 0; }))
         ++errors;
       bestRestore = std::min(bestRestore, Seconds() - start);
       std::unique_ptr<TInputFile> restored = files.OpenRead(targetPath.c_str());

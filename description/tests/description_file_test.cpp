@@ -47,6 +47,10 @@ TEST(ReadDescription, ReadsInOrderAndStopsAtTheFirstEmptyKey) {
       {{{"Name", "TOOL.EXE"}, {"Patch", "P.CAB"}}, false, {"Name", "DefaultPath"}},
       {{{"Name", "TOOL.EXE"}, {"DefaultPath", "X"}}, false, {"Name", "DefaultPath", "Patch"}},
       {{}, false, {"Name"}},
+      {{{"Name", "..\\TOOL.EXE"}, {"DefaultPath", "X"}, {"Patch", "P.CAB"}}, false, {"Name"}},
+      {{{"Name", "C:TOOL.EXE"}, {"DefaultPath", "X"}, {"Patch", "P.CAB"}}, false, {"Name"}},
+      {{{"Name", "BIN/TOOL.EXE"}, {"DefaultPath", "X"}, {"Patch", "P.CAB"}}, false, {"Name"}},
+      {{{"Name", ".."}, {"DefaultPath", "X"}, {"Patch", "P.CAB"}}, false, {"Name"}},
   };
   for (const Case& c : cases) {
     std::vector<std::string> keysRead;

@@ -15,13 +15,13 @@ TEST(JournalFileSystem, NamesThatWouldForgeLinesAreRefused) {
   TMemoryFileSystem files;
   files.AddDirectory("C:\\APP");
   files.AddFile("C:\\KEEP.DLL", {1}, MakeDosStamp(2001, 1, 2, 3, 4, 6));
-  TJournalFileSystem journal(files, journalPath);
+  TJournalFileSystem journal(files, journalPath, "C:\\APP");
   ASSERT_TRUE(journal.Begin());
   EXPECT_EQ(nullptr, journal.Create("C:\\APP\\X\nabsent\tC:\\KEEP.DLL"));
   EXPECT_FALSE(journal.CreateDir("C:\\APP\\D\tE"));
   journal.Close();
   TSilentReporter silent;
-  EXPECT_TRUE(RestoreJournal(files, journalPath, silent, nullptr));
+  EXPECT_TRUE(RestoreJournal(files, journalPath, "C:\\APP", silent, nullptr));
   EXPECT_TRUE(files.Exists("C:\\KEEP.DLL"));
 }
 

@@ -15,7 +15,10 @@ TEST(InstallationRunWithoutCabinet, Child) {
   TRecordingReporter reporter;
   TMacroExpander macros;
   TInstallationRun run;
-  run.TargetPath = "C:\\APP\\APP.EXE";
+  // The test program stands for the installed application's main program.
+  char self[MAX_PATH] = "";
+  GetModuleFileNameA(nullptr, self, MAX_PATH);
+  run.TargetPath = self;
   run.Patch = "C:\\PATCH\\patch.cab";
   run.Macros = &macros;
   run.Reporter = &reporter;

@@ -96,6 +96,8 @@ class MenditTest : public testing::Test {
     RemoveFolderTree(Work);
     MakeFolders(Work + "\\APP");
     MakeFolders(Work + "\\PATCH");
+    // The installed application's main program: a run refuses a folder without it.
+    WriteBytes(Work + "\\APP\\TOOL.EXE", Pattern(10, 0));
     Cabinet = Work + "\\PATCH\\APP.CAB";
     Description = Work + "\\PATCH\\APP.MNI";
   }
@@ -445,9 +447,10 @@ TEST_F(MenditTest, ACutCabinetInstallsNothing) {
   Quit();
 }
 
-// A path field that names no file: empty, too long for the system, or an existing folder.
-// The first two are refused before anything is unpacked; a folder is taken as the folder of
-// the main executable. Nothing is ever written outside the folder the field names.
+// A path field that names no file: empty, too long for the system, an existing folder, or a
+// folder without its closing backslash (the main program's name glued to it). All but the
+// folder are refused before anything is unpacked; a folder holding the main executable is
+// taken as its folder. Nothing is ever written outside the folder the field names.
 TEST_F(MenditTest, MisdirectedPathFieldsWriteNothingOutsideTheChosenFolder) {
   const std::string app = Work + "\\APP";
   const std::string stray = "MENDIT_E2E_STRAY";  // a folder a wrong root would create
@@ -466,6 +469,7 @@ TEST_F(MenditTest, MisdirectedPathFieldsWriteNothingOutsideTheChosenFolder) {
   } cases[] = {
       {"", L"Cannot install patch: the path field is empty", ""},
       {tooLong, L"Cannot install patch: path too long: ", ""},
+      {app + "TOOL.EXE", L"Cannot install patch: " + std::wstring(app.begin(), app.end()) + L"TOOL.EXE not found", ""},
       {app, L"Patching completed !", app + "\\" + stray + "\\NEW.TXT"},
       {app + "\\", L"Patching completed !", app + "\\" + stray + "\\NEW.TXT"},
   };

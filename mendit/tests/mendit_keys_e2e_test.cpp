@@ -26,6 +26,7 @@ class MenditKeysTest : public testing::Test {
     CreateDirectoryA(Win(MENDIT_E2E_WORK).c_str(), nullptr);
     CreateDirectoryA(Work.c_str(), nullptr);
     Description = Work + "\\APP.MNI";
+    std::ofstream(Work + "\\TOOL.EXE", std::ios::binary) << "main program";
     std::ofstream(Description, std::ios::binary)
         << "[Application]\r\nName=TOOL.EXE\r\nDefaultPath=" << Work << "\\\r\nPatch=" << Work << "\\NOWHERE.CAB\r\n";
     ASSERT_TRUE(Session.Start(Win(MENDIT_EXE), "\"" + Description + "\""));

@@ -37,6 +37,8 @@ TResult RunWithoutCabinet(const std::string& program, const char* copyName, cons
   DWORD written = 0;
   WriteFile(mni, description.data(), DWORD(description.size()), &written, nullptr);
   CloseHandle(mni);
+  // The installed application's main program, which -target names.
+  CloseHandle(CreateFileA((folder + "\\APP.EXE").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
   const TChildRun run =
       RunCopyWithoutCabinet(e2e::WinePath(program), folder, copyName, arguments, errors, nullptr, 60000);
   TResult result;
@@ -51,6 +53,7 @@ TResult RunWithoutCabinet(const std::string& program, const char* copyName, cons
   if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
   DeleteFileA(errors.c_str());
   DeleteFileA((folder + "\\PATCH.MNI").c_str());
+  DeleteFileA((folder + "\\APP.EXE").c_str());
   RemoveDirectoryA(folder.c_str());
   return result;
 }
@@ -62,8 +65,8 @@ TEST(ConsoleTools, WithoutTheCabinetLibraryTheErrorGoesToStandardError) {
     const char* Arguments;
     DWORD ExitCode;
   } cases[] = {
-      {MENDITCON_EXE, "menditcon_nocab.exe", "-target C:\\APP\\APP.EXE PATCH.MNI", ToolExitNothingDone},
-      {MENDITCON_EXE, "menditcon_nocab.exe", "-check -target C:\\APP\\APP.EXE PATCH.MNI", ToolExitNothingDone},
+      {MENDITCON_EXE, "menditcon_nocab.exe", "-target APP.EXE PATCH.MNI", ToolExitNothingDone},
+      {MENDITCON_EXE, "menditcon_nocab.exe", "-check -target APP.EXE PATCH.MNI", ToolExitNothingDone},
       {MENDITWIZ_EXE, "menditwiz_nocab.exe", "C:\\OLD C:\\NEW APP.EXE C:\\APP C:\\OUT", ToolExitNothingDone},
   };
   for (const Case& c : cases) {

@@ -19,6 +19,7 @@
 #include "files/whole_file.h"
 #include "paths/macros.h"
 #include "tests/driver/e2e_process.h"
+#include "tests/driver/e2e_wait.h"
 #include "menditwiz/release_verifier.h"
 #include "menditwiz/wizard_machine.h"
 #include "menditwiz/wizard_run.h"
@@ -273,6 +274,7 @@ TEST_F(PatchRoundTrip, AllOrNothingPutsEveryFileBack) {
     TMacroExpander macros;
     TInstallationRun run;
     run.TargetPath = mainPath.c_str();
+    run.LockHeld = true;
     const std::string cabinet = JoinPath(out, "PATCH.CAB");
     run.Patch = cabinet.c_str();
     run.Macros = &macros;
@@ -280,7 +282,7 @@ TEST_F(PatchRoundTrip, AllOrNothingPutsEveryFileBack) {
     run.Observer = &tracker;
     try {
       const TRemoveDirectory removeDirectory = [](const char* path) { return RemoveDirectoryA(path) != 0; };
-      RunAllOrNothing(killing, JournalPathFor(target), false, tracker, quiet, removeDirectory, [&](TFileSystem& journaled) {
+      RunAllOrNothing(killing, JournalPathFor(target), target, false, tracker, quiet, removeDirectory, [&](TFileSystem& journaled) {
         run.Files = &journaled;
         RunInstallation(run);
       });
@@ -401,3 +403,113 @@ TEST_F(PatchRoundTrip, FilesInUseStopTheRunOrAreWaitedFor) {
 }
 
 }  // namespace
+
+namespace {
+
+// Starts command line (suspended when asked), standard output and error to the file output.
+PROCESS_INFORMATION Started(std::string line, const std::string& output, bool suspended) {
+  SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = output.empty() ? 0 : STARTF_USESTDHANDLES;
+  startup.hStdOutput = startup.hStdError =
+      output.empty() ? nullptr : CreateFileA(output.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
+  PROCESS_INFORMATION process{};
+  CreateProcessA(nullptr, &line[0], nullptr, nullptr, TRUE, suspended ? CREATE_SUSPENDED : 0, nullptr, nullptr, &startup, &process);
+  if (startup.hStdOutput) CloseHandle(startup.hStdOutput);
+  return process;
+}
+
+// Resumes the process and waits for it: its exit code, -1 when it did not end in two minutes.
+int Finished(PROCESS_INFORMATION process) {
+  ResumeThread(process.hThread);
+  DWORD code = 0;
+  const bool ended = WaitForSingleObject(process.hProcess, 120000) == WAIT_OBJECT_0;
+  GetExitCodeProcess(process.hProcess, &code);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  return ended ? static_cast<int>(code) : -1;
+}
+
+}  // namespace
+
+// Two menditcon processes on one folder: the second, started while the first holds the
+// folder's lock, says another run is under way and ends with exit code 4, changing nothing;
+// the first applies the patch whole. Then a journal planted beside the folder that names a
+// file outside it is refused whole (exit 4), and the file stays.
+TEST_F(PatchRoundTrip, OneRunPerFolderAndNoJournalReachesOutside) {
+  const TBytes big = Random(24 << 20, 15);
+  const std::string oldFolder = Folder("old"), newFolder = Folder("new"), out = JoinPath(root, "out");
+  const std::vector<TReleaseTestFile> old = {{"APP.EXE", big, Monday}};
+  Write(oldFolder, old);
+  Write(newFolder, {{"APP.EXE", Recompiled(big), Tuesday}});
+  ASSERT_EQ(ToolExitDone, Build(oldFolder, newFolder, out)) << wizardText;
+  const std::string target = Folder("target"), mainPath = JoinPath(target, "APP.EXE");
+  const std::string command = "\"" + e2e::WinePath(MENDITCON_EXE) + "\" -rollback -target \"" + mainPath + "\" \"" +
+                              JoinPath(out, "MENDIT.MNI") + "\"";
+  const std::string secondOutput = JoinPath(root, "second.txt");
+  int first = -1, second = -1;
+  // The first run may end before the second gets going on a fast machine: then again.
+  for (int attempt = 0; attempt < 3 && second != ToolExitNothingDone; ++attempt) {
+    RemoveTree(target);
+    Folder("target");
+    Write(target, old);
+    // The second waits, started and suspended, until the first holds the lock.
+    const PROCESS_INFORMATION b = Started(command, secondOutput, true), a = Started(command, "", false);
+    e2e::WaitUntil([&] { return Exists(LockPathFor(target)) || WaitForSingleObject(a.hProcess, 0) == WAIT_OBJECT_0; },
+                   60000, 1);
+    second = Finished(b);
+    first = Finished(a);
+  }
+  std::vector<uint8_t> output;
+  ReadWholeFile(files, secondOutput, output);
+  const std::string secondText(output.begin(), output.end());
+  EXPECT_EQ(ToolExitNothingDone, second) << secondText;
+  EXPECT_NE(std::string::npos, secondText.find("[ERROR]\tCannot install patch: another run is under way (")) << secondText;
+  EXPECT_EQ(ToolExitDone, first);
+  EXPECT_EQ(Picture(newFolder), Picture(target));
+  EXPECT_FALSE(Exists(JournalPathFor(target)));
+  EXPECT_FALSE(Exists(LockPathFor(target)));
+
+  // A planted journal: an "absent" line for a file beside the folder.
+  const std::string victim = JoinPath(root, "VICTIM.TXT"), journal = JournalPathFor(target);
+  TDiskFileSystem& disk = files;
+  ASSERT_TRUE(WriteWholeFile(disk, victim, {1, 2, 3}));
+  const std::string text = "MENDIT JOURNAL 2\nfolder\t" + target + "\nabsent\t" + victim + "\n";
+  ASSERT_TRUE(WriteWholeFile(disk, journal, TBytes(text.begin(), text.end())));
+  TCompanionOptions rollback;
+  rollback.RollBack = true;
+  EXPECT_EQ(ToolExitNothingDone, Companion(JoinPath(out, "MENDIT.MNI"), mainPath, false, rollback)) << companionText;
+  EXPECT_NE(std::string::npos, companionText.find("[ERROR]\tRefused journal: ")) << companionText;
+  EXPECT_NE(std::string::npos, companionText.find(" names a file outside ")) << companionText;
+  EXPECT_TRUE(Exists(victim));
+  EXPECT_TRUE(Exists(journal));
+  EXPECT_EQ(Picture(newFolder), Picture(target));
+  // Under Wine a file made by this process is owned by the process's user: trusted. A file of
+  // another Unix user is owned by "Anonymous" (S-1-5-7): the same journal, given to user
+  // nobody, is refused however harmless its lines (Wine's owner cannot be set through
+  // SetNamedSecurityInfo, which succeeds without effect; chown is run as a Unix program).
+  EXPECT_TRUE(disk.TrustedOwner(journal.c_str()));
+  const std::string inside = JoinPath(target, "EXTRA.TXT");
+  ASSERT_TRUE(WriteWholeFile(disk, inside, {4}));
+  const std::string harmless = "MENDIT JOURNAL 2\nfolder\t" + target + "\nabsent\t" + inside + "\n";
+  ASSERT_TRUE(WriteWholeFile(disk, journal, TBytes(harmless.begin(), harmless.end())));
+  using TUnixName = char*(CDECL*)(LPCWSTR);
+  const auto unixName = reinterpret_cast<TUnixName>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
+  const std::wstring wide(journal.begin(), journal.end());
+  char* unixJournal = unixName ? unixName(wide.c_str()) : nullptr;
+  const std::string chown = std::string("/usr/bin/chown nobody ") + (unixJournal ? unixJournal : "");
+  if (unixJournal) Finished(Started(chown, "", false));
+  if (unixJournal) HeapFree(GetProcessHeap(), 0, unixJournal);
+  // The handle of a Unix process may be signalled before the program is done.
+  e2e::WaitUntil([&] { return !disk.TrustedOwner(journal.c_str()); }, 5000);
+  if (disk.TrustedOwner(journal.c_str())) {
+    std::printf("the owner of %s could not be changed here: the stranger's journal is not tried\n", chown.c_str());
+  } else {
+    EXPECT_EQ(ToolExitNothingDone, Companion(JoinPath(out, "MENDIT.MNI"), mainPath, false, rollback)) << companionText;
+    EXPECT_NE(std::string::npos, companionText.find(" is owned by neither you nor the administrators")) << companionText;
+    EXPECT_TRUE(Exists(inside));
+  }
+  DeleteFileA(journal.c_str());
+}

@@ -4,6 +4,8 @@
 // date/time and presence, and leaves no journal behind.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -11,6 +13,7 @@
 #include "killing_file_system.h"
 #include "menditcon/rollback_run.h"
 #include "files/memory_file_system.h"
+#include "hash/sha256.h"
 #include "patch/patch_file.h"
 #include "patch/patch_writer.h"
 #include "paths/macros.h"
@@ -22,6 +25,7 @@ using TBytes = std::vector<uint8_t>;
 constexpr TDosStamp OldStamp = MakeDosStamp(2001, 1, 2, 3, 4, 6);
 constexpr TDosStamp NewStamp = MakeDosStamp(2002, 1, 2, 3, 4, 6);
 const std::string Journal = "C:\\APP.MENDITCON-UNDO";
+const std::string Folder = "C:\\APP";
 
 struct TFileState {
   TBytes Content;
@@ -66,15 +70,18 @@ TBytes Patch(bool failing) {
   return writer.Bytes();
 }
 
-TRollbackResult RunPatch(TFileSystem& files, const TBytes& patch, bool strict, TRecordTracker& tracker) {
+// afterRun is called once the records are done; rows about the journal go to reporter.
+TRollbackResult RunPatch(TFileSystem& files, const TBytes& patch, bool strict, TRecordTracker& tracker,
+                         TPatchReporter* reporter = nullptr, const std::function<void()>& afterRun = nullptr) {
   TSilentReporter silent;
-  return RunAllOrNothing(files, Journal, strict, tracker, silent, nullptr, [&](TFileSystem& journaled) {
+  return RunAllOrNothing(files, Journal, Folder, strict, tracker, reporter ? *reporter : silent, nullptr, [&](TFileSystem& journaled) {
     TMemoryInputFile data(patch);
     TMacroExpander macros;
     macros.AddMacro(new TMacroDef("&ROOT&", "C:\\APP"));
     TPatchFile installer(&data, &macros, &tracker, &journaled);
     installer.SetRecordObserver(&tracker);
     installer.Run();
+    if (afterRun) afterRun();
   });
 }
 
@@ -126,12 +133,12 @@ TEST(AllOrNothing, KilledAtEveryChangeOfTheRunAndOfTheRestore) {
         TSilentReporter silent;
         bool restoreKilled = false;
         try {
-          EXPECT_TRUE(FinishUnfinishedRun(restoring, Journal, silent, nullptr));
+          EXPECT_TRUE(FinishUnfinishedRun(restoring, Journal, Folder, silent, nullptr));
         } catch (const TKilled&) {
           restoreKilled = true;
         }
         if (restoreKilled) {
-          EXPECT_TRUE(FinishUnfinishedRun(next, Journal, silent, nullptr));
+          EXPECT_TRUE(FinishUnfinishedRun(next, Journal, Folder, silent, nullptr));
         }
         // A good run killed once its journal says it stands is finished, not put back.
         const TPicture picture = Picture(next);
@@ -165,11 +172,108 @@ TEST(AllOrNothing, StrictRollsBackSkippedRecordsAndADamagedJournalIsLeftAlone) {
   for (const TBytes& journal : {TBytes{'X', '\n'}, TBytes{'M', 'E', 'N', 'D', 'I', 'T', ' ', 'J', 'O', 'U', 'R', 'N', 'A', 'L',
                                                           ' ', '1', '\n', 's', 'a', 'v', 'e', 'd', '\t', '\n'}}) {
     files.AddFile(Journal, journal, OldStamp);
-    EXPECT_FALSE(FinishUnfinishedRun(files, Journal, silent, nullptr));
+    EXPECT_FALSE(FinishUnfinishedRun(files, Journal, Folder, silent, nullptr));
     EXPECT_TRUE(files.Exists(Journal));
     // Nor is another run's journal written over.
     EXPECT_EQ(TRollbackResult::NotStarted, RunPatch(files, patch, false, tracker));
     EXPECT_EQ(journal, files.Contents(Journal));
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// Every file but the journal's own.
+TPicture Application(const TMemoryFileSystem& files) {
+  TPicture picture = Picture(files);
+  for (auto it = picture.begin(); it != picture.end();)
+    it = it->first.compare(0, Journal.size(), Journal) == 0 ? picture.erase(it) : std::next(it);
+  return picture;
+}
+
+TBytes Bytes(const std::string& s) { return TBytes(s.begin(), s.end()); }
+const std::string AppDigest = Sha256("\x01\x02\x03\x04", 4).Hex();
+
+// Each fault of a journal, planted or met during a run, gives its row and changes no file of
+// the application: a planted journal is refused whole before anything is done.
+TEST(AllOrNothing, JournalFaultsGiveTheirRowAndChangeNothing) {
+  struct TCase {
+    const char* Name;
+    std::function<void(TMemoryFileSystem&)> Plant;     // before; null: nothing planted
+    std::function<void(TMemoryFileSystem&)> AfterRun;  // end of the records; null: no run
+    std::string Row;                                   // the first error or warning row
+    bool Stands;                                       // the run's changes stay
+  };
+  const std::string v2 = "MENDIT JOURNAL 2\nfolder\tC:\\APP\n";
+  auto journal = [](std::string text) {
+    return [text](TMemoryFileSystem& files) { files.AddFile(Journal, Bytes(text), OldStamp); };
+  };
+  const TCase cases[] = {
+      {"a path outside the folder", journal(v2 + "absent\tC:\\OTHER\\KEEP.DLL\n"), nullptr,
+       "ERROR Refused journal: C:\\APP.MENDITCON-UNDO names a file outside C:\\APP: C:\\OTHER\\KEEP.DLL", false},
+      {"a path climbing out", journal("MENDIT JOURNAL 1\nabsent\tC:\\APP\\..\\OTHER\\KEEP.DLL\n"), nullptr,
+       "ERROR Refused journal: C:\\APP.MENDITCON-UNDO names a file outside C:\\APP: C:\\APP\\..\\OTHER\\KEEP.DLL", false},
+      {"another folder's journal", journal("MENDIT JOURNAL 2\nfolder\tC:\\OTHER\nabsent\tC:\\APP\\APP.EXE\n"), nullptr,
+       "ERROR Refused journal: C:\\APP.MENDITCON-UNDO is not the journal of C:\\APP", false},
+      {"a stranger's journal",
+       [&](TMemoryFileSystem& files) {
+         journal(v2 + "absent\tC:\\APP\\APP.EXE\n")(files);
+         files.Untrusted.insert(Journal);
+       },
+       nullptr, "ERROR Refused journal: C:\\APP.MENDITCON-UNDO is owned by neither you nor the administrators", false},
+      {"a stranger's copy",
+       [&](TMemoryFileSystem& files) {
+         journal(v2 + "saved\t1\t-\t1\t" + Sha256("\x09", 1).Hex() + "\tC:\\APP\\APP.EXE\n")(files);
+         files.AddFile(Journal + ".1", {9}, OldStamp);
+         files.Untrusted.insert(Journal + ".1");
+       },
+       nullptr,
+       "ERROR Refused journal: its copy C:\\APP.MENDITCON-UNDO.1 is owned by neither you nor the administrators", false},
+      {"a copy gone, the file not put back", journal(v2 + "saved\t1\t-\t1\t" + Sha256("\x09", 1).Hex() + "\tC:\\APP\\APP.EXE\n"),
+       nullptr, "ERROR The saved copy of C:\\APP\\APP.EXE is missing: C:\\APP.MENDITCON-UNDO.1", false},
+      {"a damaged copy",
+       [&](TMemoryFileSystem& files) {
+         journal(v2 + "saved\t1\t-\t4\t" + AppDigest + "\tC:\\APP\\APP.EXE\n")(files);
+         files.AddFile(Journal + ".1", {1, 2, 3, 5}, OldStamp);
+       },
+       nullptr, "ERROR The saved copy of C:\\APP\\APP.EXE is damaged: C:\\APP.MENDITCON-UNDO.1", false},
+      {"a file that cannot be opened", [](TMemoryFileSystem& files) { files.FailOpen.insert("C:\\APP\\LIB.DLL"); },
+       [](TMemoryFileSystem&) {}, "ERROR Cannot open destination file: LIB.DLL", false},
+      {"a copy's name taken", [](TMemoryFileSystem& files) { files.AddFile(Journal + ".1", {9}, OldStamp); },
+       [](TMemoryFileSystem&) {}, "ERROR Cannot move file APP.EXE to APP.$$$", false},
+      {"no commit line", nullptr, [](TMemoryFileSystem& files) { files.FailWrites.insert(Journal); },
+       "ERROR Cannot write the journal that puts files back: C:\\APP.MENDITCON-UNDO", false},
+      {"a journal that stays", nullptr, [](TMemoryFileSystem& files) { files.SetReadOnly(Journal, true); },
+       "WARNING Cannot delete file: C:\\APP.MENDITCON-UNDO", true},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    TMemoryFileSystem files;
+    Installed(files);
+    files.AddDirectory("C:\\OTHER");
+    files.AddFile("C:\\OTHER\\KEEP.DLL", {1}, OldStamp);
+    if (c.Plant) c.Plant(files);
+    const TPicture before = Application(files);
+    TRecordingReporter rows;
+    if (!c.AfterRun) {
+      EXPECT_FALSE(FinishUnfinishedRun(files, Journal, Folder, rows, nullptr));
+      EXPECT_TRUE(files.Exists(Journal));
+    } else {
+      TRecordTracker tracker(rows, false);
+      EXPECT_EQ(c.Stands ? TRollbackResult::Committed : TRollbackResult::RolledBack,
+                RunPatch(files, Patch(false), false, tracker, &rows, [&] { c.AfterRun(files); }));
+    }
+    std::string first;  // the first error row, else the first warning row
+    for (const char* kind : {"ERROR ", "WARNING "})
+      for (const std::string& row : rows.Lines)
+        if (first.empty() && row.rfind(kind, 0) == 0) first = row;
+    EXPECT_EQ(c.Row, first);
+    if (c.Stands) {
+      EXPECT_FALSE(files.Exists("C:\\APP\\GONE.DLL"));
+    } else {
+      EXPECT_EQ(before, Application(files));
+    }
   }
 }
 
