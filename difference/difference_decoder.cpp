@@ -1,6 +1,7 @@
 #include "difference_decoder.h"
 
 #include <algorithm>
+#include <climits>
 
 namespace {
 
@@ -29,19 +30,27 @@ class TStreamReader {
     return true;
   }
   void Skip(size_t count) { used += count; }
+  bool AtEnd() const { return used == length && position == end; }
 
-  bool Take(uint8_t* out, size_t count) {
-    while (count > 0) {
+  // A variable-length number: Malformed when it runs past the stream's end, takes more
+  // than MaxNumberSize bytes or exceeds 32 bits.
+  TDifferenceStatus Number(uint32_t& value) {
+    uint64_t number = 0;
+    for (size_t i = 0; i < MaxNumberSize; i++) {
       const uint8_t* bytes;
       size_t available;
-      if (!Peek(bytes, available)) return false;
-      const size_t n = std::min(count, available);
-      std::copy(bytes, bytes + n, out);
-      Skip(n);
-      out += n;
-      count -= n;
+      if (AtEnd()) return TDifferenceStatus::Malformed;
+      if (!Peek(bytes, available)) return TDifferenceStatus::ReadFailed;
+      const uint8_t byte = bytes[0];
+      Skip(1);
+      number |= uint64_t{byte & 0x7Fu} << (7 * i);
+      if (!(byte & 0x80)) {
+        if (number > 0xFFFFFFFFu) return TDifferenceStatus::Malformed;
+        value = static_cast<uint32_t>(number);
+        return TDifferenceStatus::Applied;
+      }
     }
-    return true;
+    return TDifferenceStatus::Malformed;
   }
 
  private:
@@ -114,32 +123,45 @@ class TOutput {
   int64_t done = 0;
 };
 
-// Writes the entries' bytes; the walk has checked every range before calling.
+// Writes the entries' bytes; the walk has checked every range before calling, and the
+// runs stream was checked whole before the first entry.
 class TApplier {
  public:
   TApplier(TDifferenceSource& record, TDifferenceSource& old, TDifferenceSink& sink, const TDifferenceHeader& header,
            TDifferenceObserver* observer)
-      : diff(record, DiffStart(header), DiffStart(header) + header.DiffLength),
-        extra(record, DiffStart(header) + header.DiffLength, static_cast<int64_t>(header.RecordSize())),
-        old(old, header.OldSize), output(sink, header.NewSize, observer) {}
-
-  static int64_t DiffStart(const TDifferenceHeader& header) {
-    return static_cast<int64_t>(DifferenceHeaderSize + uint64_t{header.EntryCount} * DifferenceEntrySize);
-  }
+      : runs(record, static_cast<int64_t>(header.RunsStart()), static_cast<int64_t>(header.ChangesStart())),
+        changes(record, static_cast<int64_t>(header.ChangesStart()), static_cast<int64_t>(header.ExtraStart())),
+        extra(record, static_cast<int64_t>(header.ExtraStart()), static_cast<int64_t>(header.RecordSize())),
+        old(old, header.OldSize), output(sink, header.NewSize, observer), changesLeft(header.ChangeCount) {}
 
   TDifferenceStatus Add(int64_t oldAt, uint32_t count) {
     while (count > 0) {
-      const uint8_t* difference;
       const uint8_t* previous;
       uint8_t* out;
-      size_t differenceAvailable, previousAvailable, outAvailable;
-      if (!diff.Peek(difference, differenceAvailable) || !old.At(oldAt, previous, previousAvailable)) {
-        return TDifferenceStatus::ReadFailed;
-      }
+      size_t previousAvailable, outAvailable;
+      if (!old.At(oldAt, previous, previousAvailable)) return TDifferenceStatus::ReadFailed;
       output.Space(out, outAvailable);
-      const size_t n = std::min({size_t{count}, differenceAvailable, previousAvailable, outAvailable});
-      for (size_t i = 0; i < n; i++) out[i] = static_cast<uint8_t>(difference[i] + previous[i]);
-      diff.Skip(n);
+      const size_t n = std::min({size_t{count}, previousAvailable, outAvailable});
+      std::copy(previous, previous + n, out);
+      // The changes that fall in these n bytes.
+      for (size_t at = 0;;) {
+        if (!haveRun) {
+          const TDifferenceStatus status = NextRun();
+          if (status != TDifferenceStatus::Applied) return status;
+        }
+        const int64_t rest = static_cast<int64_t>(n - at);
+        if (zeros >= rest) {
+          zeros -= rest;
+          break;
+        }
+        at += zeros;
+        const uint8_t* change;
+        size_t changeAvailable;
+        if (!changes.Peek(change, changeAvailable)) return TDifferenceStatus::ReadFailed;
+        out[at++] += change[0];
+        changes.Skip(1);
+        haveRun = false;
+      }
       if (!output.Commit(n)) return TDifferenceStatus::WriteFailed;
       oldAt += static_cast<int64_t>(n);
       count -= static_cast<uint32_t>(n);
@@ -166,40 +188,75 @@ class TApplier {
   bool Finish() { return output.Flush(); }
 
  private:
-  TStreamReader diff;
+  TStreamReader runs;
+  TStreamReader changes;
   TStreamReader extra;
   TOldWindow old;
   TOutput output;
+  uint32_t changesLeft;
+  bool haveRun = false;
+  int64_t zeros = 0;  // unchanged bytes before the next change (all the rest after the last)
+
+  TDifferenceStatus NextRun() {
+    haveRun = true;
+    if (changesLeft == 0) {
+      zeros = INT64_MAX;
+      return TDifferenceStatus::Applied;
+    }
+    changesLeft--;
+    uint32_t run = 0;
+    const TDifferenceStatus status = runs.Number(run);
+    zeros = run;
+    return status;
+  }
 };
+
+// The runs stream: ChangeCount numbers that fill it exactly, every change inside the
+// difference bytes.
+TDifferenceStatus CheckRuns(TDifferenceSource& record, const TDifferenceHeader& header) {
+  TStreamReader runs(record, static_cast<int64_t>(header.RunsStart()), static_cast<int64_t>(header.ChangesStart()));
+  int64_t covered = 0;
+  for (uint32_t c = 0; c < header.ChangeCount; c++) {
+    uint32_t run = 0;
+    const TDifferenceStatus status = runs.Number(run);
+    if (status != TDifferenceStatus::Applied) return status;
+    covered += int64_t{run} + 1;
+    if (covered > header.DifferenceLength) return TDifferenceStatus::Malformed;
+  }
+  return runs.AtEnd() ? TDifferenceStatus::Applied : TDifferenceStatus::Malformed;
+}
 
 // Checks every entry against the header before its bytes are written (when applier is set).
 TDifferenceStatus Walk(TDifferenceSource& record, const TDifferenceHeader& header, TApplier* applier) {
-  TStreamReader control(record, DifferenceHeaderSize, TApplier::DiffStart(header));
+  TStreamReader control(record, DifferenceHeaderSize, static_cast<int64_t>(header.RunsStart()));
   const int64_t oldSize = header.OldSize;
   int64_t oldAt = 0;
   int64_t newAt = 0;
-  int64_t diffAt = 0;
+  int64_t differenceAt = 0;
   int64_t extraAt = 0;
   for (uint32_t e = 0; e < header.EntryCount; e++) {
-    uint8_t bytes[DifferenceEntrySize];
-    if (!control.Take(bytes, sizeof bytes)) return TDifferenceStatus::ReadFailed;
-    const TDifferenceEntry entry = GetDifferenceEntry(bytes);
-    if (entry.Add > header.DiffLength - diffAt || entry.Add > oldSize - oldAt) return TDifferenceStatus::Malformed;
-    if (entry.Copy > header.ExtraLength - extraAt) return TDifferenceStatus::Malformed;
-    const int64_t nextOld = oldAt + entry.Add + entry.Seek;
+    uint32_t add = 0, copy = 0, seekNumber = 0;
+    TDifferenceStatus status = control.Number(add);
+    if (status == TDifferenceStatus::Applied) status = control.Number(copy);
+    if (status == TDifferenceStatus::Applied) status = control.Number(seekNumber);
+    if (status != TDifferenceStatus::Applied) return status;
+    if (add > header.DifferenceLength - differenceAt || add > oldSize - oldAt) return TDifferenceStatus::Malformed;
+    if (copy > header.ExtraLength - extraAt) return TDifferenceStatus::Malformed;
+    const int64_t nextOld = oldAt + add + NumberToSeek(seekNumber);
     if (nextOld < 0 || nextOld > oldSize) return TDifferenceStatus::Malformed;
     if (applier) {
-      TDifferenceStatus status = applier->Add(oldAt, entry.Add);
-      if (status == TDifferenceStatus::Applied) status = applier->Copy(entry.Copy);
+      status = applier->Add(oldAt, add);
+      if (status == TDifferenceStatus::Applied) status = applier->Copy(copy);
       if (status != TDifferenceStatus::Applied) return status;
     }
-    diffAt += entry.Add;
-    extraAt += entry.Copy;
-    newAt += int64_t{entry.Add} + entry.Copy;
+    differenceAt += add;
+    extraAt += copy;
+    newAt += int64_t{add} + copy;
     oldAt = nextOld;
   }
-  // The streams add up to the new size (the header says so), so this uses them up too.
-  if (newAt != header.NewSize) return TDifferenceStatus::Malformed;
+  // The two kinds of bytes add up to the new size (the header says so), so this also
+  // means that both are used up.
+  if (newAt != header.NewSize || !control.AtEnd()) return TDifferenceStatus::Malformed;
   if (applier && !applier->Finish()) return TDifferenceStatus::WriteFailed;
   return TDifferenceStatus::Applied;
 }
@@ -221,14 +278,13 @@ TDifferenceStatus ReadDifferenceHeader(TDifferenceSource& record, TDifferenceHea
   if (!std::equal(bytes, bytes + 4, DifferenceMagic) || GetLittleEndian32(bytes + 4) != DifferenceVersion) {
     return TDifferenceStatus::Malformed;
   }
-  header.OldSize = GetLittleEndian32(bytes + 8);
-  header.NewSize = GetLittleEndian32(bytes + 12);
-  header.EntryCount = GetLittleEndian32(bytes + 16);
-  header.DiffLength = GetLittleEndian32(bytes + 20);
-  header.ExtraLength = GetLittleEndian32(bytes + 24);
+  uint32_t* const fields[] = {&header.OldSize,          &header.NewSize,     &header.EntryCount,
+                              &header.ControlLength,    &header.DifferenceLength, &header.ChangeCount,
+                              &header.RunLength,        &header.ExtraLength};
+  for (size_t i = 0; i < sizeof fields / sizeof fields[0]; i++) *fields[i] = GetLittleEndian32(bytes + 8 + 4 * i);
   if (header.OldSize > MaxDifferenceFileSize || header.NewSize > MaxDifferenceFileSize ||
-      uint64_t{header.DiffLength} + header.ExtraLength != header.NewSize ||
-      header.RecordSize() != static_cast<uint64_t>(size)) {
+      uint64_t{header.DifferenceLength} + header.ExtraLength != header.NewSize ||
+      header.ChangeCount > header.DifferenceLength || header.RecordSize() != static_cast<uint64_t>(size)) {
     return TDifferenceStatus::Malformed;
   }
   return TDifferenceStatus::Applied;
@@ -237,6 +293,7 @@ TDifferenceStatus ReadDifferenceHeader(TDifferenceSource& record, TDifferenceHea
 TDifferenceStatus CheckDifference(TDifferenceSource& record, TDifferenceHeader* header) {
   TDifferenceHeader read;
   TDifferenceStatus status = ReadDifferenceHeader(record, read);
+  if (status == TDifferenceStatus::Applied) status = CheckRuns(record, read);
   if (status == TDifferenceStatus::Applied) status = Walk(record, read, nullptr);
   if (header) *header = read;
   return status;

@@ -2,10 +2,10 @@
 // Applies a difference record (difference/README.md) in one forward pass with bounded
 // memory, whatever the files' sizes: the record and the old file are read through a
 // TDifferenceSource at explicit offsets, the new file is written in order to a
-// TDifferenceSink. Buffers: about 0.7 MB in all.
+// TDifferenceSink. Buffers: about 0.8 MB in all.
 //
 // Every entry is checked before anything is read for it or written, and ApplyDifference
-// walks the whole control stream once before it writes its first byte, so a damaged or
+// walks the control and runs streams once before it writes its first byte, so a damaged or
 // hostile record ends with Malformed and nothing written, and never reads or writes outside
 // the ranges its header announces.
 
@@ -54,7 +54,7 @@ enum class TDifferenceStatus {
 // what the header announces.
 TDifferenceStatus ReadDifferenceHeader(TDifferenceSource& record, TDifferenceHeader& header);
 
-// Walks the header and the whole control stream without reading the old file or writing:
+// Walks the header, the control and the runs streams without reading the old file or writing:
 // Applied when ApplyDifference would find every entry in range.
 TDifferenceStatus CheckDifference(TDifferenceSource& record, TDifferenceHeader* header = nullptr);
 

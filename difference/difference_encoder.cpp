@@ -156,30 +156,47 @@ bool EncodeDifference(const uint8_t* oldData, size_t oldSize, const uint8_t* new
       if (!BuildSuffixArray(oldData, oldSize, suffixes)) return false;
       entries = FindEntries(oldData, static_cast<int64_t>(oldSize), newData, static_cast<int64_t>(newSize), suffixes);
     }
+    // The streams, then the record: header, control, runs, changes, extra.
+    std::vector<uint8_t> control, runs, changes, extra;
     TDifferenceHeader header;
+    size_t oldAt = 0;
+    size_t newAt = 0;
+    uint32_t zeros = 0;  // unchanged bytes since the last change
+    for (const TDifferenceEntry& entry : entries) {
+      PutDifferenceEntry(control, entry);
+      for (uint32_t i = 0; i < entry.Add; i++) {
+        const uint8_t difference = static_cast<uint8_t>(newData[newAt + i] - oldData[oldAt + i]);
+        if (difference == 0) {
+          zeros++;
+        } else {
+          PutNumber(runs, zeros);
+          changes.push_back(difference);
+          zeros = 0;
+        }
+      }
+      newAt += entry.Add;
+      extra.insert(extra.end(), newData + newAt, newData + newAt + entry.Copy);
+      newAt += entry.Copy;
+      oldAt = static_cast<size_t>(static_cast<int64_t>(oldAt) + entry.Add + entry.Seek);
+      header.DifferenceLength += entry.Add;
+    }
     header.OldSize = static_cast<uint32_t>(oldSize);
     header.NewSize = static_cast<uint32_t>(newSize);
     header.EntryCount = static_cast<uint32_t>(entries.size());
-    for (const TDifferenceEntry& entry : entries) {
-      header.DiffLength += entry.Add;
-      header.ExtraLength += entry.Copy;
+    header.ControlLength = static_cast<uint32_t>(control.size());
+    header.ChangeCount = static_cast<uint32_t>(changes.size());
+    header.RunLength = static_cast<uint32_t>(runs.size());
+    header.ExtraLength = static_cast<uint32_t>(extra.size());
+    // Streams of numbers could in theory outgrow their 32-bit lengths: refused, not cut.
+    if (control.size() > MaxDifferenceFileSize || runs.size() > MaxDifferenceFileSize ||
+        header.RecordSize() > SIZE_MAX) {
+      return false;
     }
-    if (header.RecordSize() > SIZE_MAX) return false;
-    record.resize(static_cast<size_t>(header.RecordSize()));
+    record.reserve(static_cast<size_t>(header.RecordSize()));
+    record.resize(DifferenceHeaderSize);
     PutDifferenceHeader(record.data(), header);
-    uint8_t* control = record.data() + DifferenceHeaderSize;
-    uint8_t* diff = control + entries.size() * DifferenceEntrySize;
-    uint8_t* extra = diff + header.DiffLength;
-    size_t oldAt = 0;
-    size_t newAt = 0;
-    for (const TDifferenceEntry& entry : entries) {
-      PutDifferenceEntry(control, entry);
-      control += DifferenceEntrySize;
-      for (uint32_t i = 0; i < entry.Add; i++) *diff++ = static_cast<uint8_t>(newData[newAt + i] - oldData[oldAt + i]);
-      newAt += entry.Add;
-      extra = std::copy(newData + newAt, newData + newAt + entry.Copy, extra);
-      newAt += entry.Copy;
-      oldAt = static_cast<size_t>(static_cast<int64_t>(oldAt) + entry.Add + entry.Seek);
+    for (const std::vector<uint8_t>* stream : {&control, &runs, &changes, &extra}) {
+      record.insert(record.end(), stream->begin(), stream->end());
     }
   } catch (const std::bad_alloc&) {
     std::vector<uint8_t>().swap(record);

@@ -28,24 +28,38 @@ TBytes Joined(const TBytes& a, const TBytes& b) {
 
 TBytes Part(const TBytes& bytes, size_t from, size_t to) { return TBytes(bytes.begin() + from, bytes.begin() + to); }
 
-// A second reading of the format, written apart from the decoder: the bsdiff rule over the
-// three streams, with no checks beyond what the well-formed records of the round trips need.
+// A second reading of the format, written apart from the decoder: the bsdiff rule, with
+// no checks beyond what the well-formed records of the round trips need.
 TBytes PlainApply(const TBytes& record, const TBytes& old) {
-  auto number = [&](size_t at) {
+  auto field = [&](size_t at) {
     return static_cast<uint32_t>(record[at] | record[at + 1] << 8 | record[at + 2] << 16 | record[at + 3] << 24);
   };
-  const size_t count = number(16);
-  size_t diff = 28 + 12 * count;
-  size_t extra = diff + number(20);
-  int64_t oldAt = 0;
+  size_t control = 40;
+  size_t runs = control + field(20);
+  size_t changes = runs + field(32);
+  size_t extra = changes + field(28);
+  auto number = [&](size_t& at) {
+    uint32_t value = 0;
+    for (int shift = 0;; shift += 7) {
+      value |= uint32_t{record[at] & 0x7Fu} << shift;
+      if (!(record[at++] & 0x80)) return value;
+    }
+  };
+  // The difference bytes in full: runs of zeros, each ended by a change.
+  TBytes difference(field(24), 0);
+  for (size_t c = 0, at = 0; c < field(28); c++) {
+    at += number(runs);
+    difference[at++] = record[changes++];
+  }
   TBytes out;
-  for (size_t e = 0; e < count; e++) {
-    const uint32_t add = number(28 + 12 * e);
-    const uint32_t copy = number(32 + 12 * e);
-    const int64_t seek = static_cast<int32_t>(number(36 + 12 * e));
-    for (uint32_t i = 0; i < add; i++) out.push_back(static_cast<uint8_t>(record[diff++] + old.at(oldAt + i)));
+  int64_t oldAt = 0;
+  for (size_t e = 0, d = 0; e < field(16); e++) {
+    const uint32_t add = number(control);
+    const uint32_t copy = number(control);
+    const uint32_t seek = number(control);
+    for (uint32_t i = 0; i < add; i++) out.push_back(static_cast<uint8_t>(difference[d++] + old.at(oldAt + i)));
     for (uint32_t i = 0; i < copy; i++) out.push_back(record[extra++]);
-    oldAt += add + seek;
+    oldAt += add + (seek & 1 ? -int64_t{seek >> 1} - 1 : int64_t{seek >> 1});
   }
   return out;
 }
@@ -93,18 +107,25 @@ TEST(DifferenceTest, RoundTrips) {
   }
 }
 
-// A record from its parts, the header's stream lengths as given.
-TBytes Record(uint32_t oldSize, uint32_t newSize, const std::vector<TDifferenceEntry>& entries, uint32_t diffLength,
-              uint32_t extraLength) {
+// A record from its parts, the header's lengths as given; changes and extra bytes are 0x11.
+TBytes Record(uint32_t oldSize, uint32_t newSize, const std::vector<TDifferenceEntry>& entries,
+              uint32_t differenceLength, const std::vector<uint32_t>& runs, uint32_t extraLength) {
+  TBytes control, runBytes;
+  for (const TDifferenceEntry& entry : entries) PutDifferenceEntry(control, entry);
+  for (uint32_t run : runs) PutNumber(runBytes, run);
   TDifferenceHeader header;
   header.OldSize = oldSize;
   header.NewSize = newSize;
   header.EntryCount = static_cast<uint32_t>(entries.size());
-  header.DiffLength = diffLength;
+  header.ControlLength = static_cast<uint32_t>(control.size());
+  header.DifferenceLength = differenceLength;
+  header.ChangeCount = static_cast<uint32_t>(runs.size());
+  header.RunLength = static_cast<uint32_t>(runBytes.size());
   header.ExtraLength = extraLength;
-  TBytes record(static_cast<size_t>(header.RecordSize()), 0x11);
+  TBytes record(DifferenceHeaderSize);
   PutDifferenceHeader(record.data(), header);
-  for (size_t e = 0; e < entries.size(); e++) PutDifferenceEntry(&record[28 + 12 * e], entries[e]);
+  record = Joined(Joined(record, control), runBytes);
+  record.resize(static_cast<size_t>(header.RecordSize()), 0x11);
   return record;
 }
 
@@ -116,30 +137,36 @@ struct TDamaged {
 
 TEST(DifferenceTest, DamagedRecordsAreRefusedBeforeAnyWrite) {
   const TBytes old(8, 1);  // every record below is made against 8 old bytes
-  const TBytes good = Record(8, 6, {{4, 1, 2}, {1, 0, -7}}, 5, 1);
-  auto changed = [&](size_t at, uint8_t value) {
-    TBytes record = good;
-    record[at] = value;
+  const TBytes good = Record(8, 6, {{4, 1, 2}, {1, 0, -7}}, 5, {1, 2}, 1);
+  auto changed = [&](std::vector<std::pair<size_t, uint8_t>> bytes, TBytes record) {
+    for (const auto& b : bytes) record[b.first] = b.second;
     return record;
   };
+  // One entry whose add length takes six bytes.
+  const TBytes longNumber = changed({{16, 1}, {20, 6}}, Joined(Record(8, 0, {}, 0, {}, 0), {0xFF, 0x80, 0x80, 0x80, 0x80, 0}));
   const std::vector<TDamaged> cases = {
       {"well formed", good, TDifferenceStatus::Applied},
-      {"shorter than a header", Part(good, 0, 27), TDifferenceStatus::Malformed},
+      {"shorter than a header", Part(good, 0, 39), TDifferenceStatus::Malformed},
       {"streams cut short", Part(good, 0, good.size() - 1), TDifferenceStatus::Malformed},
       {"a byte past the streams", Joined(good, {0}), TDifferenceStatus::Malformed},
-      {"magic", changed(0, 'X'), TDifferenceStatus::Malformed},
-      {"version", changed(4, 2), TDifferenceStatus::Malformed},
-      {"old size of 2 GB", changed(11, 0x80), TDifferenceStatus::Malformed},
-      {"old size differs from the file", changed(8, 9), TDifferenceStatus::WrongOldSize},
-      {"streams do not add up to the new size", changed(12, 7), TDifferenceStatus::Malformed},
-      {"entry count past the record", changed(16, 3), TDifferenceStatus::Malformed},
-      {"add past the old file", Record(8, 9, {{9, 0, 0}}, 9, 0), TDifferenceStatus::Malformed},
-      {"add past the difference stream", Record(8, 6, {{4, 1, 0}, {1, 0, 0}}, 4, 2), TDifferenceStatus::Malformed},
-      {"copy past the extra stream", Record(8, 6, {{3, 2, 0}, {2, 0, 0}}, 5, 1), TDifferenceStatus::Malformed},
-      {"entries short of the new size", Record(8, 6, {{4, 1, 0}}, 4, 2), TDifferenceStatus::Malformed},
-      {"seek before the start", Record(8, 4, {{4, 0, -5}}, 4, 0), TDifferenceStatus::Malformed},
-      {"seek past the end", Record(8, 4, {{4, 0, 5}}, 4, 0), TDifferenceStatus::Malformed},
-      {"largest lengths", Record(8, 6, {{0xFFFFFFFF, 0xFFFFFFFF, INT32_MIN}}, 5, 1), TDifferenceStatus::Malformed},
+      {"magic", changed({{0, 'X'}}, good), TDifferenceStatus::Malformed},
+      {"version", changed({{4, 2}}, good), TDifferenceStatus::Malformed},
+      {"old size of 2 GB", changed({{11, 0x80}}, good), TDifferenceStatus::Malformed},
+      {"old size differs from the file", changed({{8, 9}}, good), TDifferenceStatus::WrongOldSize},
+      {"streams do not add up to the new size", changed({{12, 7}}, good), TDifferenceStatus::Malformed},
+      {"more changes than difference bytes", Record(8, 1, {{1, 0, 0}}, 1, {0, 0}, 0), TDifferenceStatus::Malformed},
+      {"entry count past the control stream", changed({{16, 3}}, good), TDifferenceStatus::Malformed},
+      {"control stream longer than its entries", changed({{16, 1}}, good), TDifferenceStatus::Malformed},
+      {"number of six bytes", longNumber, TDifferenceStatus::Malformed},
+      {"run past the difference bytes", Record(8, 6, {{4, 2, 0}}, 4, {4}, 2), TDifferenceStatus::Malformed},
+      {"runs stream longer than its changes", changed({{28, 1}, {36, 2}, {12, 7}}, good), TDifferenceStatus::Malformed},
+      {"add past the old file", Record(8, 9, {{9, 0, 0}}, 9, {}, 0), TDifferenceStatus::Malformed},
+      {"add past the difference bytes", Record(8, 6, {{4, 1, 0}, {1, 0, 0}}, 4, {}, 2), TDifferenceStatus::Malformed},
+      {"copy past the extra stream", Record(8, 6, {{3, 2, 0}, {2, 0, 0}}, 5, {}, 1), TDifferenceStatus::Malformed},
+      {"entries short of the new size", Record(8, 6, {{4, 1, 0}}, 4, {}, 2), TDifferenceStatus::Malformed},
+      {"seek before the start", Record(8, 4, {{4, 0, -5}}, 4, {}, 0), TDifferenceStatus::Malformed},
+      {"seek past the end", Record(8, 4, {{4, 0, 5}}, 4, {}, 0), TDifferenceStatus::Malformed},
+      {"largest numbers", Record(8, 6, {{0xFFFFFFFF, 0xFFFFFFFF, INT32_MIN}}, 5, {}, 1), TDifferenceStatus::Malformed},
   };
   for (const TDamaged& c : cases) {
     SCOPED_TRACE(c.Name);

@@ -9,9 +9,28 @@ os.makedirs(here, exist_ok=True)
 old = bytes((i * 7) & 0xFF for i in range(600))
 
 
-def record(old_size, new_size, entries, diff, extra):
-    head = b"MDIF" + struct.pack("<IIIIII", 1, old_size, new_size, len(entries), len(diff), len(extra))
-    return head + b"".join(struct.pack("<IIi", *e) for e in entries) + diff + extra
+def number(n):
+    out = bytearray()
+    while n >= 0x80:
+        out.append(n & 0x7F | 0x80)
+        n >>= 7
+    return bytes(out) + bytes([n])
+
+
+def record(old_size, new_size, entries, difference, extra):
+    """entries: (add, copy, seek); difference: the new - old bytes in full."""
+    control = b"".join(number(a) + number(c) + number(2 * s if s >= 0 else -2 * s - 1) for a, c, s in entries)
+    runs, changes, zeros = b"", b"", 0
+    for d in difference:
+        if d == 0:
+            zeros += 1
+        else:
+            runs += number(zeros)
+            changes += bytes([d])
+            zeros = 0
+    head = b"MDIF" + struct.pack("<9I", 1, old_size, new_size, len(entries), len(control), len(difference),
+                                 len(changes), len(runs), len(extra))
+    return head + control + runs + changes + extra
 
 
 def seed(name, rec, prev=old):
