@@ -2,11 +2,13 @@
 // cabinet's compression), encode and decode times (wall clock), the heap each needs above
 // the files themselves, and the process's peak memory.
 //
-// difference_bench                     a synthetic 64 MB pair (code with insertions, every
-//                                      address past them moved), then every pair of the
-//                                      builder's corpus (bench/menditwiz/fetch_corpus.sh;
-//                                      MENDITWIZ_CORPUS overrides its place)
+// difference_bench                     every pair of the builder's corpus, smallest first
+//                                      (bench/menditwiz/fetch_corpus.sh; MENDITWIZ_CORPUS
+//                                      overrides its place), then a synthetic 64 MB pair (code
+//                                      with insertions, every address past them moved); the
+//                                      peak memory is the process's, so it grows row by row
 // difference_bench OLD NEW [RECORD]    one pair; the record is written to RECORD if given
+// difference_bench -synthetic DIR      writes the synthetic pair to DIR/old and DIR/new
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -137,7 +139,7 @@ void PrintHead() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc == 3 || argc == 4) {
+  if ((argc == 3 || argc == 4) && std::string(argv[1]) != "-synthetic") {
     TBytes old, next;
     if (!ReadFile(argv[1], old) || !ReadFile(argv[2], next)) {
       std::printf("difference_bench: cannot read %s or %s\n", argv[1], argv[2]);
@@ -149,28 +151,36 @@ int main(int argc, char** argv) {
                ? 0
                : 1;
   }
+  const TSyntheticCode code = MakeSyntheticCode(64u << 20, 7, 40);
+  if (argc == 3 && std::string(argv[1]) == "-synthetic") {
+    std::filesystem::create_directories(argv[2]);
+    std::ofstream old(std::filesystem::path(argv[2]) / "old", std::ios::binary);
+    std::ofstream next(std::filesystem::path(argv[2]) / "new", std::ios::binary);
+    old.write(reinterpret_cast<const char*>(code.Old.data()), static_cast<std::streamsize>(code.Old.size()));
+    next.write(reinterpret_cast<const char*>(code.New.data()), static_cast<std::streamsize>(code.New.size()));
+    return old && next ? 0 : 5;
+  }
   if (argc != 1) {
-    std::printf("usage: difference_bench [OLD NEW [RECORD]]\n");
+    std::printf("usage: difference_bench [OLD NEW [RECORD] | -synthetic DIR]\n");
     return 6;
   }
   PrintHead();
-  bool ok = true;
-  {
-    const TSyntheticCode code = MakeSyntheticCode(64u << 20, 7, 40);
-    ok = Measure("synthetic code, 40 insertions", code.Old, code.New, nullptr);
-  }
   const char* given = std::getenv("MENDITWIZ_CORPUS");
   const std::filesystem::path corpus = given ? given : MENDIT_SOURCE_DIR "/build/bench-corpus/menditwiz";
   std::error_code error;
-  std::vector<std::filesystem::path> pairs;
-  for (const auto& entry : std::filesystem::directory_iterator(corpus, error)) pairs.push_back(entry.path());
+  std::vector<std::pair<uintmax_t, std::filesystem::path>> pairs;
+  for (const auto& entry : std::filesystem::directory_iterator(corpus, error)) {
+    pairs.emplace_back(std::filesystem::file_size(entry.path() / "new", error), entry.path());
+  }
   std::sort(pairs.begin(), pairs.end());
+  bool ok = true;
   for (const auto& pair : pairs) {
     TBytes old, next;
-    if (ReadFile(pair / "old", old) && ReadFile(pair / "new", next)) {
-      ok = Measure(pair.filename().string(), old, next, nullptr) && ok;
+    if (ReadFile(pair.second / "old", old) && ReadFile(pair.second / "new", next)) {
+      ok = Measure(pair.second.filename().string(), old, next, nullptr) && ok;
     }
   }
   if (pairs.empty()) std::printf("(no release pairs in %s: bench/menditwiz/fetch_corpus.sh makes them)\n", corpus.string().c_str());
+  ok = Measure("synthetic code, 40 insertions", code.Old, code.New, nullptr) && ok;
   return ok ? 0 : 1;
 }

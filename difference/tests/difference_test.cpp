@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <random>
 #include <string>
 #include <vector>
@@ -28,16 +31,22 @@ TBytes Joined(const TBytes& a, const TBytes& b) {
 
 TBytes Part(const TBytes& bytes, size_t from, size_t to) { return TBytes(bytes.begin() + from, bytes.begin() + to); }
 
-// A second reading of the format, written apart from the decoder: the bsdiff rule, with
-// no checks beyond what the well-formed records of the round trips need.
-TBytes PlainApply(const TBytes& record, const TBytes& old) {
+// A second reading of the format, written apart from the decoder, into the three streams
+// of the classic bsdiff patch; no checks beyond what well-formed records need.
+struct TClassicStreams {
+  std::vector<int64_t> Control;  // add, copy, seek of each entry
+  TBytes Difference;
+  TBytes Extra;
+};
+
+TClassicStreams PlainRead(const TBytes& record) {
   auto field = [&](size_t at) {
     return static_cast<uint32_t>(record[at] | record[at + 1] << 8 | record[at + 2] << 16 | record[at + 3] << 24);
   };
   size_t control = 40;
   size_t runs = control + field(20);
   size_t changes = runs + field(32);
-  size_t extra = changes + field(28);
+  const size_t extra = changes + field(28);
   auto number = [&](size_t& at) {
     uint32_t value = 0;
     for (int shift = 0;; shift += 7) {
@@ -45,21 +54,33 @@ TBytes PlainApply(const TBytes& record, const TBytes& old) {
       if (!(record[at++] & 0x80)) return value;
     }
   };
-  // The difference bytes in full: runs of zeros, each ended by a change.
-  TBytes difference(field(24), 0);
+  TClassicStreams streams;
+  streams.Difference.assign(field(24), 0);
   for (size_t c = 0, at = 0; c < field(28); c++) {
     at += number(runs);
-    difference[at++] = record[changes++];
+    streams.Difference[at++] = record[changes++];
   }
+  streams.Extra.assign(record.begin() + extra, record.end());
+  for (size_t e = 0; e < field(16); e++) {
+    streams.Control.push_back(number(control));
+    streams.Control.push_back(number(control));
+    const uint32_t seek = number(control);
+    streams.Control.push_back(seek & 1 ? -int64_t{seek >> 1} - 1 : int64_t{seek >> 1});
+  }
+  return streams;
+}
+
+// The bsdiff rule over those streams.
+TBytes PlainApply(const TBytes& record, const TBytes& old) {
+  const TClassicStreams streams = PlainRead(record);
   TBytes out;
   int64_t oldAt = 0;
-  for (size_t e = 0, d = 0; e < field(16); e++) {
-    const uint32_t add = number(control);
-    const uint32_t copy = number(control);
-    const uint32_t seek = number(control);
-    for (uint32_t i = 0; i < add; i++) out.push_back(static_cast<uint8_t>(difference[d++] + old.at(oldAt + i)));
-    for (uint32_t i = 0; i < copy; i++) out.push_back(record[extra++]);
-    oldAt += add + (seek & 1 ? -int64_t{seek >> 1} - 1 : int64_t{seek >> 1});
+  for (size_t e = 0, d = 0, x = 0; e < streams.Control.size(); e += 3) {
+    for (int64_t i = 0; i < streams.Control[e]; i++) {
+      out.push_back(static_cast<uint8_t>(streams.Difference[d++] + old.at(oldAt + i)));
+    }
+    for (int64_t i = 0; i < streams.Control[e + 1]; i++) out.push_back(streams.Extra[x++]);
+    oldAt += streams.Control[e] + streams.Control[e + 2];
   }
   return out;
 }
@@ -179,5 +200,46 @@ TEST(DifferenceTest, DamagedRecordsAreRefusedBeforeAnyWrite) {
     EXPECT_EQ(sink.Bytes.size(), c.Expected == TDifferenceStatus::Applied ? 6u : 0u);
   }
 }
+
+#ifndef _WIN32
+// Debian's bspatch applies our streams, packed as a classic patch: "BSDIFF40", the sizes of
+// the compressed control and difference blocks and the new size, then the three blocks
+// compressed by bzip2; every number 8 bytes, sign in the top bit.
+TEST(DifferenceTest, BspatchAppliesTheSameStreams) {
+  if (std::system("command -v bspatch >/dev/null && command -v bzip2 >/dev/null") != 0) {
+    GTEST_SKIP() << "bspatch or bzip2 not installed";
+  }
+  const TSyntheticCode code = MakeSyntheticCode(200000, 5, 4);
+  TBytes record;
+  ASSERT_TRUE(EncodeDifference(code.Old.data(), code.Old.size(), code.New.data(), code.New.size(), record));
+  const TClassicStreams streams = PlainRead(record);
+  auto put = [](TBytes& out, int64_t value) {
+    const uint64_t magnitude = value < 0 ? uint64_t(-value) | 1ull << 63 : uint64_t(value);
+    for (int i = 0; i < 8; i++) out.push_back(static_cast<uint8_t>(magnitude >> (8 * i)));
+  };
+  auto write = [](const std::string& path, const TBytes& bytes) {
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+  };
+  auto packed = [&](const TBytes& bytes) {
+    write("bspatch-block", bytes);
+    EXPECT_EQ(std::system("bzip2 -9 -c bspatch-block > bspatch-block.bz2"), 0);
+    std::ifstream in("bspatch-block.bz2", std::ios::binary);
+    return TBytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  };
+  TBytes control;
+  for (int64_t value : streams.Control) put(control, value);
+  const TBytes blocks[] = {packed(control), packed(streams.Difference), packed(streams.Extra)};
+  TBytes patch = {'B', 'S', 'D', 'I', 'F', 'F', '4', '0'};
+  put(patch, static_cast<int64_t>(blocks[0].size()));
+  put(patch, static_cast<int64_t>(blocks[1].size()));
+  put(patch, static_cast<int64_t>(code.New.size()));
+  for (const TBytes& block : blocks) patch = Joined(patch, block);
+  write("bspatch-old", code.Old);
+  write("bspatch-patch", patch);
+  ASSERT_EQ(std::system("bspatch bspatch-old bspatch-new bspatch-patch"), 0);
+  std::ifstream in("bspatch-new", std::ios::binary);
+  EXPECT_TRUE(TBytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()) == code.New);
+}
+#endif
 
 }  // namespace
