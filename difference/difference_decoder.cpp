@@ -1,7 +1,6 @@
 #include "difference_decoder.h"
 
 #include <algorithm>
-#include <climits>
 
 namespace {
 
