@@ -70,9 +70,10 @@ class TOldWindow {
   // The bytes from offset (below the file's size) to the window's end.
   bool At(int64_t offset, const uint8_t*& bytes, size_t& available) {
     if (length == 0 || offset < start || offset >= start + static_cast<int64_t>(length)) {
-      const size_t count = static_cast<size_t>(std::min<int64_t>(size - offset, buffer.size()));
       length = 0;
-      if (offset < 0 || count == 0 || !source.Read(offset, buffer.data(), count)) return false;
+      if (offset < 0 || offset >= size) return false;
+      const size_t count = static_cast<size_t>(std::min<int64_t>(size - offset, buffer.size()));
+      if (!source.Read(offset, buffer.data(), count)) return false;
       start = offset;
       length = count;
     }

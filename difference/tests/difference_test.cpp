@@ -217,13 +217,14 @@ TEST(DifferenceTest, BspatchAppliesTheSameStreams) {
     const uint64_t magnitude = value < 0 ? uint64_t(-value) | 1ull << 63 : uint64_t(value);
     for (int i = 0; i < 8; i++) out.push_back(static_cast<uint8_t>(magnitude >> (8 * i)));
   };
+  const std::string at = ::testing::TempDir() + "difference-bspatch-";
   auto write = [](const std::string& path, const TBytes& bytes) {
     std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
   };
   auto packed = [&](const TBytes& bytes) {
-    write("bspatch-block", bytes);
-    EXPECT_EQ(std::system("bzip2 -9 -c bspatch-block > bspatch-block.bz2"), 0);
-    std::ifstream in("bspatch-block.bz2", std::ios::binary);
+    write(at + "block", bytes);
+    EXPECT_EQ(std::system(("bzip2 -9 -c " + at + "block > " + at + "block.bz2").c_str()), 0);
+    std::ifstream in(at + "block.bz2", std::ios::binary);
     return TBytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
   };
   TBytes control;
@@ -234,10 +235,10 @@ TEST(DifferenceTest, BspatchAppliesTheSameStreams) {
   put(patch, static_cast<int64_t>(blocks[1].size()));
   put(patch, static_cast<int64_t>(code.New.size()));
   for (const TBytes& block : blocks) patch = Joined(patch, block);
-  write("bspatch-old", code.Old);
-  write("bspatch-patch", patch);
-  ASSERT_EQ(std::system("bspatch bspatch-old bspatch-new bspatch-patch"), 0);
-  std::ifstream in("bspatch-new", std::ios::binary);
+  write(at + "old", code.Old);
+  write(at + "patch", patch);
+  ASSERT_EQ(std::system(("bspatch " + at + "old " + at + "new " + at + "patch").c_str()), 0);
+  std::ifstream in(at + "new", std::ios::binary);
   EXPECT_TRUE(TBytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()) == code.New);
 }
 #endif
