@@ -55,6 +55,10 @@ namespace {
 using TBytes = std::vector<uint8_t>;
 using TClock = std::chrono::steady_clock;
 
+constexpr size_t SyntheticSize = 64u << 20;
+constexpr uint32_t SyntheticSeed = 7;
+constexpr int SyntheticInsertions = 40;
+
 double Since(TClock::time_point start) { return std::chrono::duration<double>(TClock::now() - start).count(); }
 
 // Compares what the decoder writes with the expected file instead of keeping it.
@@ -151,8 +155,8 @@ int main(int argc, char** argv) {
                ? 0
                : 1;
   }
-  const TSyntheticCode code = MakeSyntheticCode(64u << 20, 7, 40);
   if (argc == 3 && std::string(argv[1]) == "-synthetic") {
+    const TSyntheticCode code = MakeSyntheticCode(SyntheticSize, SyntheticSeed, SyntheticInsertions);
     std::filesystem::create_directories(argv[2]);
     std::ofstream old(std::filesystem::path(argv[2]) / "old", std::ios::binary);
     std::ofstream next(std::filesystem::path(argv[2]) / "new", std::ios::binary);
@@ -181,6 +185,7 @@ int main(int argc, char** argv) {
     }
   }
   if (pairs.empty()) std::printf("(no release pairs in %s: bench/menditwiz/fetch_corpus.sh makes them)\n", corpus.string().c_str());
+  const TSyntheticCode code = MakeSyntheticCode(SyntheticSize, SyntheticSeed, SyntheticInsertions);
   ok = Measure("synthetic code, 40 insertions", code.Old, code.New, nullptr) && ok;
   return ok ? 0 : 1;
 }
