@@ -1,7 +1,7 @@
 #include "difference_encoder.h"
 
 #include <algorithm>
-#include <new>
+#include <stdexcept>
 
 #include "difference_format.h"
 #include "suffix_array.h"
@@ -198,7 +198,7 @@ bool EncodeDifference(const uint8_t* oldData, size_t oldSize, const uint8_t* new
     for (const std::vector<uint8_t>* stream : {&control, &runs, &changes, &extra}) {
       record.insert(record.end(), stream->begin(), stream->end());
     }
-  } catch (const std::bad_alloc&) {
+  } catch (const std::exception&) {  // out of memory, or more than a vector can hold
     std::vector<uint8_t>().swap(record);
     return false;
   }

@@ -1,7 +1,7 @@
 #include "suffix_array.h"
 
 #include <algorithm>
-#include <new>
+#include <stdexcept>
 
 // Induced sorting, as Nong, Zhang and Chan published it. A suffix is S-type when it is
 // smaller than the suffix after it, L-type when larger; the text ends with a virtual marker
@@ -165,7 +165,7 @@ bool BuildSuffixArray(const uint8_t* text, size_t size, std::vector<int32_t>& su
   try {
     suffixes.resize(size);
     if (size > 0) TLevel<uint8_t>(text, suffixes.data(), static_cast<int32_t>(size), 256, nullptr, 0).Sort();
-  } catch (const std::bad_alloc&) {
+  } catch (const std::exception&) {  // out of memory, or more than a vector can hold
     std::vector<int32_t>().swap(suffixes);
     return false;
   }
