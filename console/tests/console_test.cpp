@@ -129,7 +129,7 @@ TEST(RecordCheck, TheEngineOverRecordedChangesWithoutTouchingFiles) {
 // came before: a record finished after an interrupted run (a warning row first) is applied.
 TEST(RecordCheck, OutcomesComeFromTheEngineNotFromRows) {
   TPatchWriter writer;
-  writer.AddDelete("C:\\A.DLL", OldStamp);
+  writer.AddDelete("&ROOT&\\A.DLL", OldStamp);
   TMemoryInputFile data(writer.Bytes());
   TMemoryFileSystem files;
   std::FILE* out = std::tmpfile();
