@@ -9,7 +9,7 @@ std::string Field(std::string text) {
 }
 
 const char* KindName(uint32_t type) {
-  return type == ptModify ? "modify" : type == ptCopy ? "copy" : type == ptDelete ? "delete" : "unknown";
+  return type == ptModify || type == ptDifference ? "modify" : type == ptCopy ? "copy" : type == ptDelete ? "delete" : "unknown";
 }
 
 }  // namespace

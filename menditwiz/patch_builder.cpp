@@ -4,6 +4,7 @@
 #include <climits>
 #include <cstring>
 
+#include "difference/difference_encoder.h"
 #include "patch/patch_info.h"
 #include "patch/patch_writer.h"
 #include "patch/verify_info.h"
@@ -35,15 +36,27 @@ void SetNew(TVerifyInfo& info, const std::vector<uint8_t>& bytes) {
   std::memcpy(info.NewHash, digest.Bytes.data(), VerifyHashSize);
 }
 
+// What data adds to a cabinet compressed with compression: its frames and their data block
+// headers. Zero when it cannot be packed.
+size_t PackedSize(const std::vector<uint8_t>& data, TCabCompression compression) {
+  constexpr size_t DataBlockHeader = 8;
+  TCompressedFrames frames;
+  std::string error;
+  if (!CompressFrames(data.data(), data.size(), compression, frames, error)) return 0;
+  size_t size = 0;
+  for (const std::vector<uint8_t>& frame : frames.Frames) size += frame.size() + DataBlockHeader;
+  return size;
+}
+
 }  // namespace
 
 bool BuildPatchData(TFileSystem& files, const std::string& oldRoot, const std::string& newRoot,
                     const std::vector<TPlannedRecord>& plan, const TBuildHooks& hooks,
                     std::vector<uint8_t>& data, std::vector<TBuiltRecord>& records,
-                    std::string& error) {
+                    std::string& error, TDeltaChoice choice, TCabCompression compression) {
   TPatchWriter writer;
   records.clear();
-  std::vector<uint8_t> oldBytes, newBytes, delta;
+  std::vector<uint8_t> oldBytes, newBytes, delta, difference;
   // Record offsets and sizes are 32-bit signed numbers. Every record comes with its
   // verification record.
   auto fits = [&](size_t payload) {
@@ -122,6 +135,14 @@ bool BuildPatchData(TFileSystem& files, const std::string& oldRoot, const std::s
       TProgressContext context{&hooks, &planned.NewPath};
       EncodeDelta(oldBytes.data(), oldBytes.size(), newBytes.data(), newBytes.size(), delta,
                   &built.Delta, hooks.Progress ? DeltaProgress : nullptr, &context);
+      // The difference record wins only when it packs smaller, measured as the cabinet packs.
+      if (choice == TDeltaChoice::Best &&
+          EncodeDifference(oldBytes.data(), oldBytes.size(), newBytes.data(), newBytes.size(), difference)) {
+        built.PackedBlock = PackedSize(delta, compression);
+        built.PackedDifference = PackedSize(difference, compression);
+        built.Difference = built.PackedDifference != 0 && built.PackedDifference < built.PackedBlock;
+        if (built.Difference) delta.swap(difference);
+      }
     }
     SetNew(verify, newBytes);
     if (copy) {
@@ -138,7 +159,9 @@ bool BuildPatchData(TFileSystem& files, const std::string& oldRoot, const std::s
       // The record names the file as the old release spells it: that is the file it changes.
       SetOld(verify, oldBytes);
       const std::string path = RecordPath(planned.OldPath);
-      if (!writer.AddVerify(path, verify) || !writer.AddModify(path, planned.OldStamp, planned.NewStamp, delta))
+      if (!writer.AddVerify(path, verify) ||
+          !(built.Difference ? writer.AddDifference(path, planned.OldStamp, planned.NewStamp, delta)
+                             : writer.AddModify(path, planned.OldStamp, planned.NewStamp, delta)))
         return noRecord(planned.OldPath);
       built.Kind = TBuiltKind::Modify;
       built.DataSize = delta.size();

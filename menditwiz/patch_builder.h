@@ -10,6 +10,12 @@
 // older release, a file the user changed). A file that differs only in its date/time gets a
 // delta of plain copy blocks, which sets the new date/time. New files get copy records.
 //
+// With TDeltaChoice::Best, a changed file may go as a difference record (difference/) instead:
+// both records are made, each is packed alone with the cabinet's compression, and the one
+// that packs smaller is written (the block delta when they tie). Readers that know only the
+// original record types pass difference records over, so Block (the default) keeps patches
+// readable by all of them.
+//
 // A file of both releases that is empty in the new one cannot be expressed: every block of
 // a delta writes at least one byte. Such a release pair is refused.
 
@@ -18,6 +24,7 @@
 #include <string>
 #include <vector>
 
+#include "cabinet/cab_writer.h"
 #include "delta/delta_encoder.h"
 #include "files/file_system.h"
 #include "files/whole_file.h"
@@ -25,11 +32,18 @@
 
 enum class TBuiltKind { None, Copy, Modify, Delete };
 
+// Which records a changed file may get: the block delta always, or the smaller of it and a
+// difference record.
+enum class TDeltaChoice { Block, Best };
+
 struct TBuiltRecord {
   TPlannedRecord Plan;
   TBuiltKind Kind = TBuiltKind::None;
   size_t DataSize = 0;  // bytes of the record's data (delta or content)
-  TDeltaStats Delta;    // for modify records
+  TDeltaStats Delta;    // for modify records: the block delta's (also when not chosen)
+  bool Difference = false;  // a modify record that went as a difference record
+  size_t PackedBlock = 0;       // with TDeltaChoice::Best: bytes of each candidate packed alone
+  size_t PackedDifference = 0;
 };
 
 struct TBuildHooks {
@@ -43,7 +57,10 @@ struct TBuildHooks {
 // Fills data with the patch data file. False with error set when a file cannot be read, a
 // file of both releases becomes empty, or the patch would outgrow what its 32-bit record
 // offsets can address.
+// choice and compression (the cabinet's, with which candidates are measured) decide between
+// the records of a changed file.
 bool BuildPatchData(TFileSystem& files, const std::string& oldRoot, const std::string& newRoot,
                     const std::vector<TPlannedRecord>& plan, const TBuildHooks& hooks,
                     std::vector<uint8_t>& data, std::vector<TBuiltRecord>& records,
-                    std::string& error);
+                    std::string& error, TDeltaChoice choice = TDeltaChoice::Block,
+                    TCabCompression compression = TCabCompression::Lzx);

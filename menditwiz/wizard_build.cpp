@@ -190,7 +190,8 @@ class TWizardBuild {
       Events.FileProgress(path, done, total);
     };
     std::string error;
-    if (!BuildPatchData(*Files, OldRoot, NewRoot, Plan, hooks, Data, Outcome.Records, error))
+    if (!BuildPatchData(*Files, OldRoot, NewRoot, Plan, hooks, Data, Outcome.Records, error, Options.Delta,
+                        Options.Compression))
       return Fail(TWizardFailure::RecordsNotBuilt, "", error);
     // No record at all: a patch that does nothing helps nobody.
     if (Data.empty()) return Fail(TWizardFailure::NothingToPatch, "");

@@ -14,6 +14,10 @@ const char* const WizardUsageText =
     "  -mni NAME      file name of the description file (default MENDIT.MNI)\n"
     "  -patch TEXT    Patch value of the description file (default: the cabinet's file name)\n"
     "  -compress lzx|mszip  compression of the cabinet (default lzx)\n"
+    "  -delta block|best  records of changed files: block deltas, which every mendit\n"
+    "                 applies (default), or for each file the smaller of a block delta\n"
+    "                 and a difference record, measured; difference records need a\n"
+    "                 mendit that knows them (older ones pass them over)\n"
     "  -q             no progress display\n"
     "  -h, -?, --help this text\n"
     "Options start with - or / and may be written in any case.\n";
@@ -21,13 +25,14 @@ const char* const WizardUsageText =
 bool ParseWizardArguments(int argc, const char* const* argv, TWizardOptions& options,
                           std::string& error) {
   std::vector<std::string> positional;
-  std::string method;
-  bool methodGiven = false;
+  std::string method, delta;
+  bool methodGiven = false, deltaGiven = false;
   const std::vector<TOptionSpec> specs = {
       {"cab", nullptr, &options.CabinetName},
       {"mni", nullptr, &options.DescriptionName},
       {"patch", nullptr, &options.PatchValue},
       {"compress", &methodGiven, &method},
+      {"delta", &deltaGiven, &delta},
       {"q", &options.Quiet},
   };
   if (!ParseOptions(argc, argv, specs, options.Help, positional, error)) return false;
@@ -38,6 +43,14 @@ bool ParseWizardArguments(int argc, const char* const* argv, TWizardOptions& opt
       return false;
     }
     options.Compression = choice == 0 ? TCabCompression::Lzx : TCabCompression::Mszip;
+  }
+  if (deltaGiven) {
+    const int choice = ChoiceIndex(delta, {"block", "best"});
+    if (choice < 0) {
+      error = "Unknown delta " + delta + " (block or best)";
+      return false;
+    }
+    options.Delta = choice == 0 ? TDeltaChoice::Block : TDeltaChoice::Best;
   }
   if (options.Help) return true;
   if (positional.size() != 5) {

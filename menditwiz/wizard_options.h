@@ -5,6 +5,7 @@
 
 #include "cabinet/cab_writer.h"
 #include "console/command_line.h"
+#include "menditwiz/patch_builder.h"
 
 struct TWizardOptions {
   std::string OldFolder;
@@ -18,6 +19,7 @@ struct TWizardOptions {
   bool Quiet = false;
   bool Help = false;  // print the usage and exit codes, build nothing
   TCabCompression Compression = TCabCompression::Lzx;
+  TDeltaChoice Delta = TDeltaChoice::Block;
 };
 
 extern const char* const WizardUsageText;

@@ -114,6 +114,13 @@ void PrintSummary(std::FILE* out, const TWizardOutcome& outcome) {
         break;
       case TBuiltKind::Modify:
         ++modifies;
+        if (r.Difference) {
+          std::fprintf(out, "  modify  %-40s %lld -> %lld bytes, difference record %lld bytes (packed %zu, block delta %zu)\n",
+                       r.Plan.OldPath.c_str(), static_cast<long long>(r.Plan.OldSize),
+                       static_cast<long long>(r.Plan.NewSize), static_cast<long long>(r.DataSize), r.PackedDifference,
+                       r.PackedBlock);
+          break;
+        }
         std::fprintf(out, "  modify  %-40s %lld -> %lld bytes, delta %lld bytes (%zu blocks copied, %zu literal, %zu bytes edited)\n",
                      r.Plan.OldPath.c_str(), static_cast<long long>(r.Plan.OldSize),
                      static_cast<long long>(r.Plan.NewSize), static_cast<long long>(r.DataSize),

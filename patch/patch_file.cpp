@@ -13,6 +13,7 @@
 
 #include "block_io.h"
 #include "delta/delta_decoder.h"
+#include "difference/difference_decoder.h"
 #include "hash/sha256.h"
 #include "record_path.h"
 #include "verify_info.h"
@@ -64,6 +65,88 @@ class TMatchingBlockTarget : public TBlockTarget {
   int64_t start = 0;
   int64_t length = 0;
   int64_t end = 0;
+};
+
+// A stretch of a file as the difference decoder reads it: a record's data in the patch data
+// file, or the whole previous version. Every read (64 KB of the record's streams, 256 KB of
+// the previous version at most) first lets the owner dispatch waiting window messages, so
+// the decoder's walks over a large record keep the window answering.
+class TFileRangeSource : public TDifferenceSource {
+ public:
+  TFileRangeSource(TInputFile& file, int64_t start, int64_t size, TPatchFile::TMessageHook hook, void* context)
+      : file(file), start(start), size(size), hook(hook), context(context) {}
+  int64_t Size() override { return size; }
+  bool Read(int64_t offset, uint8_t* bytes, size_t count) override {
+    if (hook) hook(context);
+    return offset >= 0 && offset + static_cast<int64_t>(count) <= size &&
+           file.Read(start + offset, bytes, count) == static_cast<int64_t>(count);
+  }
+
+ private:
+  TInputFile& file;
+  int64_t start;
+  int64_t size;
+  TPatchFile::TMessageHook hook;
+  void* context;
+};
+
+// The new version, written in order to an output file.
+class TFileDifferenceSink : public TDifferenceSink {
+ public:
+  explicit TFileDifferenceSink(TOutputFile& file) : file(file) {}
+  bool Write(const uint8_t* bytes, size_t count) override {
+    if (!file.Write(position, bytes, count)) return false;
+    position += static_cast<int64_t>(count);
+    return true;
+  }
+
+ private:
+  TOutputFile& file;
+  int64_t position = 0;
+};
+
+// Writes nothing: compares what the decoder writes with the first size bytes of an existing
+// file, and stops the decoder at the first difference (Mismatch) or once the file's end is
+// reached (Reached).
+class TMatchingDifferenceSink : public TDifferenceSink {
+ public:
+  TMatchingDifferenceSink(TInputFile& file, int64_t size) : file(file), size(size) {}
+  bool Write(const uint8_t* bytes, size_t count) override {
+    const size_t compared = static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(count), size - position));
+    if (compared > 0) {
+      buffer.resize(compared);
+      if (file.Read(position, buffer.data(), compared) != static_cast<int64_t>(compared) ||
+          std::memcmp(buffer.data(), bytes, compared) != 0) {
+        Mismatch = true;
+        return false;
+      }
+    }
+    position += static_cast<int64_t>(count);
+    Reached = position >= size;
+    return !Reached;
+  }
+  bool Mismatch = false;
+  bool Reached = false;
+
+ private:
+  TInputFile& file;
+  int64_t size;
+  int64_t position = 0;
+  std::vector<uint8_t> buffer;
+};
+
+// Shows how much of the new version a difference record has written.
+class TDifferenceProgress : public TDifferenceObserver {
+ public:
+  explicit TDifferenceProgress(TPatchReporter& reporter) : reporter(reporter) {}
+  void Written(int64_t done, int64_t total) override {
+    // The format keeps sizes below 2 GB.
+    reporter.ReportProgress(static_cast<int32_t>(std::min<int64_t>(done, INT32_MAX)),
+                            static_cast<int32_t>(std::min<int64_t>(std::max<int64_t>(total, 1), INT32_MAX)));
+  }
+
+ private:
+  TPatchReporter& reporter;
 };
 
 }  // namespace
@@ -478,6 +561,8 @@ bool TPatchFile::Interrupted(const TPatchInfo& record, const TPathName& targetNa
   // it got. A file the user changed, or a backup of another file sharing the name (MAIN.EXE
   // and MAIN.DLL share MAIN.$$$), is not, and is left alone.
   const int64_t writtenSize = written->Size();
+  if (record.Type() == ptDifference)
+    return writtenSize >= 0 && DifferenceWrote(record, *previous, *written, writtenSize, missing);
   std::unique_ptr<uint8_t[]> delta = ReadDelta(record);
   if (writtenSize < 0 || !delta) return false;
   TCachedBlockSource source(*previous);
@@ -486,6 +571,81 @@ bool TPatchFile::Interrupted(const TPatchInfo& record, const TPathName& targetNa
   const TDeltaStatus status =
       ApplyDelta(delta.get(), static_cast<size_t>(record.DataSize()), source, sink, &pump).Status;
   return status == TDeltaStatus::Applied && (missing ? writtenSize == sink.End() : writtenSize <= sink.End());
+}
+
+bool TPatchFile::DifferenceWrote(const TPatchInfo& record, TInputFile& previous, TInputFile& written, int64_t size,
+                                 bool complete) {
+  TFileRangeSource data(*DataFile, record.DataOffset(), record.DataSize(), MessageHook, MessageContext);
+  TDifferenceHeader header;
+  if (record.DataSize() <= 0 || CheckDifference(data, &header) != TDifferenceStatus::Applied ||
+      (complete ? size != static_cast<int64_t>(header.NewSize) : size > static_cast<int64_t>(header.NewSize)))
+    return false;
+  TFileRangeSource old(previous, 0, previous.Size(), MessageHook, MessageContext);
+  TMatchingDifferenceSink sink(written, size);
+  const TDifferenceStatus status = ApplyDifference(data, old, sink);
+  return !sink.Mismatch && (status == TDifferenceStatus::Applied || (status == TDifferenceStatus::WriteFailed && sink.Reached));
+}
+
+bool TPatchFile::PrepareRebuild(const TPatchInfo& record, const std::string& fileName,
+                                std::unique_ptr<uint8_t[]>& delta) {
+  const int64_t dataSize = record.DataSize();
+  const int64_t fileSize = DataFile->Size();
+  if (dataSize <= 0 || fileSize < 0 || record.DataOffset() + dataSize > fileSize) {
+    Reporter->ReportError("Cannot read patch data for file: %s", fileName.c_str());
+    return false;
+  }
+  bool wellFormed = false;
+  if (record.Type() == ptDifference) {
+    // Left in the data file: the decoder reads its streams through small buffers.
+    TFileRangeSource data(*DataFile, record.DataOffset(), dataSize, MessageHook, MessageContext);
+    const TDifferenceStatus status = CheckDifference(data);
+    if (status == TDifferenceStatus::ReadFailed) {
+      Reporter->ReportError("Cannot read patch data for file: %s", fileName.c_str());
+      return false;
+    }
+    wellFormed = status == TDifferenceStatus::Applied;
+  } else {
+    delta = ReadDelta(record);
+    if (!delta) {
+      Reporter->ReportError("Cannot read patch data for file: %s", fileName.c_str());
+      return false;
+    }
+    wellFormed = CheckDelta(delta.get(), static_cast<size_t>(dataSize)).Status == TDeltaStatus::Applied;
+  }
+  if (!wellFormed) Reporter->ReportError("Damaged patch data for file: %s", fileName.c_str());
+  return wellFormed;
+}
+
+TPatchFile::TRebuildStatus TPatchFile::Rebuild(const TPatchInfo& record, const uint8_t* delta, TInputFile& previous,
+                                               TOutputFile& out) {
+  if (record.Type() == ptDifference) {
+    TFileRangeSource data(*DataFile, record.DataOffset(), record.DataSize(), MessageHook, MessageContext);
+    TFileRangeSource old(previous, 0, previous.Size(), MessageHook, MessageContext);
+    TFileDifferenceSink sink(out);
+    TDifferenceProgress progress(*Reporter);
+    switch (ApplyDifference(data, old, sink, &progress)) {
+      case TDifferenceStatus::Applied: return TRebuildStatus::Built;
+      case TDifferenceStatus::WrongOldSize: return TRebuildStatus::OtherContent;
+      case TDifferenceStatus::ReadFailed: return TRebuildStatus::ReadFailed;
+      case TDifferenceStatus::WriteFailed: return TRebuildStatus::WriteFailed;
+      case TDifferenceStatus::Malformed: break;
+    }
+    return TRebuildStatus::Damaged;
+  }
+  const int64_t fileSize = DataFile->Size();
+  const int32_t total = static_cast<int32_t>(std::min<int64_t>(std::max<int64_t>(fileSize, 1), INT32_MAX));
+  TProgress progress(*this, total);
+  TCachedBlockSource source(previous);
+  TBufferedBlockTarget sink(out);
+  TDeltaStatus status = ApplyDelta(delta, static_cast<size_t>(record.DataSize()), source, sink, &progress).Status;
+  if (status == TDeltaStatus::Applied && !sink.Flush()) status = TDeltaStatus::WriteFailed;
+  switch (status) {
+    case TDeltaStatus::Applied: return TRebuildStatus::Built;
+    case TDeltaStatus::ReadFailed: return TRebuildStatus::ReadFailed;
+    case TDeltaStatus::WriteFailed: return TRebuildStatus::WriteFailed;
+    case TDeltaStatus::Malformed: break;
+  }
+  return TRebuildStatus::Damaged;
 }
 
 TRecordOutcome TPatchFile::ApplyModify(int index, TPathName& targetName) {
@@ -525,23 +685,10 @@ TRecordOutcome TPatchFile::ApplyModify(int index, TPathName& targetName) {
     return TRecordOutcome::Failed;
   }
 
-  // The delta is read and checked before the target is touched: a record whose data is
-  // missing or damaged leaves the file as it is.
-  const int64_t deltaSize = record.DataSize();
-  const int64_t fileSize = DataFile->Size();
-  if (deltaSize <= 0 || fileSize < 0 || record.DataOffset() + deltaSize > fileSize) {
-    Reporter->ReportError("Cannot read patch data for file: %s", targetFile.c_str());
-    return TRecordOutcome::Failed;
-  }
-  std::unique_ptr<uint8_t[]> delta = ReadDelta(record);
-  if (!delta) {
-    Reporter->ReportError("Cannot read patch data for file: %s", targetFile.c_str());
-    return TRecordOutcome::Failed;
-  }
-  if (CheckDelta(delta.get(), static_cast<size_t>(deltaSize)).Status != TDeltaStatus::Applied) {
-    Reporter->ReportError("Damaged patch data for file: %s", targetFile.c_str());
-    return TRecordOutcome::Failed;
-  }
+  // The record's data is read and checked before the target is touched: a record whose data
+  // is missing or damaged leaves the file as it is.
+  std::unique_ptr<uint8_t[]> delta;
+  if (!PrepareRebuild(record, targetFile, delta)) return TRecordOutcome::Failed;
 
   // The new version is written beside the target and takes its place only when complete,
   // so that a run ended at any moment leaves a state the next run can finish (Interrupted):
@@ -559,29 +706,28 @@ TRecordOutcome TPatchFile::ApplyModify(int index, TPathName& targetName) {
     return TRecordOutcome::Failed;
   }
 
-  const int32_t Total = static_cast<int32_t>(std::min<int64_t>(std::max<int64_t>(fileSize, 1), INT32_MAX));
-  TProgress progress(*this, Total);
-  TCachedBlockSource source(*previous);
   THashingOutput hashing(*rebuilt);
-  TBufferedBlockTarget sink(hashing);
-  TDeltaStatus status =
-      ApplyDelta(delta.get(), static_cast<size_t>(deltaSize), source, sink, &progress).Status;
-  if (status == TDeltaStatus::Applied && !sink.Flush()) status = TDeltaStatus::WriteFailed;
+  const TRebuildStatus status = Rebuild(record, delta.get(), *previous, hashing);
   rebuilt.reset();
   previous.reset();
-  if (status == TDeltaStatus::Applied && checked && !WrittenAsExpected(hashing, scratch.c_str(), checks)) {
+  if (status == TRebuildStatus::Built && checked && !WrittenAsExpected(hashing, scratch.c_str(), checks)) {
     // The new version is not what the patch was made to produce: the target stays as it was.
     Files->Delete(scratch.c_str());
     Reporter->ReportError("File: %s does not match the patch after writing - keeping the previous version",
                           targetFile.c_str());
     return TRecordOutcome::Failed;
   }
-  if (status != TDeltaStatus::Applied) {
+  if (status != TRebuildStatus::Built) {
     Files->Delete(scratch.c_str());
-    if (status == TDeltaStatus::ReadFailed)
+    if (status == TRebuildStatus::ReadFailed)
       Reporter->ReportError("Cannot read source file: %s", targetFile.c_str());
-    else if (status == TDeltaStatus::WriteFailed)
+    else if (status == TRebuildStatus::WriteFailed)
       Reporter->ReportError("Cannot write destination file: %s", targetFile.c_str());
+    else if (status == TRebuildStatus::OtherContent)
+      // Only a difference record knows the previous version's size: a file of another size
+      // that carries the expected date/time (and no content checks) is another version.
+      Reporter->ReportError("File: %s has the expected date/time but different content - skipping...",
+                            targetFile.c_str());
     else
       Reporter->ReportError("Damaged patch data for file: %s", targetFile.c_str());
     return TRecordOutcome::Failed;
@@ -650,6 +796,7 @@ void TPatchFile::Run() {
     TRecordOutcome outcome = TRecordOutcome::Ignored;  // unknown types are passed over without a word
     switch (Records[i].Type()) {
       case ptModify:
+      case ptDifference:
         outcome = ApplyModify(i, name);
         break;
       case ptCopy:

@@ -2,7 +2,8 @@
 // TPatchFile: the installer. Reads the directory of an extracted patch data file and
 // applies its records in file order: copy (write a file with its directories), delete
 // (remove the exact version of a file) and modify (rebuild a file from its previous version,
-// kept as a "$$$" backup, and a block delta). Every failure is reported through the
+// kept as a "$$$" backup, and a block delta; a difference record does the same with a
+// difference of the bsdiff family, difference/README.md). Every failure is reported through the
 // reporter; a failed record never stops the run.
 //
 // The installer knows nothing of windows or of the operating system: files are reached
@@ -81,6 +82,8 @@ class TPatchFile {
   bool MakeDirectories(const char* path);
   TRecordOutcome ApplyCopy(int index, TPathName& name);
   TRecordOutcome ApplyDelete(int index, TPathName& name);
+  // A modify or a difference record: they differ only in how the new version is made from
+  // the previous one and the record's data.
   TRecordOutcome ApplyModify(int index, TPathName& targetName);
 
   const TPatchDirectory& Directory() const { return Records; }
@@ -122,6 +125,18 @@ class TPatchFile {
   bool WriteCopy(const TPatchInfo& record, TOutputFile& out);
   // The record's delta, read whole; null when it cannot be read.
   std::unique_ptr<uint8_t[]> ReadDelta(const TPatchInfo& record);
+  // How making the new version of a modify or difference record ended.
+  enum class TRebuildStatus { Built, Damaged, OtherContent, ReadFailed, WriteFailed };
+  // Reads and checks the record's data before the target is touched: a block delta is read
+  // whole into delta, a difference record is walked where it lies in the data file. False
+  // after an error row.
+  bool PrepareRebuild(const TPatchInfo& record, const std::string& fileName, std::unique_ptr<uint8_t[]>& delta);
+  // Writes the new version, in order, from the previous version and the prepared data.
+  TRebuildStatus Rebuild(const TPatchInfo& record, const uint8_t* delta, TInputFile& previous, TOutputFile& out);
+  // Whether written (size bytes) is, as far as it reaches, what the difference record makes
+  // of previous; complete: it must also be the whole new version.
+  bool DifferenceWrote(const TPatchInfo& record, TInputFile& previous, TInputFile& written, int64_t size,
+                       bool complete);
   // Where a modify patch writes the new version before it takes the target's place: the
   // target's name with the extension "$$N" ("$$M" for a target named so); empty when that
   // does not fit a path.

@@ -5,7 +5,8 @@
 //   0  200  Path          zero-terminated within the 200 bytes; may hold macros (&ROOT&)
 //   200  4  Stamp         DOS date/time pair the existing file must carry (copy: given to it)
 //   204  4  NewStamp      DOS date/time pair given to the rebuilt file of a modify patch
-//   208  4  PatchType     0 modify, 1 copy, 2 delete; bit 0x400 reserved and ignored
+//   208  4  PatchType     0 modify, 1 copy, 2 delete, 0x10 verify, 0x11 difference; bit 0x400
+//                          reserved and ignored; other types are passed over
 //   212  4  RecordOffset  absolute offset of this header in the patch data file
 //   216  4  RecordSize    221 plus the length of the record's data
 //   220  1  reserved
@@ -17,9 +18,10 @@
 
 #include "files/dos_stamp.h"
 
-// ptVerify carries the content checks of the record after it (verify_info.h); readers that do
-// not know it pass it over, as every unknown type.
-enum TPatchType : uint32_t { ptModify = 0, ptCopy = 1, ptDelete = 2, ptVerify = 0x10 };
+// ptVerify carries the content checks of the record after it (verify_info.h); ptDifference
+// rebuilds a file as ptModify does, from a difference record (difference/README.md) instead of
+// a block delta. Readers that do not know them pass them over, as every unknown type.
+enum TPatchType : uint32_t { ptModify = 0, ptCopy = 1, ptDelete = 2, ptVerify = 0x10, ptDifference = 0x11 };
 
 constexpr uint32_t PatchTypeReservedBit = 0x400;
 

@@ -88,6 +88,13 @@ bool TPatchWriter::AddModify(const std::string& path, TDosStamp stamp, TDosStamp
   return true;
 }
 
+bool TPatchWriter::AddDifference(const std::string& path, TDosStamp stamp, TDosStamp newStamp,
+                                 const std::vector<uint8_t>& record) {
+  if (!PathAllowed(path)) return false;
+  AddRecord(MakePatchInfo(path, ptDifference, stamp, newStamp), record);
+  return true;
+}
+
 bool TPatchWriter::AddCopy(const std::string& path, TDosStamp stamp,
                            const std::vector<uint8_t>& content) {
   if (!PathAllowed(path)) return false;

@@ -56,6 +56,9 @@ class TPatchWriter {
   // shortened path or one outside its folder.
   bool AddModify(const std::string& path, TDosStamp stamp, TDosStamp newStamp,
                  const std::vector<uint8_t>& delta);
+  // A difference record (difference/README.md), applied as a modify record is.
+  bool AddDifference(const std::string& path, TDosStamp stamp, TDosStamp newStamp,
+                     const std::vector<uint8_t>& record);
   bool AddCopy(const std::string& path, TDosStamp stamp, const std::vector<uint8_t>& content);
   bool AddDelete(const std::string& path, TDosStamp stamp);
   // The content checks of the record added next, which must name the same path.

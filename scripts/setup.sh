@@ -54,7 +54,7 @@ install_packages() {
 # support run instead.
 packages=(cmake ninja-build make g++ clang libclang-rt-14-dev
           g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix mingw-w64-tools
-          zlib1g-dev libz-mingw-w64-dev libmspack-dev nettle-dev
+          zlib1g-dev libz-mingw-w64-dev libmspack-dev nettle-dev libdivsufsort-dev bsdiff
           wine wine64 xvfb imagemagick googletest cabextract xdotool x11-utils python3 ccache)
 mapfile -t need < <(missing_of "${packages[@]}")
 if [ ${#need[@]} -gt 0 ]; then

@@ -5,7 +5,8 @@
 // as menditcon -rollback does it): committed, and put back from the journal. And the same
 // modify patch with content checks (a verification record: the SHA-256 of the previous
 // and of the new version), whose cost is the old file hashed before and the new one while
-// it is written.
+// it is written. Last, the same change as a difference record (made by the encoder from the
+// two versions), applied with the same checks.
 #include <windows.h>
 
 #include <cstdarg>
@@ -15,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "difference/difference_encoder.h"
 #include "files/journal_file_system.h"
 #include "hash/sha256.h"
 #include "patch/patch_file.h"
@@ -129,6 +131,9 @@ int main() {
   macros.AddMacro(new TMacroDef("&ROOT&", dir));
   double bestPatch = 1e9, bestCopy = 1e9, bestJournaled = 1e9, bestRestore = 1e9, bestChecked = 1e9;
   const std::string checkedPath = dir + "\\CHECKED.DAT";
+  const std::string differencePath = dir + "\\DIFFER.DAT";
+  double bestDifference = 1e9, encodeSeconds = 0;
+  size_t differenceSize = 0;
   std::vector<uint8_t> modifyRecord(writer.Bytes());
   int64_t savedBytes = 0;
   const std::string journalPath = dir + ".UNDO";
@@ -173,6 +178,28 @@ int main() {
                         std::vector<uint8_t>(modifyRecord.begin() + TPatchInfo::Size, modifyRecord.end()));
       target.reset();
       if (!WriteWhole(files, checkedPath, checked.Bytes())) ++errors;
+      std::vector<uint8_t> record;
+      const double encodeStart = Seconds();
+      if (!EncodeDifference(previous.data(), previous.size(), made.data(), made.size(), record)) ++errors;
+      encodeSeconds = Seconds() - encodeStart;
+      differenceSize = record.size();
+      TPatchWriter difference;
+      difference.AddVerify("&ROOT&\\TARGET.DAT", checks);
+      difference.AddDifference("&ROOT&\\TARGET.DAT", oldStamp, newStamp, record);
+      if (!WriteWhole(files, differencePath, difference.Bytes())) ++errors;
+    }
+    DeleteFileA(targetPath.c_str());
+    DeleteFileA(backupPath.c_str());
+    if (!CopyFileA(previousPath.c_str(), targetPath.c_str(), FALSE) ||
+        !files.SetStamp(targetPath.c_str(), oldStamp))
+      ++errors;
+    {
+      std::unique_ptr<TInputFile> differenceData = files.OpenRead(differencePath.c_str());
+      start = Seconds();
+      TPatchFile installer(differenceData.get(), &macros, &reporter, &files);
+      installer.SetMessageHook(ThrottledPeekMessages, nullptr);
+      installer.Run();
+      bestDifference = std::min(bestDifference, Seconds() - start);
     }
     DeleteFileA(targetPath.c_str());
     DeleteFileA(backupPath.c_str());
@@ -237,6 +264,10 @@ int main() {
   std::printf("modify patch: %.1f MB/s (%.3f s)\n", mb / bestPatch, bestPatch);
   std::printf("with checks:  %.1f MB/s (%.3f s, +%.0f%%)\n", mb / bestChecked, bestChecked,
               100.0 * (bestChecked - bestPatch) / bestPatch);
+  std::printf("difference record, with checks: %.1f MB/s (%.3f s, %.2fx the block delta's; record %.1f MB, "
+              "encoded in %.1f s)\n",
+              mb / bestDifference, bestDifference, bestDifference / bestChecked, differenceSize / 1048576.0,
+              encodeSeconds);
   std::printf("CopyFileA:    %.1f MB/s (%.3f s)\n", mb / bestCopy, bestCopy);
   std::printf("patch / copy: %.2f\n", bestCopy / bestPatch);
   std::printf("all or nothing: %.3f s with the journal (+%.3f s, %.1f MB saved first), %.3f s to put it back\n",
@@ -250,7 +281,7 @@ int main() {
   std::printf("PeekMessageA: %.2f us a call, %.2f s for the %u blocks if called before each\n",
               perCall * 1e6, perCall * static_cast<double>(FileSize / 256),
               static_cast<unsigned>(FileSize / 256));
-  for (const std::string& path : {previousPath, targetPath, backupPath, copyPath, dataPath, checkedPath})
+  for (const std::string& path : {previousPath, targetPath, backupPath, copyPath, dataPath, checkedPath, differencePath})
     DeleteFileA(path.c_str());
   RemoveDirectoryA(dir.c_str());
   if (errors) std::printf("%d errors\n", errors);

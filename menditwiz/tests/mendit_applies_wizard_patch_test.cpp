@@ -47,11 +47,27 @@ class MenditAppliesWizardPatch : public ::testing::Test {
 
   std::vector<std::string> Picture(const std::string& folder) { return ReleasePicture(files, folder); }
 
+  // Builds the patch with the given records of changed files and lets mendit install it;
+  // summary gets menditwiz's printed summary.
+  void BuildAndInstall(TDeltaChoice choice, std::string& summary);
+
   std::string root;
   TDiskFileSystem files;
 };
 
 TEST_F(MenditAppliesWizardPatch, OldReleaseBecomesTheNewOne) {
+  std::string summary;
+  BuildAndInstall(TDeltaChoice::Block, summary);
+}
+
+// With -delta best the recompiled files go as difference records, which mendit applies.
+TEST_F(MenditAppliesWizardPatch, OldReleaseBecomesTheNewOneThroughDifferenceRecords) {
+  std::string summary;
+  BuildAndInstall(TDeltaChoice::Best, summary);
+  EXPECT_NE(std::string::npos, summary.find("difference record")) << summary;
+}
+
+void MenditAppliesWizardPatch::BuildAndInstall(TDeltaChoice choice, std::string& summary) {
   const TBytes app = Random(300000, 1), core = Random(50000, 2);
   const std::vector<TReleaseTestFile> oldRelease = {
       {"App.exe", app, Monday},
@@ -82,8 +98,11 @@ TEST_F(MenditAppliesWizardPatch, OldReleaseBecomesTheNewOne) {
   options.PatchValue = JoinPath(out, "PATCH.CAB");
   options.Quiet = true;
   options.Compression = TCabCompression::Lzx;
+  options.Delta = choice;
   std::FILE* text = std::tmpfile();
   ASSERT_EQ(ToolExitDone, RunWizard(options, TBuildHooks(), text, text));
+  std::rewind(text);
+  for (int c; (c = std::fgetc(text)) != EOF;) summary += static_cast<char>(c);
   std::fclose(text);
   // mendit gets an LZX cabinet: the folder's compression word says LZX with a 2 MB window.
   std::vector<uint8_t> cabinet;
