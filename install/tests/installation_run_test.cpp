@@ -291,7 +291,7 @@ TEST(InstallationRun, AnUnfinishedJournalStopsTheRun) {
   const std::vector<std::string> want{
       "CLEAR", "ERROR Cannot install patch: an interrupted run of menditcon left files to put back (" + journal +
                    "); start menditcon with this patch to put them back first"};
-  EXPECT_EQ(want, f.reporter.Rows);
+  EXPECT_EQ(want, f.reporter.Lines);
   EXPECT_EQ("old program", ReadFile(f.dir / "app\\APP.EXE"));
 }
 }  // namespace
