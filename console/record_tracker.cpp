@@ -32,6 +32,7 @@ constexpr TPredictedWording PredictedWording[] = {
     {TRecordOutcome::SkippedOtherVersion, "Would apply", "Would skip: ", "Would fail: "},
     {TRecordOutcome::Failed, "Would apply", "Would warn: ", "Would fail: "},
     {TRecordOutcome::Ignored, "Would apply", "Would warn: ", "Would fail: "},
+    {TRecordOutcome::NotThisVersion, "Would apply", "Would warn: ", "Would fail: "},
 };
 
 const TPredictedWording& WordingFor(TRecordOutcome outcome) {
@@ -80,6 +81,7 @@ TRecordTally TRecordResult::Tally() const {
     case TRecordOutcome::Failed:
       return TRecordTally::Failed;
     case TRecordOutcome::Ignored:
+    case TRecordOutcome::NotThisVersion:
       return TRecordTally::Ignored;
   }
   return TRecordTally::Failed;
@@ -112,6 +114,8 @@ void TRecordTracker::AfterRecord(TPatchFile& installer, int index, TRecordOutcom
     char text[64];
     std::snprintf(text, sizeof text, "record of unknown type %u", static_cast<unsigned>(r.Type));
     r.Message = text;
+  } else if (outcome == TRecordOutcome::NotThisVersion) {
+    r.Message = "alternative for another version";
   }
   results.push_back(r);
   if (Predict) {

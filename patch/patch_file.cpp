@@ -5,6 +5,7 @@
 #include <thread>
 #include <climits>
 #include <cstring>
+#include <map>
 #include <cstdint>
 #include <memory>
 #include <new>
@@ -288,6 +289,56 @@ TPatchFile::TContent TPatchFile::JudgeContent(TInputFile& file, const TVerifyInf
   content.Old = oldSize && std::memcmp(digest.Bytes.data(), checks.OldHash, VerifyHashSize) == 0;
   content.New = newSize && std::memcmp(digest.Bytes.data(), checks.NewHash, VerifyHashSize) == 0;
   return content;
+}
+
+int TPatchFile::ChooseAlternative(int first, uint32_t alternative, const char* path) {
+  std::vector<int> members;
+  std::vector<TVerifyInfo> checks;
+  // The group is the run of records side by side from first (each after its checks).
+  for (int i = first; i < Records.Count(); ++i) {
+    if (Records[i].Type() == ptVerify) continue;
+    TVerifyInfo info;
+    if (!ChecksFor(i, info) || info.Alternative != alternative || PathKey(Records[i].Path) != PathKey(Records[first].Path))
+      break;
+    members.push_back(i);
+    checks.push_back(info);
+  }
+  // A path that leaves its folder is not looked at: the first record refuses it.
+  std::string confined;
+  if (Macros && ConfineRecordPath(Records[first].Path, *Macros, confined) != TRecordPathRule::Allowed) return first;
+  // The member (of the kinds wanted) whose old content the file at filePath holds; -1 for none.
+  auto holding = [&](const std::string& filePath, bool modifyOnly) {
+    std::unique_ptr<TInputFile> file = Files->OpenRead(filePath.c_str());
+    if (!file) return -1;
+    // One hash serves every member: only a file of some member's old size is worth it.
+    const int64_t size = file->Size();
+    bool sized = false;
+    for (const TVerifyInfo& info : checks) sized = sized || (info.OldKnown() && size == static_cast<int64_t>(info.OldSize));
+    TSha256Digest digest;
+    if (!sized || !HashFile(*file, size, digest)) return -1;
+    for (size_t m = 0; m < members.size(); ++m) {
+      const uint32_t type = Records[members[m]].Type();
+      if (type != ptCopy && (!modifyOnly || type != ptDelete) && checks[m].OldKnown() &&
+          size == static_cast<int64_t>(checks[m].OldSize) &&
+          std::memcmp(digest.Bytes.data(), checks[m].OldHash, VerifyHashSize) == 0)
+        return members[m];
+    }
+    return -1;
+  };
+  const int fitting = holding(path, false);
+  if (fitting >= 0) return fitting;
+  // A run ended in the middle of a modify record left the old version as the backup: that
+  // record finishes the run (ApplyModify looks at the target).
+  TPathName backupName(path);
+  backupName.SetExtension(BackupExtension);
+  const int interrupted = holding(backupName.FullPath(false), true);
+  if (interrupted >= 0) return interrupted;
+  if (!Files->FileExists(path))
+    for (int i : members)
+      if (Records[i].Type() == ptCopy) return i;
+  for (int i : members)
+    if (Records[i].Type() != ptCopy) return i;
+  return first;
 }
 
 bool TPatchFile::WrittenAsExpected(THashingOutput& out, const char* path, const TVerifyInfo& checks) {
@@ -785,6 +836,8 @@ TRecordOutcome TPatchFile::ApplyModify(int index, TPathName& targetName) {
 
 void TPatchFile::Run() {
   if (!ReadDirectory()) return;
+  // The record of each group of alternatives that acts for its group, by Alternative number.
+  std::map<uint32_t, int> acting;
   // The count is read anew each time; records are applied strictly in file order, since a
   // later record may act on the file an earlier one wrote or removed.
   for (int i = 0; i < Records.Count(); ++i) {
@@ -794,6 +847,19 @@ void TPatchFile::Run() {
     // The record's path is expanded once; the step and the observer share it.
     TPathName name = ResolvePath(i);
     TRecordOutcome outcome = TRecordOutcome::Ignored;  // unknown types are passed over without a word
+    TVerifyInfo checks;
+    const uint32_t type = Records[i].Type();
+    const bool known = type == ptModify || type == ptDifference || type == ptCopy || type == ptDelete;
+    if (known && ChecksFor(i, checks) && checks.Alternative != 0) {
+      auto group = acting.find(checks.Alternative);
+      if (group == acting.end())
+        group = acting.emplace(checks.Alternative, ChooseAlternative(i, checks.Alternative, name.FullPath(false)))
+                    .first;
+      if (group->second != i) {
+        if (RecordObserver) RecordObserver->AfterRecord(*this, i, TRecordOutcome::NotThisVersion, name.FullPath(false));
+        continue;
+      }
+    }
     switch (Records[i].Type()) {
       case ptModify:
       case ptDifference:

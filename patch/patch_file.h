@@ -100,6 +100,14 @@ class TPatchFile {
   // Hashes the first size bytes of file, letting the owner dispatch messages between pieces.
   bool HashFile(TInputFile& file, int64_t size, TSha256Digest& digest);
   TContent JudgeContent(TInputFile& file, const TVerifyInfo& checks);
+  // The records whose checks carry the same non-zero Alternative number act on one file, one
+  // per old version, side by side (a member apart from the others is passed over with them).
+  // When the first of a group is reached, the installed file is judged once
+  // against every member's checks: the member whose old content it holds acts for the group
+  // (a copy member when the file is missing); when none does, the first member that is not a
+  // copy acts alone and reports the file as up to date or of another version. Every other
+  // member is passed over without a row (NotThisVersion). Returns the index that acts.
+  int ChooseAlternative(int first, uint32_t alternative, const char* path);
   // CheckSource for a modify or delete record with checks: true when path holds the version
   // the record was made for (by content; another date/time gets an info row); otherwise
   // false, after its row, with verdict UpToDate (the record's result is there already, or

@@ -15,4 +15,7 @@ enum class TRecordOutcome {
                         // with a warning row
   Failed,               // an error row: the record's step was not done
   Ignored,              // a record of unknown type, passed over without a word
+  NotThisVersion,       // an alternative made for another old version of a file than the
+                        // one installed (another record of its group acts): passed over
+                        // without a word
 };

@@ -4,6 +4,7 @@
 // record path reaches outside the folder of its macro.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -268,3 +269,56 @@ TEST(VerifiedRecords, NoRecordPathLeavesItsFolder) {
 }
 
 }  // namespace
+
+struct TOutcomes : TPatchFile::TRecordObserver {
+  std::vector<TRecordOutcome> Seen;
+  void BeforeRecord(TPatchFile&, int) override {}
+  void AfterRecord(TPatchFile&, int, TRecordOutcome outcome, const std::string&) override { Seen.push_back(outcome); }
+};
+
+// Two modify records of one group of alternatives, made from 1.0 (OldVersion) and 1.1
+// (OtherBuild, another date/time): the one made for the installed version acts alone.
+TEST(VerifiedRecords, AlternativesActForTheInstalledVersionOnly) {
+  using O = TRecordOutcome;
+  const std::string path = "&ROOT&\\MAIN.EXE";
+  TPatchWriter writer;
+  TDeltaWriter literal;
+  for (int32_t at = 0; at < 1000; at += 256)
+    literal.LiteralBlock(at, NewVersion().data() + at, std::min(256, 1000 - at));
+  for (const TBytes& old : {OldVersion(), OtherBuild()}) {
+    TVerifyInfo checks;
+    checks.Flags = VerifyOldKnown | VerifyNewKnown;
+    checks.OldSize = checks.NewSize = 1000;
+    SetHash(checks.OldHash, old);
+    SetHash(checks.NewHash, NewVersion());
+    checks.Alternative = 7;
+    ASSERT_TRUE(writer.AddVerify(path, checks));
+    if (old == OldVersion()) writer.AddModify(path, oldStamp, newStamp, Delta());
+    else writer.AddModify(path, OtherStamp, newStamp, literal.Bytes());
+  }
+  const struct {
+    TInstalled Installed;
+    TDosStamp Stamp;
+    std::string Row;
+    std::vector<O> Outcomes;
+  } cases[] = {
+      {TInstalled::Old, oldStamp, "INFO Applying modify patch (MAIN.EXE)", {O::Applied, O::NotThisVersion}},
+      {TInstalled::OtherBuild, OtherStamp, "INFO Applying modify patch (MAIN.EXE)", {O::NotThisVersion, O::Applied}},
+      {TInstalled::New, newStamp, "INFO File: MAIN.EXE is already up to date", {O::UpToDate, O::NotThisVersion}},
+      {TInstalled::Mixed, OtherStamp, "WARNING File: MAIN.EXE has improper date/time stamp - skipping...",
+       {O::SkippedOtherVersion, O::NotThisVersion}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Row);
+    TEngine engine;
+    engine.Files.AddFile(Target, ContentOf(c.Installed), c.Stamp);
+    TMemoryInputFile data(writer.Bytes());
+    TPatchFile installer(&data, &engine.Macros, &engine.Reporter, &engine.Files);
+    TOutcomes outcomes;
+    installer.SetRecordObserver(&outcomes);
+    installer.Run();
+    EXPECT_EQ(std::vector<std::string>({"INFO Reading patch directory...", c.Row}), engine.Reporter.Lines);
+    EXPECT_EQ(c.Outcomes, outcomes.Seen);
+    EXPECT_EQ(ContentOf(c.Installed == TInstalled::Mixed ? TInstalled::Mixed : TInstalled::New), engine.Files.Contents(Target));
+  }
+}
