@@ -47,12 +47,14 @@ bool ParseOptions(int argc, const char* const* argv, const std::vector<TOptionSp
     for (const TOptionSpec& s : specs)
       if (IsOption(arg, s.Name)) option = &s;
     if (option) {
-      if (option->Value) {
+      if (option->Value || option->Values) {
         if (i + 1 >= argc) {
           error = "The option " + arg + " needs a value";
           return false;
         }
-        *option->Value = argv[++i];
+        ++i;
+        if (option->Value) *option->Value = argv[i];
+        if (option->Values) option->Values->push_back(argv[i]);
       }
       if (option->Flag) *option->Flag = true;
     } else if (LooksLikeOption(arg)) {

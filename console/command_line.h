@@ -40,6 +40,7 @@ struct TOptionSpec {
   const char* Name;
   bool* Flag = nullptr;
   std::string* Value = nullptr;
+  std::vector<std::string>* Values = nullptr;  // an option that may be given again: each value
 };
 
 // The option loop both tools share: help options set help, the options of specs do as they

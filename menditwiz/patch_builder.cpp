@@ -95,8 +95,10 @@ bool BuildPatchData(TFileSystem& files, const std::string& oldRoot, const std::s
     TBuiltRecord built;
     built.Plan = planned;
     TVerifyInfo verify;
+    verify.Alternative = planned.Alternative;
+    const std::string& recordRoot = planned.OldRoot.empty() ? oldRoot : planned.OldRoot;
     if (planned.Kind == TPlannedKind::Delete) {
-      const std::string oldPath = JoinPath(oldRoot, planned.OldPath);
+      const std::string oldPath = JoinPath(recordRoot, planned.OldPath);
       if (!ReadWholeFile(files, oldPath, oldBytes, MaxDeltaFileSize)) {
         error = "Cannot read file " + oldPath;
         return false;
@@ -118,7 +120,7 @@ bool BuildPatchData(TFileSystem& files, const std::string& oldRoot, const std::s
     }
     const bool copy = planned.Kind == TPlannedKind::Add;
     if (!copy) {
-      const std::string oldPath = JoinPath(oldRoot, planned.OldPath);
+      const std::string oldPath = JoinPath(recordRoot, planned.OldPath);
       if (!ReadWholeFile(files, oldPath, oldBytes, MaxDeltaFileSize)) {
         error = "Cannot read file " + oldPath;
         return false;

@@ -110,7 +110,13 @@ class TWizardBuild {
     OutRoot = AbsolutePath(Options.OutputFolder);
     if (OldRoot.empty() || !IsFolder(OldRoot)) return Fail(TWizardFailure::OldFolderUnreadable, Options.OldFolder);
     if (NewRoot.empty() || !IsFolder(NewRoot)) return Fail(TWizardFailure::NewFolderUnreadable, Options.NewFolder);
+    for (const std::string& folder : Options.AlsoFolders) {
+      AlsoRoots.push_back(AbsolutePath(folder));
+      if (AlsoRoots.back().empty() || !IsFolder(AlsoRoots.back())) return Fail(TWizardFailure::OldFolderUnreadable, folder);
+    }
     if (OutRoot.empty()) return Fail(TWizardFailure::OutputFolderUnusable, Options.OutputFolder);
+    for (const std::string& root : AlsoRoots)
+      if (Within(OutRoot, root)) return Fail(TWizardFailure::OutputInsideRelease, OutRoot);
     // An output folder inside a release would be read as part of it: the next build would
     // ship the previous patch to users.
     if (Within(OutRoot, OldRoot) || Within(OutRoot, NewRoot)) return Fail(TWizardFailure::OutputInsideRelease, OutRoot);
@@ -146,6 +152,12 @@ class TWizardBuild {
     std::string error;
     Events.ReadingRelease(OldRoot);
     if (!ScanRelease(*Lister, *Files, OldRoot, OldRelease, error)) return Fail(TWizardFailure::ReleaseUnreadable, "", error);
+    for (const std::string& root : AlsoRoots) {
+      Events.ReadingRelease(root);
+      AlsoReleases.emplace_back();
+      if (!ScanRelease(*Lister, *Files, root, AlsoReleases.back(), error))
+        return Fail(TWizardFailure::ReleaseUnreadable, "", error);
+    }
     Events.ReadingRelease(NewRoot);
     if (!ScanRelease(*Lister, *Files, NewRoot, NewRelease, error)) return Fail(TWizardFailure::ReleaseUnreadable, "", error);
     bool mainFound = false;
@@ -156,7 +168,16 @@ class TWizardBuild {
 
   bool PlanRecords() {
     std::string error;
-    if (!PlanPatch(OldRelease, NewRelease, Plan, error)) return Fail(TWizardFailure::ChangeNotExpressible, "", error);
+    if (AlsoRoots.empty()) {
+      if (!PlanPatch(OldRelease, NewRelease, Plan, error)) return Fail(TWizardFailure::ChangeNotExpressible, "", error);
+    } else {
+      std::vector<TOldRelease> olds{{OldRoot, OldRelease}};
+      for (size_t i = 0; i < AlsoRoots.size(); ++i) olds.push_back({AlsoRoots[i], AlsoReleases[i]});
+      std::vector<std::string> sameStamp;
+      if (!PlanMultiPatch(*Files, olds, NewRelease, NewRoot, Plan, sameStamp, error))
+        return Fail(TWizardFailure::ChangeNotExpressible, "", error);
+      for (const std::string& path : sameStamp) Events.SameStampOtherContent(path);
+    }
     // Records create folders only for the files they write: new folders left empty are lost.
     for (const std::string& folder : NewRelease.Directories) {
       const std::string prefix = PathKey(folder) + "\\";
@@ -173,7 +194,9 @@ class TWizardBuild {
     for (const TBuiltRecord& r : Outcome.Records) {
       if (r.Kind != TBuiltKind::Modify) continue;
       auto placed = backups.emplace(BackupKey(r.Plan.OldPath), r.Plan.OldPath);
-      if (!placed.second) Events.SharedBackupName(placed.first->second, r.Plan.OldPath);
+      // The alternatives for one file share its backup, as only one of them acts.
+      if (!placed.second && PathKey(placed.first->second) != PathKey(r.Plan.OldPath))
+        Events.SharedBackupName(placed.first->second, r.Plan.OldPath);
     }
     return true;
   }
@@ -220,11 +243,15 @@ class TWizardBuild {
     std::string error;
     std::unique_ptr<TInputFile> extracted = ExtractCabinet(Scratch->Path, Options.CabinetName, error);
     if (!extracted) return Fail(TWizardFailure::CabinetNotExtracted, "", error);
-    const std::string target = JoinPath(Scratch->Path, "ROOT");
-    const bool verified = Files->CreateDir(target.c_str()) &&
-                          VerifyPatch(*Lister, *Files, OldRoot, OldRelease, NewRelease, NewRoot, Outcome.Records,
-                                      *extracted, target, Outcome.Verification);
-    if (!verified) return Fail(TWizardFailure::NotReproduced, "");
+    // Every old release the patch is made for is brought up to the new one.
+    for (size_t n = 0; n <= AlsoRoots.size(); ++n) {
+      const std::string& root = n == 0 ? OldRoot : AlsoRoots[n - 1];
+      const std::string target = JoinPath(Scratch->Path, n == 0 ? "ROOT" : "ROOT" + std::to_string(n));
+      const bool verified = Files->CreateDir(target.c_str()) &&
+                            VerifyPatch(*Lister, *Files, root, n == 0 ? OldRelease : AlsoReleases[n - 1], NewRelease,
+                                        NewRoot, Outcome.Records, *extracted, target, Outcome.Verification);
+      if (!verified) return Fail(TWizardFailure::NotReproduced, root);
+    }
     return true;
   }
 
@@ -241,6 +268,8 @@ class TWizardBuild {
   const std::unique_ptr<TFolderLister> Lister;
   const std::unique_ptr<TFileSystem> Files;
   std::string OldRoot, NewRoot, OutRoot, Description;
+  std::vector<std::string> AlsoRoots;     // the further old releases (-also)
+  std::vector<TRelease> AlsoReleases;
   TMadeFolder MadeOutput;
   TRelease OldRelease, NewRelease;
   std::vector<TPlannedRecord> Plan;

@@ -31,7 +31,8 @@ enum class TWizardFailure {
   CabinetNotPacked,         // Detail: the cabinet writer's error
   CabinetNotStored,         // Subject: the cabinet's path in the scratch folder
   CabinetNotExtracted,      // Detail: the cabinet reader's error
-  NotReproduced,            // Verification holds the engine's rows and the problems
+  NotReproduced,            // Subject: the old release that was not brought up to the new one;
+                            // Verification holds the engine's rows and the problems
   OutputNotWritten,         // Subject: the output that could not be written
 };
 
@@ -56,6 +57,9 @@ class TWizardEvents {
   virtual void EmptyFolderNotCarried(const std::string& /*folder*/) {}
   // Two modify records leave their backups under one name; the later one's stays.
   virtual void SharedBackupName(const std::string& /*first*/, const std::string& /*second*/) {}
+  // Two old releases hold different contents of a file under one date/time: readers of the
+  // patch that know no content checks cannot tell them apart.
+  virtual void SameStampOtherContent(const std::string& /*path*/) {}
   // The record builder's progress through one file (relative path, bytes done, total bytes).
   virtual void FileProgress(const std::string& /*path*/, size_t /*done*/, size_t /*total*/) {}
   virtual void Packing() {}

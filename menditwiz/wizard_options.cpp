@@ -14,6 +14,9 @@ const char* const WizardUsageText =
     "  -mni NAME      file name of the description file (default MENDIT.MNI)\n"
     "  -patch TEXT    Patch value of the description file (default: the cabinet's file name)\n"
     "  -compress lzx|mszip  compression of the cabinet (default lzx)\n"
+    "  -also FOLDER   a further old release the patch also brings to NEW_FOLDER (may be\n"
+    "                 given again): for each file, one record per distinct old content,\n"
+    "                 and the patch is proven on every old release\n"
     "  -delta block|best  records of changed files: block deltas, which every mendit\n"
     "                 applies (default), or for each file the smaller of a block delta\n"
     "                 and a difference record, measured; difference records need a\n"
@@ -34,6 +37,7 @@ bool ParseWizardArguments(int argc, const char* const* argv, TWizardOptions& opt
       {"compress", &methodGiven, &method},
       {"delta", &deltaGiven, &delta},
       {"q", &options.Quiet},
+      {"also", nullptr, nullptr, &options.AlsoFolders},
   };
   if (!ParseOptions(argc, argv, specs, options.Help, positional, error)) return false;
   if (methodGiven) {

@@ -2,6 +2,7 @@
 // The builder's command line (exit codes: console/command_line.h).
 
 #include <string>
+#include <vector>
 
 #include "cabinet/cab_writer.h"
 #include "console/command_line.h"
@@ -10,6 +11,7 @@
 struct TWizardOptions {
   std::string OldFolder;
   std::string NewFolder;
+  std::vector<std::string> AlsoFolders;  // further old releases the patch brings up to date
   std::string MainExecutable;  // file name, in the new release's top folder
   std::string DefaultPath;     // with start-up macros, such as "&PROGRAMS&\TOOL\"
   std::string OutputFolder;

@@ -23,6 +23,12 @@ class TPrintedEvents : public TWizardEvents {
     std::fprintf(Out, "Note: %s and %s share one backup name; the backup of %s is the one kept\n", first.c_str(),
                  second.c_str(), second.c_str());
   }
+  void SameStampOtherContent(const std::string& path) override {
+    std::fprintf(Out,
+                 "Note: old releases hold different contents of %s under one date/time; a mendit without "
+                 "content checks cannot tell them apart\n",
+                 path.c_str());
+  }
   void FileProgress(const std::string& path, size_t done, size_t total) override {
     if (Quiet) return;
     if (path != Current) {

@@ -2,6 +2,8 @@
 // engine's own installer; the result must be the new release, file by file.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -199,3 +201,66 @@ TEST(PatchBuilder, UnreadableFilesAreNamed) {
 }
 
 }  // namespace
+
+// Releases 1.0 and 1.1 brought to 1.2 by one patch: one record per distinct old content (a
+// copy where an old release lacks a new file), a file's records one group when they are
+// more; every old release is reproduced.
+TEST(PatchBuilder, SeveralOldReleasesShareOnePatch) {
+  constexpr TDosStamp Wednesday = MakeDosStamp(2001, 5, 9, 9, 15, 0);
+  const TBytes a = Random(9000, 11), l = Random(4000, 12), r = Random(800, 13);
+  const struct {
+    std::string Path;
+    std::vector<TReleaseTestFile> Versions;  // 1.0, 1.1, 1.2 (stamp 0: not in that release)
+    std::vector<TBuiltKind> Records;
+    bool SameStampNoted;
+  } cases[] = {
+      {"APP.EXE", {{"", a, Monday}, {"", Edited(a, 300), Tuesday}, {"", Edited(a, 200), Wednesday}},
+       {TBuiltKind::Modify, TBuiltKind::Modify}, false},
+      {"PLUGIN.DLL", {{"", {}, 0}, {"", l, Tuesday}, {"", Edited(l, 100), Wednesday}},
+       {TBuiltKind::Modify, TBuiltKind::Copy}, false},
+      {"OLD.TXT", {{"", r, Monday}, {"", r, Monday}, {"", {}, 0}}, {TBuiltKind::Delete}, false},
+      {"README.TXT", {{"", r, Monday}, {"", r, Monday}, {"", Edited(r, 50), Wednesday}}, {TBuiltKind::Modify}, false},
+      {"LIB.DLL", {{"", l, Monday}, {"", Edited(l, 70), Monday}, {"", Edited(l, 90), Wednesday}},
+       {TBuiltKind::Modify, TBuiltKind::Modify}, true},
+  };
+  const std::string roots[] = {"C:\\R10", "C:\\R11", NewRoot};
+  TMemoryFileSystem files;
+  TMemoryLister lister(files);
+  for (const std::string& root : {roots[0], roots[1], NewRoot, Scratch}) files.AddDirectory(root);
+  for (const auto& c : cases)
+    for (int v = 0; v < 3; ++v)
+      if (c.Versions[v].Stamp) files.AddFile(JoinPath(roots[v], c.Path), c.Versions[v].Content, c.Versions[v].Stamp);
+  std::string error;
+  std::vector<TOldRelease> olds{{roots[0], {}}, {roots[1], {}}};
+  TRelease newRelease;
+  for (TOldRelease& old : olds) ASSERT_TRUE(ScanRelease(lister, files, old.Root, old.Files, error)) << error;
+  ASSERT_TRUE(ScanRelease(lister, files, NewRoot, newRelease, error)) << error;
+  std::vector<TPlannedRecord> plan;
+  std::vector<std::string> sameStamp;
+  std::vector<TBuiltRecord> records;
+  TBytes data;
+  ASSERT_TRUE(PlanMultiPatch(files, olds, newRelease, NewRoot, plan, sameStamp, error)) << error;
+  ASSERT_TRUE(BuildPatchData(files, roots[0], NewRoot, plan, {}, data, records, error)) << error;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Path);
+    std::vector<TBuiltKind> kinds;
+    std::set<uint32_t> groups;
+    for (const TBuiltRecord& b : records)
+      if (PathKey(b.Plan.Kind == TPlannedKind::Delete ? b.Plan.OldPath : b.Plan.NewPath) == c.Path) {
+        kinds.push_back(b.Kind);
+        groups.insert(b.Plan.Alternative);
+      }
+    EXPECT_EQ(c.Records, kinds);
+    EXPECT_EQ(std::set<uint32_t>{kinds.size() > 1 ? *groups.rbegin() : 0}, groups);
+    EXPECT_EQ(c.SameStampNoted, std::count(sameStamp.begin(), sameStamp.end(), c.Path) == 1);
+  }
+  for (int v = 0; v < 2; ++v) {
+    const std::string target = JoinPath(Scratch, std::to_string(v));
+    files.AddDirectory(target);
+    TMemoryInputFile input(data);
+    TVerification verification;
+    EXPECT_TRUE(VerifyPatch(lister, files, roots[v], olds[v].Files, newRelease, NewRoot, records, input, target,
+                            verification)) << Join(verification.Problems) << Join(verification.EngineRows);
+    ExpectCheckMatchesRun(files, roots[v], data);
+  }
+}
