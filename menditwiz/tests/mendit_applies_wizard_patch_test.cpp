@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -23,7 +24,8 @@ using TBytes = std::vector<uint8_t>;
 
 constexpr TDosStamp Monday = MakeDosStamp(2004, 6, 7, 8, 0, 0);
 constexpr TDosStamp Tuesday = MakeDosStamp(2004, 6, 8, 19, 15, 20);
-const e2e::Rgb Red = 0xFF0000;
+constexpr TDosStamp Wednesday = MakeDosStamp(2004, 6, 9, 7, 30, 0);
+const e2e::Rgb Red = 0xFF0000, White = 0xFFFFFF;
 
 TBytes Random(size_t size, uint32_t seed) { return RandomBytes(size, seed, 13); }
 
@@ -128,6 +130,51 @@ void MenditAppliesWizardPatch::BuildAndInstall(TDeltaChoice choice, std::string&
   EXPECT_TRUE(session.Program.WaitForExit(15000, &code));
 
   EXPECT_EQ(Picture(newFolder), Picture(target));
+}
+
+// One patch made from releases 1.0, 1.1 and 1.2 brings a 1.0 and a 1.1 install to 1.2 with a
+// log of white rows only, and finds a 1.2 install up to date.
+TEST_F(MenditAppliesWizardPatch, OnePatchServesEveryOldRelease) {
+  const TBytes app = Random(60000, 7), lib = Random(9000, 8);
+  const std::vector<TReleaseTestFile> releases[] = {
+      {{"APP.EXE", app, Monday}, {"OLD.DAT", lib, Monday}},
+      {{"APP.EXE", Recompiled(app), Tuesday}, {"LIB.DLL", lib, Tuesday}},
+      {{"APP.EXE", Recompiled(Recompiled(app)), Wednesday}, {"LIB.DLL", Recompiled(lib), Wednesday}},
+  };
+  TWizardOptions options;
+  options.OldFolder = JoinPath(root, "r10");
+  options.AlsoFolders = {JoinPath(root, "r11")};
+  options.NewFolder = JoinPath(root, "r12");
+  options.MainExecutable = "APP.EXE";
+  options.DefaultPath = root;
+  options.OutputFolder = JoinPath(root, "out");
+  options.PatchValue = JoinPath(options.OutputFolder, "PATCH.CAB");
+  options.Quiet = true;
+  const std::string folders[] = {options.OldFolder, options.AlsoFolders[0], options.NewFolder};
+  for (int v = 0; v < 3; ++v) {
+    Write(folders[v], releases[v]);
+    Write(folders[v] + "-installed", releases[v]);
+  }
+  std::FILE* text = std::tmpfile();
+  ASSERT_EQ(ToolExitDone, RunWizard(options, TBuildHooks(), text, text));
+  std::fclose(text);
+  for (int v = 0; v < 3; ++v) {
+    SCOPED_TRACE(folders[v]);
+    TMenditSession session;
+    ASSERT_TRUE(session.Start(e2e::WinePath(MENDIT_EXE), "\"" + JoinPath(options.OutputFolder, "MENDIT.MNI") + "\""));
+    session.SetPath(JoinPath(folders[v] + "-installed", "APP.EXE"));
+    ASSERT_TRUE(session.Install());
+    const std::vector<std::wstring> rows = session.Rows();
+    EXPECT_EQ(L"Patching completed !", rows.back());
+    EXPECT_EQ(v == 2, std::count(rows.begin(), rows.end(), L"File: APP.EXE is already up to date") == 1);
+    for (int i = 0; i < static_cast<int>(rows.size()); ++i) {
+      SendMessageW(session.Log, LB_SETTOPINDEX, i, 0);
+      EXPECT_EQ(White, session.RowBackground(i)) << i;
+    }
+    PostMessageW(session.Dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    EXPECT_TRUE(session.Program.WaitForExit(15000, nullptr));
+    EXPECT_EQ(Picture(options.NewFolder), Picture(folders[v] + "-installed"));
+  }
 }
 
 }  // namespace
