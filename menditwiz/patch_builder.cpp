@@ -2,13 +2,11 @@
 
 #include <algorithm>
 #include <climits>
-#include <cstring>
 
 #include "difference/difference_encoder.h"
 #include "patch/patch_info.h"
 #include "patch/patch_writer.h"
 #include "patch/verify_info.h"
-#include "hash/sha256.h"
 
 namespace {
 
@@ -22,19 +20,6 @@ void DeltaProgress(void* context, size_t done, size_t total) {
   c->Hooks->Progress(*c->Path, done, total);
 }
 
-void SetOld(TVerifyInfo& info, const std::vector<uint8_t>& bytes) {
-  info.Flags |= VerifyOldKnown;
-  info.OldSize = bytes.size();
-  const TSha256Digest digest = Sha256(bytes.data(), bytes.size());
-  std::memcpy(info.OldHash, digest.Bytes.data(), VerifyHashSize);
-}
-
-void SetNew(TVerifyInfo& info, const std::vector<uint8_t>& bytes) {
-  info.Flags |= VerifyNewKnown;
-  info.NewSize = bytes.size();
-  const TSha256Digest digest = Sha256(bytes.data(), bytes.size());
-  std::memcpy(info.NewHash, digest.Bytes.data(), VerifyHashSize);
-}
 
 // What data adds to a cabinet compressed with compression: its frames and their data block
 // headers. Zero when it cannot be packed.
@@ -103,7 +88,7 @@ bool BuildPatchData(TFileSystem& files, const std::string& oldRoot, const std::s
         error = "Cannot read file " + oldPath;
         return false;
       }
-      SetOld(verify, oldBytes);
+      SetVerifyOld(verify, oldBytes.data(), oldBytes.size());
       const std::string path = RecordPath(planned.OldPath);
       if (!fits(0)) return tooLarge(planned.OldPath);
       if (!writer.AddVerify(path, verify) || !writer.AddDelete(path, planned.OldStamp))
@@ -146,7 +131,7 @@ bool BuildPatchData(TFileSystem& files, const std::string& oldRoot, const std::s
         if (built.Difference) delta.swap(difference);
       }
     }
-    SetNew(verify, newBytes);
+    SetVerifyNew(verify, newBytes.data(), newBytes.size());
     if (copy) {
       const std::string path = RecordPath(planned.NewPath);
       if (!fits(newBytes.size())) return tooLarge(planned.NewPath);
@@ -159,7 +144,7 @@ bool BuildPatchData(TFileSystem& files, const std::string& oldRoot, const std::s
       if (hooks.InspectDelta) hooks.InspectDelta(planned, delta);
       if (!fits(delta.size())) return tooLarge(planned.NewPath);
       // The record names the file as the old release spells it: that is the file it changes.
-      SetOld(verify, oldBytes);
+      SetVerifyOld(verify, oldBytes.data(), oldBytes.size());
       const std::string path = RecordPath(planned.OldPath);
       if (!writer.AddVerify(path, verify) ||
           !(built.Difference ? writer.AddDifference(path, planned.OldStamp, planned.NewStamp, delta)

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "delta/little_endian.h"
+#include "hash/sha256.h"
 
 namespace {
 constexpr size_t FlagsAt = 4;
@@ -11,14 +12,6 @@ constexpr size_t OldHashAt = 16;
 constexpr size_t NewSizeAt = 48;
 constexpr size_t NewHashAt = 56;
 constexpr size_t AlternativeAt = 88;
-
-uint64_t ReadUInt64le(const uint8_t* p) {
-  return static_cast<uint64_t>(ReadUInt32le(p)) | (static_cast<uint64_t>(ReadUInt32le(p + 4)) << 32);
-}
-void WriteUInt64le(uint8_t* p, uint64_t value) {
-  WriteUInt32le(p, static_cast<uint32_t>(value));
-  WriteUInt32le(p + 4, static_cast<uint32_t>(value >> 32));
-}
 }  // namespace
 
 bool ParseVerifyInfo(const uint8_t* bytes, size_t size, TVerifyInfo& info) {
@@ -41,4 +34,16 @@ void FormatVerifyInfo(const TVerifyInfo& info, uint8_t* bytes) {
   WriteUInt64le(bytes + NewSizeAt, info.NewSize);
   std::memcpy(bytes + NewHashAt, info.NewHash, VerifyHashSize);
   WriteUInt32le(bytes + AlternativeAt, info.Alternative);
+}
+
+void SetVerifyOld(TVerifyInfo& info, const uint8_t* bytes, size_t size) {
+  info.Flags |= VerifyOldKnown;
+  info.OldSize = size;
+  std::memcpy(info.OldHash, Sha256(bytes, size).Bytes.data(), VerifyHashSize);
+}
+
+void SetVerifyNew(TVerifyInfo& info, const uint8_t* bytes, size_t size) {
+  info.Flags |= VerifyNewKnown;
+  info.NewSize = size;
+  std::memcpy(info.NewHash, Sha256(bytes, size).Bytes.data(), VerifyHashSize);
 }

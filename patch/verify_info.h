@@ -43,3 +43,6 @@ struct TVerifyInfo {
 bool ParseVerifyInfo(const uint8_t* bytes, size_t size, TVerifyInfo& info);
 // Writes info as Size bytes at bytes.
 void FormatVerifyInfo(const TVerifyInfo& info, uint8_t* bytes);
+// Marks the file the record acts on (old) or produces (new) as known: its size and SHA-256.
+void SetVerifyOld(TVerifyInfo& info, const uint8_t* bytes, size_t size);
+void SetVerifyNew(TVerifyInfo& info, const uint8_t* bytes, size_t size);

@@ -18,7 +18,6 @@
 
 #include "difference/difference_encoder.h"
 #include "files/journal_file_system.h"
-#include "hash/sha256.h"
 #include "patch/patch_file.h"
 #include "patch/patch_writer.h"
 #include "files/disk_file_system.h"
@@ -164,14 +163,10 @@ int main() {
     if (run == 0) {
       std::vector<uint8_t> made(FileSize);
       std::unique_ptr<TInputFile> target = files.OpenRead(targetPath.c_str());
-      TVerifyInfo checks;
-      checks.Flags = VerifyOldKnown | VerifyNewKnown;
-      checks.OldSize = checks.NewSize = FileSize;
-      const TSha256Digest oldDigest = Sha256(previous.data(), previous.size());
-      std::copy(oldDigest.Bytes.begin(), oldDigest.Bytes.end(), checks.OldHash);
       if (!target || target->Read(0, made.data(), made.size()) != static_cast<int64_t>(FileSize)) ++errors;
-      const TSha256Digest newDigest = Sha256(made.data(), made.size());
-      std::copy(newDigest.Bytes.begin(), newDigest.Bytes.end(), checks.NewHash);
+      TVerifyInfo checks;
+      SetVerifyOld(checks, previous.data(), previous.size());
+      SetVerifyNew(checks, made.data(), made.size());
       TPatchWriter checked;
       checked.AddVerify("&ROOT&\\TARGET.DAT", checks);
       checked.AddModify("&ROOT&\\TARGET.DAT", oldStamp, newStamp,

@@ -8,7 +8,6 @@
 #include <commctrl.h>
 
 #include <algorithm>
-#include <cstring>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -16,7 +15,6 @@
 #include "tests/driver/e2e_driver.h"
 #include "tests/driver/list_box_reader.h"
 #include "mendit_session.h"
-#include "hash/sha256.h"
 #include "patch/patch_writer.h"
 #include "files/whole_file.h"
 #include "files/disk_file_system.h"
@@ -238,11 +236,8 @@ TEST_F(MenditTest, TheRightDateTimeWithOtherContentIsRefused) {
   SetStamp(app + "\\TOOL.EXE", OldStamp);
 
   TVerifyInfo checks;
-  checks.Flags = VerifyOldKnown | VerifyNewKnown;
-  checks.OldSize = previous.size();
-  std::memcpy(checks.OldHash, Sha256(previous.data(), previous.size()).Bytes.data(), VerifyHashSize);
-  checks.NewSize = next.size();
-  std::memcpy(checks.NewHash, Sha256(next.data(), next.size()).Bytes.data(), VerifyHashSize);
+  SetVerifyOld(checks, previous.data(), previous.size());
+  SetVerifyNew(checks, next.data(), next.size());
   TPatchWriter writer;
   ASSERT_TRUE(writer.AddVerify("&ROOT&\\TOOL.EXE", checks));
   writer.AddModify("&ROOT&\\TOOL.EXE", OldStamp, NewStamp, DeltaFor(next));

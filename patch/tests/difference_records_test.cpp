@@ -3,18 +3,12 @@
 // renames finished by the next one).
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <string>
 #include <vector>
 
 #include "difference/difference_encoder.h"
-#include "files/memory_file_system.h"
-#include "hash/sha256.h"
+#include "engine_fixture.h"
 #include "installer_test_data.h"
-#include "patch/patch_file.h"
-#include "patch/patch_writer.h"
-#include "paths/macros.h"
-#include "tests/support/test_reporters.h"
 
 namespace {
 
@@ -67,19 +61,16 @@ TEST(DifferenceRecords, AreAppliedAsModifyRecords) {
   ASSERT_TRUE(EncodeDifference(OldVersion().data(), OldVersion().size(), NewVersion().data(), NewVersion().size(), record));
   for (const auto& c : cases) {
     SCOPED_TRACE(c.Name);
-    TMemoryFileSystem files;
-    files.AddDirectory("C:\\APP");
+    TEngine engine;
+    TMemoryFileSystem& files = engine.Files;
     if (c.Installed != TState::None) files.AddFile(Target, ContentOf(c.Installed), c.Stamp);
     if (c.Interrupted) {
       files.AddFile("C:\\APP\\MAIN.$$$", OldVersion(), oldStamp);
       files.AddFile("C:\\APP\\MAIN.$$N", NewVersion(), OtherStamp);
     }
     TVerifyInfo checks;
-    checks.Flags = VerifyOldKnown | VerifyNewKnown;
-    checks.OldSize = OldVersion().size();
-    checks.NewSize = NewVersion().size();
-    std::memcpy(checks.OldHash, Sha256(OldVersion().data(), OldVersion().size()).Bytes.data(), VerifyHashSize);
-    std::memcpy(checks.NewHash, Sha256(NewVersion().data(), NewVersion().size()).Bytes.data(), VerifyHashSize);
+    SetVerifyOld(checks, OldVersion().data(), OldVersion().size());
+    SetVerifyNew(checks, NewVersion().data(), NewVersion().size());
     TBytes data = record;
     if (c.Damaged) data[12] ^= 1;  // the new size
     TPatchWriter writer;
@@ -88,22 +79,9 @@ TEST(DifferenceRecords, AreAppliedAsModifyRecords) {
     }
     ASSERT_TRUE(writer.AddDifference("&ROOT&\\MAIN.EXE", oldStamp, newStamp, data));
 
-    TMemoryInputFile patch(writer.Bytes());
-    TMacroExpander macros;
-    macros.AddMacro(new TMacroDef("&ROOT&", "C:\\APP"));
-    TRecordingReporter reporter;
-    TPatchFile installer(&patch, &macros, &reporter, &files);
-    TRecordOutcome outcome = TRecordOutcome::Ignored;
-    struct TObserver : TPatchFile::TRecordObserver {
-      TRecordOutcome& Outcome;
-      explicit TObserver(TRecordOutcome& outcome) : Outcome(outcome) {}
-      void BeforeRecord(TPatchFile&, int) override {}
-      void AfterRecord(TPatchFile&, int, TRecordOutcome o, const std::string&) override { Outcome = o; }
-    } observer(outcome);
-    installer.SetRecordObserver(&observer);
-    installer.Run();
+    const TRecordOutcome outcome = engine.ApplyLast(writer);
     EXPECT_EQ(c.Outcome, outcome);
-    EXPECT_EQ(c.LastRow, reporter.Lines.back());
+    EXPECT_EQ(c.LastRow, engine.Reporter.Lines.back());
     EXPECT_EQ(ContentOf(c.Left), files.Contents(Target));
     EXPECT_EQ(c.Left == TState::New ? newStamp : c.Stamp, files.StampOf(Target));
     EXPECT_FALSE(files.Exists("C:\\APP\\MAIN.$$N"));

@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -15,6 +14,7 @@
 #include "patch/patch_writer.h"
 #include "paths/macros.h"
 #include "paths/path_name.h"
+#include "engine_fixture.h"
 #include "installer_test_data.h"
 #include "tests/support/test_reporters.h"
 
@@ -48,37 +48,7 @@ TBytes OtherBuildOf(TBytes bytes) {
 }
 TBytes OtherBuild() { return OtherBuildOf(OldVersion()); }
 
-// The engine over files in memory, with "&ROOT&" naming C:\APP.
-struct TEngine {
-  TMemoryFileSystem Files;
-  TMacroExpander Macros;
-  TRecordingReporter Reporter;
-  TEngine() {
-    Files.AddDirectory("C:\\APP");
-    Macros.AddMacro(new TMacroDef("&ROOT&", "C:\\APP"));
-  }
-  // Applies the last record of the patch (its checks, if any, stand before it).
-  TRecordOutcome ApplyLast(const TPatchWriter& writer) {
-    TMemoryInputFile data(writer.Bytes());
-    TPatchFile installer(&data, &Macros, &Reporter, &Files);
-    installer.ReadDirectory();
-    const int last = installer.Directory().Count() - 1;
-    TPathName name = installer.ResolvePath(last);
-    switch (installer.Directory()[last].Type()) {
-      case ptModify: return installer.ApplyModify(last, name);
-      case ptDelete: return installer.ApplyDelete(last, name);
-      default: return installer.ApplyCopy(last, name);
-    }
-  }
-  void Run(const TPatchWriter& writer) {
-    TMemoryInputFile data(writer.Bytes());
-    TPatchFile(&data, &Macros, &Reporter, &Files).Run();
-  }
-};
 
-void SetHash(uint8_t* to, const TBytes& bytes) {
-  std::memcpy(to, Sha256(bytes.data(), bytes.size()).Bytes.data(), VerifyHashSize);
-}
 
 enum class TKind { Modify, Delete, Copy };
 // Mixed: what the delta makes of OtherBuild, the new version with the other build's 16 bytes.
@@ -147,15 +117,11 @@ TEST(VerifiedRecords, TheVersionIsRecognisedByItsContent) {
     if (c.Installed != TInstalled::None) files.AddFile(Target, ContentOf(c.Installed), c.Stamp);
     TVerifyInfo checks;
     if (c.Kind != TKind::Copy) {
-      checks.Flags |= VerifyOldKnown;
-      checks.OldSize = OldVersion().size();
-      SetHash(checks.OldHash, OldVersion());
+      SetVerifyOld(checks, OldVersion().data(), OldVersion().size());
     }
     if (c.Kind != TKind::Delete) {
-      checks.Flags |= VerifyNewKnown;
       const TBytes made = c.WrongNewHash ? OtherBuild() : NewVersion();
-      checks.NewSize = made.size();
-      SetHash(checks.NewHash, made);
+      SetVerifyNew(checks, made.data(), made.size());
     }
     TPatchWriter writer;
     const std::string path = "&ROOT&\\MAIN.EXE";
@@ -287,10 +253,8 @@ TEST(VerifiedRecords, AlternativesActForTheInstalledVersionOnly) {
     literal.LiteralBlock(at, NewVersion().data() + at, std::min(256, 1000 - at));
   for (const TBytes& old : {OldVersion(), OtherBuild()}) {
     TVerifyInfo checks;
-    checks.Flags = VerifyOldKnown | VerifyNewKnown;
-    checks.OldSize = checks.NewSize = 1000;
-    SetHash(checks.OldHash, old);
-    SetHash(checks.NewHash, NewVersion());
+    SetVerifyOld(checks, old.data(), old.size());
+    SetVerifyNew(checks, NewVersion().data(), NewVersion().size());
     checks.Alternative = 7;
     ASSERT_TRUE(writer.AddVerify(path, checks));
     if (old == OldVersion()) writer.AddModify(path, oldStamp, newStamp, Delta());
