@@ -67,19 +67,19 @@ test-native: native
 test-windows:
 	@if [ "$$(scripts/wine-host --notice)" = win32 ]; then \
 	  $(MAKE) --no-print-directory win32 win64 && \
-	  scripts/with-xvfb sh -c 'ctest --test-dir $(WIN32) -j $(JOBS) --output-on-failure && \
+	  scripts/with-xvfb scripts/with-wineserver sh -c 'ctest --test-dir $(WIN32) -j $(JOBS) --output-on-failure && \
 	    ctest --test-dir $(WIN64) -j $(JOBS) -LE window --output-on-failure'; \
 	else \
 	  $(MAKE) --no-print-directory win64 && \
-	  scripts/with-xvfb ctest --test-dir $(WIN64) -j $(JOBS) --output-on-failure; \
+	  scripts/with-xvfb scripts/with-wineserver ctest --test-dir $(WIN64) -j $(JOBS) --output-on-failure; \
 	fi
 
 # One tree's whole suite, whatever the host (the 32-bit one fails where it cannot run).
 test-win32: win32
-	scripts/with-xvfb ctest --test-dir $(WIN32) -j $(JOBS) --output-on-failure
+	scripts/with-xvfb scripts/with-wineserver ctest --test-dir $(WIN32) -j $(JOBS) --output-on-failure
 
 test-win64: win64
-	scripts/with-xvfb ctest --test-dir $(WIN64) -j $(JOBS) --output-on-failure
+	scripts/with-xvfb scripts/with-wineserver ctest --test-dir $(WIN64) -j $(JOBS) --output-on-failure
 
 fuzz-smoke: fuzz-build
 	scripts/fuzz-run.sh $(FUZZ) $(FUZZ_SMOKE_SECONDS)
