@@ -64,9 +64,40 @@ INT_PTR TPatchUnpacker::CloseFileInfo(FDINOTIFICATIONTYPE, PFDINOTIFICATION reco
   return TRUE;
 }
 
+INT_PTR TPatchUnpacker::FileOpen(char* name, int flags, int mode, int* error) {
+  const INT_PTR handle = TCABPacker::FileOpen(name, flags, mode, error);
+  if (handle == -1 || WindowPath.empty() || _stricmp(name, WindowPath.c_str()) != 0) return handle;
+  // A window the run-time seek cannot reach is no cabinet.
+  if (WindowOffset < 0 || WindowLength < 0 || WindowOffset + WindowLength > 0x7FFFFFFF ||
+      TCABPacker::FileSeek(handle, LONG(WindowOffset), SEEK_SET, error) != LONG(WindowOffset)) {
+    TCABPacker::FileClose(handle, nullptr);
+    return -1;
+  }
+  Windowed[handle] = 0;
+  return handle;
+}
+
+LONG TPatchUnpacker::FileSeek(INT_PTR handle, LONG distance, int origin, int* error) {
+  auto window = Windowed.find(handle);
+  if (window == Windowed.end()) return TCABPacker::FileSeek(handle, distance, origin, error);
+  const int64_t base = origin == SEEK_SET ? 0 : origin == SEEK_CUR ? window->second : WindowLength;
+  const int64_t target = base + distance;
+  if (target < 0 || target > WindowLength) return -1;
+  if (TCABPacker::FileSeek(handle, LONG(WindowOffset + target), SEEK_SET, error) == -1) return -1;
+  window->second = target;
+  return LONG(target);
+}
+
 UINT TPatchUnpacker::FileRead(INT_PTR handle, void* buffer, UINT count, int* error) {
   Pump();
-  return TCABPacker::FileRead(handle, buffer, count, error);
+  auto window = Windowed.find(handle);
+  if (window == Windowed.end()) return TCABPacker::FileRead(handle, buffer, count, error);
+  // The bytes after the cabinet belong to the program file, not to it.
+  const int64_t left = WindowLength - window->second;
+  if (int64_t(count) > left) count = UINT(left);
+  const UINT done = count == 0 ? 0 : TCABPacker::FileRead(handle, buffer, count, error);
+  if (done != UINT(-1)) window->second += done;
+  return done;
 }
 
 UINT TPatchUnpacker::FileWrite(INT_PTR handle, void* buffer, UINT count, int* error) {
@@ -86,6 +117,7 @@ int TPatchUnpacker::FileClose(INT_PTR handle, int* error) {
     Current = -1;
     Whole = false;
   }
+  Windowed.erase(handle);
   return TCABPacker::FileClose(handle, error);
 }
 

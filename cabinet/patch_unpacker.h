@@ -11,6 +11,8 @@
 // The library's load failure is the exception: it happens while the base is constructed,
 // before this class's Show is in effect, and is shown as the base's "CAB Error" box.
 
+#include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -39,6 +41,16 @@ class TPatchUnpacker : public TCABPacker {
     MessageContext = context;
   }
 
+  // The cabinet is a part of a larger file (the payload of a self-applying program): every
+  // open of path (directory + name as Unpack is given them, in any case) reads only the
+  // length bytes at offset, which the library sees as a whole file of its own. An empty
+  // path reads cabinets whole again.
+  void SetCabinetWindow(const std::string& path, int64_t offset, int64_t length) {
+    WindowPath = path;
+    WindowOffset = offset;
+    WindowLength = length;
+  }
+
   // The temporary file holding the last file extracted; empty until a file was extracted.
   const char* ExtractedName() const { return Extracted; }
 
@@ -53,6 +65,9 @@ class TPatchUnpacker : public TCABPacker {
   INT_PTR ExtractFile(FDINOTIFICATIONTYPE type, PFDINOTIFICATION record) override;
   // Close step: the archived attributes and date/time go to the temporary file.
   INT_PTR CloseFileInfo(FDINOTIFICATIONTYPE type, PFDINOTIFICATION record) override;
+  // Opens, reads and seeks go to the base, within the window for the windowed cabinet.
+  INT_PTR FileOpen(char* name, int flags, int mode, int* error) override;
+  LONG FileSeek(INT_PTR handle, LONG distance, int origin, int* error) override;
   // Reads and writes go to the base; the bytes written to the file being extracted are
   // counted, and the message hook is called.
   UINT FileRead(INT_PTR handle, void* buffer, UINT count, int* error) override;
@@ -72,6 +87,11 @@ class TPatchUnpacker : public TCABPacker {
   std::vector<std::string> Temporaries;
   TMessageHook MessageHook = nullptr;
   void* MessageContext = nullptr;
+
+  std::string WindowPath;
+  int64_t WindowOffset = 0, WindowLength = 0;
+  // Open handles of the windowed cabinet, with their position within the window.
+  std::map<INT_PTR, int64_t> Windowed;
 
   // The file being extracted: its handle while open (-1 otherwise), the size the cabinet
   // states, the bytes written so far.

@@ -1,5 +1,6 @@
 #include "description_file.h"
 
+#include <cctype>
 #include <cstdio>
 #include <vector>
 
@@ -35,6 +36,51 @@ std::string DescriptionFilePath(const std::string& moduleDir, int argCount, cons
   // put after the program's directory.
   if (arg.size() >= 2 && arg[1] == ':') return arg;
   return moduleDir + arg;
+}
+
+namespace {
+
+std::string Trimmed(const std::string& text) {
+  const size_t first = text.find_first_not_of(" \t");
+  if (first == std::string::npos) return "";
+  return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
+bool SameName(const std::string& a, const char* b) {
+  size_t n = 0;
+  for (; n < a.size() && b[n]; ++n)
+    if (std::tolower(static_cast<unsigned char>(a[n])) != std::tolower(static_cast<unsigned char>(b[n]))) return false;
+  return n == a.size() && b[n] == '\0';
+}
+
+}  // namespace
+
+TKeyReader DescriptionTextReader(const std::string& text) {
+  return [text](const char* key) -> std::string {
+    bool inSection = false, sectionSeen = false;
+    size_t at = 0;
+    while (at < text.size()) {
+      size_t end = text.find_first_of("\r\n", at);
+      if (end == std::string::npos) end = text.size();
+      const std::string line = Trimmed(text.substr(at, end - at));
+      at = end + (text.compare(end, 2, "\r\n") == 0 ? 2 : 1);
+      if (!line.empty() && line[0] == '[') {
+        // Only the first section of that name counts.
+        if (inSection) return "";
+        const size_t close = line.find(']');
+        inSection = !sectionSeen && close != std::string::npos && SameName(Trimmed(line.substr(1, close - 1)), "Application");
+        sectionSeen |= inSection;
+        continue;
+      }
+      const size_t equals = line.find('=');
+      if (!inSection || equals == std::string::npos || !SameName(Trimmed(line.substr(0, equals)), key)) continue;
+      std::string value = Trimmed(line.substr(equals + 1));
+      if (value.size() >= 2 && (value[0] == '"' || value[0] == '\'') && value.back() == value[0])
+        value = value.substr(1, value.size() - 2);
+      return value.substr(0, DescriptionValueSize - 1);
+    }
+    return "";
+  };
 }
 
 bool ReadDescription(const TKeyReader& read, TDescription& description) {

@@ -29,6 +29,14 @@ struct TDescription {
 // Reads key of section "Application"; returns the value ("" when missing or empty).
 using TKeyReader = std::function<std::string(const char* key)>;
 
+// A reader of section Application from a description file's text (carried inside a
+// self-applying program, where no file exists to hand to the system's reader). It reads as
+// the private-profile reader does: section and key names in any case and with blanks
+// around them, the first occurrence of a key in the first such section, the value with
+// blanks around it removed and one pair of enclosing quotes ('"' or '\'') taken off, cut to
+// DescriptionValueSize - 1 characters; lines end in CR LF, LF or CR.
+TKeyReader DescriptionTextReader(const std::string& text);
+
 // Whether name is a bare file name: no '\\', '/', ':' or "..", so that it names a file inside
 // the folder it is put after.
 bool PlainFileName(const std::string& name);

@@ -9,10 +9,12 @@ TExtractedPatch::~TExtractedPatch() {
   Unpacker.RemoveTemporaryFiles();
 }
 
-TExtractOutcome TExtractedPatch::Open(const char* patch) {
-  TPathName cabinet(patch);
+TExtractOutcome TExtractedPatch::Open(const char* patch, const TCabinetWithin* within) {
+  TPathName cabinet(within ? within->File.c_str() : patch);
   const std::string name = cabinet.FileName();
   const std::string directory = std::string(cabinet.Directory()) + "\\";
+  // The library opens directory + name: that is the file the window applies to.
+  if (within) Unpacker.SetCabinetWindow(directory + name, within->Offset, within->Length);
   Reporter->ReportInfo("Unpacking patch...");
   if (!Unpacker.Unpack(name.c_str(), directory.c_str(), 0)) {
     Reporter->ReportError("Cannot unpack patch file: %s", patch);

@@ -14,6 +14,13 @@
 
 enum class TExtractOutcome { Opened, CannotUnpack, CannotOpen };
 
+// A cabinet stored as a part of a larger file: the payload of a self-applying program.
+struct TCabinetWithin {
+  std::string File;  // the whole file's absolute path
+  int64_t Offset = 0;
+  int64_t Length = 0;
+};
+
 class TExtractedPatch {
  public:
   // reporter receives the binding's messages (and Open's rows); not owned.
@@ -26,8 +33,9 @@ class TExtractedPatch {
   // description file's Patch value) names, relative to the current directory, and opens
   // the last file extracted. A failure is reported as "Cannot unpack patch file: %s" (the
   // library is missing or extraction could not start) or "Cannot open patch file: %s"
-  // (nothing was extracted, or it will not open), with patch as given.
-  TExtractOutcome Open(const char* patch);
+  // (nothing was extracted, or it will not open), with patch as given. With within, the
+  // cabinet is read from that part of a file instead; the rows still name patch.
+  TExtractOutcome Open(const char* patch, const TCabinetWithin* within = nullptr);
 
   // Without rows of its own: extracts cabinet name from directory (ending in a backslash)
   // and opens the last file extracted. True when Data() is open.

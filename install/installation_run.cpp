@@ -58,7 +58,7 @@ TInstallOutcome RunInstallation(const TInstallationRun& run) {
   // a shortened path would name another place.
   std::string rootFolder;
   if (!FormTargetRoot(run.TargetPath, run.MainName, *run.Reporter, rootFolder)) return TInstallOutcome::NoTarget;
-  TPathName cabinet(run.Patch);
+  TPathName cabinet(run.Within ? run.Within->File.c_str() : run.Patch);
   if (cabinet.Cut() || cabinet.Directory()[0] == '\0') {
     run.Reporter->ReportError("Cannot install patch: patch file path too long: %s", run.Patch);
     return TInstallOutcome::NoTarget;
@@ -78,7 +78,7 @@ TInstallOutcome RunInstallation(const TInstallationRun& run) {
       return TInstallOutcome::Unfinished;
     }
   }
-  switch (patch.Open(run.Patch)) {
+  switch (patch.Open(run.Patch, run.Within)) {
     case TExtractOutcome::CannotUnpack:
       return TInstallOutcome::CannotUnpack;
     case TExtractOutcome::CannotOpen:

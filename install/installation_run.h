@@ -31,6 +31,7 @@
 #include <functional>
 #include <string>
 
+#include "install/extracted_patch.h"
 #include "install/files_in_use.h"
 #include "patch/patch_file.h"
 
@@ -48,6 +49,9 @@ struct TInstallationRun {
   bool LockHeld = false;
   // The Patch value of the description file: the patch cabinet's path.
   const char* Patch = "";
+  // The cabinet is this part of a file (the payload of a self-applying program) rather than
+  // the file Patch names; Patch still names it in the rows. Null for the loose cabinet.
+  const TCabinetWithin* Within = nullptr;
   // The application's expander (required); holds "&ROOT&" while the installer runs.
   TMacroExpander* Macros = nullptr;
   // Receives every row, the unpacker's and the installer's too (required).

@@ -133,3 +133,23 @@ TEST(FormatDescription, WritesWhatReadsBackAndRefusesWhatCannot) {
   }
 }
 }  // namespace
+
+namespace {
+TEST(DescriptionTextReader, ReadsAsTheProfileReaderDoes) {
+  const std::string text =
+      "; made by hand\n[Other]\r\nName=WRONG.EXE\r\n [ application ] \r\n  name =  TOOL.EXE  \r\n"
+      "DefaultPath=\"&PROGRAMS&\\TOOL\\\"\rPatch=" + std::string(500, 'P') + "\r\nName=LATER.EXE\r\n[Application]\r\nExtra=1\r\n";
+  const TKeyReader read = DescriptionTextReader(text);
+  const struct {
+    const char* Key;
+    std::string Want;
+  } cases[] = {
+      {"Name", "TOOL.EXE"},
+      {"DefaultPath", "&PROGRAMS&\\TOOL\\"},
+      {"Patch", std::string(DescriptionValueSize - 1, 'P')},
+      {"Extra", ""},  // in a second section of that name
+      {"Missing", ""},
+  };
+  for (const auto& c : cases) EXPECT_EQ(read(c.Key), c.Want) << c.Key;
+}
+}  // namespace
