@@ -12,14 +12,9 @@
 #include "cabinet/patch_unpacker.h"
 #include "files/disk_file_system.h"
 
-enum class TExtractOutcome { Opened, CannotUnpack, CannotOpen };
+#include "payload/payload.h"
 
-// A cabinet stored as a part of a larger file: the payload of a self-applying program.
-struct TCabinetWithin {
-  std::string File;  // the whole file's absolute path
-  int64_t Offset = 0;
-  int64_t Length = 0;
-};
+enum class TExtractOutcome { Opened, CannotUnpack, CannotOpen };
 
 class TExtractedPatch {
  public:

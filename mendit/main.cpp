@@ -1,12 +1,66 @@
-// mendit: applies a vendor's patch to an installed application.
+// mendit: applies a vendor's patch to an installed application. A mendit.exe that carries a
+// patch (written by menditwiz -exe) is the whole patch in one file; with /S it installs
+// without a window (silent_options.h).
 
 #include <windows.h>
 
+#include <string>
+
+#include "files/disk_file_system.h"
+#include "menditcon/companion_run.h"
 #include "menditor_app.h"
+#include "silent_options.h"
 #include "syslib/system_library.h"
+#include "cabinet/cab_packer.h"
+
+namespace {
+
+// The program's own file as an 8-bit path the file services can open: where the long name
+// has characters the ANSI code page lacks, its short form.
+std::string ProgramFile() {
+  wchar_t wide[MAX_PATH];
+  const DWORD length = GetModuleFileNameW(nullptr, wide, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) return "";
+  auto narrow = [](const wchar_t* text, std::string& result) {
+    char buffer[MAX_PATH * 2];
+    BOOL lossy = FALSE;
+    const int size = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text, -1, buffer, sizeof buffer, nullptr, &lossy);
+    if (size <= 0 || lossy) return false;
+    result = buffer;
+    return true;
+  };
+  std::string path;
+  if (narrow(wide, path)) return path;
+  wchar_t shortName[MAX_PATH];
+  const DWORD shortLength = GetShortPathNameW(wide, shortName, MAX_PATH);
+  if (shortLength == 0 || shortLength >= MAX_PATH || !narrow(shortName, path)) return "";
+  return path;
+}
+
+}  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   LimitDllSearchToSystemFolder();
-  TMenditorApp app;
+  const int argc = __argc > 0 ? __argc - 1 : 0;
+  const char* const* argv = __argv ? __argv + 1 : nullptr;
+  TDiskFileSystem disk;
+  const std::string program = ProgramFile();
+  const TCarriedPatch carried = program.empty() ? TCarriedPatch() : ReadCarriedPatch(disk, program);
+
+  if (IsSilentCommandLine(argc, argv)) {
+    // Nobody may be there to close a box: the cabinet binding's messages become rows.
+    TCABPacker::SetConsoleMode(true);
+    TCompanionOptions options;
+    std::string error;
+    if (!ParseSilentArguments(argc, argv, options, error) || options.Help) return ToolExitUsage;
+    return RunCompanion(options, nullptr, &carried);
+  }
+  // A damaged patch says so once, before any window, and installs nothing.
+  if (carried.State == TPayloadState::Damaged) {
+    MessageBoxExA(nullptr, DamagedPatchText(program, carried.Problem).c_str(), DamagedPatchCaption,
+                  MB_ICONHAND, 0);
+    return ToolExitNothingDone;
+  }
+  TMenditorApp app(carried.State == TPayloadState::Found ? &carried : nullptr);
   return app.Run();
 }

@@ -20,7 +20,7 @@ const char ApplicationName[] = "Tarvel Application Patcher";
 
 }  // namespace
 
-TMenditorApp::TMenditorApp() : TApplication(ApplicationName) {
+TMenditorApp::TMenditorApp(const TCarriedPatch* carried) : TApplication(ApplicationName), Carried(carried) {
   ModuleDir = ProgramFolder(ModulePathSize);
   DefineStartupMacros();
 }
@@ -44,9 +44,16 @@ void TMenditorApp::InitMainWindow() {
 }
 
 bool TMenditorApp::ReadDescriptionFile() {
-  std::string path = DescriptionFilePath(ModuleDir, __argc > 0 ? __argc - 1 : 0, __argv ? __argv + 1 : nullptr);
   TDescription description;
-  const bool complete = ::ReadDescriptionFile(path, description);
+  std::string path;
+  bool complete;
+  if (Carried) {
+    path = Carried->Cabinet.File;
+    complete = ReadDescription(DescriptionTextReader(Carried->DescriptionText), description);
+  } else {
+    path = DescriptionFilePath(ModuleDir, __argc > 0 ? __argc - 1 : 0, __argv ? __argv + 1 : nullptr);
+    complete = ::ReadDescriptionFile(path, description);
+  }
   Name = description.Name;
   DefaultPath = description.DefaultPath;
   Patch = description.Patch;

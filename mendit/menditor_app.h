@@ -8,12 +8,15 @@
 
 #include "framework/application.h"
 #include "paths/macros.h"
+#include "payload/payload.h"
 
 class TMenditorApp : public TApplication {
  public:
   static constexpr int ModulePathSize = 300;
 
-  TMenditorApp();
+  // carried: the patch this program file carries (not owned), whose description takes the
+  // place of the description file; null for a program without one.
+  explicit TMenditorApp(const TCarriedPatch* carried = nullptr);
 
   // The application's macros; "&ROOT&" is added and removed around each installation.
   TMacroExpander Macros{false};
@@ -23,6 +26,8 @@ class TMenditorApp : public TApplication {
   std::string Patch;
   // The program's directory with a trailing backslash; empty when unknown or without drive.
   std::string ModuleDir;
+  // The carried patch; null when the description file and the cabinet are loose files.
+  const TCarriedPatch* const Carried;
 
  protected:
   int NormalizeCmdShow(int cmdShow) override;

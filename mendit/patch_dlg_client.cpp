@@ -75,6 +75,7 @@ void TPatchDlgClient::CmInstall() {
   run.TargetPath = path;
   run.MainName = app->Name.c_str();
   run.Patch = app->Patch.c_str();
+  if (app->Carried) run.Within = &app->Carried->Cabinet;
   run.Macros = &app->Macros;
   run.Reporter = this;
   run.MessageHook = &TPatchDlgClient::DispatchWaitingMessages;

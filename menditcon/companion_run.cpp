@@ -45,7 +45,7 @@ TToolExit RecordsExit(const TRecordTracker& tracker) {
 
 }  // namespace
 
-TToolExit RunCompanion(const TCompanionOptions& options, std::FILE* out) {
+TToolExit RunCompanion(const TCompanionOptions& options, std::FILE* out, const TCarriedPatch* carried) {
   std::FILE* log = nullptr;
   // The record log's lines end in a line feed alone on every system; the log rows are text.
   const char* mode = options.LogFormat == TLogFormat::Records ? "wb" : "wt";
@@ -59,12 +59,22 @@ TToolExit RunCompanion(const TCompanionOptions& options, std::FILE* out) {
   TMacroExpander macros;
   DefineStartupMacros(macros);
 
-  const std::string descriptionPath = DescriptionPath(options.Description);
+  const bool embedded = carried && carried->State != TPayloadState::None;
+  const std::string descriptionPath = embedded ? carried->Cabinet.File : DescriptionPath(options.Description);
   TDescription description;
-  const bool read = ReadDescriptionFile(descriptionPath, description);
+  bool read = false;
+  if (!embedded)
+    read = ReadDescriptionFile(descriptionPath, description);
+  else if (carried->State == TPayloadState::Found)
+    read = ReadDescription(DescriptionTextReader(carried->DescriptionText), description);
   TToolExit exit = ToolExitNothingDone;
   std::vector<std::string> failures;  // errors outside records, for the record log
-  if (!read) {
+  if (embedded && carried->State == TPayloadState::Damaged) {
+    const std::string text = "Cannot install patch: " + carried->Cabinet.File + " is damaged: " + carried->Problem +
+                             " - nothing was unpacked or installed";
+    reporter.ReportError("%s", text.c_str());
+    failures.push_back(text);
+  } else if (!read) {
     // One row: mendit's "Init failed" box text speaks of the window program.
     const std::string text = "Cannot read patch description file: " + descriptionPath +
                              " (section [Application] needs Name, DefaultPath and Patch)";
@@ -99,6 +109,7 @@ TToolExit RunCompanion(const TCompanionOptions& options, std::FILE* out) {
       run.MainName = description.Name.c_str();
       run.LockHeld = true;
       run.Patch = description.Patch.c_str();
+      if (embedded) run.Within = &carried->Cabinet;
       run.Macros = &macros;
       run.Reporter = &tracker;
       run.Observer = &tracker;

@@ -3,9 +3,15 @@
 // same start-up macros, and either installs the patch through the installation run that the
 // dialog uses, or (check mode) reports what each record would do. Rows go to out and to the
 // log file when one is asked for. The result is the exit code.
+//
+// A self-applying program runs the same way without a window (mendit /S): carried is then
+// the patch it carries, whose description and cabinet take the place of the description
+// file's; a damaged one installs nothing (exit code 4) and says why in one row.
 
 #include <cstdio>
 
 #include "companion_options.h"
+#include "payload/payload.h"
 
-TToolExit RunCompanion(const TCompanionOptions& options, std::FILE* out);
+// out may be null: the rows then go to the log file alone.
+TToolExit RunCompanion(const TCompanionOptions& options, std::FILE* out, const TCarriedPatch* carried = nullptr);

@@ -1,12 +1,14 @@
 #include "wizard_build.h"
 
 #include <algorithm>
+#include <functional>
 #include <map>
 #include <memory>
 
 #include "cabinet_output.h"
 #include "description/description_file.h"
 #include "patch_plan.h"
+#include "payload/payload.h"
 #include "wizard_machine.h"
 
 namespace {
@@ -47,37 +49,50 @@ bool CanWriteIn(TFileSystem& files, const std::string& folder, const std::string
   return written;
 }
 
-// Puts both outputs in place, or neither: each is written complete under its temporary name
-// first; then the cabinet replaces the previous one, whose file is kept aside until the
-// description has replaced its own. Any failure leaves the folder as it was.
-bool WriteOutputs(TFileSystem& files, const std::string& cabinetPath, const std::vector<uint8_t>& cabinet,
-                  const std::string& descriptionPath, const std::string& description, std::string& failed) {
-  const std::string cabinetTemporary = TemporaryName(cabinetPath);
-  const std::string descriptionTemporary = TemporaryName(descriptionPath);
-  const std::string previousCabinet = cabinetPath + ".old";
+// One file the build writes, and what it holds.
+struct TOutput {
+  std::string Path;
+  std::vector<uint8_t> Bytes;
+};
+
+// Puts every output in place, or none: each is written complete under its temporary name
+// first and checked (check is given the temporary's path and the output's place); then
+// they replace the previous files in order, each previous file kept aside until all are in
+// place. Any failure leaves the folder as it was; failed names the output that failed, and
+// checkFailed tells a failed check from a failed write.
+bool WriteOutputs(TFileSystem& files, const std::vector<TOutput>& outputs,
+                  const std::function<bool(const std::string&, size_t)>& check, std::string& failed,
+                  bool& checkFailed) {
+  checkFailed = false;
   auto discard = [&] {
-    files.Delete(cabinetTemporary.c_str());
-    files.Delete(descriptionTemporary.c_str());
+    for (const TOutput& o : outputs) files.Delete(TemporaryName(o.Path).c_str());
   };
-  failed = cabinetPath;
-  if (!WriteWholeFile(files, cabinetTemporary, cabinet)) return discard(), false;
-  failed = descriptionPath;
-  if (!WriteWholeFile(files, descriptionTemporary, std::vector<uint8_t>(description.begin(), description.end())))
-    return discard(), false;
-  failed = cabinetPath;
-  files.Delete(previousCabinet.c_str());
-  const bool hadCabinet = files.Move(cabinetPath.c_str(), previousCabinet.c_str());
-  if (!MoveReplacing(cabinetTemporary, cabinetPath)) {
-    if (hadCabinet) files.Move(previousCabinet.c_str(), cabinetPath.c_str());
-    return discard(), false;
+  for (size_t n = 0; n < outputs.size(); ++n) {
+    failed = outputs[n].Path;
+    if (!WriteWholeFile(files, TemporaryName(outputs[n].Path), outputs[n].Bytes)) return discard(), false;
+    if (check && !check(TemporaryName(outputs[n].Path), n)) return checkFailed = true, discard(), false;
   }
-  failed = descriptionPath;
-  if (!MoveReplacing(descriptionTemporary, descriptionPath)) {
-    files.Delete(cabinetPath.c_str());
-    if (hadCabinet) files.Move(previousCabinet.c_str(), cabinetPath.c_str());
-    return discard(), false;
+  std::vector<bool> hadPrevious;
+  auto undo = [&] {
+    for (size_t n = hadPrevious.size(); n-- > 0;) {
+      files.Delete(outputs[n].Path.c_str());
+      if (hadPrevious[n]) files.Move((outputs[n].Path + ".old").c_str(), outputs[n].Path.c_str());
+    }
+    discard();
+  };
+  for (const TOutput& o : outputs) {
+    failed = o.Path;
+    const std::string previous = o.Path + ".old";
+    files.Delete(previous.c_str());
+    const bool had = files.Move(o.Path.c_str(), previous.c_str());
+    if (!MoveReplacing(TemporaryName(o.Path), o.Path)) {
+      if (had) files.Move(previous.c_str(), o.Path.c_str());
+      return undo(), false;
+    }
+    hadPrevious.push_back(had);
   }
-  if (hadCabinet) files.Delete(previousCabinet.c_str());
+  for (size_t n = 0; n < outputs.size(); ++n)
+    if (hadPrevious[n]) files.Delete((outputs[n].Path + ".old").c_str());
   return true;
 }
 
@@ -89,7 +104,7 @@ class TWizardBuild {
       : Options(options), Hooks(hooks), Events(events), Lister(NewFolderLister()), Files(NewFileSystem()) {}
 
   bool Run() {
-    return ResolveFolders() && FormatDescriptionFile() && CheckOutputFolder() && ReadReleases() &&
+    return ResolveFolders() && FormatDescriptionFile() && CheckOutputFolder() && ReadStub() && ReadReleases() &&
            PlanRecords() && MakeScratchFolder() && BuildRecords() && NoteSharedBackups() && PackPatch() && VerifyBuiltPatch() &&
            WriteResults();
   }
@@ -145,6 +160,19 @@ class TWizardBuild {
     MadeOutput.Path = OutRoot;
     if (!CanWriteIn(*Files, OutRoot, TemporaryName(Outcome.CabinetOut), MadeOutput.Made))
       return Fail(TWizardFailure::OutputFolderNotWritable, OutRoot);
+    return true;
+  }
+
+  // The program the self-applying file is made of, read before the long build.
+  bool ReadStub() {
+    if (Options.ExeName.empty()) return true;
+    const std::string path = Options.StubPath.empty() ? DefaultStubPath() : AbsolutePath(Options.StubPath);
+    if (path.empty()) return Fail(TWizardFailure::StubUnusable, Options.StubPath, "give the mendit.exe to use with -stub PATH");
+    std::vector<uint8_t> stub;
+    std::string problem;
+    if (!ReadWholeFile(*Files, path, stub)) return Fail(TWizardFailure::StubUnusable, path, "it cannot be read");
+    if (!StubImage(stub, StubProgram, problem)) return Fail(TWizardFailure::StubUnusable, path, problem);
+    Outcome.ProgramOut = JoinPath(OutRoot, Options.ExeName);
     return true;
   }
 
@@ -256,9 +284,26 @@ class TWizardBuild {
   }
 
   bool WriteResults() {
+    std::vector<TOutput> outputs = {{Outcome.CabinetOut, Cabinet},
+                                    {Outcome.DescriptionOut, std::vector<uint8_t>(Description.begin(), Description.end())}};
+    if (!Options.ExeName.empty()) {
+      outputs.push_back({Outcome.ProgramOut, MakePayloadProgram(StubProgram, Description, Cabinet)});
+      Outcome.ProgramSize = static_cast<int64_t>(outputs.back().Bytes.size());
+    }
+    // The self-applying program is read back from the disk as mendit reads itself: it must
+    // carry exactly the description and the cabinet that were verified.
+    auto check = [&](const std::string& written, size_t index) {
+      if (index != 2) return true;
+      const TCarriedPatch carried = ReadCarriedPatch(*Files, written);
+      std::unique_ptr<TInputFile> file = Files->OpenRead(written.c_str());
+      std::vector<uint8_t> cabinet;
+      return carried.State == TPayloadState::Found && carried.DescriptionText == Description && file &&
+             ReadPart(*file, carried.Cabinet.Offset, carried.Cabinet.Length, cabinet) && cabinet == Cabinet;
+    };
     std::string failed;
-    if (!WriteOutputs(*Files, Outcome.CabinetOut, Cabinet, Outcome.DescriptionOut, Description, failed))
-      return Fail(TWizardFailure::OutputNotWritten, failed);
+    bool checkFailed = false;
+    if (!WriteOutputs(*Files, outputs, check, failed, checkFailed))
+      return Fail(checkFailed ? TWizardFailure::ProgramNotReproduced : TWizardFailure::OutputNotWritten, failed);
     return true;
   }
 
@@ -275,6 +320,7 @@ class TWizardBuild {
   std::vector<TPlannedRecord> Plan;
   std::unique_ptr<TScratch> Scratch;
   std::vector<uint8_t> Data, Cabinet;
+  std::vector<uint8_t> StubProgram;  // the stub's image, for -exe
 };
 
 }  // namespace

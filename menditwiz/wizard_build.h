@@ -34,6 +34,9 @@ enum class TWizardFailure {
   NotReproduced,            // Subject: the old release that was not brought up to the new one;
                             // Verification holds the engine's rows and the problems
   OutputNotWritten,         // Subject: the output that could not be written
+  StubUnusable,             // Subject: the stub's path; Detail: why it cannot carry a patch
+  ProgramNotReproduced,     // Subject: the self-applying program, which does not carry the
+                            // verified description and cabinet
 };
 
 struct TWizardOutcome {
@@ -46,6 +49,8 @@ struct TWizardOutcome {
   size_t DataSize = 0;
   int64_t CabinetSize = 0;
   std::string CabinetOut, DescriptionOut;
+  std::string ProgramOut;  // the self-applying program (-exe); "" when none is made
+  int64_t ProgramSize = 0;
 };
 
 // What a build run tells while it works; every event has an empty default.

@@ -37,6 +37,10 @@ std::string DisplayPath(const std::string& path);
 // turns that name into a macro.)
 bool MoveReplacing(const std::string& from, const std::string& to);
 
+// The mendit.exe a self-applying program is made of when no -stub is given: on Windows the
+// one beside the running menditwiz; "" where the builder has none of its own.
+std::string DefaultStubPath();
+
 // Extracts the cabinet name in folder with the machine's cabinet reader (on Windows the
 // system library, as mendit extracts it; elsewhere libmspack) and opens its patch data file,
 // whose temporary files go when it is closed. Null with error set when it cannot be extracted.

@@ -58,6 +58,8 @@ bool IsFolder(const std::string& path) {
   return stat(PosixPath(path).c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
+std::string DefaultStubPath() { return ""; }
+
 std::string MakeScratchFolder() {
   const char* temporary = std::getenv("TMPDIR");
   std::string pattern = std::string(temporary && *temporary ? temporary : "/tmp") + "/mwzXXXXXX";

@@ -38,6 +38,14 @@ bool IsFolder(const std::string& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+std::string DefaultStubPath() {
+  char path[MAX_PATH];
+  const DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
+  if (length == 0 || length >= sizeof path) return "";
+  const std::string program(path, length);
+  return program.substr(0, program.rfind('\\') + 1) + "mendit.exe";
+}
+
 std::string MakeScratchFolder() {
   char folder[MAX_PATH], name[MAX_PATH];
   const DWORD length = GetTempPathA(sizeof folder, folder);

@@ -13,6 +13,12 @@ const char* const WizardUsageText =
     "  -cab NAME      file name of the patch cabinet (default PATCH.CAB)\n"
     "  -mni NAME      file name of the description file (default MENDIT.MNI)\n"
     "  -patch TEXT    Patch value of the description file (default: the cabinet's file name)\n"
+    "  -exe NAME     also write NAME, one self-applying program: mendit.exe carrying the\n"
+    "                 description file and the cabinet, checked after writing; sign it\n"
+    "                 afterwards (osslsigncode, signtool). Users double-click it;\n"
+    "                 NAME /S [/D=FOLDER] [-log FILE] [-check | -rollback] installs silently\n"
+    "  -stub PATH     the mendit.exe the program is made of (default: the one beside\n"
+    "                 menditwiz.exe; needed by the Linux build)\n"
     "  -compress lzx|mszip  compression of the cabinet (default lzx)\n"
     "  -also FOLDER   a further old release the patch also brings to NEW_FOLDER (may be\n"
     "                 given again): for each file, one record per distinct old content,\n"
@@ -34,6 +40,8 @@ bool ParseWizardArguments(int argc, const char* const* argv, TWizardOptions& opt
       {"cab", nullptr, &options.CabinetName},
       {"mni", nullptr, &options.DescriptionName},
       {"patch", nullptr, &options.PatchValue},
+      {"exe", nullptr, &options.ExeName},
+      {"stub", nullptr, &options.StubPath},
       {"compress", &methodGiven, &method},
       {"delta", &deltaGiven, &delta},
       {"q", &options.Quiet},
@@ -66,7 +74,8 @@ bool ParseWizardArguments(int argc, const char* const* argv, TWizardOptions& opt
   options.MainExecutable = positional[2];
   options.DefaultPath = positional[3];
   options.OutputFolder = positional[4];
-  for (const std::string* name : {&options.CabinetName, &options.DescriptionName}) {
+  for (const std::string* name : {&options.CabinetName, &options.DescriptionName, &options.ExeName}) {
+    if (name == &options.ExeName && name->empty()) continue;
     if (name->empty() || name->find_first_of("\\/:") != std::string::npos) {
       error = "Output names are plain file names: " + *name;
       return false;

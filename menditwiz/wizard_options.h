@@ -18,6 +18,8 @@ struct TWizardOptions {
   std::string CabinetName = "PATCH.CAB";
   std::string DescriptionName = "MENDIT.MNI";
   std::string PatchValue;  // the description's Patch value; empty: the cabinet's file name
+  std::string ExeName;     // -exe: the self-applying program's file name; empty: none
+  std::string StubPath;    // -stub: the mendit.exe it is made of; empty: the default
   bool Quiet = false;
   bool Help = false;  // print the usage and exit codes, build nothing
   TCabCompression Compression = TCabCompression::Lzx;

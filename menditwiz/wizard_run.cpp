@@ -65,6 +65,7 @@ TToolExit ExitCodeOf(TWizardFailure failure) {
     case TWizardFailure::OutputInsideRelease:
     case TWizardFailure::OutputFolderNotWritable:
     case TWizardFailure::NoScratchFolder:
+    case TWizardFailure::ProgramNotReproduced:
     case TWizardFailure::CabinetNotPacked:
     case TWizardFailure::CabinetNotStored:
     case TWizardFailure::OutputNotWritten:
@@ -104,6 +105,11 @@ std::string FailureText(const TWizardOptions& options, const TWizardOutcome& out
       return "The cabinet just built cannot be extracted: " + outcome.Detail;
     case TWizardFailure::NotReproduced:
       return "The patch does not reproduce the new release";
+    case TWizardFailure::StubUnusable:
+      return "Cannot make a self-applying program of " + DisplayPath(outcome.Subject) + ": " + outcome.Detail;
+    case TWizardFailure::ProgramNotReproduced:
+      return "The self-applying program just written does not carry the verified patch: " +
+             DisplayPath(outcome.Subject);
     default:  // the lower layer's own words
       return outcome.Detail;
   }
@@ -163,8 +169,13 @@ TToolExit RunWizard(const TWizardOptions& options, const TBuildHooks& hooks, std
   const TToolExit code = ExitCodeOf(outcome.Failure);
   if (code == ToolExitDone) {
     PrintSummary(out, outcome);
-    std::fprintf(out, "Wrote %s and %s\n", DisplayPath(outcome.CabinetOut).c_str(),
-                 DisplayPath(outcome.DescriptionOut).c_str());
+    if (outcome.ProgramOut.empty())
+      std::fprintf(out, "Wrote %s and %s\n", DisplayPath(outcome.CabinetOut).c_str(),
+                   DisplayPath(outcome.DescriptionOut).c_str());
+    else
+      std::fprintf(out, "Wrote %s, %s and %s (%lld bytes)\n", DisplayPath(outcome.CabinetOut).c_str(),
+                   DisplayPath(outcome.DescriptionOut).c_str(), DisplayPath(outcome.ProgramOut).c_str(),
+                   static_cast<long long>(outcome.ProgramSize));
     return code;
   }
   if (outcome.Failure == TWizardFailure::NotReproduced) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 
 #include "delta/little_endian.h"
 #include "hash/sha256.h"
@@ -252,4 +253,35 @@ std::vector<uint8_t> MakePayloadProgram(const std::vector<uint8_t>& image, const
   program.insert(program.end(), cabinet.begin(), cabinet.end());
   program.resize((length + 7) / 8 * 8, 0);
   return program;
+}
+
+TCarriedPatch ReadCarriedPatch(TFileSystem& files, const std::string& program) {
+  TCarriedPatch carried;
+  carried.Cabinet.File = program;
+  std::unique_ptr<TInputFile> file = files.OpenRead(program.c_str());
+  if (!file) {
+    carried.State = TPayloadState::Damaged;
+    carried.Problem = "the file cannot be read";
+    return carried;
+  }
+  TPayload payload;
+  carried.State = FindPayload(*file, payload, carried.Problem);
+  if (carried.State != TPayloadState::Found) return carried;
+  std::vector<uint8_t> description;
+  if (!ReadPart(*file, payload.DescriptionOffset, payload.DescriptionLength, description)) {
+    carried.State = TPayloadState::Damaged;
+    carried.Problem = "the file cannot be read";
+    return carried;
+  }
+  carried.DescriptionText.assign(description.begin(), description.end());
+  carried.Cabinet = {program, payload.CabinetOffset, payload.CabinetLength};
+  return carried;
+}
+
+const char* const DamagedPatchCaption = "Damaged patch";
+
+std::string DamagedPatchText(const std::string& program, const std::string& problem) {
+  return "This patch cannot be installed because it is damaged:\n" + program + "\n\n" + problem +
+         ".\n\nNothing was unpacked or installed. Please get the patch again; a download that "
+         "stopped early or a changed copy gives this message.";
 }

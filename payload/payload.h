@@ -55,5 +55,28 @@ bool StubImage(const std::vector<uint8_t>& stub, std::vector<uint8_t>& image, st
 std::vector<uint8_t> MakePayloadProgram(const std::vector<uint8_t>& image, const std::string& description,
                                         const std::vector<uint8_t>& cabinet);
 
+// A cabinet stored as a part of a larger file: the payload of a self-applying program.
+struct TCabinetWithin {
+  std::string File;  // the whole file's absolute path
+  int64_t Offset = 0;
+  int64_t Length = 0;
+};
+
+// The patch a program file carries: for a found one, the description file's text and where
+// the cabinet lies (File is the program's path); for a damaged one, the problem.
+struct TCarriedPatch {
+  TPayloadState State = TPayloadState::None;
+  std::string Problem;
+  std::string DescriptionText;
+  TCabinetWithin Cabinet;
+};
+
+TCarriedPatch ReadCarriedPatch(TFileSystem& files, const std::string& program);
+
+// The text of the one box a damaged self-applying program shows (caption
+// DamagedPatchCaption); nothing has been unpacked or installed when it is shown.
+extern const char* const DamagedPatchCaption;
+std::string DamagedPatchText(const std::string& program, const std::string& problem);
+
 // Reads length bytes at offset; false when the file is shorter or cannot be read.
 bool ReadPart(TInputFile& file, int64_t offset, int64_t length, std::vector<uint8_t>& bytes);
