@@ -1,0 +1,58 @@
+#!/usr/bin/env bash
+# One self-applying patch from build to installation, as a vendor and its users meet it:
+#   1. menditwiz -exe builds SELF.EXE from two release folders;
+#   2. it is signed with a throwaway certificate made here, and osslsigncode verifies it;
+#   3. the real window installs it (demo_driver presses "Install patch") into a copy of the
+#      old release, which must then equal the new one;
+#   4. the same file installs silently (/S /D=... -log) with exit code 0;
+#   5. a copy cut short installs nothing: exit code 4, one error row, the folder untouched.
+# Usage: self_applying_e2e.sh MENDITWIZ.EXE MENDIT.EXE DEMO_DRIVER.EXE WORK_FOLDER
+set -euo pipefail
+root=$(cd "$(dirname "$0")/../.." && pwd)
+wizard=$1 mendit=$2 driver=$3 work=$4
+# Wine's helper processes inherit the output they are started with and outlive the test:
+# every program's output goes to a file, or the test's own pipe would never close.
+run() { "$root/scripts/wine-run" "$@" </dev/null >>"$work/wine.txt" 2>&1; }
+winpath() { printf 'Z:%s' "$1" | tr / '\\'; }
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+rm -rf "$work" && mkdir -p "$work"/{old,new,out,gui,silent,cut}
+cd "$work"
+head -c 200000 /dev/urandom >old/TOOL.EXE
+cp old/TOOL.EXE new/TOOL.EXE
+printf 'new' | dd of=new/TOOL.EXE bs=1 seek=5000 conv=notrunc status=none
+echo "read me" >new/README.TXT
+echo "old notes" >old/OLD.TXT
+for target in gui silent cut; do cp -p old/* "$target"/; done
+
+# The description's DefaultPath is the folder the window offers; the silent run names its own.
+run "$wizard" -q old new TOOL.EXE "$(winpath "$work/gui")\\" out -exe SELF.EXE -stub "$(winpath "$mendit")" \
+  || { cat wine.txt; fail "menditwiz -exe"; }
+
+openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=Tarvel Test Vendor" \
+  -keyout key.pem -out cert.pem 2>/dev/null
+osslsigncode sign -certs cert.pem -key key.pem -n "Tool patch" -in out/SELF.EXE -out SIGNED.EXE >/dev/null \
+  || fail "signing"
+osslsigncode verify -CAfile cert.pem SIGNED.EXE >verify.txt 2>&1 || { cat verify.txt; fail "osslsigncode verify"; }
+
+: >wine.txt
+run "$driver" "$(winpath "$work/SIGNED.EXE")" "-" "$(winpath "$work/self-applying.png")" \
+  || { cat wine.txt; fail "the window's installation"; }
+cat wine.txt
+grep -q "Patching completed !" wine.txt || fail "no closing row"
+rm -f gui/*.\$\$\$
+diff -r new gui || fail "the window's installation does not equal the new release"
+
+status=0
+run "$work/SIGNED.EXE" /S "/D=$(winpath "$work/silent")" -log "$(winpath "$work/silent.log")" || status=$?
+[ "$status" = 0 ] || { cat silent.log; fail "silent run: exit code $status"; }
+rm -f silent/*.\$\$\$
+diff -r new silent || fail "the silent installation does not equal the new release"
+
+head -c $(( $(stat -c %s SIGNED.EXE) - 3000 )) SIGNED.EXE >CUT.EXE
+status=0
+run "$work/CUT.EXE" /S "/D=$(winpath "$work/cut")" -log "$(winpath "$work/cut.log")" || status=$?
+[ "$status" = 4 ] || fail "cut file: exit code $status, not 4"
+grep -q "is damaged: the file is cut short" cut.log || { cat cut.log; fail "cut file: no such row"; }
+diff -r old cut || fail "the cut file changed the folder"
+echo "self-applying patch: built, signed, installed by window and silently; a cut copy refused"
