@@ -18,6 +18,7 @@
 #include "patch/patch_writer.h"
 #include "files/whole_file.h"
 #include "files/disk_file_system.h"
+#include "payload/payload.h"
 #include "cabinet/cab_pack_files.h"
 #include "tests/support/test_folders.h"
 
@@ -328,6 +329,28 @@ TEST_F(MenditTest, InitFailedBoxAndExitCodeOne) {
     ASSERT_TRUE(session.Program.WaitForExit(15000, &code));
     EXPECT_EQ(1u, code);
   }
+}
+
+TEST_F(MenditTest, DamagedSelfApplyingProgramSaysWhyAndInstallsNothing) {
+  TDiskFileSystem disk;
+  std::vector<uint8_t> stub, image;
+  std::string problem;
+  ASSERT_TRUE(ReadWholeFile(disk, Win(MENDIT_EXE), stub));
+  ASSERT_TRUE(StubImage(stub, image, problem)) << problem;
+  std::vector<uint8_t> program = MakePayloadProgram(
+      image, "[Application]\r\nName=TOOL.EXE\r\nDefaultPath=C:\\\r\nPatch=P.CAB\r\n", std::vector<uint8_t>(5000, 7));
+  program.resize(program.size() - 100);  // a download that stopped early
+  const std::string path = Work + "\\CUT.EXE";
+  ASSERT_TRUE(WriteWholeFile(disk, path, program));
+  TMenditSession session;
+  ASSERT_TRUE(session.StartOnly(path, ""));
+  HWND box = e2e::WaitForMessageBox(session.Program.Id(), L"Damaged patch", 30000);
+  ASSERT_NE(nullptr, box);
+  EXPECT_NE(std::wstring::npos, e2e::MessageBoxText(box).find(L"the file is cut short"));
+  ASSERT_TRUE(e2e::PressMessageBoxButton(box, IDOK));
+  DWORD code = 0;
+  ASSERT_TRUE(session.Program.WaitForExit(15000, &code));
+  EXPECT_EQ(4u, code);
 }
 
 TEST_F(MenditTest, DescriptionFileWithAndWithoutDrive) {
