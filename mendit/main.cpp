@@ -55,6 +55,11 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     if (!ParseSilentArguments(argc, argv, options, error) || options.Help) return ToolExitUsage;
     return RunCompanion(options, nullptr, &carried);
   }
+  if (argc == 1 && IsHelpOption(argv[0])) {
+    const std::string text = std::string(SilentUsageText) + ToolExitCodesText;
+    MessageBoxExA(nullptr, text.c_str(), "mendit", MB_ICONINFORMATION, 0);
+    return ToolExitDone;
+  }
   // A damaged patch says so once, before any window, and installs nothing.
   if (carried.State == TPayloadState::Damaged) {
     MessageBoxExA(nullptr, DamagedPatchText(program, carried.Problem).c_str(), DamagedPatchCaption,

@@ -2,6 +2,13 @@
 
 #include <vector>
 
+const char* const SilentUsageText =
+    "Install without a window:\n"
+    "  mendit /S [/D=FOLDER | -target MAIN_EXE_PATH] [-log FILE [-logformat rows|records]]\n"
+    "         [-check | -rollback [-strict]] [-wait SECONDS] [DESCRIPTION_FILE]\n"
+    "/S comes first. /D=FOLDER is the installation folder. The rows go to the -log file.\n"
+    "A program that carries its patch needs no description file.\n\n";
+
 bool IsSilentCommandLine(int argc, const char* const* argv) { return argc > 0 && IsOption(argv[0], "s"); }
 
 bool ParseSilentArguments(int argc, const char* const* argv, TCompanionOptions& options, std::string& error) {

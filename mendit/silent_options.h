@@ -15,6 +15,9 @@
 
 #include "menditcon/companion_options.h"
 
+// The unattended command line and its exit codes, as "mendit /?" shows them in a box.
+extern const char* const SilentUsageText;
+
 // Whether the arguments (without the program name) ask for the unattended run.
 bool IsSilentCommandLine(int argc, const char* const* argv);
 
