@@ -128,7 +128,7 @@ const struct {
 // Chain errors that Windows' Authenticode policy refuses, with the status WinVerifyTrust
 // gives for them there. Wine 8's policy checks the digest and the signatures but not where
 // the chain ends, and reports success for a chain to an unknown root: so they are checked
-// here too (on Windows this never changes the outcome).
+// here too (where the policy refuses them itself, as Windows' does, this changes nothing).
 const struct {
   DWORD ChainError;
   LONG Status;
