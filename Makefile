@@ -98,6 +98,8 @@ bench: setup native
 	bash scripts/bench.sh $(NATIVE) $(BUILD)/$$tree
 
 # The release zip of the five 32-bit programs, reproducible: build/mendit-<version>-win32.zip.
+# make dist SIGN_PFX=key.pfx SIGN_PASS=... signs the programs (SIGN_TIMESTAMP_URL optional).
+export SIGN_PFX SIGN_PASS SIGN_TIMESTAMP_URL
 .PHONY: dist
 dist: setup
 	bash scripts/dist.sh $(BUILD)/dist $(BUILD)

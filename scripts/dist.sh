@@ -5,6 +5,13 @@
 #   - the zip's entries are sorted, carry the time of SOURCE_DATE_EPOCH (default: the time of
 #     the last commit) and fixed attributes.
 # Usage: scripts/dist.sh [BUILD_DIR] [OUT_DIR]   (defaults build/dist and build)
+#
+# Signing: with SIGN_PFX (a PKCS#12 file holding the code-signing key and its certificate
+# chain) and SIGN_PASS (its password) in the environment, each program is signed with
+# osslsigncode (Authenticode, SHA-256) before SHA256SUMS is made and the zip written. The
+# signing time is SOURCE_DATE_EPOCH, so a signed zip too is the same for the same commit and
+# key; with SIGN_TIMESTAMP_URL (an RFC 3161 time-stamp server) each signature is time-stamped
+# instead, and the signed programs differ from run to run. Without SIGN_PFX nothing is signed.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$root/build/dist}
@@ -42,6 +49,25 @@ for p in "${programs[@]}"; do
   [ -n "$exe" ] || { echo "dist: $p.exe was not built" >&2; exit 1; }
   cp "$exe" "$stage/$name/$p.exe"
 done
+if [ -n "${SIGN_PFX:-}" ]; then
+  command -v osslsigncode >/dev/null || { echo "dist: osslsigncode is missing (scripts/setup.sh installs it)" >&2; exit 1; }
+  [ -f "$SIGN_PFX" ] || { echo "dist: SIGN_PFX names no file: $SIGN_PFX" >&2; exit 1; }
+  # The password goes through a file only this user reads, not through the command line.
+  (umask 077 && printf '%s' "${SIGN_PASS:-}" >"$stage/sign-pass")
+  sign_args=(-pkcs12 "$SIGN_PFX" -readpass "$stage/sign-pass" -h sha256 -n "$name")
+  if [ -n "${SIGN_TIMESTAMP_URL:-}" ]; then
+    sign_args+=(-ts "$SIGN_TIMESTAMP_URL")
+  else
+    sign_args+=(-time "$SOURCE_DATE_EPOCH")
+  fi
+  for p in "${programs[@]}"; do
+    osslsigncode sign "${sign_args[@]}" -in "$stage/$name/$p.exe" -out "$stage/$p.signed" >"$stage/sign.log" 2>&1 ||
+      { echo "dist: signing $p.exe failed:" >&2; cat "$stage/sign.log" >&2; exit 1; }
+    mv "$stage/$p.signed" "$stage/$name/$p.exe"
+  done
+  rm -f "$stage/sign-pass" "$stage/sign.log"
+  echo "dist: signed the programs with $SIGN_PFX"
+fi
 cp "$root/README.md" "$stage/$name/README.md"
 cp "$root/samples/MENDIT.MNI" "$stage/$name/MENDIT.MNI"
 files=$(cd "$stage/$name" && LC_ALL=C ls)

@@ -55,7 +55,8 @@ install_packages() {
 packages=(cmake ninja-build make g++ clang libclang-rt-14-dev
           g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix mingw-w64-tools
           zlib1g-dev libz-mingw-w64-dev libmspack-dev nettle-dev libdivsufsort-dev bsdiff
-          wine wine64 xvfb imagemagick googletest cabextract xdotool x11-utils python3 ccache)
+          wine wine64 xvfb imagemagick googletest cabextract xdotool x11-utils python3 ccache
+          osslsigncode openssl)
 mapfile -t need < <(missing_of "${packages[@]}")
 if [ ${#need[@]} -gt 0 ]; then
   echo "setup: installing ${need[*]}"
@@ -100,7 +101,7 @@ line=$(win32_part_line "$runs_i386" "$win32_part" "$(apt_reason "$log")")
 # The tools themselves, not just the package database: a package can be installed and broken.
 tools=(cmake ninja g++ clang i686-w64-mingw32-g++-posix x86_64-w64-mingw32-g++-posix
        i686-w64-mingw32-windres x86_64-w64-mingw32-windres /usr/lib/wine/wine64 wineserver
-       Xvfb import convert cabextract xdotool xwininfo python3)
+       Xvfb import convert cabextract xdotool xwininfo python3 osslsigncode openssl)
 absent=()
 for t in "${tools[@]}"; do command -v "$t" >/dev/null 2>&1 || absent+=("$t"); done
 [ -f /usr/src/googletest/CMakeLists.txt ] || absent+=(/usr/src/googletest)
