@@ -7,6 +7,7 @@
 #include "patch/root_macro.h"
 #include "files/disk_file_system.h"
 #include "paths/path_name.h"
+#include "signature/signature.h"
 
 namespace {
 bool Blank(const char* text) {
@@ -54,6 +55,17 @@ TInstallOutcome RunInstallation(const TInstallationRun& run) {
   TExtractedPatch patch(run.Reporter);
   patch.SetMessageHook(run.MessageHook, run.MessageContext);
   if (run.ClearLog) run.ClearLog();
+  // A self-applying program is the one file a vendor signs: who signed it is the run's first
+  // row. (Loose patches get none: a description file carries no signature, so a signed
+  // cabinet alone would not vouch for where the patch installs.)
+  if (run.Within) {
+    const TSignature signature = ReadSignature(run.Within->File);
+    const std::string row = SignatureRow(signature);
+    if (signature.State == TSignatureState::Signed)
+      run.Reporter->ReportInfo("%s", row.c_str());
+    else
+      run.Reporter->ReportWarning("%s", row.c_str());
+  }
   // Both the target folder and the cabinet's path must be whole before anything is unpacked:
   // a shortened path would name another place.
   std::string rootFolder;

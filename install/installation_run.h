@@ -4,6 +4,9 @@
 // target application's directory, run the installer over every record, and clean up.
 //
 // Rows reported, in order (besides the engine's own and the cabinet binding's errors):
+//   for a self-applying program (Within), who signed it: "Signed by NAME" (information), or
+//                                    "Not signed", "Signature not valid: ..." or "Signature
+//                                    not checked: ..." (warnings), see signature.h;
 //   "Cannot install patch: ..."      the target folder or the cabinet's path cannot be
 //                                    formed (FormTargetRoot: also when the main program is
 //                                    not there), another run holds the folder's lock

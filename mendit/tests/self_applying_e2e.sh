@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # One self-applying patch from build to installation, as a vendor and its users meet it:
 #   1. menditwiz -exe builds SELF.EXE from two release folders;
-#   2. it is signed with a throwaway certificate made here, and osslsigncode verifies it;
+#   2. it is signed with a throwaway certificate made here, and osslsigncode verifies it; the
+#      certificate's root is made a trusted root of the Wine prefix for the test's length;
 #   3. the real window installs it (demo_driver presses "Install patch") into a copy of the
 #      old release, which must then equal the new one;
 #   4. the same file installs silently (/S /D=... -log) with exit code 0;
@@ -29,23 +30,32 @@ for target in gui silent cut; do cp -p old/* "$target"/; done
 run "$wizard" -q old new TOOL.EXE "$(winpath "$work/gui")\\" out -exe SELF.EXE -stub "$(winpath "$mendit")" \
   || { cat wine.txt; fail "menditwiz -exe"; }
 
-openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=Tarvel Test Vendor" \
-  -keyout key.pem -out cert.pem 2>/dev/null
-osslsigncode sign -certs cert.pem -key key.pem -n "Tool patch" -in out/SELF.EXE -out SIGNED.EXE >/dev/null \
+bash "$root/tests/support/test_signer.sh" "$work"
+osslsigncode sign -pkcs12 signer.pfx -pass test -h sha256 -n "Tool patch" -in out/SELF.EXE -out SIGNED.EXE >/dev/null \
   || fail "signing"
-osslsigncode verify -CAfile cert.pem SIGNED.EXE >verify.txt 2>&1 || { cat verify.txt; fail "osslsigncode verify"; }
+osslsigncode verify -CAfile root.pem -in SIGNED.EXE >verify.txt 2>&1 || { cat verify.txt; fail "osslsigncode verify"; }
+
+# The root as Windows stores a trusted one: a property blob (id 32, the certificate's DER) under
+# its SHA-1 thumbprint.
+thumbprint=$(openssl x509 -in root.pem -noout -fingerprint -sha1 | sed 's/.*=//; s/://g')
+key="HKLM\\Software\\Microsoft\\SystemCertificates\\Root\\Certificates\\$thumbprint"
+blob=$(python3 -c 'import struct,sys; d=open(sys.argv[1],"rb").read(); print((struct.pack("<III",32,1,len(d))+d).hex())' root.cer)
+trap 'run reg delete "$key" /f || true' EXIT
+run reg add "$key" /v Blob /t REG_BINARY /d "$blob" /f || { cat wine.txt; fail "trusting the test root"; }
 
 : >wine.txt
 run "$driver" "$(winpath "$work/SIGNED.EXE")" "-" "$(winpath "$work/self-applying.png")" \
   || { cat wine.txt; fail "the window's installation"; }
 cat wine.txt
 grep -q "Patching completed !" wine.txt || fail "no closing row"
+grep -q "Signed by Tarvel Test Signer" wine.txt || fail "no signer row"
 rm -f gui/*.\$\$\$
 diff -r new gui || fail "the window's installation does not equal the new release"
 
 status=0
 run "$work/SIGNED.EXE" /S "/D=$(winpath "$work/silent")" -log "$(winpath "$work/silent.log")" || status=$?
 [ "$status" = 0 ] || { cat silent.log; fail "silent run: exit code $status"; }
+head -1 silent.log | grep -q "Signed by Tarvel Test Signer" || { cat silent.log; fail "silent run: no signer row first"; }
 rm -f silent/*.\$\$\$
 diff -r new silent || fail "the silent installation does not equal the new release"
 
