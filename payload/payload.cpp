@@ -174,6 +174,10 @@ TPayloadState FindPayload(TInputFile& file, TPayload& payload, std::string& prob
     problem = CutShort(size, imageEnd + static_cast<int64_t>(PayloadHeaderSize + want));
     return TPayloadState::Damaged;
   }
+  if (descriptionLength > static_cast<uint64_t>(MaxPayloadDescription)) {
+    problem = "its description file is too large (" + std::to_string(descriptionLength) + " bytes)";
+    return TPayloadState::Damaged;
+  }
   const int64_t payloadEnd = imageEnd + static_cast<int64_t>(PayloadHeaderSize + descriptionLength + cabinetLength);
   std::vector<uint8_t> tail;
   if (dataEnd - payloadEnd >= 8 || !ReadPart(file, payloadEnd, dataEnd - payloadEnd, tail) || !AllZero(tail)) {

@@ -26,6 +26,9 @@
 #include "files/file_system.h"
 
 constexpr size_t PayloadHeaderSize = 64;
+// A description file holds three short values; a longer one is no description (and is never
+// read into memory whole).
+constexpr int64_t MaxPayloadDescription = 64 * 1024;
 
 // Where the parts of a found payload lie in the file.
 struct TPayload {

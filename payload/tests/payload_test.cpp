@@ -110,6 +110,14 @@ TEST(Payload, DamageIsRefusedWithItsCause) {
     EXPECT_EQ(Look(file, payload, problem), TPayloadState::Damaged) << c.Name;
     EXPECT_NE(problem.find(c.Cause), std::string::npos) << c.Name << ": " << problem;
   }
+  // Whole and with a matching digest, but no description file: it is never read in.
+  std::vector<uint8_t> image;
+  std::string problem;
+  ASSERT_TRUE(StubImage(TinyProgram(), image, problem));
+  TPayload payload;
+  EXPECT_EQ(Look(MakePayloadProgram(image, std::string(MaxPayloadDescription + 1, 'x'), Cabinet), payload, problem),
+            TPayloadState::Damaged);
+  EXPECT_NE(problem.find("too large"), std::string::npos) << problem;
 }
 
 TEST(Payload, StubLosesOverlayAndSignatureSoTheResultCanBeSigned) {
