@@ -49,20 +49,19 @@ bool CanWriteIn(TFileSystem& files, const std::string& folder, const std::string
   return written;
 }
 
-// One file the build writes, and what it holds.
+// One file the build writes, what it holds, and how it is checked once written (given the
+// path it was written to; empty: not checked).
 struct TOutput {
   std::string Path;
   std::vector<uint8_t> Bytes;
+  std::function<bool(const std::string&)> Check;
 };
 
 // Puts every output in place, or none: each is written complete under its temporary name
-// first and checked (check is given the temporary's path and the output's place); then
-// they replace the previous files in order, each previous file kept aside until all are in
-// place. Any failure leaves the folder as it was; failed names the output that failed, and
-// checkFailed tells a failed check from a failed write.
-bool WriteOutputs(TFileSystem& files, const std::vector<TOutput>& outputs,
-                  const std::function<bool(const std::string&, size_t)>& check, std::string& failed,
-                  bool& checkFailed) {
+// first and checked; then they replace the previous files in order, each previous file kept
+// aside until all are in place. Any failure leaves the folder as it was; failed names the
+// output that failed, and checkFailed tells a failed check from a failed write.
+bool WriteOutputs(TFileSystem& files, const std::vector<TOutput>& outputs, std::string& failed, bool& checkFailed) {
   checkFailed = false;
   auto discard = [&] {
     for (const TOutput& o : outputs) files.Delete(TemporaryName(o.Path).c_str());
@@ -70,7 +69,7 @@ bool WriteOutputs(TFileSystem& files, const std::vector<TOutput>& outputs,
   for (size_t n = 0; n < outputs.size(); ++n) {
     failed = outputs[n].Path;
     if (!WriteWholeFile(files, TemporaryName(outputs[n].Path), outputs[n].Bytes)) return discard(), false;
-    if (check && !check(TemporaryName(outputs[n].Path), n)) return checkFailed = true, discard(), false;
+    if (outputs[n].Check && !outputs[n].Check(TemporaryName(outputs[n].Path))) return checkFailed = true, discard(), false;
   }
   std::vector<bool> hadPrevious;
   auto undo = [&] {
@@ -284,25 +283,24 @@ class TWizardBuild {
   }
 
   bool WriteResults() {
-    std::vector<TOutput> outputs = {{Outcome.CabinetOut, Cabinet},
-                                    {Outcome.DescriptionOut, std::vector<uint8_t>(Description.begin(), Description.end())}};
+    std::vector<TOutput> outputs = {{Outcome.CabinetOut, Cabinet, nullptr},
+                                    {Outcome.DescriptionOut, std::vector<uint8_t>(Description.begin(), Description.end()), nullptr}};
     if (!Options.ExeName.empty()) {
-      outputs.push_back({Outcome.ProgramOut, MakePayloadProgram(StubProgram, Description, Cabinet)});
+      // The self-applying program is read back from the disk as mendit reads itself: it must
+      // carry exactly the description and the cabinet that were verified.
+      auto carriesThePatch = [this](const std::string& written) {
+        const TCarriedPatch carried = ReadCarriedPatch(*Files, written);
+        std::unique_ptr<TInputFile> file = Files->OpenRead(written.c_str());
+        std::vector<uint8_t> cabinet;
+        return carried.State == TPayloadState::Found && carried.DescriptionText == Description && file &&
+               ReadPart(*file, carried.Cabinet.Offset, carried.Cabinet.Length, cabinet) && cabinet == Cabinet;
+      };
+      outputs.push_back({Outcome.ProgramOut, MakePayloadProgram(StubProgram, Description, Cabinet), carriesThePatch});
       Outcome.ProgramSize = static_cast<int64_t>(outputs.back().Bytes.size());
     }
-    // The self-applying program is read back from the disk as mendit reads itself: it must
-    // carry exactly the description and the cabinet that were verified.
-    auto check = [&](const std::string& written, size_t index) {
-      if (index != 2) return true;
-      const TCarriedPatch carried = ReadCarriedPatch(*Files, written);
-      std::unique_ptr<TInputFile> file = Files->OpenRead(written.c_str());
-      std::vector<uint8_t> cabinet;
-      return carried.State == TPayloadState::Found && carried.DescriptionText == Description && file &&
-             ReadPart(*file, carried.Cabinet.Offset, carried.Cabinet.Length, cabinet) && cabinet == Cabinet;
-    };
     std::string failed;
     bool checkFailed = false;
-    if (!WriteOutputs(*Files, outputs, check, failed, checkFailed))
+    if (!WriteOutputs(*Files, outputs, failed, checkFailed))
       return Fail(checkFailed ? TWizardFailure::ProgramNotReproduced : TWizardFailure::OutputNotWritten, failed);
     return true;
   }
