@@ -10,13 +10,6 @@
 #include "cab_forwarders.h"
 #include "syslib/system_library.h"
 
-namespace {
-template <typename T>
-void Resolve(HMODULE library, const char* name, T& entry) {
-  entry = reinterpret_cast<T>(reinterpret_cast<void*>(GetProcAddress(library, name)));
-}
-}  // namespace
-
 TCABPacker::TCABPacker() {
   Library = LoadSystemLibrary("cabinet.dll");
   if (!Library) {
@@ -25,15 +18,15 @@ TCABPacker::TCABPacker() {
     return;
   }
   // A missing entry point stays null; every operation that needs one checks it.
-  Resolve(Library, "FCICreate", pFCICreate);
-  Resolve(Library, "FCIAddFile", pFCIAddFile);
-  Resolve(Library, "FCIFlushCabinet", pFCIFlushCabinet);
-  Resolve(Library, "FCIFlushFolder", pFCIFlushFolder);
-  Resolve(Library, "FCIDestroy", pFCIDestroy);
-  Resolve(Library, "FDICreate", pFDICreate);
-  Resolve(Library, "FDIIsCabinet", pFDIIsCabinet);
-  Resolve(Library, "FDICopy", pFDICopy);
-  Resolve(Library, "FDIDestroy", pFDIDestroy);
+  ResolveEntry(Library, "FCICreate", pFCICreate);
+  ResolveEntry(Library, "FCIAddFile", pFCIAddFile);
+  ResolveEntry(Library, "FCIFlushCabinet", pFCIFlushCabinet);
+  ResolveEntry(Library, "FCIFlushFolder", pFCIFlushFolder);
+  ResolveEntry(Library, "FCIDestroy", pFCIDestroy);
+  ResolveEntry(Library, "FDICreate", pFDICreate);
+  ResolveEntry(Library, "FDIIsCabinet", pFDIIsCabinet);
+  ResolveEntry(Library, "FDICopy", pFDICopy);
+  ResolveEntry(Library, "FDIDestroy", pFDIDestroy);
 }
 
 TCABPacker::~TCABPacker() {

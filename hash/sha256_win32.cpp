@@ -27,19 +27,15 @@ struct TBcrypt {
   TBcrypt() {
     HMODULE library = LoadSystemLibrary("bcrypt.dll");
     if (!library) return;
-    Resolve(library, "BCryptOpenAlgorithmProvider", OpenAlgorithmProvider);
-    Resolve(library, "BCryptCreateHash", CreateHash);
-    Resolve(library, "BCryptHashData", HashData);
-    Resolve(library, "BCryptFinishHash", FinishHash);
-    Resolve(library, "BCryptDestroyHash", DestroyHash);
+    ResolveEntry(library, "BCryptOpenAlgorithmProvider", OpenAlgorithmProvider);
+    ResolveEntry(library, "BCryptCreateHash", CreateHash);
+    ResolveEntry(library, "BCryptHashData", HashData);
+    ResolveEntry(library, "BCryptFinishHash", FinishHash);
+    ResolveEntry(library, "BCryptDestroyHash", DestroyHash);
     if (!OpenAlgorithmProvider || !CreateHash || !HashData || !FinishHash || !DestroyHash) return;
     if (!BCRYPT_SUCCESS(OpenAlgorithmProvider(&Provider, BCRYPT_SHA256_ALGORITHM, nullptr, 0))) Provider = nullptr;
   }
 
-  template <typename T>
-  static void Resolve(HMODULE library, const char* name, T& entry) {
-    entry = reinterpret_cast<T>(reinterpret_cast<void*>(GetProcAddress(library, name)));
-  }
 };
 
 // Made on first use; thread-safe (a function's static).

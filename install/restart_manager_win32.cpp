@@ -23,20 +23,13 @@ struct TRestartManager {
   TRestartManager() {
     HMODULE library = LoadSystemLibrary("rstrtmgr.dll");  // kept for the process's life
     if (!library) return;
-    StartSession = reinterpret_cast<TRmStartSession>(reinterpret_cast<void*>(GetProcAddress(library, "RmStartSession")));
-    RegisterResources =
-        reinterpret_cast<TRmRegisterResources>(reinterpret_cast<void*>(GetProcAddress(library, "RmRegisterResources")));
-    GetList = reinterpret_cast<TRmGetList>(reinterpret_cast<void*>(GetProcAddress(library, "RmGetList")));
-    EndSession = reinterpret_cast<TRmEndSession>(reinterpret_cast<void*>(GetProcAddress(library, "RmEndSession")));
+    ResolveEntry(library, "RmStartSession", StartSession);
+    ResolveEntry(library, "RmRegisterResources", RegisterResources);
+    ResolveEntry(library, "RmGetList", GetList);
+    ResolveEntry(library, "RmEndSession", EndSession);
   }
   bool Bound() const { return StartSession && RegisterResources && GetList && EndSession; }
 };
-
-std::string Narrow(const WCHAR* text) {
-  char buffer[CCH_RM_MAX_APP_NAME * 2 + 1] = "";
-  const int length = WideCharToMultiByte(CP_ACP, 0, text, -1, buffer, sizeof buffer - 1, nullptr, nullptr);
-  return length > 0 ? std::string(buffer) : std::string();
-}
 
 }  // namespace
 
@@ -62,7 +55,7 @@ std::vector<std::string> ProgramsHolding(const std::string& path) {
       }
       if (result == ERROR_SUCCESS)
         for (UINT i = 0; i < count && i < processes.size(); ++i) {
-          std::string name = Narrow(processes[i].strAppName);
+          std::string name = AnsiText(processes[i].strAppName);
           if (name.empty()) name = "process " + std::to_string(processes[i].Process.dwProcessId);
           if (std::find(names.begin(), names.end(), name) == names.end()) names.push_back(name);  // one per program
         }

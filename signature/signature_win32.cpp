@@ -32,45 +32,22 @@ struct TTrustLibraries {
     HMODULE wintrust = LoadSystemLibrary("wintrust.dll");
     HMODULE crypt32 = LoadSystemLibrary("crypt32.dll");
     if (!wintrust || !crypt32) return;
-    Resolve(wintrust, "WinVerifyTrust", VerifyTrust);
-    Resolve(wintrust, "WTHelperProvDataFromStateData", ProvDataFromStateData);
-    Resolve(wintrust, "WTHelperGetProvSignerFromChain", ProvSignerFromChain);
-    Resolve(wintrust, "WTHelperGetProvCertFromChain", ProvCertFromChain);
-    Resolve(crypt32, "CertGetNameStringW", GetNameString);
+    ResolveEntry(wintrust, "WinVerifyTrust", VerifyTrust);
+    ResolveEntry(wintrust, "WTHelperProvDataFromStateData", ProvDataFromStateData);
+    ResolveEntry(wintrust, "WTHelperGetProvSignerFromChain", ProvSignerFromChain);
+    ResolveEntry(wintrust, "WTHelperGetProvCertFromChain", ProvCertFromChain);
+    ResolveEntry(crypt32, "CertGetNameStringW", GetNameString);
   }
 
   bool Complete() const {
     return VerifyTrust && ProvDataFromStateData && ProvSignerFromChain && ProvCertFromChain && GetNameString;
   }
 
-  template <typename T>
-  static void Resolve(HMODULE library, const char* name, T& entry) {
-    entry = reinterpret_cast<T>(reinterpret_cast<void*>(GetProcAddress(library, name)));
-  }
 };
 
 const TTrustLibraries& Libraries() {
   static const TTrustLibraries libraries;
   return libraries;
-}
-
-std::wstring Wide(const std::string& text) {
-  if (text.empty() || text.size() > 0x7FFFFFFF) return std::wstring();
-  const int length = MultiByteToWideChar(CP_ACP, 0, text.data(), int(text.size()), nullptr, 0);
-  if (length <= 0) return std::wstring();
-  std::wstring wide(size_t(length), L'\0');
-  MultiByteToWideChar(CP_ACP, 0, text.data(), int(text.size()), &wide[0], length);
-  return wide;
-}
-
-// In the 8-bit code page of the log; characters it lacks become '?'.
-std::string Ansi(const wchar_t* text) {
-  const int length = WideCharToMultiByte(CP_ACP, 0, text, -1, nullptr, 0, nullptr, nullptr);
-  if (length <= 1) return std::string();
-  std::string ansi(size_t(length), '\0');
-  WideCharToMultiByte(CP_ACP, 0, text, -1, &ansi[0], length, nullptr, nullptr);
-  ansi.resize(size_t(length) - 1);
-  return ansi;
 }
 
 // What the state WinVerifyTrust kept says of the first signer: the simple display name of
@@ -96,7 +73,7 @@ TSignerFacts ReadSignerFacts(const TTrustLibraries& trust, HANDLE state) {
                                         SignerNameSize);
   if (got <= 1) return facts;
   name.back() = L'\0';
-  facts.Name = Ansi(name.data());
+  facts.Name = AnsiText(name.data());
   return facts;
 }
 
@@ -157,7 +134,7 @@ TSignature ReadSignature(const std::string& path) {
     result.Detail = "the system's trust provider (wintrust.dll) is not available";
     return result;
   }
-  const std::wstring widePath = Wide(path);
+  const std::wstring widePath = WideText(path);
   if (widePath.empty()) {
     result.Detail = "the file name cannot be read";
     return result;

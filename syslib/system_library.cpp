@@ -41,3 +41,21 @@ void LimitDllSearchToSystemFolder() {
   auto setDirectory = reinterpret_cast<TSetDirectory>(reinterpret_cast<void*>(GetProcAddress(kernel, "SetDllDirectoryA")));
   if (setDirectory) setDirectory("");
 }
+
+std::string AnsiText(const wchar_t* text) {
+  const int length = WideCharToMultiByte(CP_ACP, 0, text, -1, nullptr, 0, nullptr, nullptr);
+  if (length <= 1) return std::string();
+  std::string ansi(size_t(length), '\0');
+  WideCharToMultiByte(CP_ACP, 0, text, -1, &ansi[0], length, nullptr, nullptr);
+  ansi.resize(size_t(length) - 1);
+  return ansi;
+}
+
+std::wstring WideText(const std::string& text) {
+  if (text.empty() || text.size() > 0x7FFFFFFF) return std::wstring();
+  const int length = MultiByteToWideChar(CP_ACP, 0, text.data(), int(text.size()), nullptr, 0);
+  if (length <= 0) return std::wstring();
+  std::wstring wide(size_t(length), L'\0');
+  MultiByteToWideChar(CP_ACP, 0, text.data(), int(text.size()), &wide[0], length);
+  return wide;
+}

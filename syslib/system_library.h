@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <string>
+
 // Loads the system library `name` (a file name without folder, such as "cabinet.dll") from
 // the system folder: with LOAD_LIBRARY_SEARCH_SYSTEM32 where the system knows that flag,
 // else by its full path in GetSystemDirectoryA's folder. Null when it cannot be loaded (or
@@ -17,3 +19,16 @@ HMODULE LoadSystemLibrary(const char* name);
 // taken out of the search (SetDllDirectoryA with an empty text); the program's folder stays
 // in theirs.
 void LimitDllSearchToSystemFolder();
+
+// Sets entry to the function name of library (loaded by LoadSystemLibrary), or to null when
+// the library lacks it; every caller checks its entries before use.
+template <typename T>
+void ResolveEntry(HMODULE library, const char* name, T& entry) {
+  entry = reinterpret_cast<T>(reinterpret_cast<void*>(GetProcAddress(library, name)));
+}
+
+// Texts the system gives in UTF-16 (names of certificates, of programs), in the 8-bit code
+// page of the log and the file services; characters it lacks become '?'. And back: an 8-bit
+// path for a function that takes only UTF-16. Empty when the system cannot convert.
+std::string AnsiText(const wchar_t* text);
+std::wstring WideText(const std::string& text);
