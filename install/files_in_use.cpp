@@ -8,20 +8,6 @@
 #include "paths/path_name.h"
 #include "report/patch_reporter.h"
 
-namespace {
-
-// The look reads the directory with an installer of its own, whose rows nobody sees: the
-// run's installer reads it again and reports what it finds.
-class TSilentReporter : public TPatchReporter {
- public:
-  void ReportProgress(int32_t, int32_t) override {}
-
- protected:
-  void Report(TReportKind, const char*, va_list) override {}
-};
-
-}  // namespace
-
 void TMemoryFileHolders::Hold(const std::string& path, const std::vector<std::string>& programs) {
   held[PathKey(path)] = programs;
 }
@@ -36,10 +22,8 @@ bool TMemoryFileHolders::Held(const std::string& path, unsigned, std::vector<std
   return true;
 }
 
-std::vector<TFileInUse> FindFilesInUse(TInputFile& data, TMacroExpander* macros, TFileHolders& holders) {
-  TSilentReporter silent;
-  TPatchFile reader(&data, macros, &silent, nullptr);
-  reader.ReadDirectory();
+std::vector<TFileInUse> FindFilesInUse(const TPatchDirectory& records, TMacroExpander* macros,
+                                       TFileHolders& holders) {
   std::vector<TFileInUse> inUse;
   std::set<std::string> asked;
   auto ask = [&](const std::string& path, unsigned uses) {
@@ -47,15 +31,14 @@ std::vector<TFileInUse> FindFilesInUse(TInputFile& data, TMacroExpander* macros,
     TFileInUse file{path, {}};
     if (holders.Held(path, uses, file.Holders)) inUse.push_back(file);
   };
-  const TPatchDirectory& records = reader.Directory();
   for (int i = 0; i < records.Count(); ++i) {
     const uint32_t type = records[i].Type();
     if (type != ptModify && type != ptCopy && type != ptDelete) continue;
     // Only paths the engine would act on: a hostile patch must not make the look touch
     // files elsewhere either.
-    std::string expanded;
+    std::string expanded = records[i].Path;
     if (macros && ConfineRecordPath(records[i].Path, *macros, expanded) != TRecordPathRule::Allowed) continue;
-    TPathName name = reader.ResolvePath(i);
+    TPathName name(expanded);
     if (name.Cut()) continue;
     ask(name.FullPath(false), FileUseRead | FileUseRemove);
     if (type == ptModify) {
@@ -74,10 +57,10 @@ std::string DescribeFileInUse(const TFileInUse& file) {
   return text + ")";
 }
 
-bool ClearOfFilesInUse(TInputFile& data, TMacroExpander* macros, TFileHolders& holders,
+bool ClearOfFilesInUse(const TPatchDirectory& records, TMacroExpander* macros, TFileHolders& holders,
                        const TAskAboutFilesInUse& ask, TPatchReporter& reporter) {
   for (;;) {
-    const std::vector<TFileInUse> inUse = FindFilesInUse(data, macros, holders);
+    const std::vector<TFileInUse> inUse = FindFilesInUse(records, macros, holders);
     if (inUse.empty()) return true;
     if (ask && ask(inUse) == TInUseAnswer::Retry) continue;
     for (const TFileInUse& file : inUse) reporter.ReportError("File in use: %s", DescribeFileInUse(file).c_str());

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "install/file_holders.h"
+#include "patch/patch_directory.h"
 
-class TInputFile;
 class TMacroExpander;
 class TPatchReporter;
 
@@ -24,17 +24,17 @@ enum class TInUseAnswer { Retry, Cancel };
 // Asked with the files held; Retry looks again.
 using TAskAboutFilesInUse = std::function<TInUseAnswer(const std::vector<TFileInUse>& files)>;
 
-// The held files among those the records of the patch data file act on, in record order,
+// The held files among those the records of the patch directory act on, in record order,
 // each once: every record's file, and the backup a modify record replaces. Verification
 // records, records of unknown type and paths the engine would refuse (outside their macro's
 // folder, too long) are passed over: the engine reports those itself. macros may be null.
-std::vector<TFileInUse> FindFilesInUse(TInputFile& data, TMacroExpander* macros, TFileHolders& holders);
+std::vector<TFileInUse> FindFilesInUse(const TPatchDirectory& records, TMacroExpander* macros, TFileHolders& holders);
 
-// Looks, and asks while files are held. True when none is (the run may start); false when
+// Looks, and asks while files are held; every look works from the one reading of records. True when none is (the run may start); false when
 // the answer was Cancel (an empty ask counts as Cancel), after one error row per held file,
 // "File in use: %s" or "File in use: %s (held by %s)", and the row
 // "Cannot install patch: files in use - nothing was changed".
-bool ClearOfFilesInUse(TInputFile& data, TMacroExpander* macros, TFileHolders& holders,
+bool ClearOfFilesInUse(const TPatchDirectory& records, TMacroExpander* macros, TFileHolders& holders,
                        const TAskAboutFilesInUse& ask, TPatchReporter& reporter);
 
 // "C:\APP\MAIN.EXE", or "C:\APP\MAIN.EXE (held by EDIT.EXE, VIEW.EXE)".

@@ -99,15 +99,18 @@ TInstallOutcome RunInstallation(const TInstallationRun& run) {
       break;
   }
   TRootMacro root(*run.Macros, rootFolder);
+  // The directory is read once: the look for files in use (every Retry of it) and the
+  // installer work from this one reading.
+  const TPatchDirectory directory = ReadPatchDirectory(*patch.Data());
   // Before the first record changes anything: a file held by another process would make its
   // record fail in the middle of the patch and leave the application half old, half new.
   TDiskFileHolders diskHolders;
-  if (!ClearOfFilesInUse(*patch.Data(), run.Macros, run.Holders ? *run.Holders : diskHolders, run.FilesInUse,
+  if (!ClearOfFilesInUse(directory, run.Macros, run.Holders ? *run.Holders : diskHolders, run.FilesInUse,
                          *run.Reporter))
     return TInstallOutcome::FilesInUse;
   run.Reporter->ReportInfo("Installing patch...");
   TDiskFileSystem files;
-  TPatchFile installer(patch.Data(), run.Macros, run.Reporter, run.Files ? run.Files : &files);
+  TPatchFile installer(directory, patch.Data(), run.Macros, run.Reporter, run.Files ? run.Files : &files);
   installer.SetMessageHook(run.MessageHook, run.MessageContext);
   installer.SetRecordObserver(run.Observer);
   installer.Run();

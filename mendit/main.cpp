@@ -7,7 +7,7 @@
 #include <string>
 
 #include "files/disk_file_system.h"
-#include "menditcon/companion_run.h"
+#include "unattended/companion_run.h"
 #include "menditor_app.h"
 #include "silent_options.h"
 #include "syslib/system_library.h"

@@ -13,7 +13,7 @@
 
 #include <string>
 
-#include "menditcon/companion_options.h"
+#include "unattended/companion_options.h"
 
 // The unattended command line and its exit codes, as "mendit /?" shows them in a box.
 extern const char* const SilentUsageText;

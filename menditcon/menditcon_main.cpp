@@ -4,8 +4,8 @@
 #include <string>
 
 #include "cabinet/cab_packer.h"
-#include "companion_options.h"
-#include "companion_run.h"
+#include "unattended/companion_options.h"
+#include "unattended/companion_run.h"
 #include "syslib/system_library.h"
 
 int main(int argc, char** argv) {

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "block_io.h"
+#include "content_check.h"
 #include "delta/delta_decoder.h"
 #include "difference/difference_decoder.h"
 #include "hash/sha256.h"
@@ -32,201 +33,23 @@ bool ExtensionIs(const TPathName& name, const char* extension) {
   return std::strcmp(own, extension) == 0;
 }
 
-// Copy records are moved from the data file to the new file in pieces of this size.
-constexpr size_t CopyChunk = 256 * 1024;
-
-// A block target that writes nothing: it compares each block with the bytes an existing
-// file holds there, as far as the file reaches, and fails at the first difference. The
-// file is read a window at a time.
-class TMatchingBlockTarget : public TBlockTarget {
- public:
-  TMatchingBlockTarget(TInputFile& file, int64_t size) : file(file), size(size), window(CopyChunk) {}
-
-  bool WriteBlock(int64_t offset, const uint8_t* bytes, size_t count) override {
-    end = std::max(end, offset + static_cast<int64_t>(count));
-    for (size_t i = 0; i < count && offset + static_cast<int64_t>(i) < size; ++i) {
-      const int64_t at = offset + static_cast<int64_t>(i);
-      if (at < start || at >= start + length) {
-        const int64_t got = file.Read(at, window.data(), window.size());
-        if (got <= 0) return false;
-        start = at;
-        length = got;
-      }
-      if (window[static_cast<size_t>(at - start)] != bytes[i]) return false;
-    }
-    return true;
-  }
-  // Where the last byte the delta writes ends.
-  int64_t End() const { return end; }
-
- private:
-  TInputFile& file;
-  int64_t size;
-  std::vector<uint8_t> window;
-  int64_t start = 0;
-  int64_t length = 0;
-  int64_t end = 0;
-};
-
-// A stretch of a file as the difference decoder reads it: a record's data in the patch data
-// file, or the whole previous version. Every read (64 KB of the record's streams, 256 KB of
-// the previous version at most) first lets the owner dispatch waiting window messages, so
-// the decoder's walks over a large record keep the window answering.
-class TFileRangeSource : public TDifferenceSource {
- public:
-  TFileRangeSource(TInputFile& file, int64_t start, int64_t size, TPatchFile::TMessageHook hook, void* context)
-      : file(file), start(start), size(size), hook(hook), context(context) {}
-  int64_t Size() override { return size; }
-  bool Read(int64_t offset, uint8_t* bytes, size_t count) override {
-    if (hook) hook(context);
-    return offset >= 0 && offset + static_cast<int64_t>(count) <= size &&
-           file.Read(start + offset, bytes, count) == static_cast<int64_t>(count);
-  }
-
- private:
-  TInputFile& file;
-  int64_t start;
-  int64_t size;
-  TPatchFile::TMessageHook hook;
-  void* context;
-};
-
-// The new version, written in order to an output file.
-class TFileDifferenceSink : public TDifferenceSink {
- public:
-  explicit TFileDifferenceSink(TOutputFile& file) : file(file) {}
-  bool Write(const uint8_t* bytes, size_t count) override {
-    if (!file.Write(position, bytes, count)) return false;
-    position += static_cast<int64_t>(count);
-    return true;
-  }
-
- private:
-  TOutputFile& file;
-  int64_t position = 0;
-};
-
-// Writes nothing: compares what the decoder writes with the first size bytes of an existing
-// file, and stops the decoder at the first difference (Mismatch) or once the file's end is
-// reached (Reached).
-class TMatchingDifferenceSink : public TDifferenceSink {
- public:
-  TMatchingDifferenceSink(TInputFile& file, int64_t size) : file(file), size(size) {}
-  bool Write(const uint8_t* bytes, size_t count) override {
-    const size_t compared = static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(count), size - position));
-    if (compared > 0) {
-      buffer.resize(compared);
-      if (file.Read(position, buffer.data(), compared) != static_cast<int64_t>(compared) ||
-          std::memcmp(buffer.data(), bytes, compared) != 0) {
-        Mismatch = true;
-        return false;
-      }
-    }
-    position += static_cast<int64_t>(count);
-    Reached = position >= size;
-    return !Reached;
-  }
-  bool Mismatch = false;
-  bool Reached = false;
-
- private:
-  TInputFile& file;
-  int64_t size;
-  int64_t position = 0;
-  std::vector<uint8_t> buffer;
-};
-
-// Shows how much of the new version a difference record has written.
-class TDifferenceProgress : public TDifferenceObserver {
- public:
-  explicit TDifferenceProgress(TPatchReporter& reporter) : reporter(reporter) {}
-  void Written(int64_t done, int64_t total) override {
-    // The format keeps sizes below 2 GB.
-    reporter.ReportProgress(static_cast<int32_t>(std::min<int64_t>(done, INT32_MAX)),
-                            static_cast<int32_t>(std::min<int64_t>(std::max<int64_t>(total, 1), INT32_MAX)));
-  }
-
- private:
-  TPatchReporter& reporter;
-};
-
 }  // namespace
 
-// Passes writes on to a file and hashes them while they come in order (as a copy and the
-// buffered target of a modify patch write them), so the new version is checked without
-// reading it again. Writes out of order leave the digest unknown (InOrder false).
-class TPatchFile::THashingOutput : public TOutputFile {
- public:
-  explicit THashingOutput(TOutputFile& file) : file(file) {}
-  bool Write(int64_t offset, const void* buffer, size_t size) override {
-    if (offset != hashed) inOrder = false;
-    if (inOrder) {
-      hasher.Update(buffer, size);
-      hashed += static_cast<int64_t>(size);
-    }
-    return file.Write(offset, buffer, size);
-  }
-  bool InOrder() const { return inOrder; }
-  int64_t Size() const { return hashed; }
-  TSha256Digest Digest() { return hasher.Final(); }
+TPatchFile::TPatchFile(const TPatchDirectory& directory, TInputFile* dataFile, TMacroExpander* macros,
+                       TPatchReporter* reporter, TFileSystem* files)
+    : Records(directory), DataFile(dataFile), Macros(macros), Reporter(reporter), Files(files) {}
 
- private:
-  TOutputFile& file;
-  TSha256 hasher;
-  int64_t hashed = 0;
-  bool inOrder = true;
-};
-
-// Before every block: let the owner dispatch waiting window messages, then show progress
-// (unless total is 0: a pass that only reads).
-class TPatchFile::TProgress : public TBlockObserver {
- public:
-  TProgress(TPatchFile& owner, int32_t total) : Owner(owner), Total(total) {}
-  void BeforeBlock(int32_t destination) override {
-    if (Owner.MessageHook) Owner.MessageHook(Owner.MessageContext);
-    if (Total > 0) Owner.Reporter->ReportProgress(destination, Total);
-  }
-
- private:
-  TPatchFile& Owner;
-  int32_t Total;
-};
-
-TPatchFile::TPatchFile(TInputFile* dataFile, TMacroExpander* macros, TPatchReporter* reporter,
-                       TFileSystem* files)
-    : DataFile(dataFile), Macros(macros), Reporter(reporter), Files(files) {}
+TPatchFile::TPatchFile(TInputFile* dataFile, TMacroExpander* macros, TPatchReporter* reporter, TFileSystem* files)
+    : OwnRecords(ReadPatchDirectory(*dataFile)),
+      Records(OwnRecords),
+      DataFile(dataFile),
+      Macros(macros),
+      Reporter(reporter),
+      Files(files) {}
 
 TPatchFile::~TPatchFile() = default;
 
-void TPatchFile::SetMessageHook(TMessageHook hook, void* context) {
-  MessageHook = hook;
-  MessageContext = context;
-}
-
-bool TPatchFile::ReadDirectory() {
-  Records.Flush();
-  Reporter->ReportInfo("Reading patch directory...");
-  int64_t position = 0;
-  uint8_t raw[TPatchInfo::Size];
-  for (;;) {
-    // A read error looks like the end of the file: the records read so far stand.
-    if (DataFile->Read(position, raw, sizeof raw) < static_cast<int64_t>(sizeof raw)) return true;
-    auto record = std::make_unique<TPatchInfo>();
-    ParsePatchInfo(raw, *record);
-    const int64_t next = static_cast<int64_t>(record->RecordOffset) + record->RecordSize;
-    // The next header must lie beyond this one, or the reader would go round in circles
-    // (or crawl through the file a byte at a time). Such a header cannot say where its own
-    // data is either, so it is dropped with everything after it.
-    if (record->RecordOffset < 0 || record->RecordSize < static_cast<int32_t>(TPatchInfo::Size) ||
-        next < position + static_cast<int64_t>(TPatchInfo::Size)) {
-      Reporter->ReportError("Damaged patch directory at offset %lu - the remaining records are ignored",
-                            static_cast<unsigned long>(position));
-      return true;
-    }
-    Records.Add(std::move(record));
-    position = next;
-  }
-}
+void TPatchFile::SetMessageHook(TMessageHook hook, void* context) { Pump = {hook, context}; }
 
 std::string TPatchFile::ExpandedPath(int index) {
   const std::string path = Records[index].Path;
@@ -253,44 +76,6 @@ bool TPatchFile::CheckSource(int index, const char* path, TRecordOutcome& verdic
   return true;
 }
 
-bool TPatchFile::ChecksFor(int index, TVerifyInfo& checks) {
-  if (index <= 0) return false;
-  const TPatchInfo& verify = Records[index - 1];
-  if (verify.Type() != ptVerify || std::strcmp(verify.Path, Records[index].Path) != 0) return false;
-  uint8_t data[TVerifyInfo::Size];
-  if (verify.DataSize() < static_cast<int64_t>(sizeof data) ||
-      DataFile->Read(verify.DataOffset(), data, sizeof data) != static_cast<int64_t>(sizeof data))
-    return false;
-  return ParseVerifyInfo(data, sizeof data, checks);
-}
-
-bool TPatchFile::HashFile(TInputFile& file, int64_t size, TSha256Digest& digest) {
-  std::unique_ptr<uint8_t[]> buffer(new uint8_t[CopyChunk]);
-  TSha256 hasher;
-  for (int64_t done = 0; done < size;) {
-    if (MessageHook) MessageHook(MessageContext);
-    const size_t want = static_cast<size_t>(std::min<int64_t>(CopyChunk, size - done));
-    if (file.Read(done, buffer.get(), want) != static_cast<int64_t>(want)) return false;
-    hasher.Update(buffer.get(), want);
-    done += static_cast<int64_t>(want);
-  }
-  digest = hasher.Final();
-  return !hasher.Failed();
-}
-
-TPatchFile::TContent TPatchFile::JudgeContent(TInputFile& file, const TVerifyInfo& checks) {
-  TContent content;
-  const int64_t size = file.Size();
-  // Only a file of the right size is worth hashing.
-  const bool oldSize = checks.OldKnown() && size == static_cast<int64_t>(checks.OldSize);
-  const bool newSize = checks.NewKnown() && size == static_cast<int64_t>(checks.NewSize);
-  TSha256Digest digest;
-  if ((!oldSize && !newSize) || !HashFile(file, size, digest)) return content;
-  content.Old = oldSize && std::memcmp(digest.Bytes.data(), checks.OldHash, VerifyHashSize) == 0;
-  content.New = newSize && std::memcmp(digest.Bytes.data(), checks.NewHash, VerifyHashSize) == 0;
-  return content;
-}
-
 int TPatchFile::ChooseAlternative(int first, uint32_t alternative, const char* path) {
   std::vector<int> members;
   std::vector<TVerifyInfo> checks;
@@ -315,7 +100,7 @@ int TPatchFile::ChooseAlternative(int first, uint32_t alternative, const char* p
     bool sized = false;
     for (const TVerifyInfo& info : checks) sized = sized || (info.OldKnown() && size == static_cast<int64_t>(info.OldSize));
     TSha256Digest digest;
-    if (!sized || !HashFile(*file, size, digest)) return -1;
+    if (!sized || !HashFile(*file, size, Pump, digest)) return -1;
     for (size_t m = 0; m < members.size(); ++m) {
       const uint32_t type = Records[members[m]].Type();
       if (type != ptCopy && (!modifyOnly || type != ptDelete) && checks[m].OldKnown() &&
@@ -341,20 +126,6 @@ int TPatchFile::ChooseAlternative(int first, uint32_t alternative, const char* p
   return first;
 }
 
-bool TPatchFile::WrittenAsExpected(THashingOutput& out, const char* path, const TVerifyInfo& checks) {
-  if (!checks.NewKnown()) return true;
-  TSha256Digest digest;
-  int64_t size = out.Size();
-  if (out.InOrder()) {
-    digest = out.Digest();
-  } else {
-    std::unique_ptr<TInputFile> written = Files->OpenRead(path);
-    if (!written || (size = written->Size()) < 0 || !HashFile(*written, size, digest)) return false;
-  }
-  return size == static_cast<int64_t>(checks.NewSize) &&
-         std::memcmp(digest.Bytes.data(), checks.NewHash, VerifyHashSize) == 0;
-}
-
 bool TPatchFile::CheckVersion(int index, const char* path, const TVerifyInfo& checks, TRecordOutcome& verdict) {
   const TPatchInfo& record = Records[index];
   TPathName name(path);
@@ -370,7 +141,7 @@ bool TPatchFile::CheckVersion(int index, const char* path, const TVerifyInfo& ch
   }
   TDosStamp stamp = 0;
   const bool stamped = file->GetStamp(stamp);
-  const TContent content = JudgeContent(*file, checks);
+  const TContentMatch content = JudgeContent(*file, checks, Pump);
   // The new version is recognised first, unless it is also the old one and still carries the
   // old date/time (a record that only changes the date/time).
   if (content.New && (!content.Old || (stamped && stamp == record.NewStamp))) {
@@ -403,7 +174,7 @@ bool TPatchFile::SetStampPersistently(const char* path, TDosStamp stamp) {
   for (int attempt = 0;; ++attempt) {
     if (Files->SetStamp(path, stamp)) return true;
     if (attempt == StampAttempts - 1) return false;
-    if (MessageHook) MessageHook(MessageContext);
+    Pump();
     std::this_thread::sleep_for(std::chrono::milliseconds(StampRetryMilliseconds));
   }
 }
@@ -416,7 +187,7 @@ bool TPatchFile::PathAllowed(int index) {
   return false;
 }
 
-bool TPatchFile::MakeDirectories(const char* path) {
+bool MakeDirectories(TFileSystem& files, const char* path) {
   TPathName name(path);
   const std::string drive = name.Drive();
   const std::string dir = name.Dir();
@@ -432,12 +203,12 @@ bool TPatchFile::MakeDirectories(const char* path) {
     const std::string first = level.Tag(1);
     const size_t matched = first.size() + 1;
     if (matched > rest.size()) break;  // never loop on a bad match
-    Files->CreateDir((prefix + first).c_str());
+    files.CreateDir((prefix + first).c_str());
     prefix += first + "\\";
     rest.erase(0, matched);
   }
-  if (!rest.empty()) Files->CreateDir((prefix + rest).c_str());
-  return dir.empty() || Files->DirectoryExists((drive + dir).c_str());
+  if (!rest.empty()) files.CreateDir((prefix + rest).c_str());
+  return dir.empty() || files.DirectoryExists((drive + dir).c_str());
 }
 
 bool TPatchFile::PathFits(int index, const TPathName& name) {
@@ -452,11 +223,11 @@ bool TPatchFile::PathFits(int index, const TPathName& name) {
 }
 
 bool TPatchFile::WriteCopy(const TPatchInfo& record, TOutputFile& out) {
-  std::unique_ptr<uint8_t[]> buffer(new uint8_t[CopyChunk]);
+  std::unique_ptr<uint8_t[]> buffer(new uint8_t[PieceSize]);
   for (int64_t done = 0; done < record.DataSize();) {
     // A large copy keeps the window answering, as the blocks of a modify patch do.
-    if (MessageHook) MessageHook(MessageContext);
-    const size_t want = static_cast<size_t>(std::min<int64_t>(CopyChunk, record.DataSize() - done));
+    Pump();
+    const size_t want = static_cast<size_t>(std::min<int64_t>(PieceSize, record.DataSize() - done));
     const int64_t got = DataFile->Read(record.DataOffset() + done, buffer.get(), want);
     if (got != static_cast<int64_t>(want)) {
       CopyFault = CopyReadFailed;
@@ -480,7 +251,7 @@ TRecordOutcome TPatchFile::ApplyCopy(int index, TPathName& name) {
   const bool checked = ChecksFor(index, checks);
   if (checked && checks.NewKnown()) {
     std::unique_ptr<TInputFile> existing = Files->OpenRead(path.c_str());
-    if (existing && JudgeContent(*existing, checks).New) {
+    if (existing && JudgeContent(*existing, checks, Pump).New) {
       Reporter->ReportInfo("File: %s is already up to date", fileName.c_str());
       return TRecordOutcome::UpToDate;
     }
@@ -494,7 +265,7 @@ TRecordOutcome TPatchFile::ApplyCopy(int index, TPathName& name) {
     Reporter->ReportError("Cannot read patch data for file: %s", fileName.c_str());
     return TRecordOutcome::Failed;
   }
-  if (!MakeDirectories(path.c_str())) {
+  if (!MakeDirectories(*Files, path.c_str())) {
     Reporter->ReportError("Cannot create directories for file: %s", fileName.c_str());
     return TRecordOutcome::Failed;
   }
@@ -525,7 +296,7 @@ TRecordOutcome TPatchFile::ApplyCopy(int index, TPathName& name) {
       Reporter->ReportError("Cannot read patch data for file: %s", fileName.c_str());
     return TRecordOutcome::Failed;
   }
-  if (checked && !WrittenAsExpected(hashing, written.c_str(), checks)) {
+  if (checked && !WrittenAsExpected(hashing, *Files, written.c_str(), checks, Pump)) {
     Files->Delete(written.c_str());
     Reporter->ReportError("File: %s does not match the patch after writing - keeping the previous version",
                           fileName.c_str());
@@ -618,7 +389,7 @@ bool TPatchFile::Interrupted(const TPatchInfo& record, const TPathName& targetNa
   if (writtenSize < 0 || !delta) return false;
   TCachedBlockSource source(*previous);
   TMatchingBlockTarget sink(*written, writtenSize);
-  TProgress pump(*this, 0);
+  TBlockProgress pump(Pump, *Reporter, 0);
   const TDeltaStatus status =
       ApplyDelta(delta.get(), static_cast<size_t>(record.DataSize()), source, sink, &pump).Status;
   return status == TDeltaStatus::Applied && (missing ? writtenSize == sink.End() : writtenSize <= sink.End());
@@ -626,12 +397,12 @@ bool TPatchFile::Interrupted(const TPatchInfo& record, const TPathName& targetNa
 
 bool TPatchFile::DifferenceWrote(const TPatchInfo& record, TInputFile& previous, TInputFile& written, int64_t size,
                                  bool complete) {
-  TFileRangeSource data(*DataFile, record.DataOffset(), record.DataSize(), MessageHook, MessageContext);
+  TFileRangeSource data(*DataFile, record.DataOffset(), record.DataSize(), Pump);
   TDifferenceHeader header;
   if (record.DataSize() <= 0 || CheckDifference(data, &header) != TDifferenceStatus::Applied ||
       (complete ? size != static_cast<int64_t>(header.NewSize) : size > static_cast<int64_t>(header.NewSize)))
     return false;
-  TFileRangeSource old(previous, 0, previous.Size(), MessageHook, MessageContext);
+  TFileRangeSource old(previous, 0, previous.Size(), Pump);
   TMatchingDifferenceSink sink(written, size);
   const TDifferenceStatus status = ApplyDifference(data, old, sink);
   return !sink.Mismatch && (status == TDifferenceStatus::Applied || (status == TDifferenceStatus::WriteFailed && sink.Reached));
@@ -648,7 +419,7 @@ bool TPatchFile::PrepareRebuild(const TPatchInfo& record, const std::string& fil
   bool wellFormed = false;
   if (record.Type() == ptDifference) {
     // Left in the data file: the decoder reads its streams through small buffers.
-    TFileRangeSource data(*DataFile, record.DataOffset(), dataSize, MessageHook, MessageContext);
+    TFileRangeSource data(*DataFile, record.DataOffset(), dataSize, Pump);
     const TDifferenceStatus status = CheckDifference(data);
     if (status == TDifferenceStatus::ReadFailed) {
       Reporter->ReportError("Cannot read patch data for file: %s", fileName.c_str());
@@ -670,8 +441,8 @@ bool TPatchFile::PrepareRebuild(const TPatchInfo& record, const std::string& fil
 TPatchFile::TRebuildStatus TPatchFile::Rebuild(const TPatchInfo& record, const uint8_t* delta, TInputFile& previous,
                                                TOutputFile& out) {
   if (record.Type() == ptDifference) {
-    TFileRangeSource data(*DataFile, record.DataOffset(), record.DataSize(), MessageHook, MessageContext);
-    TFileRangeSource old(previous, 0, previous.Size(), MessageHook, MessageContext);
+    TFileRangeSource data(*DataFile, record.DataOffset(), record.DataSize(), Pump);
+    TFileRangeSource old(previous, 0, previous.Size(), Pump);
     TFileDifferenceSink sink(out);
     TDifferenceProgress progress(*Reporter);
     switch (ApplyDifference(data, old, sink, &progress)) {
@@ -685,7 +456,7 @@ TPatchFile::TRebuildStatus TPatchFile::Rebuild(const TPatchInfo& record, const u
   }
   const int64_t fileSize = DataFile->Size();
   const int32_t total = static_cast<int32_t>(std::min<int64_t>(std::max<int64_t>(fileSize, 1), INT32_MAX));
-  TProgress progress(*this, total);
+  TBlockProgress progress(Pump, *Reporter, total);
   TCachedBlockSource source(previous);
   TBufferedBlockTarget sink(out);
   TDeltaStatus status = ApplyDelta(delta, static_cast<size_t>(record.DataSize()), source, sink, &progress).Status;
@@ -761,7 +532,7 @@ TRecordOutcome TPatchFile::ApplyModify(int index, TPathName& targetName) {
   const TRebuildStatus status = Rebuild(record, delta.get(), *previous, hashing);
   rebuilt.reset();
   previous.reset();
-  if (status == TRebuildStatus::Built && checked && !WrittenAsExpected(hashing, scratch.c_str(), checks)) {
+  if (status == TRebuildStatus::Built && checked && !WrittenAsExpected(hashing, *Files, scratch.c_str(), checks, Pump)) {
     // The new version is not what the patch was made to produce: the target stays as it was.
     Files->Delete(scratch.c_str());
     Reporter->ReportError("File: %s does not match the patch after writing - keeping the previous version",
@@ -835,7 +606,10 @@ TRecordOutcome TPatchFile::ApplyModify(int index, TPathName& targetName) {
 }
 
 void TPatchFile::Run() {
-  if (!ReadDirectory()) return;
+  Reporter->ReportInfo("Reading patch directory...");
+  if (Records.DamagedAt >= 0)
+    Reporter->ReportError("Damaged patch directory at offset %lu - the remaining records are ignored",
+                          static_cast<unsigned long>(Records.DamagedAt));
   // The record of each group of alternatives that acts for its group, by Alternative number.
   std::map<uint32_t, int> acting;
   // The count is read anew each time; records are applied strictly in file order, since a

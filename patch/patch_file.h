@@ -11,8 +11,9 @@
 // messages", taken before every block of a modify patch and every piece of a copy patch, is
 // a hook set by the owner.
 //
-// One run, as the installation run (install/installation_run.cpp) makes it:
-//   TPatchFile installer(patch.Data(), macros, reporter, &files);
+// One run, as the installation run (install/installation_run.cpp) makes it, over the
+// directory it read once (patch_directory.h):
+//   TPatchFile installer(directory, patch.Data(), macros, reporter, &files);
 //   installer.SetMessageHook(hook, context);
 //   installer.SetRecordObserver(observer);  // optional: each record's outcome and path
 //   installer.Run();
@@ -23,7 +24,9 @@
 
 #include "files/file_system.h"
 #include "patch_directory.h"
+#include "content_check.h"
 #include "hash/sha256.h"
+#include "record_io.h"
 #include "record_outcome.h"
 #include "report/patch_reporter.h"
 #include "verify_info.h"
@@ -44,7 +47,7 @@ class TPatchFile {
   // return at once when nothing waits; PeekMessageA alone costs 20-50 us under Wine (a
   // server call), which would cost several seconds per 64 MB, so a Windows owner looks for
   // messages only when a few milliseconds have passed (GetTickCount is cheap).
-  using TMessageHook = void (*)(void* context);
+  using TMessageHook = ::TMessageHook;
 
   // Told of every record Run takes up, before and after its step (tools that report per
   // record, such as the console tools' record tracker): after it, with the record's outcome
@@ -58,10 +61,12 @@ class TPatchFile {
                              const std::string& path) = 0;
   };
 
-  // None of the four is owned; all must outlive the installer. macros may be null (paths
+  // None of the five is owned; all must outlive the installer. macros may be null (paths
   // are then used as they stand).
-  TPatchFile(TInputFile* dataFile, TMacroExpander* macros, TPatchReporter* reporter,
-             TFileSystem* files);
+  TPatchFile(const TPatchDirectory& directory, TInputFile* dataFile, TMacroExpander* macros,
+             TPatchReporter* reporter, TFileSystem* files);
+  // The same over a directory the installer reads from dataFile itself, when made.
+  TPatchFile(TInputFile* dataFile, TMacroExpander* macros, TPatchReporter* reporter, TFileSystem* files);
   ~TPatchFile();
   TPatchFile(const TPatchFile&) = delete;
   TPatchFile& operator=(const TPatchFile&) = delete;
@@ -70,36 +75,25 @@ class TPatchFile {
   // Not owned; null for none.
   void SetRecordObserver(TRecordObserver* observer) { RecordObserver = observer; }
 
-  // Reads the directory anew from offset 0 and applies every record in file order.
+  // Reports the directory's reading ("Reading patch directory...", and the damaged header
+  // that ended it) and applies every record in file order.
   void Run();
 
+  const TPatchDirectory& Directory() const { return Records; }
+
+ private:
   // The steps of a run, each on the record at a directory index (and its resolved path).
-  bool ReadDirectory();
   TPathName ResolvePath(int index);
   // True when path holds the exact version the record was made for; otherwise, after an
   // error or a warning row, false with verdict set to Failed or SkippedOtherVersion.
   bool CheckSource(int index, const char* path, TRecordOutcome& verdict);
-  bool MakeDirectories(const char* path);
   TRecordOutcome ApplyCopy(int index, TPathName& name);
   TRecordOutcome ApplyDelete(int index, TPathName& name);
   // A modify or a difference record: they differ only in how the new version is made from
   // the previous one and the record's data.
   TRecordOutcome ApplyModify(int index, TPathName& targetName);
 
-  const TPatchDirectory& Directory() const { return Records; }
-
- private:
-  class THashingOutput;
-  struct TContent {
-    bool Old = false;  // the version the record acts on
-    bool New = false;  // the version the record produces
-  };
-  // The checks the verification record before index carries for it; false when there are
-  // none (or they cannot be read), and the record is judged by its date/time alone.
-  bool ChecksFor(int index, TVerifyInfo& checks);
-  // Hashes the first size bytes of file, letting the owner dispatch messages between pieces.
-  bool HashFile(TInputFile& file, int64_t size, TSha256Digest& digest);
-  TContent JudgeContent(TInputFile& file, const TVerifyInfo& checks);
+  bool ChecksFor(int index, TVerifyInfo& checks) { return ::ChecksFor(Records, *DataFile, index, checks); }
   // The records whose checks carry the same non-zero Alternative number act on one file, one
   // per old version, side by side (a member apart from the others is passed over with them).
   // When the first of a group is reached, the installed file is judged once
@@ -115,8 +109,6 @@ class TPatchFile {
   // date/time: a warning) or Failed (the expected date/time but other content, or the file
   // cannot be read: an error).
   bool CheckVersion(int index, const char* path, const TVerifyInfo& checks, TRecordOutcome& verdict);
-  // Whether what was written through out (the file at path, now closed) is the new version.
-  bool WrittenAsExpected(THashingOutput& out, const char* path, const TVerifyInfo& checks);
   // Sets a file's date/time, trying again for a moment when the system refuses.
   bool SetStampPersistently(const char* path, TDosStamp stamp);
   static constexpr int StampAttempts = 5;
@@ -124,7 +116,6 @@ class TPatchFile {
   // False, after an error report, when the record's path leaves the folder of its macro.
   bool PathAllowed(int index);
 
-  class TProgress;
   enum TCopyFault { CopyReadFailed, CopyWriteFailed };
   std::string ExpandedPath(int index);
   // False, after an error report, when the record's path was cut to fit a path name.
@@ -157,13 +148,17 @@ class TPatchFile {
   void RestoreTarget(const std::string& target, const std::string& backup,
                      const std::string& targetName, const std::string& backupName);
 
+  TPatchDirectory OwnRecords;  // when the installer read the directory itself
+  const TPatchDirectory& Records;
   TInputFile* DataFile;
   TMacroExpander* Macros;
   TPatchReporter* Reporter;
   TFileSystem* Files;
-  TMessageHook MessageHook = nullptr;
-  void* MessageContext = nullptr;
+  TMessagePump Pump;
   TRecordObserver* RecordObserver = nullptr;
-  TPatchDirectory Records;  // the patch directory
   TCopyFault CopyFault = CopyReadFailed;
 };
+
+// Creates the folders path lies in, level by level from the top; true when its folder exists
+// then (a bare name has none to make).
+bool MakeDirectories(TFileSystem& files, const char* path);

@@ -137,7 +137,6 @@ TEST(RecordCheck, OutcomesComeFromTheEngineNotFromRows) {
   TConsoleReporter reporter(out, nullptr);
   TRecordTracker tracker(reporter, false);
   TPatchFile installer(&data, nullptr, &tracker, &files);
-  installer.ReadDirectory();
   for (TRecordOutcome outcome : {TRecordOutcome::SkippedOtherVersion, TRecordOutcome::RecoveredAndApplied}) {
     tracker.BeforeRecord(installer, 0);
     tracker.ReportWarning("File: A.DLL was left incomplete by an interrupted run - restoring A.$$$...");

@@ -38,7 +38,7 @@ TEST(FilesInUse, AHeldFileAnywhereStopsTheRunBeforeAnythingChanges) {
     TRecordingReporter reporter;
     std::vector<TFileInUse> asked;
     auto cancel = [&](const std::vector<TFileInUse>& inUse) { return asked = inUse, TInUseAnswer::Cancel; };
-    EXPECT_FALSE(ClearOfFilesInUse(data, &macros, holders, cancel, reporter));
+    EXPECT_FALSE(ClearOfFilesInUse(ReadPatchDirectory(data), &macros, holders, cancel, reporter));
     ASSERT_EQ(1u, asked.size());
     EXPECT_EQ(c.Holders, asked[0].Holders);
     EXPECT_EQ(std::vector<std::string>({c.WantRow, "ERROR Cannot install patch: files in use - nothing was changed"}),

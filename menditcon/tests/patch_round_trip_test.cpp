@@ -13,9 +13,9 @@
 #include <vector>
 
 #include "install/installation_run.h"
-#include "killing_file_system.h"
-#include "menditcon/companion_run.h"
-#include "menditcon/rollback_run.h"
+#include "tests/support/killing_file_system.h"
+#include "unattended/companion_run.h"
+#include "unattended/rollback_run.h"
 #include "files/whole_file.h"
 #include "paths/macros.h"
 #include "tests/driver/e2e_process.h"

@@ -19,20 +19,19 @@ struct TEngine {
     Files.AddDirectory("C:\\APP");
     Macros.AddMacro(new TMacroDef("&ROOT&", "C:\\APP"));
   }
-  // Applies the last record of the patch (its checks, if any, stand before it): the step a
-  // run takes on it, outcome and rows as the run reports them.
+  // Runs a patch of one record (its checks, if any, stand before it): the record's outcome,
+  // and the rows as the run reports them.
   TRecordOutcome ApplyLast(const TPatchWriter& writer) {
+    struct TLastOutcome : TPatchFile::TRecordObserver {
+      TRecordOutcome Outcome = TRecordOutcome::Ignored;
+      void BeforeRecord(TPatchFile&, int) override {}
+      void AfterRecord(TPatchFile&, int, TRecordOutcome outcome, const std::string&) override { Outcome = outcome; }
+    } last;
     TMemoryInputFile data(writer.Bytes());
     TPatchFile installer(&data, &Macros, &Reporter, &Files);
-    installer.ReadDirectory();
-    const int last = installer.Directory().Count() - 1;
-    TPathName name = installer.ResolvePath(last);
-    switch (installer.Directory()[last].Type()) {
-      case ptModify:
-      case ptDifference: return installer.ApplyModify(last, name);
-      case ptDelete: return installer.ApplyDelete(last, name);
-      default: return installer.ApplyCopy(last, name);
-    }
+    installer.SetRecordObserver(&last);
+    installer.Run();
+    return last.Outcome;
   }
   void Run(const TPatchWriter& writer) {
     TMemoryInputFile data(writer.Bytes());

@@ -94,15 +94,14 @@ TEST_F(Installer, ReadsHeadersOnlyJumpingOverRecordData) {
   writer.Append(Counting(100));  // the start of a further header
   data = writer.Bytes();
   TMemoryInputFile file(data);
-  TPatchFile installer(&file, &macros, &reporter, &files);
-  ASSERT_TRUE(installer.ReadDirectory());
-  ASSERT_TRUE(installer.ReadDirectory());  // rebuilt from offset 0, not appended
-  ASSERT_EQ(2, installer.Directory().Count());
-  EXPECT_EQ(std::string("X"), installer.Directory()[0].Path);
-  EXPECT_EQ(442, installer.Directory()[0].RecordSize);
-  EXPECT_EQ(442, installer.Directory()[1].RecordOffset);
-  EXPECT_EQ(321, installer.Directory()[1].RecordSize);
-  EXPECT_EQ((TLines{reading, reading}), reporter.Lines);
+  const TPatchDirectory directory = ReadPatchDirectory(file);
+  ASSERT_EQ(2, directory.Count());
+  EXPECT_EQ(std::string("X"), directory[0].Path);
+  EXPECT_EQ(442, directory[0].RecordSize);
+  EXPECT_EQ(442, directory[1].RecordOffset);
+  EXPECT_EQ(321, directory[1].RecordSize);
+  EXPECT_EQ(-1, directory.DamagedAt);
+  EXPECT_EQ((TLines{reading}), Run());
 }
 
 TEST_F(Installer, DamagedHeaderEndsTheDirectory) {
@@ -130,11 +129,12 @@ TEST_F(Installer, DamagedHeaderEndsTheDirectory) {
     damaged.AddDelete("&ROOT&\\NEVER", 0);
     const std::vector<uint8_t> bytes = damaged.Bytes();
     TMemoryInputFile file(bytes);
+    EXPECT_EQ(1, ReadPatchDirectory(file).Count());
     TRecordingReporter lines;
     TPatchFile installer(&file, &macros, &lines, &files);
-    installer.ReadDirectory();
-    EXPECT_EQ(1, installer.Directory().Count());
-    EXPECT_EQ((TLines{reading, "ERROR Damaged patch directory at offset 221 - the remaining records are ignored"}),
+    installer.Run();
+    EXPECT_EQ((TLines{reading, "ERROR Damaged patch directory at offset 221 - the remaining records are ignored",
+                      "ERROR Cannot open source file: FIRST."}),
               lines.Lines);
   }
 }
@@ -244,10 +244,8 @@ TEST_F(Installer, RecordPathsThatDoNotFitFailWithoutTouchingAnything) {
 }
 
 TEST_F(Installer, MakeDirectoriesForABareNameCreatesNothing) {
-  TMemoryInputFile file(data);
-  TPatchFile installer(&file, &macros, &reporter, &files);
-  EXPECT_TRUE(installer.MakeDirectories("FILE.DAT"));
-  EXPECT_TRUE(installer.MakeDirectories("C:\\APP\\A\\B\\FILE.DAT"));
+  EXPECT_TRUE(MakeDirectories(files, "FILE.DAT"));
+  EXPECT_TRUE(MakeDirectories(files, "C:\\APP\\A\\B\\FILE.DAT"));
   EXPECT_EQ((std::vector<std::string>{"C:\\APP", "C:\\APP\\A", "C:\\APP\\A\\B"}), files.DirectoryNames());
 }
 

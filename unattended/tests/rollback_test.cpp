@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "killing_file_system.h"
-#include "menditcon/rollback_run.h"
+#include "tests/support/killing_file_system.h"
+#include "unattended/rollback_run.h"
 #include "files/memory_file_system.h"
 #include "hash/sha256.h"
 #include "patch/patch_file.h"

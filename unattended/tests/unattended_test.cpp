@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "console/record_tracker.h"
-#include "menditcon/companion_options.h"
-#include "menditcon/record_log.h"
+#include "unattended/companion_options.h"
+#include "unattended/record_log.h"
 
 namespace {
 

@@ -1,0 +1,140 @@
+#pragma once
+// The adapters between the installer's steps and the files they read and write: the ends of
+// the block decoder and of the difference decoder over open files, an output that hashes what
+// passes through it, and the progress shown while a record is rebuilt. (The cached source and
+// the buffered target of a block delta: block_io.h.)
+//
+// Each read of a large piece first lets the owner dispatch waiting window messages through
+// its message pump, so a long record keeps the window answering.
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "delta/delta_decoder.h"
+#include "difference/difference_decoder.h"
+#include "files/file_system.h"
+#include "hash/sha256.h"
+#include "report/patch_reporter.h"
+
+// The owner's "dispatch waiting window messages" step (TPatchFile::SetMessageHook).
+using TMessageHook = void (*)(void* context);
+
+struct TMessagePump {
+  TMessageHook Hook = nullptr;
+  void* Context = nullptr;
+  void operator()() const {
+    if (Hook) Hook(Context);
+  }
+};
+
+// Copy records are moved from the data file, and files are hashed and compared, in pieces
+// of this size.
+inline constexpr size_t PieceSize = 256 * 1024;
+
+// A block target that writes nothing: it compares each block with the bytes an existing
+// file holds there, as far as the file reaches, and fails at the first difference. The
+// file is read a window at a time.
+class TMatchingBlockTarget : public TBlockTarget {
+ public:
+  TMatchingBlockTarget(TInputFile& file, int64_t size) : file(file), size(size), window(PieceSize) {}
+  bool WriteBlock(int64_t offset, const uint8_t* bytes, size_t count) override;
+  // Where the last byte the delta writes ends.
+  int64_t End() const { return end; }
+
+ private:
+  TInputFile& file;
+  int64_t size;
+  std::vector<uint8_t> window;
+  int64_t start = 0;
+  int64_t length = 0;
+  int64_t end = 0;
+};
+
+// A stretch of a file as the difference decoder reads it: a record's data in the patch data
+// file, or the whole previous version. Every read (64 KB of the record's streams, 256 KB of
+// the previous version at most) first runs the pump, so the decoder's walks over a large
+// record keep the window answering.
+class TFileRangeSource : public TDifferenceSource {
+ public:
+  TFileRangeSource(TInputFile& file, int64_t start, int64_t size, TMessagePump pump)
+      : file(file), start(start), size(size), pump(pump) {}
+  int64_t Size() override { return size; }
+  bool Read(int64_t offset, uint8_t* bytes, size_t count) override;
+
+ private:
+  TInputFile& file;
+  int64_t start;
+  int64_t size;
+  TMessagePump pump;
+};
+
+// The new version, written in order to an output file.
+class TFileDifferenceSink : public TDifferenceSink {
+ public:
+  explicit TFileDifferenceSink(TOutputFile& file) : file(file) {}
+  bool Write(const uint8_t* bytes, size_t count) override;
+
+ private:
+  TOutputFile& file;
+  int64_t position = 0;
+};
+
+// Writes nothing: compares what the decoder writes with the first size bytes of an existing
+// file, and stops the decoder at the first difference (Mismatch) or once the file's end is
+// reached (Reached).
+class TMatchingDifferenceSink : public TDifferenceSink {
+ public:
+  TMatchingDifferenceSink(TInputFile& file, int64_t size) : file(file), size(size) {}
+  bool Write(const uint8_t* bytes, size_t count) override;
+  bool Mismatch = false;
+  bool Reached = false;
+
+ private:
+  TInputFile& file;
+  int64_t size;
+  int64_t position = 0;
+  std::vector<uint8_t> buffer;
+};
+
+// Shows how much of the new version a difference record has written.
+class TDifferenceProgress : public TDifferenceObserver {
+ public:
+  explicit TDifferenceProgress(TPatchReporter& reporter) : reporter(reporter) {}
+  void Written(int64_t done, int64_t total) override;
+
+ private:
+  TPatchReporter& reporter;
+};
+
+// Passes writes on to a file and hashes them while they come in order (as a copy and the
+// buffered target of a modify patch write them), so the new version is checked without
+// reading it again. Writes out of order leave the digest unknown (InOrder false).
+class THashingOutput : public TOutputFile {
+ public:
+  explicit THashingOutput(TOutputFile& file) : file(file) {}
+  bool Write(int64_t offset, const void* buffer, size_t size) override;
+  bool InOrder() const { return inOrder; }
+  int64_t Size() const { return hashed; }
+  TSha256Digest Digest() { return hasher.Final(); }
+
+ private:
+  TOutputFile& file;
+  TSha256 hasher;
+  int64_t hashed = 0;
+  bool inOrder = true;
+};
+
+// Before every block of a block delta: run the pump, then show progress (unless total is 0:
+// a pass that only reads).
+class TBlockProgress : public TBlockObserver {
+ public:
+  TBlockProgress(TMessagePump pump, TPatchReporter& reporter, int32_t total)
+      : pump(pump), reporter(reporter), total(total) {}
+  void BeforeBlock(int32_t destination) override;
+
+ private:
+  TMessagePump pump;
+  TPatchReporter& reporter;
+  int32_t total;
+};
