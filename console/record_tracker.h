@@ -32,7 +32,7 @@ const char* RecordTallyName(TRecordTally tally);
 
 struct TRecordResult {
   int Index = 0;          // in the directory
-  uint32_t Type = 0;      // the record's type (ptModify, ptCopy, ptDelete, other)
+  uint32_t Type = 0;      // the record's TPatchType (what it does: ActsOnFile, RecordKindName)
   std::string Path;       // the record's path, macros expanded
   TRecordOutcome Outcome = TRecordOutcome::Applied;
   bool RolledBack = false;  // applied, then put back by an all-or-nothing run

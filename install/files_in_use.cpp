@@ -33,7 +33,7 @@ std::vector<TFileInUse> FindFilesInUse(const TPatchDirectory& records, TMacroExp
   };
   for (int i = 0; i < records.Count(); ++i) {
     const uint32_t type = records[i].Type();
-    if (type != ptModify && type != ptCopy && type != ptDelete) continue;
+    if (!ActsOnFile(type)) continue;
     // Only paths the engine would act on: a hostile patch must not make the look touch
     // files elsewhere either.
     std::string expanded = records[i].Path;
@@ -41,7 +41,7 @@ std::vector<TFileInUse> FindFilesInUse(const TPatchDirectory& records, TMacroExp
     TPathName name(expanded);
     if (name.Cut()) continue;
     ask(name.FullPath(false), FileUseRead | FileUseRemove);
-    if (type == ptModify) {
+    if (RebuildsFile(type)) {
       // An earlier backup is deleted before the file takes its name.
       name.SetExtension(BackupExtension);
       ask(name.FullPath(false), FileUseRemove);

@@ -25,7 +25,8 @@ enum class TInUseAnswer { Retry, Cancel };
 using TAskAboutFilesInUse = std::function<TInUseAnswer(const std::vector<TFileInUse>& files)>;
 
 // The held files among those the records of the patch directory act on, in record order,
-// each once: every record's file, and the backup a modify record replaces. Verification
+// each once: every record's file, and the backup a modify or difference record replaces
+// (RebuildsFile). Verification
 // records, records of unknown type and paths the engine would refuse (outside their macro's
 // folder, too long) are passed over: the engine reports those itself. macros may be null.
 std::vector<TFileInUse> FindFilesInUse(const TPatchDirectory& records, TMacroExpander* macros, TFileHolders& holders);

@@ -103,7 +103,7 @@ int TPatchFile::ChooseAlternative(int first, uint32_t alternative, const char* p
     if (!sized || !HashFile(*file, size, Pump, digest)) return -1;
     for (size_t m = 0; m < members.size(); ++m) {
       const uint32_t type = Records[members[m]].Type();
-      if (type != ptCopy && (!modifyOnly || type != ptDelete) && checks[m].OldKnown() &&
+      if ((modifyOnly ? RebuildsFile(type) : type != ptCopy) && checks[m].OldKnown() &&
           size == static_cast<int64_t>(checks[m].OldSize) &&
           std::memcmp(digest.Bytes.data(), checks[m].OldHash, VerifyHashSize) == 0)
         return members[m];
@@ -623,8 +623,7 @@ void TPatchFile::Run() {
     TRecordOutcome outcome = TRecordOutcome::Ignored;  // unknown types are passed over without a word
     TVerifyInfo checks;
     const uint32_t type = Records[i].Type();
-    const bool known = type == ptModify || type == ptDifference || type == ptCopy || type == ptDelete;
-    if (known && ChecksFor(i, checks) && checks.Alternative != 0) {
+    if (ActsOnFile(type) && ChecksFor(i, checks) && checks.Alternative != 0) {
       auto group = acting.find(checks.Alternative);
       if (group == acting.end())
         group = acting.emplace(checks.Alternative, ChooseAlternative(i, checks.Alternative, name.FullPath(false)))
@@ -634,20 +633,12 @@ void TPatchFile::Run() {
         continue;
       }
     }
-    switch (Records[i].Type()) {
-      case ptModify:
-      case ptDifference:
-        outcome = ApplyModify(i, name);
-        break;
-      case ptCopy:
-        outcome = ApplyCopy(i, name);
-        break;
-      case ptDelete:
-        outcome = ApplyDelete(i, name);
-        break;
-      default:
-        break;
-    }
+    if (RebuildsFile(type))
+      outcome = ApplyModify(i, name);
+    else if (type == ptCopy)
+      outcome = ApplyCopy(i, name);
+    else if (type == ptDelete)
+      outcome = ApplyDelete(i, name);
     if (RecordObserver) RecordObserver->AfterRecord(*this, i, outcome, name.FullPath(false));
   }
 }

@@ -25,6 +25,25 @@ enum TPatchType : uint32_t { ptModify = 0, ptCopy = 1, ptDelete = 2, ptVerify = 
 
 constexpr uint32_t PatchTypeReservedBit = 0x400;
 
+// What a record of each type does: the one rule the installer, the look for files in use,
+// the record log and the tools' tracker all ask, so that a new type is known everywhere or
+// nowhere.
+// Whether a record acts on the file its path names (modify, difference, copy, delete). The
+// rest have no step of their own: a verification record belongs to the record after it,
+// and a record of unknown type is passed over.
+constexpr bool ActsOnFile(uint32_t type) {
+  return type == ptModify || type == ptDifference || type == ptCopy || type == ptDelete;
+}
+// Whether a record rebuilds the file from its previous version (modify, difference): the
+// previous version is renamed to the "$$$" backup, replacing an earlier one, so the backup is
+// touched as well as the file.
+constexpr bool RebuildsFile(uint32_t type) { return type == ptModify || type == ptDifference; }
+// How the tools name a record's kind: "modify" (a difference record too), "copy", "delete",
+// "unknown" (a record with no step of its own).
+constexpr const char* RecordKindName(uint32_t type) {
+  return RebuildsFile(type) ? "modify" : type == ptCopy ? "copy" : type == ptDelete ? "delete" : "unknown";
+}
+
 struct TPatchInfo {
   static constexpr size_t Size = 221;      // bytes of a header in the patch data file
   static constexpr size_t PathSize = 200;  // bytes of the Path field

@@ -8,10 +8,6 @@ std::string Field(std::string text) {
   return text;
 }
 
-const char* KindName(uint32_t type) {
-  return type == ptModify || type == ptDifference ? "modify" : type == ptCopy ? "copy" : type == ptDelete ? "delete" : "unknown";
-}
-
 }  // namespace
 
 void WriteRecordLog(std::FILE* out, bool check, const std::vector<TRecordResult>& records,
@@ -21,7 +17,7 @@ void WriteRecordLog(std::FILE* out, bool check, const std::vector<TRecordResult>
     std::fprintf(out, "0\tfailed\t-\t\t%s\n", Field(error).c_str());
   for (const TRecordResult& r : records) {
     const char* outcome = r.Tally() == TRecordTally::RolledBack ? "rolled-back" : RecordTallyName(r.Tally());
-    std::fprintf(out, "%d\t%s\t%s\t%s\t%s\n", r.Index + 1, outcome, KindName(r.Type), Field(r.Path).c_str(),
+    std::fprintf(out, "%d\t%s\t%s\t%s\t%s\n", r.Index + 1, outcome, RecordKindName(r.Type), Field(r.Path).c_str(),
                  Field(r.Message).c_str());
   }
   std::fprintf(out, "# exit %d\n", exitCode);

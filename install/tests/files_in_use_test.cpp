@@ -22,12 +22,15 @@ TEST(FilesInUse, AHeldFileAnywhereStopsTheRunBeforeAnythingChanges) {
       {"C:\\APP\\A.DAT", {"Editor"}, "ERROR File in use: C:\\APP\\A.DAT (held by Editor)"},
       {"c:\\app\\main.$$$", {}, "ERROR File in use: C:\\APP\\MAIN.$$$"},
       {"C:\\APP\\Z.DAT", {"Viewer", "Indexer"}, "ERROR File in use: C:\\APP\\Z.DAT (held by Viewer, Indexer)"},
+      {"C:\\APP\\DATA.BIN", {"Viewer"}, "ERROR File in use: C:\\APP\\DATA.BIN (held by Viewer)"},
+      {"C:\\APP\\DATA.$$$", {}, "ERROR File in use: C:\\APP\\DATA.$$$"},
   };
   TPatchWriter writer;
   const TDosStamp stamp = MakeDosStamp(2001, 1, 2, 3, 4, 6);
   writer.AddModify("&ROOT&\\A.DAT", stamp, stamp, {});
   writer.AddModify("&ROOT&\\MAIN.EXE", stamp, stamp, {});  // and its backup, MAIN.$$$
   writer.AddCopy("&ROOT&\\Z.DAT", stamp, {9});
+  writer.AddDifference("&ROOT&\\DATA.BIN", stamp, stamp, {});  // looked at as a modify record
   for (const auto& c : cases) {
     SCOPED_TRACE(c.Held);
     TMemoryInputFile data(writer.Bytes());
