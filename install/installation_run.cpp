@@ -102,6 +102,7 @@ TInstallOutcome RunInstallation(const TInstallationRun& run) {
   // The directory is read once: the look for files in use (every Retry of it) and the
   // installer work from this one reading.
   const TPatchDirectory directory = ReadPatchDirectory(*patch.Data());
+  if (ReportRefusal(directory, run.Patch, *run.Reporter)) return TInstallOutcome::CannotOpen;
   // Before the first record changes anything: a file held by another process would make its
   // record fail in the middle of the patch and leave the application half old, half new.
   TDiskFileHolders diskHolders;

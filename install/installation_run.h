@@ -18,6 +18,10 @@
 //                                    could not start, or it did not complete (a cabinet
 //                                    cut short or damaged): nothing is installed;
 //   "Cannot open patch file: %s"     nothing was extracted, or the file will not open;
+//   "Cannot install patch: ... patch directory of %s ..."  the directory cannot be read
+//                                    or holds more records than any real patch
+//                                    (ReportRefusal, patch/patch_directory.h): nothing is
+//                                    installed;
 //   with files the records act on held by other processes, after every answer of
 //   FilesInUse but Retry: "File in use: ..." per file and "Cannot install patch: files in
 //   use - nothing was changed" (files_in_use.h); nothing is changed;

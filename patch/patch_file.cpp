@@ -607,9 +607,12 @@ TRecordOutcome TPatchFile::ApplyModify(int index, TPathName& targetName) {
 
 void TPatchFile::Run() {
   Reporter->ReportInfo("Reading patch directory...");
-  if (Records.DamagedAt >= 0)
+  // An owner that read the directory itself refuses a directory that may not be applied
+  // before anything else; the installer applies nothing from one either.
+  if (ReportRefusal(Records, "the patch data file", *Reporter)) return;
+  if (Records.End == TDirectoryEnd::Damaged)
     Reporter->ReportError("Damaged patch directory at offset %lu - the remaining records are ignored",
-                          static_cast<unsigned long>(Records.DamagedAt));
+                          static_cast<unsigned long>(Records.EndOffset));
   // The record of each group of alternatives that acts for its group, by Alternative number.
   std::map<uint32_t, int> acting;
   // The count is read anew each time; records are applied strictly in file order, since a

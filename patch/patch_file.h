@@ -76,7 +76,8 @@ class TPatchFile {
   void SetRecordObserver(TRecordObserver* observer) { RecordObserver = observer; }
 
   // Reports the directory's reading ("Reading patch directory...", and the damaged header
-  // that ended it) and applies every record in file order.
+  // that ended it) and applies every record in file order; a refused directory (a read
+  // error, too many records: ReportRefusal) gets its row and nothing is applied.
   void Run();
 
   const TPatchDirectory& Directory() const { return Records; }

@@ -3,6 +3,7 @@
 // plain cases on real files are in win32_patch_test.cpp.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -100,7 +101,7 @@ TEST_F(Installer, ReadsHeadersOnlyJumpingOverRecordData) {
   EXPECT_EQ(442, directory[0].RecordSize);
   EXPECT_EQ(442, directory[1].RecordOffset);
   EXPECT_EQ(321, directory[1].RecordSize);
-  EXPECT_EQ(-1, directory.DamagedAt);
+  EXPECT_EQ(TDirectoryEnd::FileEnd, directory.End);
   EXPECT_EQ((TLines{reading}), Run());
 }
 
@@ -225,6 +226,61 @@ TEST_F(Installer, CopyOverAnExistingFileKeepsItUntilTheNewOneIsComplete) {
     EXPECT_EQ(c.error.empty() ? oldStamp : newStamp, fs.StampOf("C:\\APP\\FILE.DAT"));
     // Waiting messages are dispatched before every 256 KB piece of the copy.
     EXPECT_EQ(c.error.empty() ? 3 : calls, calls);
+  }
+}
+
+// The directory's end: a final header cut short is dropped without a word; a read error (not
+// the file's end) or more records than any real patch holds apply nothing, whatever was read.
+TEST_F(Installer, DirectoryEndsThatApplyNothing) {
+  // Reads fail from FailAt on, as a disk error would.
+  class TFailingInput : public TMemoryInputFile {
+   public:
+    TFailingInput(const std::vector<uint8_t>& bytes, int64_t failAt) : TMemoryInputFile(bytes), failAt(failAt) {}
+    int64_t Read(int64_t offset, void* buffer, size_t count) override {
+      return offset >= failAt ? -1 : TMemoryInputFile::Read(offset, buffer, count);
+    }
+
+   private:
+    int64_t failAt;
+  };
+  std::vector<uint8_t> many((MaxPatchRecords + 1) * TPatchInfo::Size);
+  for (int i = 0; i <= MaxPatchRecords; ++i) {
+    TPatchInfo header = MakePatchInfo("&ROOT&\\X", 7, 0);
+    header.RecordOffset = i * static_cast<int32_t>(TPatchInfo::Size);
+    header.RecordSize = TPatchInfo::Size;
+    FormatPatchInfo(header, &many[static_cast<size_t>(i) * TPatchInfo::Size]);
+  }
+  TPatchWriter two;
+  two.AddCopy("&ROOT&\\A.TXT", oldStamp, Bytes("a"));
+  two.AddCopy("&ROOT&\\B.TXT", oldStamp, Bytes("b"));
+  std::vector<uint8_t> cut = two.Bytes();
+  cut.resize(cut.size() + TPatchInfo::Size - 1);
+  const struct {
+    const char* Name;
+    std::vector<uint8_t> Bytes;
+    int64_t FailAt;
+    TDirectoryEnd End;
+    int Files;  // written by the run
+    TLines Rows;
+  } cases[] = {
+      {"final header cut short", cut, -1, TDirectoryEnd::FileEnd, 2,
+       {reading, "INFO Applying copy patch (A.TXT)", "INFO Applying copy patch (B.TXT)"}},
+      {"read error at the second header", two.Bytes(), 222, TDirectoryEnd::ReadFailed, 0,
+       {reading, "ERROR Cannot install patch: cannot read the patch directory of the patch data file - nothing was changed"}},
+      {"too many records", many, -1, TDirectoryEnd::TooManyRecords, 0,
+       {reading, "ERROR Cannot install patch: the patch directory of the patch data file holds more than 100000 records"
+                 " - nothing was changed"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    TFailingInput file(c.Bytes, c.FailAt < 0 ? INT64_MAX : c.FailAt);
+    EXPECT_EQ(c.End, ReadPatchDirectory(file).End);
+    TMemoryFileSystem disk;
+    disk.AddDirectory("C:\\APP");
+    TRecordingReporter lines;
+    TPatchFile(&file, &macros, &lines, &disk).Run();
+    EXPECT_EQ(c.Rows, lines.Lines);
+    EXPECT_EQ(static_cast<size_t>(c.Files), disk.FileNames().size());
   }
 }
 
