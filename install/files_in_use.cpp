@@ -2,7 +2,7 @@
 
 #include <set>
 
-#include "patch/patch_file.h"
+#include "patch/record_names.h"
 #include "patch/record_path.h"
 #include "paths/macros.h"
 #include "paths/path_name.h"
@@ -36,16 +36,13 @@ std::vector<TFileInUse> FindFilesInUse(const TPatchDirectory& records, TMacroExp
     if (!ActsOnFile(type)) continue;
     // Only paths the engine would act on: a hostile patch must not make the look touch
     // files elsewhere either.
-    std::string expanded = records[i].Path;
-    if (macros && ConfineRecordPath(records[i].Path, *macros, expanded) != TRecordPathRule::Allowed) continue;
-    TPathName name(expanded);
-    if (name.Cut()) continue;
-    ask(name.FullPath(false), FileUseRead | FileUseRemove);
-    if (RebuildsFile(type)) {
-      // An earlier backup is deleted before the file takes its name.
-      name.SetExtension(BackupExtension);
-      ask(name.FullPath(false), FileUseRemove);
-    }
+    const TResolvedPath path = ResolveRecordPath(records[i].Path, macros);
+    if (path.Rule != TRecordPathRule::Allowed) continue;
+    const TRecordNames names(path.Expanded);
+    if (names.Name.Cut()) continue;
+    ask(names.Target, FileUseRead | FileUseRemove);
+    // An earlier backup is deleted before the file takes its name.
+    if (RebuildsFile(type)) ask(names.Backup, FileUseRemove);
   }
   return inUse;
 }

@@ -17,23 +17,12 @@
 #include "delta/delta_decoder.h"
 #include "difference/difference_decoder.h"
 #include "hash/sha256.h"
+#include "record_names.h"
 #include "record_path.h"
 #include "verify_info.h"
 #include "paths/macros.h"
 #include "paths/path_name.h"
 #include "pattern/pattern.h"
-
-namespace {
-
-// Whether name's extension is extension (given without its full stop). A split keeps the
-// full stop in front of the extension; an extension set directly may lack it.
-bool ExtensionIs(const TPathName& name, const char* extension) {
-  const char* own = name.Extension();
-  if (*own == '.') ++own;
-  return std::strcmp(own, extension) == 0;
-}
-
-}  // namespace
 
 TPatchFile::TPatchFile(const TPatchDirectory& directory, TInputFile* dataFile, TMacroExpander* macros,
                        TPatchReporter* reporter, TFileSystem* files)
@@ -50,13 +39,6 @@ TPatchFile::TPatchFile(TInputFile* dataFile, TMacroExpander* macros, TPatchRepor
 TPatchFile::~TPatchFile() = default;
 
 void TPatchFile::SetMessageHook(TMessageHook hook, void* context) { Pump = {hook, context}; }
-
-std::string TPatchFile::ExpandedPath(int index) {
-  const std::string path = Records[index].Path;
-  return Macros ? Macros->ExpandMacros(path, true) : path;
-}
-
-TPathName TPatchFile::ResolvePath(int index) { return TPathName(ExpandedPath(index)); }
 
 bool TPatchFile::CheckSource(int index, const char* path, TRecordOutcome& verdict) {
   TPathName name(path);
@@ -76,7 +58,7 @@ bool TPatchFile::CheckSource(int index, const char* path, TRecordOutcome& verdic
   return true;
 }
 
-int TPatchFile::ChooseAlternative(int first, uint32_t alternative, const char* path) {
+int TPatchFile::ChooseAlternative(int first, uint32_t alternative, bool allowed, const TRecordNames& names) {
   std::vector<int> members;
   std::vector<TVerifyInfo> checks;
   // The group is the run of records side by side from first (each after its checks).
@@ -89,8 +71,8 @@ int TPatchFile::ChooseAlternative(int first, uint32_t alternative, const char* p
     checks.push_back(info);
   }
   // A path that leaves its folder is not looked at: the first record refuses it.
-  std::string confined;
-  if (Macros && ConfineRecordPath(Records[first].Path, *Macros, confined) != TRecordPathRule::Allowed) return first;
+  if (!allowed) return first;
+  const char* path = names.Target.c_str();
   // The member (of the kinds wanted) whose old content the file at filePath holds; -1 for none.
   auto holding = [&](const std::string& filePath, bool modifyOnly) {
     std::unique_ptr<TInputFile> file = Files->OpenRead(filePath.c_str());
@@ -114,9 +96,7 @@ int TPatchFile::ChooseAlternative(int first, uint32_t alternative, const char* p
   if (fitting >= 0) return fitting;
   // A run ended in the middle of a modify record left the old version as the backup: that
   // record finishes the run (ApplyModify looks at the target).
-  TPathName backupName(path);
-  backupName.SetExtension(BackupExtension);
-  const int interrupted = holding(backupName.FullPath(false), true);
+  const int interrupted = holding(names.Backup, true);
   if (interrupted >= 0) return interrupted;
   if (!Files->FileExists(path))
     for (int i : members)
@@ -179,11 +159,17 @@ bool TPatchFile::SetStampPersistently(const char* path, TDosStamp stamp) {
   }
 }
 
-bool TPatchFile::PathAllowed(int index) {
-  if (!Macros) return true;  // no macros: the paths stand as they are
-  std::string expanded;
-  if (ConfineRecordPath(Records[index].Path, *Macros, expanded) == TRecordPathRule::Allowed) return true;
-  Reporter->ReportError("Unsafe path refused: %s", Records[index].Path);
+bool TPatchFile::PathUsable(int index, const TResolvedPath& path, const TRecordNames& names) {
+  if (path.Rule != TRecordPathRule::Allowed) {
+    Reporter->ReportError("Unsafe path refused: %s", Records[index].Path);
+    return false;
+  }
+  if (!names.Name.Cut()) return true;
+  // The name as the record spells it after expansion, not the shortened one.
+  const size_t separator = names.Expanded.find_last_of("\\/");
+  std::string fileName = separator == std::string::npos ? names.Expanded : names.Expanded.substr(separator + 1);
+  if (fileName.size() > TPathName::PartLimit) fileName = fileName.substr(0, TPathName::PartLimit) + "...";
+  Reporter->ReportError("Path too long for file: %s", fileName.c_str());
   return false;
 }
 
@@ -211,17 +197,6 @@ bool MakeDirectories(TFileSystem& files, const char* path) {
   return dir.empty() || files.DirectoryExists((drive + dir).c_str());
 }
 
-bool TPatchFile::PathFits(int index, const TPathName& name) {
-  if (!name.Cut()) return true;
-  // The name as the record spells it after expansion, not the shortened one.
-  const std::string path = ExpandedPath(index);
-  const size_t separator = path.find_last_of("\\/");
-  std::string fileName = separator == std::string::npos ? path : path.substr(separator + 1);
-  if (fileName.size() > TPathName::PartLimit) fileName = fileName.substr(0, TPathName::PartLimit) + "...";
-  Reporter->ReportError("Path too long for file: %s", fileName.c_str());
-  return false;
-}
-
 bool TPatchFile::WriteCopy(const TPatchInfo& record, TOutputFile& out) {
   std::unique_ptr<uint8_t[]> buffer(new uint8_t[PieceSize]);
   for (int64_t done = 0; done < record.DataSize();) {
@@ -242,11 +217,10 @@ bool TPatchFile::WriteCopy(const TPatchInfo& record, TOutputFile& out) {
   return true;
 }
 
-TRecordOutcome TPatchFile::ApplyCopy(int index, TPathName& name) {
+TRecordOutcome TPatchFile::ApplyCopy(int index, const TRecordNames& names) {
   const TPatchInfo& record = Records[index];
-  if (!PathAllowed(index) || !PathFits(index, name)) return TRecordOutcome::Failed;
-  const std::string path = name.FullPath(false);
-  const std::string fileName = name.FileName();
+  const std::string& path = names.Target;
+  const std::string& fileName = names.TargetFile;
   TVerifyInfo checks;
   const bool checked = ChecksFor(index, checks);
   if (checked && checks.NewKnown()) {
@@ -273,12 +247,7 @@ TRecordOutcome TPatchFile::ApplyCopy(int index, TPathName& name) {
   // beside it and put in its place only then, so a failed copy leaves the user's file as
   // it was. A file that is not there yet is written under its own name.
   const bool exists = Files->OpenRead(path.c_str()) != nullptr;
-  std::string written = path;
-  if (exists) {
-    TPathName beside(name);
-    beside.SetExtension(ExtensionIs(beside, "$$C") ? "$$D" : "$$C");
-    written = beside.FullPath(false);
-  }
+  const std::string& written = exists ? names.CopyScratch : path;
   std::unique_ptr<TOutputFile> out = written.empty() ? nullptr : Files->Create(written.c_str());
   if (!out) {
     Reporter->ReportError("Cannot open destination file: %s", fileName.c_str());
@@ -315,10 +284,9 @@ TRecordOutcome TPatchFile::ApplyCopy(int index, TPathName& name) {
   return TRecordOutcome::Applied;
 }
 
-TRecordOutcome TPatchFile::ApplyDelete(int index, TPathName& name) {
-  if (!PathAllowed(index) || !PathFits(index, name)) return TRecordOutcome::Failed;
-  const std::string path = name.FullPath(false);
-  const std::string fileName = name.FileName();
+TRecordOutcome TPatchFile::ApplyDelete(int index, const TRecordNames& names) {
+  const std::string& path = names.Target;
+  const std::string& fileName = names.TargetFile;
   TVerifyInfo checks;
   TRecordOutcome verdict = TRecordOutcome::Failed;
   if (ChecksFor(index, checks) && checks.OldKnown() ? !CheckVersion(index, path.c_str(), checks, verdict)
@@ -356,14 +324,9 @@ std::unique_ptr<uint8_t[]> TPatchFile::ReadDelta(const TPatchInfo& record) {
   return delta;
 }
 
-std::string TPatchFile::ScratchPath(const TPathName& target) {
-  TPathName scratch(target);
-  scratch.SetExtension(ExtensionIs(target, "$$N") ? "$$M" : "$$N");
-  return scratch.FullPath(false);
-}
-
-bool TPatchFile::Interrupted(const TPatchInfo& record, const TPathName& targetName,
-                             const std::string& target, const std::string& backup) {
+bool TPatchFile::Interrupted(const TPatchInfo& record, const TRecordNames& names) {
+  const std::string& target = names.Target;
+  const std::string& backup = names.Backup;
   // The stamps first: a target that carries either stamp is left to the usual check, and
   // the backup must be exactly the version this record rebuilds from. A missing target is
   // taken up only when the complete new version stands beside it (the run ended between
@@ -372,7 +335,7 @@ bool TPatchFile::Interrupted(const TPatchInfo& record, const TPathName& targetNa
   const bool missing = !written;
   TDosStamp stamp = 0;
   if (missing) {
-    const std::string scratch = ScratchPath(targetName);
+    const std::string& scratch = names.Scratch;
     if (scratch.empty() || !(written = Files->OpenRead(scratch.c_str()))) return false;
   } else if (!written->GetStamp(stamp) || stamp == record.Stamp || stamp == record.NewStamp) {
     return false;
@@ -470,21 +433,18 @@ TPatchFile::TRebuildStatus TPatchFile::Rebuild(const TPatchInfo& record, const u
   return TRebuildStatus::Damaged;
 }
 
-TRecordOutcome TPatchFile::ApplyModify(int index, TPathName& targetName) {
+TRecordOutcome TPatchFile::ApplyModify(int index, const TRecordNames& names) {
   const TPatchInfo& record = Records[index];
-  if (!PathAllowed(index) || !PathFits(index, targetName)) return TRecordOutcome::Failed;
-  TPathName backupName(targetName);
-  const std::string target = targetName.FullPath(false);
-  const std::string targetFile = targetName.FileName();
-  backupName.SetExtension(BackupExtension);
-  const std::string backup = backupName.FullPath(false);
-  const std::string backupFile = backupName.FileName();
+  const std::string& target = names.Target;
+  const std::string& targetFile = names.TargetFile;
+  const std::string& backup = names.Backup;
+  const std::string& backupFile = names.BackupFile;
 
   // A run ended in the middle of this record left the previous version as the backup and
   // part of the new one under the target's name (or all of it beside the target): put the
   // backup back and apply the record.
   bool recovered = false;
-  if (backup != target && Interrupted(record, targetName, target, backup)) {
+  if (backup != target && Interrupted(record, names)) {
     recovered = true;
     Reporter->ReportWarning("File: %s was left incomplete by an interrupted run - restoring %s...",
                             targetFile.c_str(), backupFile.c_str());
@@ -521,7 +481,7 @@ TRecordOutcome TPatchFile::ApplyModify(int index, TPathName& targetName) {
     Reporter->ReportError("Cannot open source file: %s", targetFile.c_str());
     return TRecordOutcome::Failed;
   }
-  const std::string scratch = ScratchPath(targetName);
+  const std::string& scratch = names.Scratch;
   std::unique_ptr<TOutputFile> rebuilt = scratch.empty() ? nullptr : Files->Create(scratch.c_str());
   if (!rebuilt) {
     Reporter->ReportError("Cannot open destination file: %s", targetFile.c_str());
@@ -561,9 +521,7 @@ TRecordOutcome TPatchFile::ApplyModify(int index, TPathName& targetName) {
   const bool readOnly = Files->ReadOnly(target.c_str());
   std::string aside;
   if (Files->FileExists(backup.c_str())) {
-    TPathName asideName(targetName);
-    asideName.SetExtension(ExtensionIs(targetName, "$$B") ? "$$A" : "$$B");
-    aside = asideName.FullPath(false);
+    aside = names.Aside;
     Files->MakeReadOnly(aside.c_str(), false);
     Files->Delete(aside.c_str());  // left by a run ended between these steps
     if (aside.empty() || !Files->Move(backup.c_str(), aside.c_str())) {
@@ -621,27 +579,32 @@ void TPatchFile::Run() {
     // A verification record belongs to the record after it: no step of its own.
     if (Records[i].Type() == ptVerify) continue;
     if (RecordObserver) RecordObserver->BeforeRecord(*this, i);
-    // The record's path is expanded once; the step and the observer share it.
-    TPathName name = ResolvePath(i);
+    // The record's path is confined and expanded once; the steps and the observer share it.
+    const TResolvedPath path = ResolveRecordPath(Records[i].Path, Macros);
+    const TRecordNames names(path.Expanded);
     TRecordOutcome outcome = TRecordOutcome::Ignored;  // unknown types are passed over without a word
     TVerifyInfo checks;
     const uint32_t type = Records[i].Type();
     if (ActsOnFile(type) && ChecksFor(i, checks) && checks.Alternative != 0) {
       auto group = acting.find(checks.Alternative);
       if (group == acting.end())
-        group = acting.emplace(checks.Alternative, ChooseAlternative(i, checks.Alternative, name.FullPath(false)))
+        group = acting.emplace(checks.Alternative, ChooseAlternative(i, checks.Alternative, path.Rule == TRecordPathRule::Allowed, names))
                     .first;
       if (group->second != i) {
-        if (RecordObserver) RecordObserver->AfterRecord(*this, i, TRecordOutcome::NotThisVersion, name.FullPath(false));
+        if (RecordObserver) RecordObserver->AfterRecord(*this, i, TRecordOutcome::NotThisVersion, names.Target);
         continue;
       }
     }
-    if (RebuildsFile(type))
-      outcome = ApplyModify(i, name);
+    if (!ActsOnFile(type))
+      ;  // no step
+    else if (!PathUsable(i, path, names))
+      outcome = TRecordOutcome::Failed;
+    else if (RebuildsFile(type))
+      outcome = ApplyModify(i, names);
     else if (type == ptCopy)
-      outcome = ApplyCopy(i, name);
-    else if (type == ptDelete)
-      outcome = ApplyDelete(i, name);
-    if (RecordObserver) RecordObserver->AfterRecord(*this, i, outcome, name.FullPath(false));
+      outcome = ApplyCopy(i, names);
+    else
+      outcome = ApplyDelete(i, names);
+    if (RecordObserver) RecordObserver->AfterRecord(*this, i, outcome, names.Target);
   }
 }

@@ -27,6 +27,8 @@
 #include "content_check.h"
 #include "hash/sha256.h"
 #include "record_io.h"
+#include "record_names.h"
+#include "record_path.h"
 #include "record_outcome.h"
 #include "report/patch_reporter.h"
 #include "verify_info.h"
@@ -37,8 +39,6 @@ class TPathName;
 // The macro every record path starts with: the folder of the target application's main
 // executable, defined by the owner of a run (TRootMacro).
 inline constexpr char RootMacro[] = "&ROOT&";
-// The extension of the backup in which a modify record keeps the previous version.
-inline constexpr char BackupExtension[] = "$$$";
 
 class TPatchFile {
  public:
@@ -83,16 +83,16 @@ class TPatchFile {
   const TPatchDirectory& Directory() const { return Records; }
 
  private:
-  // The steps of a run, each on the record at a directory index (and its resolved path).
-  TPathName ResolvePath(int index);
+  // The steps of a run, each on the record at a directory index and the names formed from
+  // its path (after PathUsable).
   // True when path holds the exact version the record was made for; otherwise, after an
   // error or a warning row, false with verdict set to Failed or SkippedOtherVersion.
   bool CheckSource(int index, const char* path, TRecordOutcome& verdict);
-  TRecordOutcome ApplyCopy(int index, TPathName& name);
-  TRecordOutcome ApplyDelete(int index, TPathName& name);
+  TRecordOutcome ApplyCopy(int index, const TRecordNames& names);
+  TRecordOutcome ApplyDelete(int index, const TRecordNames& names);
   // A modify or a difference record: they differ only in how the new version is made from
   // the previous one and the record's data.
-  TRecordOutcome ApplyModify(int index, TPathName& targetName);
+  TRecordOutcome ApplyModify(int index, const TRecordNames& names);
 
   bool ChecksFor(int index, TVerifyInfo& checks) { return ::ChecksFor(Records, *DataFile, index, checks); }
   // The records whose checks carry the same non-zero Alternative number act on one file, one
@@ -102,7 +102,9 @@ class TPatchFile {
   // (a copy member when the file is missing); when none does, the first member that is not a
   // copy acts alone and reports the file as up to date or of another version. Every other
   // member is passed over without a row (NotThisVersion). Returns the index that acts.
-  int ChooseAlternative(int first, uint32_t alternative, const char* path);
+  // allowed: the group's path may be acted on (a path that leaves its folder is not looked
+  // at: the first record refuses it).
+  int ChooseAlternative(int first, uint32_t alternative, bool allowed, const TRecordNames& names);
   // CheckSource for a modify or delete record with checks: true when path holds the version
   // the record was made for (by content; another date/time gets an info row); otherwise
   // false, after its row, with verdict UpToDate (the record's result is there already, or
@@ -114,13 +116,11 @@ class TPatchFile {
   bool SetStampPersistently(const char* path, TDosStamp stamp);
   static constexpr int StampAttempts = 5;
   static constexpr int StampRetryMilliseconds = 100;
-  // False, after an error report, when the record's path leaves the folder of its macro.
-  bool PathAllowed(int index);
+  // False, after an error report, when the record's path leaves the folder of its macro or
+  // was cut to fit a path name.
+  bool PathUsable(int index, const TResolvedPath& path, const TRecordNames& names);
 
   enum TCopyFault { CopyReadFailed, CopyWriteFailed };
-  std::string ExpandedPath(int index);
-  // False, after an error report, when the record's path was cut to fit a path name.
-  bool PathFits(int index, const TPathName& name);
   // The copy record's data into out; false on a read or write error (CopyFault says which).
   bool WriteCopy(const TPatchInfo& record, TOutputFile& out);
   // The record's delta, read whole; null when it cannot be read.
@@ -137,15 +137,10 @@ class TPatchFile {
   // of previous; complete: it must also be the whole new version.
   bool DifferenceWrote(const TPatchInfo& record, TInputFile& previous, TInputFile& written, int64_t size,
                        bool complete);
-  // Where a modify patch writes the new version before it takes the target's place: the
-  // target's name with the extension "$$N" ("$$M" for a target named so); empty when that
-  // does not fit a path.
-  static std::string ScratchPath(const TPathName& target);
   // Whether a run ended in the middle of this record: the backup carries Stamp, and either
   // the target carries neither stamp and holds what the record writes from that backup as
   // far as it reaches, or the target is missing and the new version beside it is complete.
-  bool Interrupted(const TPatchInfo& record, const TPathName& targetName, const std::string& target,
-                   const std::string& backup);
+  bool Interrupted(const TPatchInfo& record, const TRecordNames& names);
   void RestoreTarget(const std::string& target, const std::string& backup,
                      const std::string& targetName, const std::string& backupName);
 

@@ -77,3 +77,10 @@ TRecordPathRule ConfineRecordPath(const std::string& path, TMacroExpander& macro
     return TRecordPathRule::LeavesFolder;
   return CheckBelow(expanded.substr(folder.size()));
 }
+
+TResolvedPath ResolveRecordPath(const char* path, TMacroExpander* macros) {
+  TResolvedPath resolved;
+  resolved.Expanded = path;
+  if (macros) resolved.Rule = ConfineRecordPath(path, *macros, resolved.Expanded);
+  return resolved;
+}

@@ -25,3 +25,11 @@ TRecordPathRule CheckRecordPathSpelling(const std::string& path);
 // The same for the applier, after expansion: the leading macro must name a folder of macros,
 // and the expanded path must lie inside it part by part. expanded receives the expansion.
 TRecordPathRule ConfineRecordPath(const std::string& path, TMacroExpander& macros, std::string& expanded);
+
+// A record's path as a run uses it, confined and expanded once: the rule it breaks and its
+// expansion. Without macros (null) the path stands as it is and is allowed.
+struct TResolvedPath {
+  TRecordPathRule Rule = TRecordPathRule::Allowed;
+  std::string Expanded;
+};
+TResolvedPath ResolveRecordPath(const char* path, TMacroExpander* macros);
