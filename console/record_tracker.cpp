@@ -1,7 +1,6 @@
 #include "console/record_tracker.h"
 
 #include <cstdio>
-#include <cstring>
 
 namespace {
 
@@ -15,8 +14,7 @@ void Forward(TPatchReporter& next, TReportKind kind, const std::string& text) {
 }
 
 // How a check words the rows of a record, keyed by the record's predicted outcome: the
-// record's own step (its plain row, whose first word, the engine's "Applying", gives way to
-// the verb), its warnings and its errors.
+// record's own step row (the verb, then "KIND patch (FILE)"), its warnings and its errors.
 struct TPredictedWording {
   TRecordOutcome Outcome;
   const char* StepVerb;
@@ -41,14 +39,14 @@ const TPredictedWording& WordingFor(TRecordOutcome outcome) {
   return PredictedWording[0];
 }
 
-std::string Predicted(const TPredictedWording& wording, TReportKind kind, const std::string& text) {
+std::string Predicted(const TPredictedWording& wording, uint32_t type, TReportKind kind, const std::string& text,
+                      const std::string& stepFile) {
   if (kind == TReportKind::Error) return wording.Error + text;
   if (kind == TReportKind::Warning) return wording.Warning + text;
-  // Only the step's own row ("Applying ...") is reworded; other plain rows (a file found up to
-  // date, another date/time over the expected content) say what is so, and stand as they are.
-  static const char step[] = "Applying ";
-  if (text.compare(0, sizeof step - 1, step) != 0) return text;
-  return std::string(wording.StepVerb) + text.substr(sizeof step - 2);
+  // Only the step's own row is reworded; other plain rows (a file found up to date, another
+  // date/time over the expected content) say what is so, and stand as they are.
+  if (stepFile.empty()) return text;
+  return std::string(wording.StepVerb) + " " + RecordKindName(type) + " patch (" + stepFile + ")";
 }
 
 }  // namespace
@@ -92,6 +90,8 @@ void TRecordTracker::BeforeRecord(TPatchFile&, int) {
   RecordRows.clear();
 }
 
+void TRecordTracker::BeforeStepRow(TPatchFile&, int, const std::string& fileName) { NextStepFile = fileName; }
+
 void TRecordTracker::AfterRecord(TPatchFile& installer, int index, TRecordOutcome outcome, const std::string& path) {
   InRecord = false;
   TRecordResult r;
@@ -120,7 +120,8 @@ void TRecordTracker::AfterRecord(TPatchFile& installer, int index, TRecordOutcom
   results.push_back(r);
   if (Predict) {
     const TPredictedWording& wording = WordingFor(outcome);
-    for (const TRow& row : RecordRows) Forward(Next, row.Kind, Predicted(wording, row.Kind, row.Text));
+    for (const TRow& row : RecordRows)
+      Forward(Next, row.Kind, Predicted(wording, r.Type, row.Kind, row.Text, row.StepFile));
   }
   RecordRows.clear();
 }
@@ -138,15 +139,11 @@ int TRecordTracker::Count(TRecordTally tally) const {
 
 void TRecordTracker::ReportText(TReportKind kind, const char* text) {
   if (InRecord) {
-    RecordRows.push_back({kind, text});
+    RecordRows.push_back({kind, text, NextStepFile});
+    NextStepFile.clear();
     if (!Predict) Forward(Next, kind, text);
     return;
   }
   if (kind == TReportKind::Error) ErrorsOutside.push_back(text);
-  if (Predict && std::strcmp(text, "Installing patch...") == 0)
-    Forward(Next, kind, "Checking patch...");
-  else if (Predict && std::strcmp(text, "Patching completed !") == 0)
-    return;  // the check's owner reports its own summary
-  else
-    Forward(Next, kind, text);
+  Forward(Next, kind, text);
 }

@@ -9,11 +9,11 @@
 //
 // Prediction (check mode, where the engine runs over a TRecordingFileSystem): the rows of a
 // record are held until its outcome is known and then passed on worded by the table of
-// PredictedWording (record_tracker.cpp): "Would apply ..." for the record's own step,
-// "Would skip: ..." for the warning of a file of another version, "Would warn: ..." for other
-// warnings, "Would fail: ..." for errors. The run's own "Installing patch..." and "Patching
-// completed !" become "Checking patch..." and nothing (the owner reports the check's summary).
-// Other rows pass unchanged.
+// PredictedWording (record_tracker.cpp): "Would apply KIND patch (FILE)" for the record's own
+// step row (the one the engine announces with BeforeStepRow), "Would skip: ..." for the
+// warning of a file of another version, "Would warn: ..." for other warnings, "Would fail:
+// ..." for errors. Other rows pass unchanged. (The installation run words its own rows for a
+// check: TInstallationRun::Check.)
 
 #include <string>
 #include <vector>
@@ -47,6 +47,7 @@ class TRecordTracker : public TFormattingReporter, public TPatchFile::TRecordObs
 
   void BeforeRecord(TPatchFile& installer, int index) override;
   void AfterRecord(TPatchFile& installer, int index, TRecordOutcome outcome, const std::string& path) override;
+  void BeforeStepRow(TPatchFile& installer, int index, const std::string& fileName) override;
   void ReportProgress(int32_t done, int32_t total) override { Next.ReportProgress(done, total); }
 
   const std::vector<TRecordResult>& Results() const { return results; }
@@ -63,11 +64,13 @@ class TRecordTracker : public TFormattingReporter, public TPatchFile::TRecordObs
   struct TRow {
     TReportKind Kind;
     std::string Text;
+    std::string StepFile;  // the step's own row: the file it names; empty for other rows
   };
 
   TPatchReporter& Next;
   bool Predict;
   bool InRecord = false;
+  std::string NextStepFile;  // set by BeforeStepRow for the row that follows
   std::vector<TRow> RecordRows;  // the rows of the record under way
   std::vector<std::string> ErrorsOutside;
   std::vector<TRecordResult> results;

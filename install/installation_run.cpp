@@ -109,13 +109,13 @@ TInstallOutcome RunInstallation(const TInstallationRun& run) {
   if (!ClearOfFilesInUse(directory, run.Macros, run.Holders ? *run.Holders : diskHolders, run.FilesInUse,
                          *run.Reporter))
     return TInstallOutcome::FilesInUse;
-  run.Reporter->ReportInfo("Installing patch...");
+  run.Reporter->ReportInfo(run.Check ? "Checking patch..." : "Installing patch...");
   TDiskFileSystem files;
   TPatchFile installer(directory, patch.Data(), run.Macros, run.Reporter, run.Files ? run.Files : &files);
   installer.SetMessageHook(run.MessageHook, run.MessageContext);
   installer.SetRecordObserver(run.Observer);
   installer.Run();
-  run.Reporter->ReportInfo("Patching completed !");
+  if (!run.Check) run.Reporter->ReportInfo("Patching completed !");
   // The installer goes first, then "&ROOT&", then the data file and the temporary files.
   return TInstallOutcome::Installed;
 }

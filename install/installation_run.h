@@ -25,7 +25,8 @@
 //   with files the records act on held by other processes, after every answer of
 //   FilesInUse but Retry: "File in use: ..." per file and "Cannot install patch: files in
 //   use - nothing was changed" (files_in_use.h); nothing is changed;
-//   "Installing patch...", the engine's rows, "Patching completed !".
+//   "Installing patch...", the engine's rows, "Patching completed !"; for a check (Check),
+//   "Checking patch..." and the engine's rows, the owner reporting the check's summary.
 // %s is the Patch value as given.
 //
 // The caller (mendit's dialog, say) disables its install button before and enables it after
@@ -72,6 +73,9 @@ struct TInstallationRun {
   // The files the installer works on; null for the Win32 file services. (The console
   // companion passes one that records changes, for its check, or journals them.)
   TFileSystem* Files = nullptr;
+  // A check: the engine runs over files that record its changes (Files), and the run's own
+  // rows say so.
+  bool Check = false;
   // Told of every record; may be null.
   TPatchFile::TRecordObserver* Observer = nullptr;
   // Asked while files the records act on are held by other processes (the look before the

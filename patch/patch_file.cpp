@@ -149,6 +149,11 @@ bool TPatchFile::CheckVersion(int index, const char* path, const TVerifyInfo& ch
   return verdict = TRecordOutcome::SkippedOtherVersion, false;
 }
 
+void TPatchFile::ReportStep(int index, const std::string& fileName) {
+  if (RecordObserver) RecordObserver->BeforeStepRow(*this, index, fileName);
+  Reporter->ReportInfo("Applying %s patch (%s)", RecordKindName(Records[index].Type()), fileName.c_str());
+}
+
 bool TPatchFile::SetStampPersistently(const char* path, TDosStamp stamp) {
   // A virus scanner or an indexer may hold a file just written for a moment.
   for (int attempt = 0;; ++attempt) {
@@ -230,7 +235,7 @@ TRecordOutcome TPatchFile::ApplyCopy(int index, const TRecordNames& names) {
       return TRecordOutcome::UpToDate;
     }
   }
-  Reporter->ReportInfo("Applying copy patch (%s)", fileName.c_str());
+  ReportStep(index, fileName);
 
   // The whole content must be in the data file before anything is created or replaced.
   const int64_t dataSize = record.DataSize();
@@ -292,7 +297,7 @@ TRecordOutcome TPatchFile::ApplyDelete(int index, const TRecordNames& names) {
   if (ChecksFor(index, checks) && checks.OldKnown() ? !CheckVersion(index, path.c_str(), checks, verdict)
                                                     : !CheckSource(index, path.c_str(), verdict))
     return verdict;
-  Reporter->ReportInfo("Applying delete patch (%s)", fileName.c_str());
+  ReportStep(index, fileName);
   if (!Files->Delete(path.c_str())) {
     Reporter->ReportError("Cannot delete file: %s", fileName.c_str());
     return TRecordOutcome::Failed;
@@ -459,7 +464,7 @@ TRecordOutcome TPatchFile::ApplyModify(int index, const TRecordNames& names) {
   TRecordOutcome verdict = TRecordOutcome::Failed;
   if (checked ? !CheckVersion(index, target.c_str(), checks, verdict) : !CheckSource(index, target.c_str(), verdict))
     return verdict;
-  Reporter->ReportInfo("Applying modify patch (%s)", targetFile.c_str());
+  ReportStep(index, targetFile);
 
   // A file that already carries the backup's name would be deleted as "an earlier backup".
   if (backup == target) {

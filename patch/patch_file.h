@@ -59,6 +59,10 @@ class TPatchFile {
     virtual void BeforeRecord(TPatchFile& installer, int index) = 0;
     virtual void AfterRecord(TPatchFile& installer, int index, TRecordOutcome outcome,
                              const std::string& path) = 0;
+    // Called when the record's step starts, right before its own row, "Applying KIND patch
+    // (FILE)" (KIND: RecordKindName, FILE: fileName): a tool that words that row otherwise
+    // (a check) knows it by this call, not by its text.
+    virtual void BeforeStepRow(TPatchFile& /*installer*/, int /*index*/, const std::string& /*fileName*/) {}
   };
 
   // None of the five is owned; all must outlive the installer. macros may be null (paths
@@ -112,6 +116,8 @@ class TPatchFile {
   // date/time: a warning) or Failed (the expected date/time but other content, or the file
   // cannot be read: an error).
   bool CheckVersion(int index, const char* path, const TVerifyInfo& checks, TRecordOutcome& verdict);
+  // The step's own row, "Applying KIND patch (FILE)", announced to the observer first.
+  void ReportStep(int index, const std::string& fileName);
   // Sets a file's date/time, trying again for a moment when the system refuses.
   bool SetStampPersistently(const char* path, TDosStamp stamp);
   static constexpr int StampAttempts = 5;

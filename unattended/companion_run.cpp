@@ -113,7 +113,10 @@ TToolExit RunCompanion(const TCompanionOptions& options, std::FILE* out, const T
       run.Macros = &macros;
       run.Reporter = &tracker;
       run.Observer = &tracker;
-      if (options.Check) run.Files = &recording;
+      if (options.Check) {
+        run.Files = &recording;
+        run.Check = true;
+      }
       // Files held by other programs: look again every second for as long as -wait says
       // (a script may be stopping a service meanwhile), then give up with nothing changed.
       DWORD waitStart = 0;
