@@ -84,8 +84,14 @@ test-win64: win64
 fuzz-smoke: fuzz-build
 	scripts/fuzz-run.sh $(FUZZ) $(FUZZ_SMOKE_SECONDS)
 
+# The last line names the builds that were tested.
 test: setup
 	$(MAKE) fuzz-smoke test-native test-windows
+	@if [ "$$(scripts/wine-host)" = win32 ]; then \
+	  echo "tested: native, fuzz smoke, win32 (all), win64 (no windows)"; \
+	else \
+	  echo "tested: native, fuzz smoke, win64 (all), not win32 ($$(scripts/wine-host --why))"; \
+	fi
 
 fuzz: setup fuzz-build
 	scripts/fuzz-run.sh $(FUZZ) $(FUZZ_SECONDS) $(TARGETS)

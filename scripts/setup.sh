@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
 # Idempotent machine set-up for building and testing on Debian: installs what is missing and
-# prepares the Wine prefix under build/.
+# prepares the Wine prefix under build/. scripts/README.md tells the whole story.
 #
 # The 64-bit set (compilers, Wine's 64-bit part, Xvfb, libraries, tools) comes first and must
 # install. The 32-bit Wine part is installed in a step of its own, and only where the kernel
-# runs 32-bit processes: elsewhere it could not start anyway, and its package lists may not
-# even be fetchable. Where that step fails, one line says why and which build this host runs.
-# A package registry that answers badly is retried; set-up fails only when something this host
-# needs is missing, and then names it. MENDIT_SKIP_WIN32=1 skips the 32-bit part on any host.
+# runs 32-bit processes. Where its plain install fails because 64-bit libraries stand at
+# versions no i386 list carries, both architectures are aligned to a version both lists carry
+# (MENDIT_ALIGN_I386=0|1 forbids or forces it); where that cannot be done quietly, one line
+# says why and which build this host runs. The prefix follows the host: one made before the
+# 32-bit part, or one that cannot start a 32-bit program, is made anew once.
+# MENDIT_SKIP_WIN32=1 skips the 32-bit part on any host.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -17,7 +19,8 @@ sudo_cmd=""
 [ "$(id -u)" -ne 0 ] && sudo_cmd="sudo"
 export DEBIAN_FRONTEND=noninteractive
 log=$(mktemp)
-trap 'rm -f "$log"' EXIT
+update_log=$(mktemp)
+trap 'rm -f "$log" "$update_log"' EXIT
 
 have() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "ok installed"; }
 missing_of() { local p; for p in "$@"; do have "$p" || echo "$p"; done; }
@@ -29,9 +32,9 @@ update_warned=0
 update_lists() {
   [ "$updated" = 1 ] && return 0
   updated=1
-  if ! retry 3 5 sh -c "$sudo_cmd apt-get update -qq >'$log' 2>&1" && [ "$update_warned" = 0 ]; then
+  if ! retry 3 5 sh -c "$sudo_cmd apt-get update -qq >'$update_log' 2>&1" && [ "$update_warned" = 0 ]; then
     update_warned=1
-    echo "setup: apt-get update failed ($(apt_reason "$log")); going on with the package lists at hand"
+    echo "setup: apt-get update failed ($(apt_reason "$update_log")); going on with the package lists at hand"
   fi
 }
 
@@ -68,6 +71,61 @@ if [ ${#need[@]} -gt 0 ]; then
   fi
 fi
 
+# The 64-bit twins of the libraries the 32-bit Wine part pulls in that stand at a version no
+# i386 list carries, as blocking_pairs lines.
+i386_blocking_pairs() {
+  local arch
+  arch=$(dpkg --print-architecture)
+  apt-cache depends --recurse --no-recommends --no-suggests --no-conflicts --no-breaks \
+      --no-replaces --no-enhances wine32:i386 2>/dev/null |
+    awk '/^[^ ].*:i386$/ { sub(/:i386$/, ""); print }' | sort -u >"$work/closure"
+  dpkg-query -W -f='${Package} ${Architecture} ${Multi-Arch} ${db:Status-Abbrev}\n' |
+    awk -v arch="$arch" '$2 == arch && $3 == "same" && $4 ~ /^ii/ { print $1 }' | sort -u >"$work/same"
+  comm -12 "$work/closure" "$work/same" | awk '{ print $1; print $1 ":i386" }' |
+    xargs -r apt-cache policy >"$work/policy" 2>/dev/null
+  blocking_pairs "$work/policy"
+}
+
+# What `apt-get install ARGS` would remove (names), from a simulation.
+would_remove() {
+  apt-get -s install -y --no-install-recommends "$@" 2>/dev/null | awk '/^Remv / { print $2 }'
+}
+
+# After a failed plain install of the 32-bit part: aligns the blocking pairs (see
+# scripts/README.md) and installs. Prints what it moves, or what it would move and why not.
+align_i386() {
+  local decision removed args
+  work=$(mktemp -d)
+  local plain_log="$work/plain.log"
+  cp "$log" "$plain_log"
+  i386_blocking_pairs >"$work/pairs"
+  : >"$work/carried"
+  mapfile -t args < <(align_install_args "$work/pairs")
+  if [ -s "$work/pairs" ]; then
+    would_remove "${args[@]}" | xargs -r dpkg-query -W -f='${Package} ${Version}\n' >"$work/removed" 2>/dev/null
+    carried_along "$work/pairs" "$work/removed" >"$work/carried"
+    mapfile -t args < <(align_install_args "$work/pairs" "$work/carried")
+  fi
+  apt-mark showmanual >"$work/manual" 2>/dev/null
+  cat "$work/pairs" "$work/carried" >"$work/moves"
+  decision=$(align_decision "$work/moves" "$work/manual" "${MENDIT_ALIGN_I386:-}")
+  if [ "$decision" = align ]; then
+    removed=$(would_remove "${args[@]}" | tr '\n' ' ' | sed 's/ $//')
+    [ -n "$removed" ] && decision=removes
+  fi
+  align_lines "$decision" "$work/pairs" "$work/carried" "$(align_reason "$update_log")" "${removed:-}"
+  if [ "$decision" = align ] && install_packages 1 "${args[@]}"; then
+    rm -rf "$work"
+    return 0
+  fi
+  # The reason win32_part_line gives: ours where we declined, else apt's.
+  local why
+  why=$(align_failure "$decision")
+  if [ -n "$why" ]; then echo "E: $why" >"$log"; elif [ "$decision" = none ]; then cp "$plain_log" "$log"; fi
+  rm -rf "$work"
+  return 1
+}
+
 # The 32-bit Wine part, only where the kernel can run it.
 runs_i386=$(host_runs_i386)
 win32_part=skipped
@@ -77,7 +135,7 @@ if [ "$runs_i386" = yes ] && [ "${MENDIT_SKIP_WIN32:-0}" != 1 ]; then
   failed_mark="$root/build/setup-win32-failed"
   if have wine32:i386; then
     win32_part=ok
-  elif [ -n "$(find "$failed_mark" -mmin -360 2>/dev/null)" ]; then
+  elif [ "${MENDIT_ALIGN_I386:-}" != 1 ] && [ -n "$(find "$failed_mark" -mmin -360 2>/dev/null)" ]; then
     win32_part=failed
     cp "$failed_mark" "$log"
   else
@@ -87,7 +145,7 @@ if [ "$runs_i386" = yes ] && [ "${MENDIT_SKIP_WIN32:-0}" != 1 ]; then
       updated=0
     fi
     update_lists
-    if install_packages 2 wine32:i386; then
+    if install_packages 2 wine32:i386 || align_i386; then
       win32_part=ok
     else
       win32_part=failed
@@ -112,14 +170,20 @@ if [ ${#absent[@]} -gt 0 ]; then
   exit 1
 fi
 
+# Which Windows build this host runs (asked once here, kept for the later commands).
+rm -f "$root/build/wine-host"
+build=$("$root/scripts/wine-host")
+
 # One Wine prefix per build tree; creating it takes a while, later starts are fast. It is made
 # by the 64-bit loader, which runs on every x86-64 host: a 64-bit prefix runs 64-bit programs
-# and, where the host runs 32-bit processes, 32-bit ones beside them.
+# and, where the host runs 32-bit processes, 32-bit ones beside them. The prefix follows the
+# host: one made before the 32-bit Wine part was installed has no 32-bit system files, and no
+# 32-bit program starts in it (wineboot -u does not add them); it is made anew, once.
 export WINEPREFIX="$root/build/wineprefix"
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
-  echo "setup: creating Wine prefix in $WINEPREFIX"
+stamp="$WINEPREFIX/.mendit-starts-32bit"
+make_prefix() {
   mkdir -p "$WINEPREFIX"
   WINELOADER=/usr/lib/wine/wine64 /usr/lib/wine/wine64 wineboot.exe -i >/dev/null 2>&1 || true
   wineserver -w || true
@@ -127,8 +191,38 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
     echo "setup: the Wine prefix could not be created in $WINEPREFIX" >&2
     exit 1
   fi
+}
+remake_prefix() {
+  echo "setup: the Wine prefix in $WINEPREFIX $1; making it anew"
+  wineserver -k 2>/dev/null
+  wineserver -w 2>/dev/null
+  rm -rf "$WINEPREFIX"
+  make_prefix
+}
+# Starts a 32-bit program in the prefix (cmd.exe from syswow64, which exits with 7).
+starts_32bit() {
+  /usr/lib/wine/wine cmd.exe /c exit 7 >/dev/null 2>&1 </dev/null
+  local status=$?
+  wineserver -w 2>/dev/null
+  [ "$status" = 7 ]
+}
+case "$(prefix_state "$WINEPREFIX" "$build")" in
+  missing)
+    echo "setup: creating Wine prefix in $WINEPREFIX"
+    make_prefix ;;
+  stale)
+    remake_prefix "was made before the 32-bit Wine part was installed (its syswow64 is empty)" ;;
+  unproven)
+    if starts_32bit; then touch "$stamp"; else remake_prefix "cannot start a 32-bit program"; fi ;;
+esac
+if [ "$build" = win32 ] && [ ! -f "$stamp" ]; then
+  if starts_32bit; then
+    touch "$stamp"
+  else
+    # Even a new prefix cannot: the 64-bit build is what this host can test.
+    echo "win64|a new Wine prefix cannot start a 32-bit program" >"$root/build/wine-host"
+    build=win64
+  fi
 fi
-# Which Windows build this host runs (asked once here, kept for the later commands).
-rm -f "$root/build/wine-host"
-echo "setup: this host runs the $("$root/scripts/wine-host") Windows build"
+echo "setup: this host runs the $build Windows build"
 echo "setup: ready"

@@ -114,7 +114,10 @@ class ShowdiskTest : public ::testing::Test {
   e2e::Image CaptureDialog() const { return e2e::CaptureScreen(e2e::ClientRectOnScreen(dialog)); }
 
   // Bitmap 3 at its real size, centred in the dialog-sized picture control, the rest in
-  // the colour of its top-left pixel (how a centred bitmap fills its control).
+  // the colour of its top-left pixel (how a centred bitmap fills its control). The control
+  // centres by halving each size on its own (half the control less half the picture): where
+  // the dialog's font makes the dialog smaller than the picture by an odd count, halving the
+  // difference instead would put the picture one row or column off.
   e2e::Image ExpectedPicture() const {
     e2e::Image picture = e2e::LoadBitmapResource(disc.Launcher(), IDB_BACKGROUND);
     RECT client = {};
@@ -124,8 +127,8 @@ class ShowdiskTest : public ::testing::Test {
     want.width = client.right;
     want.height = client.bottom;
     want.pixels.assign(static_cast<size_t>(want.width) * want.height, picture.At(0, 0));
-    const int left = (want.width - picture.width) / 2;
-    const int top = (want.height - picture.height) / 2;
+    const int left = want.width / 2 - picture.width / 2;
+    const int top = want.height / 2 - picture.height / 2;
     for (int y = 0; y < picture.height; ++y)
       for (int x = 0; x < picture.width; ++x) {
         int wx = left + x, wy = top + y;
