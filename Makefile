@@ -8,6 +8,9 @@
 BUILD ?= build
 JOBS ?= $(shell nproc)
 NATIVE := $(BUILD)/native
+# The Linux menditwiz for build servers: optimised, no sanitizers (the native tree above is the
+# test tree, under AddressSanitizer and UBSan).
+RELEASE := $(BUILD)/release
 WIN32 := $(BUILD)/win32
 WIN64 := $(BUILD)/win64
 FUZZ := $(BUILD)/fuzz
@@ -21,7 +24,7 @@ export TZ ?= UTC
 # A compiler cache, where installed (setup installs it), makes rebuilds of the four trees cheap.
 LAUNCHER := $(if $(shell command -v ccache),-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 
-.PHONY: all setup build native win32 win64 windows fuzz-build test test-native test-windows \
+.PHONY: all setup build native release win32 win64 windows fuzz-build test test-native test-windows \
         test-win32 test-win64 fuzz-smoke fuzz bench demo clean
 
 all: build
@@ -31,6 +34,9 @@ setup:
 
 $(NATIVE)/build.ninja:
 	cmake -S . -B $(NATIVE) -G Ninja $(LAUNCHER) -DCMAKE_BUILD_TYPE=Debug -DMENDIT_SANITIZE=ON
+
+$(RELEASE)/build.ninja:
+	cmake -S . -B $(RELEASE) -G Ninja $(LAUNCHER) -DCMAKE_BUILD_TYPE=Release
 
 $(WIN32)/build.ninja:
 	cmake -S . -B $(WIN32) -G Ninja $(LAUNCHER) -DCMAKE_BUILD_TYPE=Release -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake
@@ -43,6 +49,9 @@ $(FUZZ)/build.ninja:
 
 native: $(NATIVE)/build.ninja
 	cmake --build $(NATIVE) -j $(JOBS)
+
+release: $(RELEASE)/build.ninja
+	cmake --build $(RELEASE) -j $(JOBS) --target menditwiz
 
 win32: $(WIN32)/build.ninja
 	cmake --build $(WIN32) -j $(JOBS)
@@ -57,7 +66,7 @@ fuzz-build: $(FUZZ)/build.ninja
 windows:
 	@$(MAKE) --no-print-directory $$(scripts/wine-host)
 
-build: setup native windows
+build: setup native release windows
 
 test-native: native
 	ctest --test-dir $(NATIVE) -j $(JOBS) --output-on-failure
@@ -96,12 +105,13 @@ test: setup
 fuzz: setup fuzz-build
 	scripts/fuzz-run.sh $(FUZZ) $(FUZZ_SECONDS) $(TARGETS)
 
-bench: setup native
+# Native figures come from the optimised release tree, not the sanitized test tree.
+bench: setup release
 	@tree=$$(scripts/wine-host --notice) && \
 	$(MAKE) --no-print-directory $$tree && \
-	cmake --build $(NATIVE) --target bench && \
+	cmake --build $(RELEASE) --target bench && \
 	cmake --build $(BUILD)/$$tree --target bench && \
-	bash scripts/bench.sh $(NATIVE) $(BUILD)/$$tree
+	bash scripts/bench.sh $(RELEASE) $(BUILD)/$$tree
 
 # The release zip of the five 32-bit programs, reproducible: build/mendit-<version>-win32.zip.
 # make dist SIGN_PFX=key.pfx SIGN_PASS=... signs the programs (SIGN_TIMESTAMP_URL optional).
@@ -116,4 +126,4 @@ demo: setup
 	bash scripts/demo.sh $(BUILD)/$$tree
 
 clean:
-	rm -rf $(NATIVE) $(WIN32) $(WIN64) $(FUZZ)
+	rm -rf $(NATIVE) $(RELEASE) $(WIN32) $(WIN64) $(FUZZ)

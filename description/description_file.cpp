@@ -95,6 +95,16 @@ bool ReadDescription(const TKeyReader& read, TDescription& description) {
   return true;
 }
 
+std::string PatchBesideDescription(const std::string& patch, const std::string& descriptionPath,
+                                   const std::function<bool(const std::string&)>& fileExists) {
+  const bool absolute = (patch.size() >= 2 && patch[1] == ':') || (!patch.empty() && (patch[0] == '\\' || patch[0] == '/'));
+  if (patch.empty() || absolute || fileExists(patch)) return patch;
+  const size_t slash = descriptionPath.find_last_of("\\/:");
+  if (slash == std::string::npos) return patch;
+  const std::string beside = descriptionPath.substr(0, slash + 1) + patch;
+  return fileExists(beside) ? beside : patch;
+}
+
 std::string InitFailedText(const std::string& path) {
   static const char format[] =
       "Cannot read patch description file (%s).\n"

@@ -46,6 +46,14 @@ bool PlainFileName(const std::string& name);
 // True when all three were read.
 bool ReadDescription(const TKeyReader& read, TDescription& description);
 
+// The cabinet a relative Patch value names. It is resolved against the current folder first;
+// when no file stands there but one does beside the description file (a patch run from
+// another folder, menditcon D:\PATCH\TOOL.MNI), that one is meant, and its path is returned.
+// An absolute value (drive, "\\" or a leading backslash), or one found in neither place, is
+// returned as given, so the rows still name it as the vendor wrote it.
+std::string PatchBesideDescription(const std::string& patch, const std::string& descriptionPath,
+                                   const std::function<bool(const std::string&)>& fileExists);
+
 // Text of the "Init failed" box for the description file path. The whole path is kept
 // however long it is.
 std::string InitFailedText(const std::string& path);

@@ -81,6 +81,11 @@ void TContentsGenerator::ProcessSubLevels(const std::string& mainLevel, TTextStr
   }
 }
 
+const char IndexwrightUsage[] =
+    "usage: indexwright\n"
+    "Run it in the folder of a help project's numbered pages (01_name.htm, 0101_name.htm, ...).\n"
+    "It writes toc.hhc, map.txt and htmlhelp.h there and takes no arguments.\n";
+
 int RunIndexwright(TPageFolder& folder, TPageSource& pages, TByteSink& console, TByteSink& errors) {
   Print(console, "TOC Generator for HTML Help\n");
   Print(console, "Writes toc.hhc, map.txt and htmlhelp.h for the numbered pages of this directory\n\n");

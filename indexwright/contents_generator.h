@@ -43,6 +43,10 @@ class TContentsGenerator {
   int Id = 1;  // the next topic number
 };
 
+// What the program prints, on standard error, when it is given any argument; it then writes
+// nothing and exits with 1.
+extern const char IndexwrightUsage[];
+
 // One whole run, as the program does it: banner, the three files, every group. Output
 // files that cannot be written are named on Errors, and the result is then 1; otherwise 0.
 int RunIndexwright(TPageFolder& folder, TPageSource& pages, TByteSink& console, TByteSink& errors);

@@ -1,5 +1,7 @@
 // indexwright: run in the directory of a help project's pages; writes "toc.hhc",
-// "map.txt" and "htmlhelp.h" there. Takes no arguments.
+// "map.txt" and "htmlhelp.h" there. Takes no arguments: given any (-h, /? or a typo'd
+// folder name), it prints its usage and writes nothing, since a run in the wrong folder
+// would overwrite that folder's contents file.
 
 #include <cstdio>
 
@@ -10,10 +12,14 @@
 #include "syslib/system_library.h"
 #endif
 
-int main(int /*argc*/, char** /*argv*/) {
+int main(int argc, char** /*argv*/) {
 #ifdef _WIN32
   LimitDllSearchToSystemFolder();
 #endif
+  if (argc > 1) {
+    std::fputs(IndexwrightUsage, stderr);
+    return 1;
+  }
   TDiskFolder Folder;
   TPageIndex Index(Folder.ListFiles());
   TStdioSink Console(stdout);

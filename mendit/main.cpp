@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <memory>
 #include <string>
 
 #include "files/disk_file_system.h"
@@ -37,6 +38,22 @@ std::string ProgramFile() {
   return path;
 }
 
+std::string TempFolder() {
+  char temp[MAX_PATH + 1] = "";
+  const DWORD length = GetTempPathA(sizeof temp, temp);
+  return length > 0 && length < sizeof temp ? temp : "";
+}
+
+// Text for a file that Notepad shows line by line.
+std::string CrLf(const std::string& text) {
+  std::string result;
+  for (char c : text) {
+    if (c == '\n') result += '\r';
+    result += c;
+  }
+  return result;
+}
+
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
@@ -52,7 +69,16 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     TCABPacker::SetConsoleMode(true);
     TCompanionOptions options;
     std::string error;
-    if (!ParseSilentArguments(argc, argv, options, error) || options.Help) return ToolExitUsage;
+    const bool parsed = ParseSilentArguments(argc, argv, options, error);
+    if (!parsed || options.Help) {
+      // No console and no window: help and a command line that cannot run go to a file.
+      const std::string text = (parsed ? std::string() : "mendit: " + error + "\r\n\r\n") +
+                               CrLf(std::string(SilentUsageText) + ToolExitCodesText);
+      const std::string path = SilentNotePath(options, TempFolder());
+      std::unique_ptr<TOutputFile> note = disk.Create(path.c_str());
+      if (note) note->Write(0, text.data(), text.size());
+      return parsed ? ToolExitDone : ToolExitUsage;
+    }
     return RunCompanion(options, nullptr, &carried);
   }
   if (argc == 1 && IsHelpOption(argv[0])) {

@@ -53,6 +53,10 @@ bool TMenditorApp::ReadDescriptionFile() {
   } else {
     path = DescriptionFilePath(ModuleDir, __argc > 0 ? __argc - 1 : 0, __argv ? __argv + 1 : nullptr);
     complete = ::ReadDescriptionFile(path, description);
+    description.Patch = PatchBesideDescription(description.Patch, path, [](const std::string& file) {
+      const DWORD attributes = GetFileAttributesA(file.c_str());
+      return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+    });
   }
   Name = description.Name;
   DefaultPath = description.DefaultPath;

@@ -4,21 +4,37 @@
 
 const char* const SilentUsageText =
     "Install without a window:\n"
-    "  mendit /S [/D=FOLDER | -target MAIN_EXE_PATH] [-log FILE [-logformat rows|records]]\n"
-    "         [-check | -rollback [-strict]] [-wait SECONDS] [DESCRIPTION_FILE]\n"
-    "/S comes first. /D=FOLDER is the installation folder. The rows go to the -log file.\n"
+    "  mendit /S [-target MAIN_EXE_PATH] [-log FILE [-logformat rows|records]]\n"
+    "         [-check | -rollback [-strict]] [-wait SECONDS] [DESCRIPTION_FILE] [/D=FOLDER]\n"
+    "/D=FOLDER is the installation folder: the rest of the line, spaces included. The rows\n"
+    "go to the -log file; help and command-line errors too, or to %TEMP%\\MENDIT-S.LOG.\n"
     "A program that carries its patch needs no description file.\n\n";
 
-bool IsSilentCommandLine(int argc, const char* const* argv) { return argc > 0 && IsOption(argv[0], "s"); }
+const char* const SilentNoteName = "MENDIT-S.LOG";
+
+bool IsSilentCommandLine(int argc, const char* const* argv) {
+  for (int n = 0; n < argc; ++n)
+    if (IsOption(argv[n], "s")) return true;
+  return false;
+}
+
+std::string SilentNotePath(const TCompanionOptions& options, const std::string& tempFolder) {
+  return options.LogFile.empty() ? tempFolder + SilentNoteName : options.LogFile;
+}
 
 bool ParseSilentArguments(int argc, const char* const* argv, TCompanionOptions& options, std::string& error) {
   std::vector<std::string> words;
   std::string folder;
   bool folderGiven = false;
-  for (int n = 1; n < argc; ++n) {
+  for (int n = 0; n < argc; ++n) {
     const std::string arg = argv[n];
+    if (IsOption(argv[n], "s")) continue;
     if (arg.size() >= 3 && (arg[0] == '/' || arg[0] == '-') && (arg[1] == 'D' || arg[1] == 'd') && arg[2] == '=') {
+      // As NSIS takes it: the rest of the command line is the folder, so an unquoted
+      // C:\Program Files\Tool arrives in several arguments and is joined again. An option
+      // after it (a script written for /D= anywhere) still ends the folder.
       folder = arg.substr(3);
+      for (; n + 1 < argc && !LooksLikeOption(argv[n + 1]); ++n) folder += std::string(" ") + argv[n + 1];
       folderGiven = true;
     } else {
       words.push_back(arg);
@@ -26,7 +42,12 @@ bool ParseSilentArguments(int argc, const char* const* argv, TCompanionOptions& 
   }
   std::vector<const char*> rest;
   for (const std::string& word : words) rest.push_back(word.c_str());
-  if (!ParseCompanionArguments(static_cast<int>(rest.size()), rest.data(), options, error)) return false;
+  if (!ParseCompanionArguments(static_cast<int>(rest.size()), rest.data(), options, error)) {
+    // The log file, if one was named before the error, still receives it.
+    for (size_t n = 0; n + 1 < words.size(); ++n)
+      if (IsOption(words[n].c_str(), "log")) options.LogFile = words[n + 1];
+    return false;
+  }
   if (folderGiven) {
     if (!options.Target.empty()) {
       error = "/D= and -target both name the installation: give one";

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds the release zip: the five 32-bit programs, the README, a sample description file and
+# Builds the release zip: the five 32-bit programs, the Linux menditwiz for build servers
+# (menditwiz-linux-x86_64), the README, a sample description file and
 # SHA256SUMS, as mendit-<version>-win32.zip. The same commit gives the same bytes:
 #   - the programs are linked without a time stamp in their PE headers;
 #   - the zip's entries are sorted, carry the time of SOURCE_DATE_EPOCH (default: the time of
@@ -68,6 +69,15 @@ if [ -n "${SIGN_PFX:-}" ]; then
   rm -f "$stage/sign-pass" "$stage/sign.log"
   echo "dist: signed the programs with $SIGN_PFX"
 fi
+# The Linux menditwiz for build servers, optimised and stripped, from a tree of its own; the
+# source folder is mapped away so that two trees give the same bytes.
+linux_build="$build-linux"
+cmake -S "$root" -B "$linux_build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+  -DCMAKE_CXX_FLAGS="-ffile-prefix-map=$root=. -ffile-prefix-map=$linux_build=." \
+  -DCMAKE_C_FLAGS="-ffile-prefix-map=$root=. -ffile-prefix-map=$linux_build=." \
+  -DCMAKE_EXE_LINKER_FLAGS_RELEASE="-s" >/dev/null
+cmake --build "$linux_build" --target menditwiz -j "${JOBS:-2}"
+cp "$linux_build/menditwiz/menditwiz" "$stage/$name/menditwiz-linux-x86_64"
 cp "$root/README.md" "$stage/$name/README.md"
 cp "$root/samples/MENDIT.MNI" "$stage/$name/MENDIT.MNI"
 files=$(cd "$stage/$name" && LC_ALL=C ls)
@@ -86,6 +96,9 @@ with zipfile.ZipFile(target + ".tmp", "w") as archive:
             info.external_attr = 0x10
             archive.writestr(info, b"")
         else:
+            if entry.endswith("-linux-x86_64"):
+                info.create_system = 3  # Unix: keep the program's execute bits
+                info.external_attr = 0o100755 << 16
             info.compress_type = zipfile.ZIP_DEFLATED
             with open(os.path.join(stage, entry), "rb") as f:
                 archive.writestr(info, f.read(), compresslevel=9)

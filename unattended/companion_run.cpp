@@ -63,9 +63,11 @@ TToolExit RunCompanion(const TCompanionOptions& options, std::FILE* out, const T
   const std::string descriptionPath = embedded ? carried->Cabinet.File : DescriptionPath(options.Description);
   TDescription description;
   bool read = false;
-  if (!embedded)
+  if (!embedded) {
     read = ReadDescriptionFile(descriptionPath, description);
-  else if (carried->State == TPayloadState::Found)
+    description.Patch = PatchBesideDescription(description.Patch, descriptionPath,
+                                               [](const std::string& file) { return TDiskFileSystem().FileExists(file.c_str()); });
+  }  else if (carried->State == TPayloadState::Found)
     read = ReadDescription(DescriptionTextReader(carried->DescriptionText), description);
   TToolExit exit = ToolExitNothingDone;
   std::vector<std::string> failures;  // errors outside records, for the record log

@@ -34,6 +34,32 @@ TEST(DescriptionFilePath, ArgumentsAndDrives) {
   EXPECT_EQ("MENDIT.MNI", DescriptionFilePath("", 0, nullptr));
 }
 
+TEST(PatchBesideDescription, CurrentFolderFirstThenBesideTheDescription) {
+  const std::string description = "D:\\PATCHES\\TOOL.MNI";
+  struct Case {
+    const char* patch;
+    std::vector<std::string> existing;
+    std::string want;
+  } cases[] = {
+      {"TOOL.CAB", {"D:\\PATCHES\\TOOL.CAB"}, "D:\\PATCHES\\TOOL.CAB"},
+      {"TOOL.CAB", {"TOOL.CAB", "D:\\PATCHES\\TOOL.CAB"}, "TOOL.CAB"},
+      {"TOOL.CAB", {}, "TOOL.CAB"},
+      {"SUB\\TOOL.CAB", {"D:\\PATCHES\\SUB\\TOOL.CAB"}, "D:\\PATCHES\\SUB\\TOOL.CAB"},
+      {"C:\\TOOL.CAB", {"D:\\PATCHES\\C:\\TOOL.CAB"}, "C:\\TOOL.CAB"},
+      {"\\TOOL.CAB", {"D:\\PATCHES\\\\TOOL.CAB"}, "\\TOOL.CAB"},
+  };
+  for (const Case& c : cases) {
+    auto exists = [&](const std::string& path) {
+      for (const std::string& e : c.existing)
+        if (e == path) return true;
+      return false;
+    };
+    EXPECT_EQ(c.want, PatchBesideDescription(c.patch, description, exists)) << c.patch;
+  }
+  // A description named without a folder leaves the value to the current folder.
+  EXPECT_EQ("TOOL.CAB", PatchBesideDescription("TOOL.CAB", "TOOL.MNI", [](const std::string&) { return true; }));
+}
+
 TEST(ReadDescription, ReadsInOrderAndStopsAtTheFirstEmptyKey) {
   struct Case {
     std::map<std::string, std::string> file;

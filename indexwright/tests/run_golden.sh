@@ -94,11 +94,20 @@ case_output_blocked() {
   mkdir map.txt
 }
 
-run() { (cd "$dir" && $runner "$program" >stdout.raw 2>stderr.raw; echo $? >exit.raw); }
+# Any argument (help or a folder name by mistake) prints the usage and writes nothing.
+# args_NAME prints a case's arguments, one a line.
+case_arguments() { page 01_a.htm '<title>A</title>'; }
+args_arguments() { echo -h; }
+case_slash_question() { page 01_a.htm '<title>A</title>'; }
+args_slash_question() { echo '/?'; }
+
+run() { (cd "$dir" && $runner "$program" "${args[@]}" >stdout.raw 2>stderr.raw; echo $? >exit.raw); }
 
 mkdir -p "$work"
 for name in $(declare -F | sed -n 's/^declare -f case_//p'); do
   dir=$work/$name
+  args=()
+  declare -F "args_$name" >/dev/null && mapfile -t args < <("args_$name")
   rm -rf "$dir"
   mkdir -p "$dir"
   (cd "$dir" && "case_$name")

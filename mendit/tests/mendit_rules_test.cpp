@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "mendit/log_rules.h"
+#include "mendit/silent_options.h"
 
 namespace {
 
@@ -41,6 +42,43 @@ TEST(ProgressPosition, SixtyFourBitProduct) {
       {500, 1000, 50}, {30000000, 60000000, 50}, {INT32_MAX, INT32_MAX, 100}, {0, 1, 0}, {1, 3, 33}, {5, 0, -1},
   };
   for (const Case& c : cases) EXPECT_EQ(c.want, ProgressPosition(c.done, c.total));
+}
+
+// The unattended command line: /S anywhere, /D= taking the rest of the line, help and errors
+// going to the -log file or to the note in the temporary folder.
+TEST(ParseSilentArguments, AnyOrderAndTheRestOfTheLineAfterD) {
+  struct Case {
+    std::vector<const char*> args;
+    bool silent, parsed;
+    std::string target, log, note;
+    bool help;
+  } cases[] = {
+      {{"/S", "/D=C:\\Tool"}, true, true, "C:\\Tool", "", "T:\\MENDIT-S.LOG", false},
+      {{"-log", "L.TXT", "/S", "/D=C:\\Program", "Files\\Tool"}, true, true, "C:\\Program Files\\Tool", "L.TXT", "L.TXT", false},
+      {{"/s", "-wait", "5", "/D=C:\\A  B"}, true, true, "C:\\A  B", "", "T:\\MENDIT-S.LOG", false},
+      {{"/S", "-h"}, true, true, "", "", "T:\\MENDIT-S.LOG", true},
+      {{"/S", "-log", "L.TXT", "/?"}, true, true, "", "L.TXT", "L.TXT", true},
+      {{"/S", "-log", "L.TXT", "-bogus"}, true, false, "", "L.TXT", "L.TXT", false},
+      {{"/S", "-target", "C:\\T\\A.EXE", "/D=C:\\T"}, true, false, "C:\\T\\A.EXE", "", "T:\\MENDIT-S.LOG", false},
+      {{"/S", "/D=C:\\A", "B", "-log", "L.TXT"}, true, true, "C:\\A B", "L.TXT", "L.TXT", false},
+      {{"/S", "/D="}, true, false, "", "", "T:\\MENDIT-S.LOG", false},
+      {{"PATCH.MNI"}, false, true, "", "", "", false},
+  };
+  for (const Case& c : cases) {
+    const int argc = static_cast<int>(c.args.size());
+    SCOPED_TRACE(c.args.empty() ? "" : c.args.back());
+    EXPECT_EQ(c.silent, IsSilentCommandLine(argc, c.args.data()));
+    if (!c.silent) continue;
+    TCompanionOptions options;
+    std::string error;
+    EXPECT_EQ(c.parsed, ParseSilentArguments(argc, c.args.data(), options, error)) << error;
+    if (c.parsed) {
+      EXPECT_EQ(c.target, options.Target);
+    }
+    EXPECT_EQ(c.help, options.Help);
+    EXPECT_EQ(c.log, options.LogFile);
+    EXPECT_EQ(c.note, SilentNotePath(options, "T:\\"));
+  }
 }
 
 }  // namespace

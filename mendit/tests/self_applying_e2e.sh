@@ -17,14 +17,14 @@ run() { "$root/scripts/wine-run" "$@" </dev/null >>"$work/wine.txt" 2>&1; }
 winpath() { printf 'Z:%s' "$1" | tr / '\\'; }
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
-rm -rf "$work" && mkdir -p "$work"/{old,new,out,gui,silent,cut}
+rm -rf "$work" && mkdir -p "$work"/{old,new,out,gui,"silent dir",cut}
 cd "$work"
 head -c 200000 /dev/urandom >old/TOOL.EXE
 cp old/TOOL.EXE new/TOOL.EXE
 printf 'new' | dd of=new/TOOL.EXE bs=1 seek=5000 conv=notrunc status=none
 echo "read me" >new/README.TXT
 echo "old notes" >old/OLD.TXT
-for target in gui silent cut; do cp -p old/* "$target"/; done
+for target in gui "silent dir" cut; do cp -p old/* "$target"/; done
 
 # The description's DefaultPath is the folder the window offers; the silent run names its own.
 run "$wizard" -q old new TOOL.EXE "$(winpath "$work/gui")\\" out -exe SELF.EXE -stub "$(winpath "$mendit")" \
@@ -53,11 +53,16 @@ rm -f gui/*.\$\$\$
 diff -r new gui || fail "the window's installation does not equal the new release"
 
 status=0
-run "$work/SIGNED.EXE" /S "/D=$(winpath "$work/silent")" -log "$(winpath "$work/silent.log")" || status=$?
+# As an installer's caller writes it: /S after another option, /D= last and unquoted.
+# shellcheck disable=SC2046
+run "$work/SIGNED.EXE" -log "$(winpath "$work/silent.log")" /S /D=$(winpath "$work/silent dir") || status=$?
 [ "$status" = 0 ] || { cat silent.log; fail "silent run: exit code $status"; }
 head -1 silent.log | grep -q "Signed by Tarvel Test Signer" || { cat silent.log; fail "silent run: no signer row first"; }
-rm -f silent/*.\$\$\$
-diff -r new silent || fail "the silent installation does not equal the new release"
+rm -f "silent dir"/*.\$\$\$
+diff -r new "silent dir" || fail "the silent installation does not equal the new release"
+status=0
+run "$work/SIGNED.EXE" /S -h -log "$(winpath "$work/help.log")" || status=$?
+[ "$status" = 0 ] && grep -q "Install without a window" help.log || fail "/S -h: exit code $status, no help in the log"
 
 head -c $(( $(stat -c %s SIGNED.EXE) - 3000 )) SIGNED.EXE >CUT.EXE
 status=0

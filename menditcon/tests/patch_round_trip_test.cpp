@@ -144,6 +144,29 @@ TEST_F(PatchRoundTrip, ReleasePairsThroughBuilderCabinetAndInstallationRun) {
   }
 }
 
+// A description whose Patch value is a bare name, run from another folder: the cabinet is
+// found beside the description file.
+TEST_F(PatchRoundTrip, ARelativeCabinetIsFoundBesideTheDescription) {
+  const std::string oldFolder = Folder("old"), newFolder = Folder("new"), out = JoinPath(root, "out");
+  const std::string target = Folder("target");
+  Write(oldFolder, {{"APP.EXE", Random(3000, 21), Monday}});
+  Write(newFolder, {{"APP.EXE", Random(3000, 22), Tuesday}});
+  Write(target, {{"APP.EXE", Random(3000, 21), Monday}});
+  TWizardOptions options;
+  options.OldFolder = oldFolder;
+  options.NewFolder = newFolder;
+  options.MainExecutable = "APP.EXE";
+  options.DefaultPath = "&PROGRAMS&\\APP";
+  options.OutputFolder = out;
+  options.PatchValue = options.CabinetName;
+  options.Quiet = true;
+  std::FILE* text = std::tmpfile();
+  ASSERT_EQ(ToolExitDone, RunWizard(options, {}, text, text)) << Drain(text);
+  std::fclose(text);
+  EXPECT_EQ(ToolExitDone, Companion(JoinPath(out, "MENDIT.MNI"), JoinPath(target, "APP.EXE"), false)) << companionText;
+  EXPECT_EQ(Picture(newFolder), Picture(target));
+}
+
 // A second run finds every record's result in place: a clean log and exit code 0. A file of
 // another version is still skipped, with an exit code of its own.
 TEST_F(PatchRoundTrip, APatchAppliedTwiceEndsCleanly) {

@@ -23,7 +23,7 @@ archive = zipfile.ZipFile(sys.argv[1])
 name = sys.argv[1].rsplit("/", 1)[1][:-4]
 want = sorted([name + "/"] + [name + "/" + f for f in
        ["README.md", "MENDIT.MNI", "SHA256SUMS", "mendit.exe", "showdisk.exe", "indexwright.exe",
-        "menditwiz.exe", "menditcon.exe"]])
+        "menditwiz.exe", "menditcon.exe", "menditwiz-linux-x86_64"]])
 got = archive.namelist()
 assert got == want, got
 for info in archive.infolist():
@@ -35,6 +35,9 @@ for info in archive.infolist():
         assert struct.unpack_from("<I", data, pe + 8)[0] == 0, info.filename + " has a link time stamp"
         # IMAGE_FILE_LARGE_ADDRESS_AWARE: up to 4 GB of address space on 64-bit Windows.
         assert struct.unpack_from("<H", data, pe + 22)[0] & 0x20, info.filename + " is not large-address-aware"
+    if info.filename.endswith("-linux-x86_64"):
+        assert archive.read(info)[:4] == b"\x7fELF", info.filename
+        assert (info.external_attr >> 16) & 0o111, info.filename + " is not executable"
 archive.extractall(sys.argv[2])
 PY
 (cd "$work/unpacked/${zip%.zip}" && sha256sum --quiet -c SHA256SUMS)
