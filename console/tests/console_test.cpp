@@ -69,7 +69,8 @@ std::vector<uint8_t> Delta() {
   return delta.Bytes();
 }
 
-// The check: the engine itself over a record of changes, its rows worded as predictions.
+// The check: the engine itself over a record of changes, its rows worded as predictions (what
+// later records see of earlier ones: files/tests/recording_file_system_test.cpp).
 TEST(RecordCheck, TheEngineOverRecordedChangesWithoutTouchingFiles) {
   const std::vector<uint8_t> none, copied = {4, 5};
   const TCheckCase cases[] = {
@@ -81,19 +82,6 @@ TEST(RecordCheck, TheEngineOverRecordedChangesWithoutTouchingFiles) {
        {"[WARNING]\tWould skip: File: APP.EXE has improper date/time stamp - skipping..."}},
       {"missing_file_fails", {Record("&ROOT&\\GONE.DLL", ptDelete, OldStamp)}, {none},
        {"[ERROR]\tWould fail: Cannot open source file: GONE.DLL"}},
-      {"copy_then_modify_sees_the_copy",
-       {Record("&ROOT&\\NEW\\X.DLL", ptCopy, NewStamp), Record("&ROOT&\\new\\x.dll", ptModify, NewStamp, OldStamp)},
-       {copied, Delta()},
-       {"\tWould apply copy patch (X.DLL)", "\tWould apply modify patch (x.dll)"}},
-      {"delete_then_modify_fails",
-       {Record("&ROOT&\\APP.EXE", ptDelete, OldStamp), Record("&ROOT&\\APP.EXE", ptModify, OldStamp, NewStamp)},
-       {none, Delta()},
-       {"\tWould apply delete patch (APP.EXE)", "[ERROR]\tWould fail: Cannot open source file: APP.EXE"}},
-      {"modify_twice_needs_the_new_stamp",
-       {Record("&ROOT&\\APP.EXE", ptModify, OldStamp, NewStamp), Record("&ROOT&\\APP.EXE", ptModify, OldStamp, NewStamp)},
-       {Delta(), Delta()},
-       {"\tWould apply modify patch (APP.EXE)",
-        "[WARNING]\tWould skip: File: APP.EXE has improper date/time stamp - skipping..."}},
       {"unknown_type_is_ignored", {Record("&ROOT&\\APP.EXE", 7, OldStamp)}, {none}, {}},
   };
   for (const TCheckCase& c : cases) {
