@@ -10,7 +10,7 @@
 #include <string>
 
 #include "tests/driver/e2e_driver.h"
-#include "mendit/tests/mendit_session.h"
+#include "tests/support/mendit_session.h"
 
 namespace {
 

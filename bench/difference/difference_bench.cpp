@@ -25,7 +25,7 @@
 #include "difference/difference_decoder.h"
 #include "difference/difference_encoder.h"
 #include "difference/suffix_array.h"
-#include "difference/tests/synthetic_code.h"
+#include "tests/support/synthetic_code.h"
 
 // Heap in use and its peak, counted by every allocation of the program.
 namespace {

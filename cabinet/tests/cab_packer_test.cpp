@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "cabinet/cab_packer.h"
-#include "cab_test_support.h"
+#include "tests/support/cab_test_support.h"
 #include "cabinet/open_flags.h"
 
 namespace {

@@ -15,6 +15,7 @@
 
 #include "cabinet/patch_unpacker.h"
 #include "report/formatting_reporter.h"
+#include "tests/support/test_reporters.h"
 #else
 #include <mspack.h>
 #endif
@@ -48,17 +49,6 @@ struct TExtracted {
 };
 
 #ifdef _WIN32
-class TErrorReporter : public TFormattingReporter {
- public:
-  std::string Errors;
-  void ReportProgress(int32_t, int32_t) override {}
-
- protected:
-  void ReportText(TReportKind kind, const char* text) override {
-    if (kind != TReportKind::Info) Errors += text;
-  }
-};
-
 TExtracted Extract(const std::string& cabinet) {
   TExtracted result;
   char folder[MAX_PATH];

@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "cab_test_support.h"
+#include "tests/support/cab_test_support.h"
 #include "cabinet/patch_unpacker.h"
 
 namespace {

@@ -5,8 +5,8 @@
 
 #include <string>
 
-#include "cab_test_support.h"
-#include "missing_cabinet.h"
+#include "tests/support/cab_test_support.h"
+#include "tests/support/missing_cabinet.h"
 #include "syslib/system_library.h"
 
 namespace {

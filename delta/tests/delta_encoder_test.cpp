@@ -13,17 +13,13 @@
 
 #include "delta/delta_decoder.h"
 #include "delta/memory_blocks.h"
+#include "tests/support/random_bytes.h"
 
 namespace {
 
 using TBytes = std::vector<uint8_t>;
 
-TBytes Random(size_t size, uint32_t seed) {
-  std::mt19937 random(seed);
-  TBytes bytes(size);
-  for (auto& b : bytes) b = static_cast<uint8_t>(random());
-  return bytes;
-}
+TBytes Random(size_t size, uint32_t seed) { return RandomBytes(size, seed); }
 
 // Code-like data: small alphabet, recurring words, so that windows repeat.
 TBytes Textish(size_t size, uint32_t seed) {

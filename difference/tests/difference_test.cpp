@@ -10,18 +10,14 @@
 
 #include "difference/difference_decoder.h"
 #include "difference/difference_encoder.h"
-#include "synthetic_code.h"
+#include "tests/support/synthetic_code.h"
+#include "tests/support/random_bytes.h"
 
 namespace {
 
 using TBytes = std::vector<uint8_t>;
 
-TBytes Random(size_t size, uint32_t seed) {
-  std::mt19937 random(seed);
-  TBytes bytes(size);
-  for (uint8_t& b : bytes) b = static_cast<uint8_t>(random());
-  return bytes;
-}
+TBytes Random(size_t size, uint32_t seed) { return RandomBytes(size, seed); }
 
 TBytes Joined(const TBytes& a, const TBytes& b) {
   TBytes joined = a;

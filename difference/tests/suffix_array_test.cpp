@@ -6,7 +6,8 @@
 #include <vector>
 
 #include "difference/suffix_array.h"
-#include "synthetic_code.h"
+#include "tests/support/synthetic_code.h"
+#include "tests/support/random_bytes.h"
 
 #ifdef HAVE_DIVSUFSORT
 #include <divsufsort.h>
@@ -21,12 +22,7 @@ struct TText {
   TBytes Bytes;
 };
 
-TBytes Random(size_t size, unsigned alphabet, uint32_t seed) {
-  std::mt19937 random(seed);
-  TBytes bytes(size);
-  for (uint8_t& b : bytes) b = static_cast<uint8_t>(random() % alphabet);
-  return bytes;
-}
+TBytes Random(size_t size, unsigned alphabet, uint32_t seed) { return RandomBytes(size, seed, alphabet); }
 
 TBytes Repeated(const std::string& unit, size_t size) {
   TBytes bytes;

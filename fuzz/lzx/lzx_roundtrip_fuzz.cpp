@@ -9,7 +9,7 @@
 
 #include "lzx/lzx_encoder.h"
 #ifdef LZX_FUZZ_DECODE
-#include "lzx/tests/mspack_lzx_reader.h"
+#include "tests/support/mspack_lzx_reader.h"
 #endif
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* input, size_t size) {

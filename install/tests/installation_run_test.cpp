@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "cabinet/tests/cab_test_support.h"
+#include "tests/support/cab_test_support.h"
 #include "install/folder_lock.h"
 #include "install/installation_run.h"
 #include "files/dos_stamp.h"

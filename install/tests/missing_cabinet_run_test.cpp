@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "cabinet/tests/cab_test_support.h"
-#include "cabinet/tests/missing_cabinet.h"
+#include "tests/support/cab_test_support.h"
+#include "tests/support/missing_cabinet.h"
 #include "install/installation_run.h"
 #include "paths/macros.h"
 

@@ -8,7 +8,7 @@
 
 #include "lzx/lzx_encoder.h"
 #include "lzx/lzx_huffman.h"
-#include "mspack_lzx_reader.h"
+#include "tests/support/mspack_lzx_reader.h"
 
 namespace {
 

@@ -14,7 +14,7 @@
 
 #include "tests/driver/e2e_driver.h"
 #include "tests/driver/list_box_reader.h"
-#include "mendit_session.h"
+#include "tests/support/mendit_session.h"
 #include "patch/patch_writer.h"
 #include "files/whole_file.h"
 #include "files/disk_file_system.h"

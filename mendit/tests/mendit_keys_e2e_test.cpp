@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "tests/driver/e2e_driver.h"
-#include "mendit_session.h"
+#include "tests/support/mendit_session.h"
 
 namespace {
 

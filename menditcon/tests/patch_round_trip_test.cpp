@@ -24,7 +24,8 @@
 #include "menditwiz/wizard_machine.h"
 #include "menditwiz/wizard_run.h"
 #include "files/disk_file_system.h"
-#include "menditwiz/tests/release_folder_support.h"
+#include "tests/support/release_folder_support.h"
+#include "tests/support/test_reporters.h"
 
 namespace {
 
@@ -229,14 +230,6 @@ TEST_F(PatchRoundTrip, ExitCodesForScripts) {
 
 bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
-class TQuietReporter : public TPatchReporter {
- public:
-  void ReportProgress(int32_t, int32_t) override {}
-
- protected:
-  void Report(TReportKind, const char*, va_list) override {}
-};
-
 // -rollback on real files: a read-only file makes a delete record fail, so every file goes
 // back (the modified one, the one a copy overwrote, the deleted one, the new folders and the
 // "$$$" backup); runs cut short at several changes are put back by the next start.
@@ -292,7 +285,7 @@ TEST_F(PatchRoundTrip, AllOrNothingPutsEveryFileBack) {
   auto interrupted = [&](int limit) {
     TDiskFileSystem disk;
     TKillingFileSystem killing(disk, limit);
-    TQuietReporter quiet;
+    TSilentReporter quiet;
     TRecordTracker tracker(quiet, false);
     TMacroExpander macros;
     TInstallationRun run;

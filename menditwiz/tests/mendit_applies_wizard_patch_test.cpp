@@ -11,12 +11,12 @@
 #include <vector>
 
 #include "tests/driver/e2e_driver.h"
-#include "mendit/tests/mendit_session.h"
+#include "tests/support/mendit_session.h"
 #include "menditwiz/release_listing.h"
 #include "menditwiz/wizard_machine.h"
 #include "menditwiz/wizard_run.h"
 #include "files/disk_file_system.h"
-#include "release_folder_support.h"
+#include "tests/support/release_folder_support.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include "menditwiz/patch_plan.h"
 #include "menditwiz/release_verifier.h"
 #include "files/memory_file_system.h"
-#include "release_test_files.h"
+#include "tests/support/release_test_files.h"
 
 namespace {
 

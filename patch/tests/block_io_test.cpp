@@ -8,6 +8,7 @@
 #include "patch/block_io.h"
 #include "files/memory_file_system.h"
 #include "tests/support/vector_blocks.h"
+#include "tests/support/random_bytes.h"
 
 namespace {
 
@@ -35,12 +36,7 @@ class TVectorOutput : public TOutputFile {
   }
 };
 
-std::vector<uint8_t> Random(size_t size, unsigned seed) {
-  std::mt19937 random(seed);
-  std::vector<uint8_t> bytes(size);
-  for (uint8_t& b : bytes) b = static_cast<uint8_t>(random());
-  return bytes;
-}
+std::vector<uint8_t> Random(size_t size, unsigned seed) { return RandomBytes(size, seed); }
 
 TEST(CachedBlockSource, GivesWhatPlainReadsGive) {
   const std::vector<uint8_t> previous = Random(100000, 1);

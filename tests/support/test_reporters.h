@@ -1,7 +1,8 @@
 #pragma once
 // Reporters for tests, in every tree: one that keeps every report as a line ("INFO text",
 // "WARNING text", "ERROR text") with the progress figures, so a test compares the whole
-// conversation at once, and one that keeps nothing.
+// conversation at once, one that keeps only the texts of warnings and errors, and one that
+// keeps nothing.
 
 #include <cstdarg>
 #include <cstdint>
@@ -23,6 +24,17 @@ class TRecordingReporter : public TFormattingReporter {
   void ReportText(TReportKind kind, const char* text) override {
     const char* prefix = kind == TReportKind::Info ? "INFO " : kind == TReportKind::Warning ? "WARNING " : "ERROR ";
     Lines.push_back(prefix + std::string(text));
+  }
+};
+
+class TErrorReporter : public TFormattingReporter {
+ public:
+  std::string Errors;  // every warning and error text, run together
+  void ReportProgress(int32_t, int32_t) override {}
+
+ protected:
+  void ReportText(TReportKind kind, const char* text) override {
+    if (kind != TReportKind::Info) Errors += text;
   }
 };
 

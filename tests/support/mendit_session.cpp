@@ -1,4 +1,4 @@
-#include "mendit_session.h"
+#include "tests/support/mendit_session.h"
 
 #include <commctrl.h>
 

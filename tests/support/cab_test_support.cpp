@@ -1,4 +1,4 @@
-#include "cab_test_support.h"
+#include "tests/support/cab_test_support.h"
 
 #include <cstdio>
 

@@ -1,4 +1,4 @@
-#include "release_folder_support.h"
+#include "tests/support/release_folder_support.h"
 
 #include <windows.h>
 

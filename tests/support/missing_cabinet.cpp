@@ -1,11 +1,11 @@
-#include "missing_cabinet.h"
+#include "tests/support/missing_cabinet.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <cstring>
 
-#include "cab_test_support.h"
+#include "tests/support/cab_test_support.h"
 #include "tests/support/without_cabinet.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "mspack_lzx_reader.h"
+#include "tests/support/mspack_lzx_reader.h"
 
 #include <mspack.h>
 

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "files/disk_file_system.h"
-#include "release_test_files.h"
+#include "tests/support/release_test_files.h"
 
 // Creates folder (when missing) and below it every file with its content and date/time,
 // making the subfolders their paths name. A failure is a fatal test failure.
