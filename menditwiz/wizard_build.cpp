@@ -4,6 +4,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <set>
 
 #include "cabinet_output.h"
 #include "description/description_file.h"
@@ -246,6 +247,12 @@ class TWizardBuild {
     // No record at all: a patch that does nothing helps nobody.
     if (Data.empty()) return Fail(TWizardFailure::NothingToPatch, "");
     Outcome.DataSize = Data.size();
+    // Files of the new release that no record writes: the same in every old release.
+    std::set<std::string> written;
+    for (const TBuiltRecord& r : Outcome.Records)
+      if (r.Kind == TBuiltKind::Copy || r.Kind == TBuiltKind::Modify) written.insert(PathKey(r.Plan.NewPath));
+    Outcome.UnchangedFiles = 0;
+    for (const TReleaseFile& f : NewRelease.Files) Outcome.UnchangedFiles += written.count(PathKey(f.Path)) == 0;
     return true;
   }
 

@@ -51,6 +51,7 @@ struct TWizardOutcome {
   std::string CabinetOut, DescriptionOut;
   std::string ProgramOut;  // the self-applying program (-exe); "" when none is made
   int64_t ProgramSize = 0;
+  int UnchangedFiles = 0;  // files of the new release that no record writes
 };
 
 // What a build run tells while it works; every event has an empty default.

@@ -116,7 +116,7 @@ std::string FailureText(const TWizardOptions& options, const TWizardOutcome& out
 }
 
 void PrintSummary(std::FILE* out, const TWizardOutcome& outcome) {
-  int copies = 0, modifies = 0, deletes = 0, same = 0;
+  int copies = 0, modifies = 0, deletes = 0;
   std::fprintf(out, "Records:\n");
   for (const TBuiltRecord& r : outcome.Records) {
     switch (r.Kind) {
@@ -143,11 +143,11 @@ void PrintSummary(std::FILE* out, const TWizardOutcome& outcome) {
         std::fprintf(out, "  delete  %s\n", r.Plan.OldPath.c_str());
         break;
       default:
-        ++same;
+        break;
     }
   }
   std::fprintf(out, "%d copy, %d modify, %d delete records; %d files unchanged\n", copies, modifies,
-               deletes, same);
+               deletes, outcome.UnchangedFiles);
   std::fprintf(out, "Patch data file: %zu bytes; cabinet: %lld bytes\n", outcome.DataSize,
                static_cast<long long>(outcome.CabinetSize));
 }

@@ -126,3 +126,18 @@ TEST_F(WizardOutput, BestDeltaChoosesTheDifferenceRecordWhereItPacksSmaller) {
     EXPECT_EQ(choice == TDeltaChoice::Best, outText.find("difference record") != std::string::npos) << outText;
   }
 }
+
+// The closing count names the files no record writes, with one old release or several.
+TEST_F(WizardOutput, UnchangedFilesAreCountedWithFurtherOldReleases) {
+  ASSERT_TRUE(files->CreateDir((root + "\\older").c_str()));
+  for (const char* folder : {"\\old", "\\older", "\\new"}) {
+    ASSERT_TRUE(WriteWholeFile(*files, root + folder + "\\SAME1.TXT", Bytes("same")));
+    ASSERT_TRUE(WriteWholeFile(*files, root + folder + "\\SAME2.TXT", Bytes("same too")));
+  }
+  ASSERT_TRUE(WriteWholeFile(*files, root + "\\older\\APP.EXE", Bytes("version zero of the program")));
+  EXPECT_EQ(ToolExitDone, Run()) << errText;
+  EXPECT_NE(std::string::npos, outText.find("; 2 files unchanged\n")) << outText;
+  options.AlsoFolders = {root + "\\older"};
+  EXPECT_EQ(ToolExitDone, Run()) << errText;
+  EXPECT_NE(std::string::npos, outText.find("; 2 files unchanged\n")) << outText;
+}
