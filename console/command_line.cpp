@@ -16,6 +16,12 @@ const char* const ToolExitCodesText =
     "  7  files the patch changes are in use by other programs; nothing was changed\n"
     "     (menditcon)\n";
 
+#ifdef _WIN32
+const bool PathsStartWithSlash = false;
+#else
+const bool PathsStartWithSlash = true;
+#endif
+
 bool LooksLikeOption(const std::string& arg) {
   return arg.size() > 1 && (arg[0] == '-' || arg[0] == '/');
 }
@@ -57,7 +63,7 @@ bool ParseOptions(int argc, const char* const* argv, const std::vector<TOptionSp
         if (option->Values) option->Values->push_back(argv[i]);
       }
       if (option->Flag) *option->Flag = true;
-    } else if (LooksLikeOption(arg)) {
+    } else if (LooksLikeOption(arg) && !(PathsStartWithSlash && arg[0] == '/')) {
       error = "Unknown option " + arg;
       return false;
     } else {

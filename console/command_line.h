@@ -45,7 +45,8 @@ struct TOptionSpec {
 
 // The option loop both tools share: help options set help, the options of specs do as they
 // say, and every argument that is no option goes to positional, in order. False with error set
-// for an unknown option or an option without its value.
+// for an unknown option or an option without its value. On POSIX systems an argument that
+// starts with '/' and names no option is a path (/srv/rel/1.0), not an unknown option.
 bool ParseOptions(int argc, const char* const* argv, const std::vector<TOptionSpec>& specs, bool& help,
                   std::vector<std::string>& positional, std::string& error);
 

@@ -55,6 +55,8 @@ const char* RecordTallyName(TRecordTally tally) {
   switch (tally) {
     case TRecordTally::Applied:
       return "applied";
+    case TRecordTally::UpToDate:
+      return "up-to-date";
     case TRecordTally::Skipped:
       return "skipped";
     case TRecordTally::Failed:
@@ -72,8 +74,9 @@ TRecordTally TRecordResult::Tally() const {
     case TRecordOutcome::Applied:
     case TRecordOutcome::AppliedWithWarning:
     case TRecordOutcome::RecoveredAndApplied:
-    case TRecordOutcome::UpToDate:
       return RolledBack ? TRecordTally::RolledBack : TRecordTally::Applied;
+    case TRecordOutcome::UpToDate:
+      return TRecordTally::UpToDate;
     case TRecordOutcome::SkippedOtherVersion:
       return TRecordTally::Skipped;
     case TRecordOutcome::Failed:

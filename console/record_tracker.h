@@ -25,9 +25,10 @@
 
 // How the tools count and log a record: the engine's outcome, with a record that was applied
 // and then put back by an all-or-nothing run counted apart.
-enum class TRecordTally { Applied, Skipped, Failed, Ignored, RolledBack };
+// A record whose result was there already counts as up to date: nothing was changed for it.
+enum class TRecordTally { Applied, UpToDate, Skipped, Failed, Ignored, RolledBack };
 
-// "applied", "skipped", "failed", "ignored", "rolled back".
+// "applied", "up-to-date", "skipped", "failed", "ignored", "rolled back".
 const char* RecordTallyName(TRecordTally tally);
 
 struct TRecordResult {

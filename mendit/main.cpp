@@ -14,6 +14,9 @@
 #include "syslib/system_library.h"
 #include "cabinet/cab_packer.h"
 
+// The mark that tells menditwiz this program can carry a patch (payload.h: IsMenditStub).
+extern "C" __attribute__((used)) const char MenditStubMark[] = "MENDIT-STUB-MARK-1: applies the patch it carries";
+
 namespace {
 
 // The program's own file as an 8-bit path the file services can open: where the long name

@@ -4,10 +4,12 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <set>
 
 #include "cabinet_output.h"
 #include "description/description_file.h"
 #include "patch_plan.h"
+#include "release_names.h"
 #include "payload/payload.h"
 #include "wizard_machine.h"
 
@@ -127,6 +129,12 @@ class TWizardBuild {
     for (const std::string& folder : Options.AlsoFolders) {
       AlsoRoots.push_back(AbsolutePath(folder));
       if (AlsoRoots.back().empty() || !IsFolder(AlsoRoots.back())) return Fail(TWizardFailure::OldFolderUnreadable, folder);
+      // A release given twice would be planned and proven twice; NEW as an old release
+      // would plan records that undo themselves.
+      for (const std::string* given : {&OldRoot, &NewRoot})
+        if (SameFolder(AlsoRoots.back(), *given)) return Fail(TWizardFailure::AlsoRepeated, folder);
+      for (size_t i = 0; i + 1 < AlsoRoots.size(); ++i)
+        if (SameFolder(AlsoRoots.back(), AlsoRoots[i])) return Fail(TWizardFailure::AlsoRepeated, folder);
     }
     if (OutRoot.empty()) return Fail(TWizardFailure::OutputFolderUnusable, Options.OutputFolder);
     for (const std::string& root : AlsoRoots)
@@ -136,6 +144,8 @@ class TWizardBuild {
     if (Within(OutRoot, OldRoot) || Within(OutRoot, NewRoot)) return Fail(TWizardFailure::OutputInsideRelease, OutRoot);
     return true;
   }
+
+  static bool SameFolder(const std::string& a, const std::string& b) { return Within(a, b) && Within(b, a); }
 
   // Whether path is folder or lies below it, part by part.
   static bool Within(const std::string& path, const std::string& folder) {
@@ -156,10 +166,31 @@ class TWizardBuild {
   bool CheckOutputFolder() {
     Outcome.CabinetOut = JoinPath(OutRoot, Options.CabinetName);
     Outcome.DescriptionOut = JoinPath(OutRoot, Options.DescriptionName);
+    if (!Options.Overwrite) {
+      std::vector<std::string> outputs{Outcome.CabinetOut, Outcome.DescriptionOut};
+      if (!Options.ExeName.empty()) outputs.push_back(JoinPath(OutRoot, Options.ExeName));
+      for (const std::string& output : outputs)
+        if (Files->FileExists(output.c_str()) || Files->DirectoryExists(output.c_str()))
+          return Fail(TWizardFailure::OutputExists, output);
+    }
+    // A nested output folder that does not exist yet is made, level by level.
+    if (!CreateFolderLevels(OutRoot)) return Fail(TWizardFailure::OutputFolderNotWritable, OutRoot);
     MadeOutput.Path = OutRoot;
     if (!CanWriteIn(*Files, OutRoot, TemporaryName(Outcome.CabinetOut), MadeOutput.Made))
       return Fail(TWizardFailure::OutputFolderNotWritable, OutRoot);
     return true;
+  }
+
+  // Makes every missing folder of path, parent first. Levels that exist are left alone.
+  bool CreateFolderLevels(const std::string& path) {
+    if (Files->DirectoryExists(path.c_str())) return true;
+    const size_t cut = path.find_last_of("\\/");
+    if (cut == std::string::npos || cut == 0 || path[cut - 1] == ':') return false;
+    // The folder that will hold the outputs itself is made by CanWriteIn (and removed again
+    // when the build fails); only the levels above it are made here.
+    const std::string parent = path.substr(0, cut);
+    if (Files->DirectoryExists(parent.c_str())) return true;
+    return CreateFolderLevels(parent) && Files->CreateDir(parent.c_str());
   }
 
   // The program the self-applying file is made of, read before the long build.
@@ -170,7 +201,11 @@ class TWizardBuild {
     std::vector<uint8_t> stub;
     std::string problem;
     if (!ReadWholeFile(*Files, path, stub)) return Fail(TWizardFailure::StubUnusable, path, "it cannot be read");
-    if (!StubImage(stub, StubProgram, problem)) return Fail(TWizardFailure::StubUnusable, path, problem);
+    bool wasSigned = false;
+    if (!StubImage(stub, StubProgram, problem, &wasSigned)) return Fail(TWizardFailure::StubUnusable, path, problem);
+    if (!IsMenditStub(StubProgram))
+      return Fail(TWizardFailure::StubUnusable, path, "it is not a mendit.exe (any other program would not apply the patch)");
+    if (wasSigned) Events.StubSignatureDropped(path);
     Outcome.ProgramOut = JoinPath(OutRoot, Options.ExeName);
     return true;
   }
@@ -187,6 +222,19 @@ class TWizardBuild {
     }
     Events.ReadingRelease(NewRoot);
     if (!ScanRelease(*Lister, *Files, NewRoot, NewRelease, error)) return Fail(TWizardFailure::ReleaseUnreadable, "", error);
+    if (OldRelease.Files.empty()) return Fail(TWizardFailure::ReleaseEmpty, OldRoot);
+    if (NewRelease.Files.empty()) return Fail(TWizardFailure::ReleaseEmpty, NewRoot);
+    // Every name no patch can carry, in every release at once, before the long build.
+    std::vector<std::string> problems = ReleaseNameProblems(OldRelease, "OLD_FOLDER " + DisplayPath(OldRoot));
+    for (size_t i = 0; i < AlsoRoots.size(); ++i)
+      for (const std::string& p : ReleaseNameProblems(AlsoReleases[i], "-also " + DisplayPath(AlsoRoots[i])))
+        problems.push_back(p);
+    for (const std::string& p : ReleaseNameProblems(NewRelease, "NEW_FOLDER " + DisplayPath(NewRoot))) problems.push_back(p);
+    if (!problems.empty()) {
+      std::string detail;
+      for (const std::string& p : problems) detail += (detail.empty() ? "  " : "\n  ") + p;
+      return Fail(TWizardFailure::NamesNotCarried, "", detail);
+    }
     bool mainFound = false;
     for (const TReleaseFile& f : NewRelease.Files) mainFound |= PathKey(f.Path) == PathKey(Options.MainExecutable);
     if (!mainFound) return Fail(TWizardFailure::MainExecutableMissing, NewRoot);
@@ -246,6 +294,12 @@ class TWizardBuild {
     // No record at all: a patch that does nothing helps nobody.
     if (Data.empty()) return Fail(TWizardFailure::NothingToPatch, "");
     Outcome.DataSize = Data.size();
+    // Files of the new release that no record writes: the same in every old release.
+    std::set<std::string> written;
+    for (const TBuiltRecord& r : Outcome.Records)
+      if (r.Kind == TBuiltKind::Copy || r.Kind == TBuiltKind::Modify) written.insert(PathKey(r.Plan.NewPath));
+    Outcome.UnchangedFiles = 0;
+    for (const TReleaseFile& f : NewRelease.Files) Outcome.UnchangedFiles += written.count(PathKey(f.Path)) == 0;
     return true;
   }
 

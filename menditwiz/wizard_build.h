@@ -37,6 +37,10 @@ enum class TWizardFailure {
   StubUnusable,             // Subject: the stub's path; Detail: why it cannot carry a patch
   ProgramNotReproduced,     // Subject: the self-applying program, which does not carry the
                             // verified description and cabinet
+  OutputExists,             // Subject: an output that exists already (no -f)
+  AlsoRepeated,             // Subject: an -also folder given twice, or naming OLD or NEW
+  ReleaseEmpty,             // Subject: a release folder that holds no file
+  NamesNotCarried,          // Detail: every name no patch can carry, one a line
 };
 
 struct TWizardOutcome {
@@ -51,6 +55,7 @@ struct TWizardOutcome {
   std::string CabinetOut, DescriptionOut;
   std::string ProgramOut;  // the self-applying program (-exe); "" when none is made
   int64_t ProgramSize = 0;
+  int UnchangedFiles = 0;  // files of the new release that no record writes
 };
 
 // What a build run tells while it works; every event has an empty default.
@@ -60,6 +65,8 @@ class TWizardEvents {
   virtual void ReadingRelease(const std::string& /*folder*/) {}
   // A folder of the new release that holds no file: records cannot carry it.
   virtual void EmptyFolderNotCarried(const std::string& /*folder*/) {}
+  // The stub's signature is not carried over: the program written must be signed again.
+  virtual void StubSignatureDropped(const std::string& /*stub*/) {}
   // Two modify records leave their backups under one name; the later one's stays.
   virtual void SharedBackupName(const std::string& /*first*/, const std::string& /*second*/) {}
   // Two old releases hold different contents of a file under one date/time: readers of the

@@ -27,15 +27,18 @@ const char* const WizardUsageText =
     "                 applies (default), or for each file the smaller of a block delta\n"
     "                 and a difference record, measured; difference records need a\n"
     "                 mendit that knows them (older ones pass them over)\n"
+    "  -f             replace outputs that exist already (without it they are kept and\n"
+    "                 the build stops before it starts)\n"
     "  -q             no progress display\n"
     "  -h, -?, --help this text\n"
-    "Options start with - or / and may be written in any case.\n";
+    "Options start with - or / and may be written in any case (on Linux an argument that starts\n"
+    "with / and names no option is a path).\n";
 
 bool ParseWizardArguments(int argc, const char* const* argv, TWizardOptions& options,
                           std::string& error) {
   std::vector<std::string> positional;
   std::string method, delta;
-  bool methodGiven = false, deltaGiven = false;
+  bool methodGiven = false, deltaGiven = false, force = false;
   const std::vector<TOptionSpec> specs = {
       {"cab", nullptr, &options.CabinetName},
       {"mni", nullptr, &options.DescriptionName},
@@ -45,6 +48,7 @@ bool ParseWizardArguments(int argc, const char* const* argv, TWizardOptions& opt
       {"compress", &methodGiven, &method},
       {"delta", &deltaGiven, &delta},
       {"q", &options.Quiet},
+      {"f", &force},
       {"also", nullptr, nullptr, &options.AlsoFolders},
   };
   if (!ParseOptions(argc, argv, specs, options.Help, positional, error)) return false;
@@ -64,6 +68,7 @@ bool ParseWizardArguments(int argc, const char* const* argv, TWizardOptions& opt
     }
     options.Delta = choice == 0 ? TDeltaChoice::Block : TDeltaChoice::Best;
   }
+  options.Overwrite = force;
   if (options.Help) return true;
   if (positional.size() != 5) {
     error = "Five arguments are needed, " + std::to_string(positional.size()) + " given";

@@ -22,6 +22,9 @@ struct TWizardOptions {
   std::string StubPath;    // -stub: the mendit.exe it is made of; empty: the default
   bool Quiet = false;
   bool Help = false;  // print the usage and exit codes, build nothing
+  // Outputs that exist already are replaced. The command line sets it only with -f, so a
+  // typo'd output folder never overwrites another patch; callers of the build set it freely.
+  bool Overwrite = true;
   TCabCompression Compression = TCabCompression::Lzx;
   TDeltaChoice Delta = TDeltaChoice::Block;
 };

@@ -23,6 +23,10 @@ class TPrintedEvents : public TWizardEvents {
     std::fprintf(Out, "Note: %s and %s share one backup name; the backup of %s is the one kept\n", first.c_str(),
                  second.c_str(), second.c_str());
   }
+  void StubSignatureDropped(const std::string& stub) override {
+    std::fprintf(Out, "Note: the signature of %s is not carried into the program written: sign it again\n",
+                 stub.c_str());
+  }
   void SameStampOtherContent(const std::string& path) override {
     std::fprintf(Out,
                  "Note: old releases hold different contents of %s under one date/time; a mendit without "
@@ -69,7 +73,10 @@ TToolExit ExitCodeOf(TWizardFailure failure) {
     case TWizardFailure::CabinetNotPacked:
     case TWizardFailure::CabinetNotStored:
     case TWizardFailure::OutputNotWritten:
+    case TWizardFailure::OutputExists:
       return ToolExitOutput;
+    case TWizardFailure::AlsoRepeated:
+      return ToolExitUsage;
     case TWizardFailure::CabinetNotExtracted:
     case TWizardFailure::NotReproduced:
       return ToolExitFailed;
@@ -110,13 +117,21 @@ std::string FailureText(const TWizardOptions& options, const TWizardOutcome& out
     case TWizardFailure::ProgramNotReproduced:
       return "The self-applying program just written does not carry the verified patch: " +
              DisplayPath(outcome.Subject);
+    case TWizardFailure::OutputExists:
+      return DisplayPath(outcome.Subject) + " exists already: give -f to replace it";
+    case TWizardFailure::AlsoRepeated:
+      return "-also names a release given already: " + DisplayPath(outcome.Subject);
+    case TWizardFailure::ReleaseEmpty:
+      return "The release folder holds no files: " + DisplayPath(outcome.Subject);
+    case TWizardFailure::NamesNotCarried:
+      return "Names no patch can carry:\n" + outcome.Detail;
     default:  // the lower layer's own words
       return outcome.Detail;
   }
 }
 
 void PrintSummary(std::FILE* out, const TWizardOutcome& outcome) {
-  int copies = 0, modifies = 0, deletes = 0, same = 0;
+  int copies = 0, modifies = 0, deletes = 0;
   std::fprintf(out, "Records:\n");
   for (const TBuiltRecord& r : outcome.Records) {
     switch (r.Kind) {
@@ -143,11 +158,11 @@ void PrintSummary(std::FILE* out, const TWizardOutcome& outcome) {
         std::fprintf(out, "  delete  %s\n", r.Plan.OldPath.c_str());
         break;
       default:
-        ++same;
+        break;
     }
   }
   std::fprintf(out, "%d copy, %d modify, %d delete records; %d files unchanged\n", copies, modifies,
-               deletes, same);
+               deletes, outcome.UnchangedFiles);
   std::fprintf(out, "Patch data file: %zu bytes; cabinet: %lld bytes\n", outcome.DataSize,
                static_cast<long long>(outcome.CabinetSize));
 }

@@ -210,7 +210,13 @@ TPayloadState FindPayload(TInputFile& file, TPayload& payload, std::string& prob
   return TPayloadState::Found;
 }
 
-bool StubImage(const std::vector<uint8_t>& stub, std::vector<uint8_t>& image, std::string& problem) {
+bool IsMenditStub(const std::vector<uint8_t>& image) {
+  const std::string mark = std::string("MENDIT-STUB-") + "MARK-1";
+  return std::search(image.begin(), image.end(), mark.begin(), mark.end()) != image.end();
+}
+
+bool StubImage(const std::vector<uint8_t>& stub, std::vector<uint8_t>& image, std::string& problem,
+               bool* signatureDropped) {
   std::vector<uint8_t> head(stub.begin(), stub.begin() + static_cast<std::ptrdiff_t>(std::min(stub.size(), HeaderWindow)));
   TImageLayout layout;
   if (!ReadImageLayout(head, layout, problem)) return false;
@@ -227,6 +233,7 @@ bool StubImage(const std::vector<uint8_t>& stub, std::vector<uint8_t>& image, st
     return false;
   }
   image.assign(stub.begin(), stub.begin() + static_cast<std::ptrdiff_t>(end));
+  if (signatureDropped) *signatureDropped = layout.CertificateLength != 0;
   if (layout.SecurityEntry != 0) {
     std::fill_n(&image[layout.SecurityEntry], 8, uint8_t{0});
     std::fill_n(&image[layout.ChecksumField], 4, uint8_t{0});

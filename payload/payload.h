@@ -52,7 +52,14 @@ TPayloadState FindPayload(TInputFile& file, TPayload& payload, std::string& prob
 // a signature it may carry (the certificate table entry and the checksum are cleared; the
 // signature would not cover the payload anyway, so the written file is signed afterwards).
 // False with problem set when stub is no PE program.
-bool StubImage(const std::vector<uint8_t>& stub, std::vector<uint8_t>& image, std::string& problem);
+// signatureDropped, when given, tells whether the stub carried a signature.
+bool StubImage(const std::vector<uint8_t>& stub, std::vector<uint8_t>& image, std::string& problem,
+               bool* signatureDropped = nullptr);
+
+// Whether a program image holds the mark every mendit.exe carries (MenditStubMark in
+// mendit/main.cpp): another program made into a "self-applying patch" would never apply it.
+// The mark is put together here at run time, so that no program but mendit holds it whole.
+bool IsMenditStub(const std::vector<uint8_t>& image);
 
 // image (from StubImage) with description and cabinet appended as a payload.
 std::vector<uint8_t> MakePayloadProgram(const std::vector<uint8_t>& image, const std::string& description,

@@ -71,6 +71,7 @@ TToolExit RunCompanion(const TCompanionOptions& options, std::FILE* out, const T
     read = ReadDescription(DescriptionTextReader(carried->DescriptionText), description);
   TToolExit exit = ToolExitNothingDone;
   std::vector<std::string> failures;  // errors outside records, for the record log
+  std::string logRoot;                // the application folder, once found
   if (embedded && carried->State == TPayloadState::Damaged) {
     const std::string text = "Cannot install patch: " + carried->Cabinet.File + " is damaged: " + carried->Problem +
                              " - nothing was unpacked or installed";
@@ -89,8 +90,10 @@ TToolExit RunCompanion(const TCompanionOptions& options, std::FILE* out, const T
     TDiskFileSystem disk;
     // The journal lies beside the folder the run installs into; a target that names no
     // folder is refused here with the installation run's own row.
+    bool ranRecords = false;  // the installation run reached the records
     std::string rootFolder;
     const bool haveRoot = FormTargetRoot(target.c_str(), description.Name.c_str(), reporter, rootFolder);
+    if (haveRoot) logRoot = rootFolder;
     const std::string journalPath = JournalPathOf(rootFolder);
     const TRemoveDirectory removeDirectory = [](const char* path) { return RemoveDirectoryA(path) != 0; };
     // One run per folder, from the restore of an interrupted run to the end of this one.
@@ -136,6 +139,7 @@ TToolExit RunCompanion(const TCompanionOptions& options, std::FILE* out, const T
       };
       if (!options.RollBack) {
         const TInstallOutcome outcome = RunInstallation(run);
+        ranRecords = outcome == TInstallOutcome::Installed;
         if (outcome == TInstallOutcome::Installed)
           exit = RecordsExit(tracker);
         else if (outcome == TInstallOutcome::FilesInUse)
@@ -147,6 +151,7 @@ TToolExit RunCompanion(const TCompanionOptions& options, std::FILE* out, const T
                                                          run.Files = &journaled;
                                                          outcome = RunInstallation(run);
                                                        });
+        ranRecords = outcome == TInstallOutcome::Installed;
         // A patch that could not be opened changed nothing, whatever was put back.
         if (outcome == TInstallOutcome::FilesInUse)
           exit = ToolExitFilesInUse;
@@ -156,13 +161,15 @@ TToolExit RunCompanion(const TCompanionOptions& options, std::FILE* out, const T
           exit = ToolExitRolledBack;
       }
     }
-    if (options.Check)
-      reporter.ReportInfo("Check completed: %d would apply, %d would be skipped, %d would fail",
-                          tracker.Count(TRecordTally::Applied), tracker.Count(TRecordTally::Skipped),
-                          tracker.Count(TRecordTally::Failed));
+    // The summary of a check that got as far as the records; after a fatal error (folder or
+    // cabinet not found, files in use) the error row is the last word.
+    if (options.Check && ranRecords)
+      reporter.ReportInfo("Check completed: %d would apply, %d up to date, %d would be skipped, %d would fail",
+                          tracker.Count(TRecordTally::Applied), tracker.Count(TRecordTally::UpToDate),
+                          tracker.Count(TRecordTally::Skipped), tracker.Count(TRecordTally::Failed));
     failures = tracker.ErrorsOutsideRecords();
   }
-  if (recordLog) WriteRecordLog(log, options.Check, tracker.Results(), failures, exit);
+  if (recordLog) WriteRecordLog(log, options.Check, logRoot, tracker.Results(), failures, exit);
   if (log && (std::ferror(log) | std::fclose(log)) != 0) return ToolExitOutput;
   return exit;
 }

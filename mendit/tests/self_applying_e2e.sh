@@ -30,6 +30,12 @@ for target in gui "silent dir" cut; do cp -p old/* "$target"/; done
 run "$wizard" -q old new TOOL.EXE "$(winpath "$work/gui")\\" out -exe SELF.EXE -stub "$(winpath "$mendit")" \
   || { cat wine.txt; fail "menditwiz -exe"; }
 
+# Another program as the stub (menditwiz itself) would never apply its patch: refused.
+status=0
+run "$wizard" -q old new TOOL.EXE 'C:\TOOL\' other -exe SELF.EXE -stub "$(winpath "$wizard")" || status=$?
+[ "$status" = 4 ] && grep -q "is not a mendit.exe" wine.txt && [ ! -e other/SELF.EXE ] ||
+  { cat wine.txt; fail "a stub that is no mendit: exit code $status"; }
+
 bash "$root/tests/support/test_signer.sh" "$work"
 osslsigncode sign -pkcs12 signer.pfx -pass test -h sha256 -n "Tool patch" -in out/SELF.EXE -out SIGNED.EXE >/dev/null \
   || fail "signing"

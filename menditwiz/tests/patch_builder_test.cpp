@@ -3,6 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+
+#include "menditwiz/release_names.h"
+
+#include <algorithm>
 #include <set>
 #include <string>
 #include <vector>
@@ -263,4 +267,27 @@ TEST(PatchBuilder, SeveralOldReleasesShareOnePatch) {
                             verification)) << Join(verification.Problems) << Join(verification.EngineRows);
     ExpectCheckMatchesRun(files, roots[v], data);
   }
+}
+
+// Names no patch can carry, all of them, each with its release and reason.
+TEST(ReleaseNameProblems, EveryNameAtOnce) {
+  TRelease release;
+  release.Directories = {"Docs", "DOCS"};
+  for (const char* path : {"Readme.txt", "README.TXT", "AUX", "bad:name", "dots.", "ok.txt"}) {
+    TReleaseFile f;
+    f.Path = path;
+    release.Files.push_back(f);
+  }
+  const char* cannot = "NEW: a name Windows cannot hold (a device, a refused character, trailing dots or spaces): ";
+  std::vector<std::string> want = {
+      "NEW: two names differ only in letter case: Docs and DOCS",
+      "NEW: two names differ only in letter case: Readme.txt and README.TXT",
+      std::string(cannot) + "AUX",
+      std::string(cannot) + "bad:name",
+      std::string(cannot) + "dots.",
+  };
+  std::vector<std::string> got = ReleaseNameProblems(release, "NEW");
+  std::sort(got.begin(), got.end());
+  std::sort(want.begin(), want.end());
+  EXPECT_EQ(want, got);
 }

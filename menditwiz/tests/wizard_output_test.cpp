@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <functional>
 
 #include "menditwiz/wizard_machine.h"
 #include "menditwiz/wizard_run.h"
@@ -125,4 +126,74 @@ TEST_F(WizardOutput, BestDeltaChoosesTheDifferenceRecordWhereItPacksSmaller) {
     EXPECT_EQ(ToolExitDone, Run()) << errText;
     EXPECT_EQ(choice == TDeltaChoice::Best, outText.find("difference record") != std::string::npos) << outText;
   }
+}
+
+// The closing count names the files no record writes, with one old release or several.
+TEST_F(WizardOutput, UnchangedFilesAreCountedWithFurtherOldReleases) {
+  ASSERT_TRUE(files->CreateDir((root + "\\older").c_str()));
+  for (const char* folder : {"\\old", "\\older", "\\new"}) {
+    ASSERT_TRUE(WriteWholeFile(*files, root + folder + "\\SAME1.TXT", Bytes("same")));
+    ASSERT_TRUE(WriteWholeFile(*files, root + folder + "\\SAME2.TXT", Bytes("same too")));
+  }
+  ASSERT_TRUE(WriteWholeFile(*files, root + "\\older\\APP.EXE", Bytes("version zero of the program")));
+  EXPECT_EQ(ToolExitDone, Run()) << errText;
+  EXPECT_NE(std::string::npos, outText.find("; 2 files unchanged\n")) << outText;
+  options.AlsoFolders = {root + "\\older"};
+  EXPECT_EQ(ToolExitDone, Run()) << errText;
+  EXPECT_NE(std::string::npos, outText.find("; 2 files unchanged\n")) << outText;
+}
+
+// Vendor mistakes are refused before the long build, each with its own words and exit code.
+TEST_F(WizardOutput, VendorMistakesStopBeforeTheBuild) {
+  ASSERT_TRUE(files->CreateDir((root + "\\empty").c_str()));
+  ASSERT_TRUE(files->CreateDir((root + "\\out2").c_str()));
+  ASSERT_TRUE(WriteWholeFile(*files, root + "\\out2\\PATCH.CAB", Bytes("an earlier patch")));
+  struct TCase {
+    const char* name;
+    std::function<void(TWizardOptions&)> change;
+    TToolExit exit;
+    const char* says;
+  } cases[] = {
+      {"output_exists", [&](TWizardOptions& o) { o.OutputFolder = root + "\\out2"; o.Overwrite = false; }, ToolExitOutput,
+       "exists already: give -f to replace it"},
+      {"also_is_new", [&](TWizardOptions& o) { o.AlsoFolders = {root + "\\new"}; }, ToolExitUsage, "-also names a release given already"},
+      {"also_twice", [&](TWizardOptions& o) { o.AlsoFolders = {root + "\\empty", root + "\\empty\\"}; }, ToolExitUsage,
+       "-also names a release given already"},
+      {"old_empty", [&](TWizardOptions& o) { o.OldFolder = root + "\\empty"; }, ToolExitNothingDone, "holds no files"},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    TWizardOptions saved = options;
+    c.change(options);
+    EXPECT_EQ(c.exit, Run()) << outText << errText;
+    EXPECT_NE(std::string::npos, (outText + errText).find(c.says)) << outText << errText;
+    options = saved;
+  }
+  EXPECT_EQ("an earlier patch", Read("\\out2\\PATCH.CAB"));
+
+  // Every name no patch can carry, in every release, at once (each with its release).
+  ASSERT_TRUE(WriteWholeFile(*files, root + "\\new\\AUX.TXT", Bytes("b")));
+  ASSERT_TRUE(WriteWholeFile(*files, root + "\\old\\NUL", Bytes("c")));
+  EXPECT_EQ(ToolExitNothingDone, Run());
+  const std::string all = outText + errText;
+  EXPECT_NE(std::string::npos, all.find("NEW_FOLDER")) << all;
+  EXPECT_NE(std::string::npos, all.find("OLD_FOLDER")) << all;
+}
+
+// A nested output folder is made; -f is what lets a second build replace the first.
+TEST_F(WizardOutput, NestedOutputFoldersAreMadeAndReplacedOnlyWithForce) {
+  options.OutputFolder = root + "\\out\\a\\b";
+  EXPECT_EQ(ToolExitDone, Run()) << errText;
+  EXPECT_NE("(none)", Read("\\out\\a\\b\\PATCH.CAB"));
+  const char* plain[] = {"OLD", "NEW", "APP.EXE", "C:\\APP", "OUT"};
+  const char* forced[] = {"-f", "/srv/rel/1.0", "NEW", "APP.EXE", "C:\\APP", "OUT"};
+  TWizardOptions parsed;
+  std::string error;
+  ASSERT_TRUE(ParseWizardArguments(5, plain, parsed, error)) << error;
+  EXPECT_FALSE(parsed.Overwrite);
+  ASSERT_TRUE(ParseWizardArguments(6, forced, parsed, error)) << error;
+  EXPECT_TRUE(parsed.Overwrite);
+#ifndef _WIN32
+  EXPECT_EQ("/srv/rel/1.0", parsed.OldFolder);  // a path on Linux, not an unknown option
+#endif
 }

@@ -20,18 +20,22 @@ std::string Written(std::FILE* stream) {
 }
 
 TEST(RecordLog, OneLinePerRecordInAStableFormat) {
-  std::vector<TRecordResult> records(3);
+  std::vector<TRecordResult> records(5);
   records[0] = {0, ptModify, "C:\\APP\\APP.EXE", TRecordOutcome::Applied, true, "Applying modify patch (APP.EXE)"};
   records[1] = {1, ptDelete, "C:\\APP\\A\tB.DLL", TRecordOutcome::Failed, false, "Cannot delete file: A\tB.DLL"};
   records[2] = {2, 9, "C:\\APP\\X", TRecordOutcome::Ignored, false, "record of unknown type 9"};
+  records[3] = {3, ptCopy, "c:\\app\\SUB\\NEW.DLL", TRecordOutcome::UpToDate, false, "NEW.DLL is up to date"};
+  records[4] = {4, ptCopy, "C:\\APPLE\\NEW.DLL", TRecordOutcome::Applied, false, "Applying copy patch (NEW.DLL)"};
   std::FILE* out = std::tmpfile();
   ASSERT_NE(nullptr, out);
-  WriteRecordLog(out, false, records, {"Damaged patch directory\nat 5"}, 3);
-  EXPECT_EQ("# menditcon records 1 run\n"
+  WriteRecordLog(out, false, "C:\\APP", records, {"Damaged patch directory\nat 5"}, 3);
+  EXPECT_EQ("# menditcon records 2 run\n"
             "0\tfailed\t-\t\tDamaged patch directory at 5\n"
-            "1\trolled-back\tmodify\tC:\\APP\\APP.EXE\tApplying modify patch (APP.EXE)\n"
-            "2\tfailed\tdelete\tC:\\APP\\A B.DLL\tCannot delete file: A B.DLL\n"
-            "3\tignored\tunknown\tC:\\APP\\X\trecord of unknown type 9\n"
+            "1\trolled-back\tmodify\tAPP.EXE\tApplying modify patch (APP.EXE)\n"
+            "2\tfailed\tdelete\tA B.DLL\tCannot delete file: A B.DLL\n"
+            "3\tignored\tunknown\tX\trecord of unknown type 9\n"
+            "4\tup-to-date\tcopy\tSUB\\NEW.DLL\tNEW.DLL is up to date\n"
+            "5\tapplied\tcopy\tC:\\APPLE\\NEW.DLL\tApplying copy patch (NEW.DLL)\n"
             "# exit 3\n",
             Written(out));
   std::fclose(out);
