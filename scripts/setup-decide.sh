@@ -58,10 +58,11 @@ retry() {
   done
 }
 
-# The lines of apt's output that say why it failed (E: lines, held or unmet packages), joined.
+# The lines of apt's output that say why it failed (E: lines, held or unmet packages), joined;
+# or set-up's own reason, a line "setup: REASON" in place of apt's output.
 apt_reason() {
-  grep -E '^(E:|W:.*(unexpected size|Mirror sync))|held broken|unmet dependencies|Depends:' "$1" 2>/dev/null |
-    head -3 | tr '\n' ' ' | sed 's/[[:space:]]*$//'
+  grep -E '^(E:|setup:|W:.*(unexpected size|Mirror sync))|held broken|unmet dependencies|Depends:' "$1" 2>/dev/null |
+    head -3 | sed 's/^setup: //' | tr '\n' ' ' | sed 's/[[:space:]]*$//'
 }
 
 # ---- Aligning the two architectures when the plain install of the 32-bit Wine part fails ----
@@ -111,9 +112,9 @@ blocking_pairs() {
 # version), declined (forced off), ask (a downgrade of a hand-installed package, or more than
 # a handful of downgrades), align.
 align_decision() {
-  local pairs=$1 manual=$2 force=$3 name have target downgrades=0 by_hand=0
+  local pairs=$1 manual=$2 force=$3 name have target rest downgrades=0 by_hand=0
   [ -s "$pairs" ] || { echo none; return; }
-  while read -r name have target; do
+  while read -r name have target rest; do
     [ "$target" = - ] && { echo impossible; return; }
     if dpkg --compare-versions "$target" lt "$have"; then
       downgrades=$((downgrades + 1))

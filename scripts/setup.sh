@@ -121,7 +121,7 @@ align_i386() {
   # The reason win32_part_line gives: ours where we declined, else apt's.
   local why
   why=$(align_failure "$decision")
-  if [ -n "$why" ]; then echo "E: $why" >"$log"; elif [ "$decision" = none ]; then cp "$plain_log" "$log"; fi
+  if [ -n "$why" ]; then echo "setup: $why" >"$log"; elif [ "$decision" = none ]; then cp "$plain_log" "$log"; fi
   rm -rf "$work"
   return 1
 }

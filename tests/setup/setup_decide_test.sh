@@ -129,6 +129,9 @@ W: Failed to fetch http://deb.debian.org/debian/dists/bookworm-updates/main/bina
 |no i386 package list carries the installed version
 TABLE
 
+printf 'setup: its libraries would have to change version\n' >"$dir/update.log"
+expect "set-up's own reason" "$(apt_reason "$dir/update.log")" "its libraries would have to change version"
+
 # What the alignment prints and installs; a -dev package at its library's version moves along.
 printf 'zlib1g 1:1.2.13.dfsg-1+deb12u1 1:1.2.13.dfsg-1\n' >"$dir/pairs"
 printf 'zlib1g-dev 1:1.2.13.dfsg-1+deb12u1\ntk-dev 8.6.13\n' >"$dir/removed"
