@@ -80,6 +80,8 @@ cmake --build "$linux_build" --target menditwiz -j "${JOBS:-2}"
 cp "$linux_build/menditwiz/menditwiz" "$stage/$name/menditwiz-linux-x86_64"
 cp "$root/README.md" "$stage/$name/README.md"
 cp "$root/samples/MENDIT.MNI" "$stage/$name/MENDIT.MNI"
+# The user guide travels with CR LF line ends, for Notepad.
+sed 's/$/\r/' "$root/samples/USER-GUIDE.TXT" >"$stage/$name/USER-GUIDE.TXT"
 files=$(cd "$stage/$name" && LC_ALL=C ls)
 (cd "$stage/$name" && sha256sum $files > SHA256SUMS)
 

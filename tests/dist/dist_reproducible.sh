@@ -22,7 +22,7 @@ import struct, sys, zipfile
 archive = zipfile.ZipFile(sys.argv[1])
 name = sys.argv[1].rsplit("/", 1)[1][:-4]
 want = sorted([name + "/"] + [name + "/" + f for f in
-       ["README.md", "MENDIT.MNI", "SHA256SUMS", "mendit.exe", "showdisk.exe", "indexwright.exe",
+       ["README.md", "MENDIT.MNI", "USER-GUIDE.TXT", "SHA256SUMS", "mendit.exe", "showdisk.exe", "indexwright.exe",
         "menditwiz.exe", "menditcon.exe", "menditwiz-linux-x86_64"]])
 got = archive.namelist()
 assert got == want, got
