@@ -1,7 +1,6 @@
 #include "patch_unpacker.h"
 
 #include <io.h>
-#include <sys/stat.h>
 
 #include <cstring>
 
@@ -42,14 +41,20 @@ INT_PTR TPatchUnpacker::ExtractFile(FDINOTIFICATIONTYPE, PFDINOTIFICATION record
     Error("Cannot open temporary file");
     return -1;
   }
-  Temporaries.emplace_back(name);
-  // The system has just created it empty, so the bytes counted are its whole content.
-  const int handle = _open(name, cab_open::Binary | cab_open::WriteOnly | cab_open::Create,
-                           _S_IREAD | _S_IWRITE);
+  // The folder has just made it empty, so the bytes counted are its whole content. The
+  // library writes and closes a duplicate; the folder keeps the original.
+  const HANDLE held = Folder.FileCount() ? Folder.Handle(Folder.FileCount() - 1) : INVALID_HANDLE_VALUE;
+  HANDLE copy;
+  int handle = -1;
+  if (held != INVALID_HANDLE_VALUE && DuplicateHandle(GetCurrentProcess(), held, GetCurrentProcess(), &copy, 0, FALSE, DUPLICATE_SAME_ACCESS)) {
+    handle = _open_osfhandle(intptr_t(copy), cab_open::Binary | cab_open::WriteOnly);
+    if (handle == -1) CloseHandle(copy);
+  }
   if (handle == -1) {
     Whole = false;
     return -1;
   }
+  ExtractedHandle = held;
   Current = handle;
   Expected = record->cb < 0 ? 0 : static_cast<unsigned long long>(record->cb);
   Written = 0;
@@ -60,8 +65,25 @@ INT_PTR TPatchUnpacker::ExtractFile(FDINOTIFICATIONTYPE, PFDINOTIFICATION record
 INT_PTR TPatchUnpacker::CloseFileInfo(FDINOTIFICATIONTYPE, PFDINOTIFICATION record) {
   if (record->hf != Current || Written != Expected) Whole = false;
   Current = -1;
-  FinishExtractedFile(Extracted, record);
+  _close(int(record->hf));
+  FILETIME local, stamp;
+  const bool dated = DosDateTimeToFileTime(record->date, record->time, &local) && LocalFileTimeToFileTime(&local, &stamp);
+  SetTimeAndAttributes(ExtractedHandle, dated ? &stamp : nullptr, record->attribs & 0x27);
   return TRUE;
+}
+
+BOOL TPatchUnpacker::GetTempFile(char* buffer, int bufferSize) {
+  std::string name;
+  if (!buffer || Folder.NewFile(name) == INVALID_HANDLE_VALUE) return FALSE;
+  Temporaries.push_back(name);  // removed with the folder, handed out or not
+  if (name.size() >= size_t(bufferSize)) return FALSE;
+  std::memcpy(buffer, name.c_str(), name.size() + 1);
+  return TRUE;
+}
+
+std::unique_ptr<TInputFile> TPatchUnpacker::OpenExtracted() const {
+  if (Extracted[0] == '\0' || Folder.FileCount() == 0) return nullptr;
+  return Folder.Reader(Folder.FileCount() - 1);
 }
 
 INT_PTR TPatchUnpacker::FileOpen(char* name, int flags, int mode, int* error) {
@@ -129,15 +151,7 @@ void TPatchUnpacker::Show(bool error, const char* text) {
 }
 
 bool TPatchUnpacker::RemoveTemporaryFiles() {
-  bool removed = true;
-  std::vector<std::string> kept;
-  for (const std::string& name : Temporaries) {
-    SetFileAttributesA(name.c_str(), FILE_ATTRIBUTE_NORMAL);
-    if (!DeleteFileA(name.c_str()) && GetLastError() != ERROR_FILE_NOT_FOUND) {
-      removed = false;
-      kept.push_back(name);
-    }
-  }
-  Temporaries.swap(kept);
-  return removed;
+  Temporaries.clear();
+  ExtractedHandle = INVALID_HANDLE_VALUE;
+  return Folder.Remove();
 }

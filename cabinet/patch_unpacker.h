@@ -3,6 +3,13 @@
 // cabinet is extracted into a temporary file of its own; ExtractedName names the last one,
 // which is the patch data file. The binding's messages go to the reporter instead of boxes.
 //
+// The temporary files lie in a private folder of the run (files/private_folder_win32.h): a
+// new folder below the temporary folder that only the current user, the administrators and
+// the system may enter. Each file is made new there and held open, shared for reading only,
+// from its creation until RemoveTemporaryFiles, and OpenExtracted reads the patch data file
+// through that held handle. So no other process can change, rename or delete what was
+// extracted while the run uses it: the patch applied is the patch the run was started with.
+//
 // Only a whole extraction names a file: once the library has begun a file, Unpack returns
 // false unless the library's call succeeded and every file it began was closed by it with
 // exactly the size the cabinet states. A cabinet cut short or damaged after its first data
@@ -13,10 +20,12 @@
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "cab_packer.h"
+#include "files/private_folder_win32.h"
 #include "report/patch_reporter.h"
 
 class TPatchUnpacker : public TCABPacker {
@@ -53,17 +62,23 @@ class TPatchUnpacker : public TCABPacker {
 
   // The temporary file holding the last file extracted; empty until a file was extracted.
   const char* ExtractedName() const { return Extracted; }
+  // Reads that file through the handle held since its creation; null when none was extracted.
+  std::unique_ptr<TInputFile> OpenExtracted() const;
 
   // Every temporary file this unpacker created, in order of creation.
   const std::vector<std::string>& TemporaryFiles() const { return Temporaries; }
-  // Deletes them (clearing a read-only attribute an archived file brought along); files
-  // still open elsewhere stay. Returns true when all are gone.
+  // Deletes them and the private folder by their held handles (clearing a read-only
+  // attribute an archived file brought along); a file still open elsewhere goes when it is
+  // closed. Returns true when all are gone or going.
   bool RemoveTemporaryFiles();
 
-  // Copy-file step: a new temporary file, opened for binary writing (created if missing,
-  // not truncated). -1 makes the library abort the extraction.
+  // A new file in the private folder, made and held open by it.
+  BOOL GetTempFile(char* buffer, int bufferSize) override;
+  // Copy-file step: a new temporary file, opened for binary writing through a duplicate of
+  // its held handle. -1 makes the library abort the extraction.
   INT_PTR ExtractFile(FDINOTIFICATIONTYPE type, PFDINOTIFICATION record) override;
-  // Close step: the archived attributes and date/time go to the temporary file.
+  // Close step: the archived attributes and date/time go to the temporary file, through its
+  // held handle.
   INT_PTR CloseFileInfo(FDINOTIFICATIONTYPE type, PFDINOTIFICATION record) override;
   // Opens, reads and seeks go to the base, within the window for the windowed cabinet.
   INT_PTR FileOpen(char* name, int flags, int mode, int* error) override;
@@ -85,6 +100,8 @@ class TPatchUnpacker : public TCABPacker {
   TPatchReporter* Reporter;
   char Extracted[ExtractedNameSize];
   std::vector<std::string> Temporaries;
+  TPrivateFolder Folder;
+  HANDLE ExtractedHandle = INVALID_HANDLE_VALUE;  // held by Folder
   TMessageHook MessageHook = nullptr;
   void* MessageContext = nullptr;
 

@@ -20,7 +20,7 @@ TExtractOutcome TExtractedPatch::Open(const char* patch, const TCabinetWithin* w
     Reporter->ReportError("Cannot unpack patch file: %s", patch);
     return TExtractOutcome::CannotUnpack;
   }
-  if (Unpacker.ExtractedName()[0] != '\0') DataFile = Files.OpenRead(Unpacker.ExtractedName());
+  DataFile = Unpacker.OpenExtracted();
   if (!DataFile) {
     Reporter->ReportError("Cannot open patch file: %s", patch);
     return TExtractOutcome::CannotOpen;
@@ -29,7 +29,6 @@ TExtractOutcome TExtractedPatch::Open(const char* patch, const TCabinetWithin* w
 }
 
 bool TExtractedPatch::Extract(const std::string& name, const std::string& directory) {
-  if (Unpacker.Unpack(name.c_str(), directory.c_str(), 0) && Unpacker.ExtractedName()[0] != '\0')
-    DataFile = Files.OpenRead(Unpacker.ExtractedName());
+  if (Unpacker.Unpack(name.c_str(), directory.c_str(), 0)) DataFile = Unpacker.OpenExtracted();
   return DataFile != nullptr;
 }

@@ -3,6 +3,11 @@
 // open for reading. It owns both: when it goes out of scope the data file is closed and every
 // temporary file the extraction made is deleted, however the caller's run ended.
 //
+// The data file is read through the handle the extraction made it with (TPatchUnpacker's
+// private folder), never opened again by name: from extraction to the end of the run no
+// other process can change it, so the directory read once and every record's contents read
+// later (modify deltas, copy bodies) come from the one file the cabinet held.
+//
 // The cabinet library is bound when the object is made; a load failure shows the binding's
 // own "CAB Error" box then, and every extraction afterwards fails.
 
@@ -10,7 +15,7 @@
 #include <string>
 
 #include "cabinet/patch_unpacker.h"
-#include "files/disk_file_system.h"
+#include "files/file_system.h"
 
 #include "payload/payload.h"
 
@@ -45,6 +50,5 @@ class TExtractedPatch {
  private:
   TPatchReporter* Reporter;
   TPatchUnpacker Unpacker;
-  TDiskFileSystem Files;
   std::unique_ptr<TInputFile> DataFile;
 };

@@ -29,6 +29,7 @@ bool WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
   return std::fclose(f) == 0 && ok;
 }
 
+#ifndef _WIN32
 bool ReadBytes(const std::string& path, std::vector<uint8_t>& bytes) {
   bytes.clear();
   std::FILE* f = std::fopen(path.c_str(), "rb");
@@ -39,6 +40,7 @@ bool ReadBytes(const std::string& path, std::vector<uint8_t>& bytes) {
   std::fclose(f);
   return true;
 }
+#endif
 
 struct TExtracted {
   bool Ok = false;
@@ -58,9 +60,13 @@ TExtracted Extract(const std::string& cabinet) {
   const std::string directory = std::string(folder) + "\\";
   if (unpacker.Unpack(cabinet.c_str(), directory.c_str(), 0) && unpacker.ExtractedName()[0] &&
       unpacker.TemporaryFiles().size() == 1) {
-    result.Ok = ReadBytes(unpacker.ExtractedName(), result.Bytes) && reporter.Errors.empty();
-    HANDLE file = CreateFileA(unpacker.ExtractedName(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                              OPEN_EXISTING, 0, nullptr);
+    // The unpacker holds the file open with delete access: only a reader sharing that opens it.
+    const std::unique_ptr<TInputFile> data = unpacker.OpenExtracted();
+    result.Bytes.resize(data ? size_t(data->Size()) : 0);
+    result.Ok = data && data->Read(0, result.Bytes.data(), result.Bytes.size()) == int64_t(result.Bytes.size()) &&
+                reporter.Errors.empty();
+    HANDLE file = CreateFileA(unpacker.ExtractedName(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, 0, nullptr);
     FILETIME written, local;
     WORD date = 0, time = 0;
     if (file != INVALID_HANDLE_VALUE && GetFileTime(file, nullptr, nullptr, &written) &&

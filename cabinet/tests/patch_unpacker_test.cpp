@@ -13,10 +13,12 @@ std::string TempDirectory() {
   return temp;
 }
 
-bool InTempDirectory(const std::string& path) {
-  const std::string dir = TempDirectory();
+// In a folder of the unpacker's own directly below the temporary folder.
+bool InPrivateFolder(const std::string& path) {
+  const std::string dir = TempDirectory() + "MENDIT-";
+  const size_t slash = path.find('\\', dir.size());
   return path.size() > dir.size() && _strnicmp(path.c_str(), dir.c_str(), dir.size()) == 0 &&
-         path.find('\\', dir.size()) == std::string::npos;
+         slash != std::string::npos && path.find('\\', slash + 1) == std::string::npos;
 }
 
 TEST(PatchUnpacker, EachFileGoesToItsOwnTemporaryFileAndTheLastIsKept) {
@@ -37,14 +39,20 @@ TEST(PatchUnpacker, EachFileGoesToItsOwnTemporaryFileAndTheLastIsKept) {
   EXPECT_EQ("one", ReadFile(files[0]));
   EXPECT_TRUE(ReadFile(dir / "2") == ReadFile(files[1]));
   EXPECT_EQ("three", ReadFile(files[2]));
-  for (const std::string& file : files) EXPECT_TRUE(InTempDirectory(file)) << file;
+  for (const std::string& file : files) EXPECT_TRUE(InPrivateFolder(file)) << file;
   // The close step applies the archived stamp to the temporary file, not to a file named
   // after the cabinet's entry.
   EXPECT_EQ(MakeDosStamp(2003, 4, 5, 6, 7, 8), LocalStampOf(files[2]));
   EXPECT_FALSE(FileExists(dir / "c"));
+  // Held without write or delete sharing: nobody changes, renames or deletes them meanwhile.
+  EXPECT_EQ(INVALID_HANDLE_VALUE, CreateFileA(files[2].c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                              nullptr, OPEN_EXISTING, 0, nullptr));
+  EXPECT_FALSE(DeleteFileA(files[2].c_str()));
+  EXPECT_FALSE(MoveFileA(files[2].c_str(), (dir / "moved").c_str()));
 
   EXPECT_TRUE(unpacker.RemoveTemporaryFiles());
   for (const std::string& file : files) EXPECT_FALSE(FileExists(file)) << file;
+  EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(files[0].substr(0, files[0].rfind('\\')).c_str()));
   EXPECT_EQ(0u, unpacker.TemporaryFiles().size());
 }
 

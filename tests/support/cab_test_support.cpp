@@ -11,14 +11,16 @@ void WriteFile(const std::string& path, const std::string& content) {
   std::fclose(file);
 }
 
+// Shared for deletion too: the unpacker holds its files open with delete access.
 std::string ReadFile(const std::string& path) {
   std::string content;
-  FILE* file = std::fopen(path.c_str(), "rb");
-  if (!file) return "<missing>";
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                            nullptr, OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return "<missing>";
   char buffer[4096];
-  size_t got;
-  while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) content.append(buffer, got);
-  std::fclose(file);
+  DWORD got;
+  while (::ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) content.append(buffer, got);
+  CloseHandle(file);
   return content;
 }
 
