@@ -18,13 +18,13 @@ using TNtSetInformationFile = LONG(NTAPI*)(HANDLE, void* status, void* info, ULO
 
 TGetFinalPath GetFinalPath() {
   static const TGetFinalPath entry =
-      reinterpret_cast<TGetFinalPath>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "GetFinalPathNameByHandleW"));
+      reinterpret_cast<TGetFinalPath>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "GetFinalPathNameByHandleW")));
   return entry;
 }
 
 TNtSetInformationFile NtSetInformation() {
   static const TNtSetInformationFile entry =
-      reinterpret_cast<TNtSetInformationFile>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtSetInformationFile"));
+      reinterpret_cast<TNtSetInformationFile>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtSetInformationFile")));
   return entry;
 }
 
@@ -128,6 +128,8 @@ class THeldInputFile : public TInputFile {
 };
 
 }  // namespace
+
+bool FinalPathsKnown() { return GetFinalPath() != nullptr; }
 
 std::wstring FinalPathOf(HANDLE handle) {
   const TGetFinalPath get = GetFinalPath();

@@ -65,6 +65,8 @@ class TPrivateFolder {
 // The path the system resolves an open handle to (GetFinalPathNameByHandleW: long names,
 // links followed), without the "\\?\" prefix; empty when it cannot tell.
 std::wstring FinalPathOf(HANDLE handle);
+// Whether the system tells final paths at all (not on Windows XP, which has no file links).
+bool FinalPathsKnown();
 
 // Whether two final paths name the same place (compared without regard to case).
 bool SameFinalPath(const std::wstring& a, const std::wstring& b);

@@ -8,6 +8,7 @@
 
 #include "cabinet_output.h"
 #include "description/description_file.h"
+#include "files/checked_output.h"
 #include "patch_plan.h"
 #include "release_names.h"
 #include "payload/payload.h"
@@ -39,15 +40,16 @@ struct TMadeFolder {
 std::string TemporaryName(const std::string& path) { return path + ".new"; }
 
 // Whether a file can be made in folder (made first when missing; made is set then): a file
-// under the cabinet's temporary name is written and removed again.
-bool CanWriteIn(TFileSystem& files, const std::string& folder, const std::string& probe, bool& made) {
+// under the cabinet's temporary name is written and removed again. A link standing at that
+// name is neither written through nor removed (Link).
+TOutputName CanWriteIn(TFileSystem& files, const std::string& folder, const std::string& probe, bool& made) {
   made = false;
   if (!IsFolder(folder)) {
-    if (!files.CreateDir(folder.c_str())) return false;
+    if (!files.CreateDir(folder.c_str())) return TOutputName::Unusable;
     made = true;
   }
-  const bool written = WriteWholeFile(files, probe, std::vector<uint8_t>{0});
-  files.Delete(probe.c_str());
+  const TOutputName written = WriteCheckedFile(probe, std::vector<uint8_t>{0});
+  if (written != TOutputName::Link && written != TOutputName::OtherNames) files.Delete(probe.c_str());
   return written;
 }
 
@@ -63,14 +65,35 @@ struct TOutput {
 // first and checked; then they replace the previous files in order, each previous file kept
 // aside until all are in place. Any failure leaves the folder as it was; failed names the
 // output that failed, and checkFailed tells a failed check from a failed write.
-bool WriteOutputs(TFileSystem& files, const std::vector<TOutput>& outputs, std::string& failed, bool& checkFailed) {
+//
+// No output is written, renamed or deleted through a link (files/checked_output.h): a link
+// at an output's name, its temporary name or its ".old" name stops the build before anything
+// is written, with problem saying why, and the link and what it leads to stay as they are.
+bool WriteOutputs(TFileSystem& files, const std::vector<TOutput>& outputs, std::string& failed, bool& checkFailed,
+                  std::string& problem) {
   checkFailed = false;
+  problem.clear();
+  for (const TOutput& o : outputs)
+    for (const std::string& name : {o.Path, o.Path + ".old"})
+      if (CheckOutputName(name) == TOutputName::Link) {
+        failed = name;
+        problem = OutputNameProblem(TOutputName::Link);
+        return false;
+      }
+  size_t made = 0;  // the temporary files this build wrote, the only ones it removes
   auto discard = [&] {
-    for (const TOutput& o : outputs) files.Delete(TemporaryName(o.Path).c_str());
+    for (size_t n = 0; n < made; ++n) files.Delete(TemporaryName(outputs[n].Path).c_str());
   };
   for (size_t n = 0; n < outputs.size(); ++n) {
     failed = outputs[n].Path;
-    if (!WriteWholeFile(files, TemporaryName(outputs[n].Path), outputs[n].Bytes)) return discard(), false;
+    const TOutputName written = WriteCheckedFile(TemporaryName(outputs[n].Path), outputs[n].Bytes);
+    if (written == TOutputName::Link || written == TOutputName::OtherNames) {
+      failed = TemporaryName(outputs[n].Path);
+      problem = OutputNameProblem(written);
+      return discard(), false;
+    }
+    made = n + 1;
+    if (written != TOutputName::Usable) return discard(), false;
     if (outputs[n].Check && !outputs[n].Check(TemporaryName(outputs[n].Path))) return checkFailed = true, discard(), false;
   }
   std::vector<bool> hadPrevious;
@@ -176,8 +199,11 @@ class TWizardBuild {
     // A nested output folder that does not exist yet is made, level by level.
     if (!CreateFolderLevels(OutRoot)) return Fail(TWizardFailure::OutputFolderNotWritable, OutRoot);
     MadeOutput.Path = OutRoot;
-    if (!CanWriteIn(*Files, OutRoot, TemporaryName(Outcome.CabinetOut), MadeOutput.Made))
-      return Fail(TWizardFailure::OutputFolderNotWritable, OutRoot);
+    const std::string probe = TemporaryName(Outcome.CabinetOut);
+    const TOutputName probed = CanWriteIn(*Files, OutRoot, probe, MadeOutput.Made);
+    if (probed == TOutputName::Link || probed == TOutputName::OtherNames)
+      return Fail(TWizardFailure::OutputNotWritten, probe, OutputNameProblem(probed));
+    if (probed != TOutputName::Usable) return Fail(TWizardFailure::OutputFolderNotWritable, OutRoot);
     return true;
   }
 
@@ -352,10 +378,10 @@ class TWizardBuild {
       outputs.push_back({Outcome.ProgramOut, MakePayloadProgram(StubProgram, Description, Cabinet), carriesThePatch});
       Outcome.ProgramSize = static_cast<int64_t>(outputs.back().Bytes.size());
     }
-    std::string failed;
+    std::string failed, problem;
     bool checkFailed = false;
-    if (!WriteOutputs(*Files, outputs, failed, checkFailed))
-      return Fail(checkFailed ? TWizardFailure::ProgramNotReproduced : TWizardFailure::OutputNotWritten, failed);
+    if (!WriteOutputs(*Files, outputs, failed, checkFailed, problem))
+      return Fail(checkFailed ? TWizardFailure::ProgramNotReproduced : TWizardFailure::OutputNotWritten, failed, problem);
     return true;
   }
 

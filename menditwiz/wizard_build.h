@@ -33,7 +33,8 @@ enum class TWizardFailure {
   CabinetNotExtracted,      // Detail: the cabinet reader's error
   NotReproduced,            // Subject: the old release that was not brought up to the new one;
                             // Verification holds the engine's rows and the problems
-  OutputNotWritten,         // Subject: the output that could not be written
+  OutputNotWritten,         // Subject: the output that could not be written; Detail: why,
+                            // when its name is a link or a file with other names
   StubUnusable,             // Subject: the stub's path; Detail: why it cannot carry a patch
   ProgramNotReproduced,     // Subject: the self-applying program, which does not carry the
                             // verified description and cabinet

@@ -107,7 +107,7 @@ std::string FailureText(const TWizardOptions& options, const TWizardOutcome& out
       return "Cannot build the cabinet: " + outcome.Detail;
     case TWizardFailure::CabinetNotStored:
     case TWizardFailure::OutputNotWritten:
-      return "Cannot write " + DisplayPath(outcome.Subject);
+      return "Cannot write " + DisplayPath(outcome.Subject) + (outcome.Detail.empty() ? "" : ": " + outcome.Detail);
     case TWizardFailure::CabinetNotExtracted:
       return "The cabinet just built cannot be extracted: " + outcome.Detail;
     case TWizardFailure::NotReproduced:

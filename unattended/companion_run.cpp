@@ -11,6 +11,7 @@
 #include "install/installation_run.h"
 #include "console/record_tracker.h"
 #include "files/recording_file_system.h"
+#include "files/checked_output.h"
 #include "files/disk_file_system.h"
 #include "paths/macros.h"
 #include "record_log.h"
@@ -48,9 +49,17 @@ TToolExit RecordsExit(const TRecordTracker& tracker) {
 TToolExit RunCompanion(const TCompanionOptions& options, std::FILE* out, const TCarriedPatch* carried) {
   std::FILE* log = nullptr;
   // The record log's lines end in a line feed alone on every system; the log rows are text.
-  const char* mode = options.LogFormat == TLogFormat::Records ? "wb" : "wt";
-  if (!options.LogFile.empty() && !(log = std::fopen(options.LogFile.c_str(), mode))) {
+  // Never through a link planted at the name: an elevated run would empty its target.
+  const TOutputName logName =
+      options.LogFile.empty() ? TOutputName::Usable
+                              : OpenCheckedOutput(options.LogFile, options.LogFormat != TLogFormat::Records, log);
+  if (logName == TOutputName::Unusable) {
     std::fprintf(stderr, "menditcon: Cannot open file for writing: %s\n", options.LogFile.c_str());
+    return ToolExitOutput;
+  }
+  if (logName != TOutputName::Usable) {
+    std::fprintf(stderr, "menditcon: Cannot write log file %s: %s\n", options.LogFile.c_str(),
+                 OutputNameProblem(logName).c_str());
     return ToolExitOutput;
   }
   const bool recordLog = log && options.LogFormat == TLogFormat::Records;
