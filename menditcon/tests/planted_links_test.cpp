@@ -13,7 +13,7 @@
 #include "console/command_line.h"
 #include "files/disk_file_system.h"
 #include "files/whole_file.h"
-#include "menditwiz/tests/release_folder_support.h"
+#include "tests/support/release_folder_support.h"
 #include "menditwiz/wizard_machine.h"
 #include "menditwiz/wizard_run.h"
 #include "tests/driver/e2e_process.h"
@@ -98,8 +98,6 @@ TEST_F(PlantedLinks, LogAndBuilderOutputsNeverWriteThroughALink) {
   };
   WriteReleaseFolder(files, Win("old"), {{"MAIN.EXE", RandomBytes(500, 1, 11), Monday}});
   WriteReleaseFolder(files, Win("new"), {{"MAIN.EXE", RandomBytes(500, 2, 11), Tuesday}});
-  char self[MAX_PATH];
-  GetModuleFileNameA(nullptr, self, MAX_PATH);
   for (const TCase& c : cases) {
     SCOPED_TRACE(std::string(c.How) + " " + c.Name);
     Shell("rm -rf " + Unix("out") + " " + Unix("VICTIM.TXT") + " " + Unix("GONE.TXT") + "; mkdir " + Unix("out"));
@@ -121,7 +119,7 @@ TEST_F(PlantedLinks, LogAndBuilderOutputsNeverWriteThroughALink) {
       options.OutputFolder = Win("out");
       options.PatchValue = "PATCH.CAB";
       options.Quiet = true;
-      if (c.Exe) options.ExeName = c.Exe, options.StubPath = self;
+      if (c.Exe) options.ExeName = c.Exe, options.StubPath = e2e::WinePath(MENDIT_EXE);
       exit = RunWizard(options, {}, text, text);
     }
     std::rewind(text);
