@@ -6,7 +6,9 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
+#include "files/checked_output.h"
 #include "files/disk_file_system.h"
 #include "unattended/companion_run.h"
 #include "menditor_app.h"
@@ -65,6 +67,12 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   const char* const* argv = __argv ? __argv + 1 : nullptr;
   TDiskFileSystem disk;
   const std::string program = ProgramFile();
+  // The program file stays as it is now until the process ends: shared for reading only, it
+  // can be neither written nor renamed and replaced by another. So the payload whose digest is
+  // checked here, the signature the log names and the cabinet extracted are of one file.
+  // (Where it cannot be held, as under a tool that has it open for writing, the run goes on.)
+  if (!program.empty())
+    CreateFileA(program.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   const TCarriedPatch carried = program.empty() ? TCarriedPatch() : ReadCarriedPatch(disk, program);
 
   if (IsSilentCommandLine(argc, argv)) {
@@ -78,8 +86,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
       const std::string text = (parsed ? std::string() : "mendit: " + error + "\r\n\r\n") +
                                CrLf(std::string(SilentUsageText) + ToolExitCodesText);
       const std::string path = SilentNotePath(options, TempFolder());
-      std::unique_ptr<TOutputFile> note = disk.Create(path.c_str());
-      if (note) note->Write(0, text.data(), text.size());
+      // Never through a link planted at the name (an elevated script would empty its target).
+      WriteCheckedFile(path, std::vector<uint8_t>(text.begin(), text.end()));
       return parsed ? ToolExitDone : ToolExitUsage;
     }
     return RunCompanion(options, nullptr, &carried);
