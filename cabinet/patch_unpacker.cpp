@@ -46,7 +46,8 @@ INT_PTR TPatchUnpacker::ExtractFile(FDINOTIFICATIONTYPE, PFDINOTIFICATION record
   const HANDLE held = Folder.FileCount() ? Folder.Handle(Folder.FileCount() - 1) : INVALID_HANDLE_VALUE;
   HANDLE copy;
   int handle = -1;
-  if (held != INVALID_HANDLE_VALUE && DuplicateHandle(GetCurrentProcess(), held, GetCurrentProcess(), &copy, 0, FALSE, DUPLICATE_SAME_ACCESS)) {
+  if (held != INVALID_HANDLE_VALUE &&
+      DuplicateHandle(GetCurrentProcess(), held, GetCurrentProcess(), &copy, 0, FALSE, DUPLICATE_SAME_ACCESS)) {
     handle = _open_osfhandle(intptr_t(copy), cab_open::Binary | cab_open::WriteOnly);
     if (handle == -1) CloseHandle(copy);
   }
@@ -67,8 +68,10 @@ INT_PTR TPatchUnpacker::CloseFileInfo(FDINOTIFICATIONTYPE, PFDINOTIFICATION reco
   Current = -1;
   _close(int(record->hf));
   FILETIME local, stamp;
-  const bool dated = DosDateTimeToFileTime(record->date, record->time, &local) && LocalFileTimeToFileTime(&local, &stamp);
-  SetTimeAndAttributes(ExtractedHandle, dated ? &stamp : nullptr, record->attribs & 0x27);
+  const bool dated =
+      DosDateTimeToFileTime(record->date, record->time, &local) && LocalFileTimeToFileTime(&local, &stamp);
+  constexpr USHORT ArchivedAttributes = 0x27;  // read-only, hidden, system, archive
+  SetTimeAndAttributes(ExtractedHandle, dated ? &stamp : nullptr, record->attribs & ArchivedAttributes);
   return TRUE;
 }
 
