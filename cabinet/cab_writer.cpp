@@ -2,6 +2,7 @@
 
 #include <limits>
 
+#include "byte_order/little_endian.h"
 #include "lzx/lzx_encoder.h"
 #include "mszip_compressor.h"
 
@@ -20,14 +21,8 @@ constexpr uint16_t SetIdentifier = 0x4D57;
 class TBytes {
  public:
   void U8(uint8_t value) { Bytes.push_back(value); }
-  void U16(uint16_t value) {
-    U8(static_cast<uint8_t>(value));
-    U8(static_cast<uint8_t>(value >> 8));
-  }
-  void U32(uint32_t value) {
-    U16(static_cast<uint16_t>(value));
-    U16(static_cast<uint16_t>(value >> 16));
-  }
+  void U16(uint16_t value) { AppendUInt16le(Bytes, value); }
+  void U32(uint32_t value) { AppendUInt32le(Bytes, value); }
   std::vector<uint8_t> Bytes;
 };
 
@@ -37,8 +32,7 @@ uint32_t CabChecksum(const uint8_t* bytes, size_t size, uint32_t seed) {
   uint32_t sum = seed;
   size_t i = 0;
   for (; i + 4 <= size; i += 4)
-    sum ^= static_cast<uint32_t>(bytes[i]) | (static_cast<uint32_t>(bytes[i + 1]) << 8) |
-           (static_cast<uint32_t>(bytes[i + 2]) << 16) | (static_cast<uint32_t>(bytes[i + 3]) << 24);
+    sum ^= ReadUInt32le(bytes + i);
   uint32_t last = 0;
   for (; i < size; ++i) last = (last << 8) | bytes[i];
   return sum ^ last;

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "little_endian.h"
+#include "byte_order/little_endian.h"
 
 namespace {
 

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "block_edits.h"
+#include "delta_writer.h"
 #include "old_file_index.h"
 
 namespace {
@@ -20,11 +21,6 @@ constexpr size_t MaxCandidatesCosted = 12;
 constexpr size_t MaxBucketProbes = 8;      // entries looked at per window of the new block
 constexpr size_t ProgressStep = 1 << 20;
 
-void PutInt32(std::vector<uint8_t>& out, int64_t value) {
-  const uint32_t bits = static_cast<uint32_t>(static_cast<int32_t>(value));
-  for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(bits >> (8 * i)));
-}
-
 struct TCandidate {
   int64_t Source;
   uint32_t Votes;
@@ -35,6 +31,8 @@ class TEncoder {
   TEncoder(const uint8_t* oldData, size_t oldSize, const uint8_t* newData,
            std::vector<uint8_t>& delta, TDeltaStats& stats)
       : oldData(oldData), oldSize(oldSize), newData(newData), delta(delta), stats(stats) {}
+  TEncoder(const TEncoder&) = delete;
+  TEncoder& operator=(const TEncoder&) = delete;
 
   // Encodes the 256 bytes of the new version at destination, or, when literalLength is below
   // 256, either those literalLength bytes at destination + 256 - literalLength as a literal
@@ -54,7 +52,7 @@ class TEncoder {
   const uint8_t* oldData;
   size_t oldSize;
   const uint8_t* newData;
-  std::vector<uint8_t>& delta;
+  TDeltaWriter delta;
   TDeltaStats& stats;
   // Built when a block first needs it: files whose blocks all continue the previous shift
   // (unchanged or nearly unchanged files) never pay for it.
@@ -171,20 +169,16 @@ void TEncoder::EncodeBlock(int64_t destination, size_t literalLength) {
     WriteLiteral(destination + static_cast<int64_t>(BlockSize - literalLength), literalLength);
     return;
   }
-  PutInt32(delta, destination);
-  PutInt32(delta, bestSource);
-  const size_t before = delta.size();
-  BlockEdits::AppendEdits(OldBlock(bestSource), newBlock, delta);
-  stats.EditedBytes += delta.size() - before - BlockEdits::TerminatorSize;
+  // Offsets stay below MaxDeltaFileSize: they fit the layout's 32-bit fields.
+  const size_t before = delta.Size();
+  delta.CopyBlock(static_cast<int32_t>(destination), static_cast<int32_t>(bestSource), OldBlock(bestSource), newBlock);
+  stats.EditedBytes += delta.Size() - before - BlockEdits::HeaderSize - BlockEdits::TerminatorSize;
   ++stats.CopyBlocks;
   RememberShift(bestSource - destination);
 }
 
 void TEncoder::WriteLiteral(int64_t start, size_t length) {
-  PutInt32(delta, start);
-  PutInt32(delta, length == BlockSize ? -1 : -static_cast<int64_t>(length) - 1);
-  delta.insert(delta.end(), newData + start, newData + start + length);
-  delta.insert(delta.end(), BlockSize - length, 0);  // filler
+  delta.LiteralBlock(static_cast<int32_t>(start), newData + start, length);
   ++stats.LiteralBlocks;
 }
 

@@ -275,13 +275,13 @@ TDifferenceStatus ReadDifferenceHeader(TDifferenceSource& record, TDifferenceHea
   if (size < static_cast<int64_t>(DifferenceHeaderSize)) return TDifferenceStatus::Malformed;
   uint8_t bytes[DifferenceHeaderSize];
   if (!record.Read(0, bytes, sizeof bytes)) return TDifferenceStatus::ReadFailed;
-  if (!std::equal(bytes, bytes + 4, DifferenceMagic) || GetLittleEndian32(bytes + 4) != DifferenceVersion) {
+  if (!std::equal(bytes, bytes + 4, DifferenceMagic) || ReadUInt32le(bytes + 4) != DifferenceVersion) {
     return TDifferenceStatus::Malformed;
   }
   uint32_t* const fields[] = {&header.OldSize,          &header.NewSize,     &header.EntryCount,
                               &header.ControlLength,    &header.DifferenceLength, &header.ChangeCount,
                               &header.RunLength,        &header.ExtraLength};
-  for (size_t i = 0; i < sizeof fields / sizeof fields[0]; i++) *fields[i] = GetLittleEndian32(bytes + 8 + 4 * i);
+  for (size_t i = 0; i < sizeof fields / sizeof fields[0]; i++) *fields[i] = ReadUInt32le(bytes + 8 + 4 * i);
   if (header.OldSize > MaxDifferenceFileSize || header.NewSize > MaxDifferenceFileSize ||
       uint64_t{header.DifferenceLength} + header.ExtraLength != header.NewSize ||
       header.ChangeCount > header.DifferenceLength || header.RecordSize() != static_cast<uint64_t>(size)) {

@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "byte_order/little_endian.h"
+
 constexpr uint8_t DifferenceMagic[4] = {'M', 'D', 'I', 'F'};
 constexpr uint32_t DifferenceVersion = 1;
 constexpr size_t DifferenceHeaderSize = 40;
@@ -41,17 +43,6 @@ struct TDifferenceEntry {
   int32_t Seek = 0;
 };
 
-inline void PutLittleEndian32(uint8_t* at, uint32_t value) {
-  at[0] = static_cast<uint8_t>(value);
-  at[1] = static_cast<uint8_t>(value >> 8);
-  at[2] = static_cast<uint8_t>(value >> 16);
-  at[3] = static_cast<uint8_t>(value >> 24);
-}
-
-inline uint32_t GetLittleEndian32(const uint8_t* at) {
-  return uint32_t{at[0]} | uint32_t{at[1]} << 8 | uint32_t{at[2]} << 16 | uint32_t{at[3]} << 24;
-}
-
 // Seeks are stored with the sign in the lowest bit (0, -1, 1, -2, ... as 0, 1, 2, 3, ...),
 // so that short seeks either way take few bytes.
 inline uint32_t SeekToNumber(int32_t seek) {
@@ -76,7 +67,7 @@ inline void PutDifferenceHeader(uint8_t* at, const TDifferenceHeader& header) {
   const uint32_t fields[] = {DifferenceVersion,        header.OldSize,     header.NewSize,
                              header.EntryCount,        header.ControlLength, header.DifferenceLength,
                              header.ChangeCount,       header.RunLength,   header.ExtraLength};
-  for (uint32_t field : fields) PutLittleEndian32(at += 4, field);
+  for (uint32_t field : fields) WriteUInt32le(at += 4, field);
 }
 
 inline void PutDifferenceEntry(std::vector<uint8_t>& out, const TDifferenceEntry& entry) {

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "delta/little_endian.h"
+#include "byte_order/little_endian.h"
 
 namespace {
 constexpr size_t StampAt = 200;

@@ -1,44 +1,17 @@
 #pragma once
-// Writers for the patch data file and for the block delta of a modify patch: the tests
-// build their inputs with them, and the patch builder writes its output with them.
-//
-// Both build the bytes in memory; Bytes() is the finished file (or delta).
+// The writer of the patch data file: the tests build their inputs with it, and the patch
+// builder writes its output with it. It builds the bytes in memory; Bytes() is the finished
+// file. (The block delta of a modify record has its own writer: delta/delta_writer.h.)
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "delta/delta_writer.h"
 #include "files/dos_stamp.h"
 #include "patch_info.h"
 #include "verify_info.h"
-
-// One edit of a copy block: Bytes replace the block's bytes from Offset on.
-struct TDeltaEdit {
-  uint8_t Offset;
-  std::vector<uint8_t> Bytes;  // at most 255 bytes; Offset + size at most 256
-};
-
-class TDeltaWriter {
- public:
-  // A copy block: 256 bytes of the previous version at source (>= 0), changed by edits,
-  // written at destination. An edit at offset 0 with no bytes would end the list early,
-  // so such edits are left out.
-  void CopyBlock(int32_t destination, int32_t source, const std::vector<TDeltaEdit>& edits = {});
-  // A literal block of count bytes (1 ... 256) written at destination; always 264 bytes.
-  void LiteralBlock(int32_t destination, const uint8_t* bytes, size_t count);
-  // Literal blocks for all of bytes, from destination on, 256 bytes each (the last shorter).
-  void Literal(int32_t destination, const uint8_t* bytes, size_t count);
-  // Raw bytes, for deltas that break the rules on purpose.
-  void Append(const std::vector<uint8_t>& bytes);
-  void AppendInt32(int32_t value);
-
-  const std::vector<uint8_t>& Bytes() const { return bytes; }
-  size_t Size() const { return bytes.size(); }
-
- private:
-  std::vector<uint8_t> bytes;
-};
 
 class TPatchWriter {
  public:

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "delta/little_endian.h"
+#include "byte_order/little_endian.h"
 #include "hash/sha256.h"
 
 namespace {

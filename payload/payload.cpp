@@ -4,7 +4,7 @@
 #include <cstring>
 #include <memory>
 
-#include "delta/little_endian.h"
+#include "byte_order/little_endian.h"
 #include "hash/sha256.h"
 
 namespace {
@@ -16,7 +16,6 @@ constexpr size_t HeaderWindow = 64 * 1024;
 // Bytes hashed at a time.
 constexpr size_t HashChunk = 1 << 20;
 
-uint16_t ReadUInt16le(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
 
 // What the PE headers say about the file's layout. Offsets are checked against the bytes
 // the headers were read from only; against the file's length by the callers.

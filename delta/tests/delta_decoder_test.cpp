@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "delta/delta_decoder.h"
-#include "patch/patch_writer.h"
+#include "delta/delta_writer.h"
 #include "tests/support/vector_blocks.h"
 
 namespace {

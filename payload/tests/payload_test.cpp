@@ -8,7 +8,7 @@
 #include <cstring>
 #include <functional>
 
-#include "delta/little_endian.h"
+#include "byte_order/little_endian.h"
 #include "files/memory_file_system.h"
 
 namespace {
