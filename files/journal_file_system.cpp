@@ -168,13 +168,9 @@ std::string LockPathFor(const std::string& root, const std::string& tempFolder) 
 }
 
 bool InsideFolder(const std::string& path, const std::string& folder) {
-  std::string base = PathKey(folder);
-  while (!base.empty() && base.back() == '\\') base.pop_back();
-  const std::string key = PathKey(path);
-  if (base.empty() || key.size() <= base.size() + 1 || key.compare(0, base.size(), base) != 0 ||
-      key[base.size()] != '\\')
-    return false;
-  size_t start = base.size() + 1;
+  std::string key;
+  if (!PathWithinFolder(path, folder, &key) || key.size() < 2) return false;
+  size_t start = 1;
   for (;;) {
     const size_t end = std::min(key.find('\\', start), key.size());
     const std::string part = key.substr(start, end - start);

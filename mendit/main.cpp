@@ -13,6 +13,7 @@
 #include "unattended/companion_run.h"
 #include "menditor_app.h"
 #include "silent_options.h"
+#include "syslib/program_file.h"
 #include "syslib/system_library.h"
 #include "cabinet/cab_packer.h"
 
@@ -20,28 +21,6 @@
 extern "C" __attribute__((used)) const char MenditStubMark[] = "MENDIT-STUB-MARK-1: applies the patch it carries";
 
 namespace {
-
-// The program's own file as an 8-bit path the file services can open: where the long name
-// has characters the ANSI code page lacks, its short form.
-std::string ProgramFile() {
-  wchar_t wide[MAX_PATH];
-  const DWORD length = GetModuleFileNameW(nullptr, wide, MAX_PATH);
-  if (length == 0 || length >= MAX_PATH) return "";
-  auto narrow = [](const wchar_t* text, std::string& result) {
-    char buffer[MAX_PATH * 2];
-    BOOL lossy = FALSE;
-    const int size = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text, -1, buffer, sizeof buffer, nullptr, &lossy);
-    if (size <= 0 || lossy) return false;
-    result = buffer;
-    return true;
-  };
-  std::string path;
-  if (narrow(wide, path)) return path;
-  wchar_t shortName[MAX_PATH];
-  const DWORD shortLength = GetShortPathNameW(wide, shortName, MAX_PATH);
-  if (shortLength == 0 || shortLength >= MAX_PATH || !narrow(shortName, path)) return "";
-  return path;
-}
 
 std::string TempFolder() {
   char temp[MAX_PATH + 1] = "";

@@ -161,21 +161,15 @@ class TWizardBuild {
     }
     if (OutRoot.empty()) return Fail(TWizardFailure::OutputFolderUnusable, Options.OutputFolder);
     for (const std::string& root : AlsoRoots)
-      if (Within(OutRoot, root)) return Fail(TWizardFailure::OutputInsideRelease, OutRoot);
+      if (PathWithinFolder(OutRoot, root)) return Fail(TWizardFailure::OutputInsideRelease, OutRoot);
     // An output folder inside a release would be read as part of it: the next build would
     // ship the previous patch to users.
-    if (Within(OutRoot, OldRoot) || Within(OutRoot, NewRoot)) return Fail(TWizardFailure::OutputInsideRelease, OutRoot);
+    if (PathWithinFolder(OutRoot, OldRoot) || PathWithinFolder(OutRoot, NewRoot)) return Fail(TWizardFailure::OutputInsideRelease, OutRoot);
     return true;
   }
 
-  static bool SameFolder(const std::string& a, const std::string& b) { return Within(a, b) && Within(b, a); }
-
-  // Whether path is folder or lies below it, part by part.
-  static bool Within(const std::string& path, const std::string& folder) {
-    std::string inner = PathKey(path), outer = PathKey(folder);
-    while (!outer.empty() && (outer.back() == '\\' || outer.back() == '/')) outer.pop_back();
-    if (inner.compare(0, outer.size(), outer) != 0) return false;
-    return inner.size() == outer.size() || inner[outer.size()] == '\\' || inner[outer.size()] == '/';
+  static bool SameFolder(const std::string& a, const std::string& b) {
+    return PathWithinFolder(a, b) && PathWithinFolder(b, a);
   }
 
   bool FormatDescriptionFile() {

@@ -7,6 +7,7 @@
 #include "files/disk_file_system.h"
 #include "install/extracted_patch.h"
 #include "report/formatting_reporter.h"
+#include "syslib/program_file.h"
 
 bool TDiskFolderLister::List(const std::string& folder, std::vector<TFolderEntry>& entries) {
   entries.clear();
@@ -39,11 +40,8 @@ bool IsFolder(const std::string& path) {
 }
 
 std::string DefaultStubPath() {
-  char path[MAX_PATH];
-  const DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
-  if (length == 0 || length >= sizeof path) return "";
-  const std::string program(path, length);
-  return program.substr(0, program.rfind('\\') + 1) + "mendit.exe";
+  const std::string folder = ProgramFileFolder();
+  return folder.empty() ? "" : folder + "mendit.exe";
 }
 
 std::string MakeScratchFolder() {

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "paths/macros.h"
+#include "paths/path_name.h"
 
 namespace {
 
@@ -72,10 +73,10 @@ TRecordPathRule ConfineRecordPath(const std::string& path, TMacroExpander& macro
   // The folder: the macro's own expansion, which must be something other than the macro text.
   std::string folder = macros.ExpandMacros(macro, true);
   if (folder.empty() || Upper(folder) == Upper(macro)) return TRecordPathRule::NoFolderMacro;
-  while (folder.size() > 1 && Separator(folder.back())) folder.pop_back();  // "C:\" names "C:"
-  if (expanded.size() <= folder.size() || Upper(expanded.substr(0, folder.size())) != Upper(folder))
-    return TRecordPathRule::LeavesFolder;
-  return CheckBelow(expanded.substr(folder.size()));
+  // "C:\" names "C:"; the parts below it are checked one by one.
+  std::string below;
+  if (!PathWithinFolder(expanded, folder, &below) || below.empty()) return TRecordPathRule::LeavesFolder;
+  return CheckBelow(below);
 }
 
 TResolvedPath ResolveRecordPath(const char* path, TMacroExpander* macros) {

@@ -223,3 +223,13 @@ std::string PathKey(const std::string& path) {
   }
   return key;
 }
+
+bool PathWithinFolder(const std::string& path, const std::string& folder, std::string* below) {
+  std::string base = PathKey(folder);
+  while (!base.empty() && base.back() == '\\') base.pop_back();
+  const std::string key = PathKey(path);
+  if (base.empty() || key.compare(0, base.size(), base) != 0 || (key.size() > base.size() && key[base.size()] != '\\'))
+    return false;
+  if (below) *below = key.substr(base.size());
+  return true;
+}

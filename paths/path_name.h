@@ -91,3 +91,9 @@ class TPathName {
 // The key under which a path is compared, as Windows compares names: ASCII letters upper
 // case and '/' as '\\'. Two paths name the same file when their keys are equal.
 std::string PathKey(const std::string& path);
+
+// The one "inside this folder" rule: whether path is folder itself or lies below it, compared
+// by their keys, the folder's trailing backslashes ignored. below, when given, receives the
+// rest of path's key from the backslash after the folder on ("" for the folder itself), for
+// callers that check the parts below as well. An empty folder holds nothing.
+bool PathWithinFolder(const std::string& path, const std::string& folder, std::string* below = nullptr);

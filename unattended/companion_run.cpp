@@ -14,6 +14,7 @@
 #include "files/checked_output.h"
 #include "files/disk_file_system.h"
 #include "paths/macros.h"
+#include "syslib/program_file.h"
 #include "record_log.h"
 #include "rollback_run.h"
 
@@ -23,13 +24,8 @@ namespace {
 // private-profile reader would look for a bare name in the Windows folder); by default
 // MENDIT.MNI beside the program.
 std::string DescriptionPath(const std::string& given) {
+  if (given.empty()) return ProgramFileFolder() + DefaultDescriptionName;
   char buffer[MAX_PATH];
-  if (given.empty()) {
-    const DWORD length = GetModuleFileNameA(nullptr, buffer, sizeof buffer);
-    if (length == 0 || length >= sizeof buffer) return DefaultDescriptionName;
-    std::string path(buffer, length);
-    return path.substr(0, path.rfind('\\') + 1) + DefaultDescriptionName;
-  }
   const DWORD length = GetFullPathNameA(given.c_str(), sizeof buffer, buffer, nullptr);
   return length == 0 || length >= sizeof buffer ? given : std::string(buffer, length);
 }
