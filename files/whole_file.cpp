@@ -33,3 +33,29 @@ bool WriteWholeFile(TFileSystem& files, const std::string& path, const std::vect
   std::unique_ptr<TOutputFile> out = files.Create(path.c_str());
   return out && (bytes.empty() || out->Write(0, bytes.data(), bytes.size()));
 }
+
+bool ReadPart(TInputFile& file, int64_t offset, int64_t length, std::vector<uint8_t>& bytes) {
+  if (length < 0) return false;
+  bytes.resize(static_cast<size_t>(length));
+  int64_t done = 0;
+  while (done < length) {
+    const int64_t got = file.Read(offset + done, bytes.data() + done, static_cast<size_t>(length - done));
+    if (got <= 0) return false;
+    done += got;
+  }
+  return true;
+}
+
+bool HashRange(TInputFile& file, int64_t offset, int64_t length, TSha256& hasher, void (*beforePiece)(void*),
+               void* context) {
+  if (length < 0) return false;
+  std::unique_ptr<uint8_t[]> buffer(new uint8_t[HashPiece]);
+  for (int64_t done = 0; done < length;) {
+    if (beforePiece) beforePiece(context);
+    const size_t want = static_cast<size_t>(std::min<int64_t>(HashPiece, length - done));
+    if (file.Read(offset + done, buffer.get(), want) != static_cast<int64_t>(want)) return false;
+    hasher.Update(buffer.get(), want);
+    done += static_cast<int64_t>(want);
+  }
+  return true;
+}

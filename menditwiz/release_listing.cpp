@@ -3,13 +3,6 @@
 #include <algorithm>
 
 
-std::string JoinPath(const std::string& folder, const std::string& relative) {
-  if (folder.empty()) return relative;
-  if (relative.empty()) return folder;
-  if (folder.back() == '\\' || folder.back() == '/') return folder + relative;
-  return folder + "\\" + relative;
-}
-
 bool ScanRelease(TFolderLister& lister, TFileSystem& files, const std::string& root,
                  TRelease& release, std::string& error) {
   release = TRelease();

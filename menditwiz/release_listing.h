@@ -36,8 +36,6 @@ struct TRelease {
   std::vector<std::string> Directories;    // relative paths of every folder below the root
 };
 
-// Joins a folder and a relative path with one backslash.
-std::string JoinPath(const std::string& folder, const std::string& relative);
 
 // Lists root and every folder below it. False with error set to a sentence naming the folder
 // or file that cannot be read.

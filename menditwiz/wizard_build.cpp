@@ -10,6 +10,7 @@
 #include "description/description_file.h"
 #include "files/checked_output.h"
 #include "patch_plan.h"
+#include "files/whole_file.h"
 #include "release_names.h"
 #include "payload/payload.h"
 #include "wizard_machine.h"

@@ -1,5 +1,7 @@
 #include "content_check.h"
 
+#include "files/whole_file.h"
+
 #include <algorithm>
 #include <cstring>
 #include <memory>
@@ -16,15 +18,8 @@ bool ChecksFor(const TPatchDirectory& records, TInputFile& data, int index, TVer
 }
 
 bool HashFile(TInputFile& file, int64_t size, TMessagePump pump, TSha256Digest& digest) {
-  std::unique_ptr<uint8_t[]> buffer(new uint8_t[PieceSize]);
   TSha256 hasher;
-  for (int64_t done = 0; done < size;) {
-    pump();
-    const size_t want = static_cast<size_t>(std::min<int64_t>(PieceSize, size - done));
-    if (file.Read(done, buffer.get(), want) != static_cast<int64_t>(want)) return false;
-    hasher.Update(buffer.get(), want);
-    done += static_cast<int64_t>(want);
-  }
+  if (!HashRange(file, 0, size, hasher, pump.Hook, pump.Context)) return false;
   digest = hasher.Final();
   return !hasher.Failed();
 }

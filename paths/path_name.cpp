@@ -233,3 +233,10 @@ bool PathWithinFolder(const std::string& path, const std::string& folder, std::s
   if (below) *below = key.substr(base.size());
   return true;
 }
+
+std::string JoinPath(const std::string& folder, const std::string& relative) {
+  if (folder.empty()) return relative;
+  if (relative.empty()) return folder;
+  if (folder.back() == '\\' || folder.back() == '/') return folder + relative;
+  return folder + "\\" + relative;
+}

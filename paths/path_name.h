@@ -92,6 +92,10 @@ class TPathName {
 // case and '/' as '\\'. Two paths name the same file when their keys are equal.
 std::string PathKey(const std::string& path);
 
+// Joins a folder and a relative path with one backslash (none is added after a folder that
+// ends in a separator; an empty side gives the other).
+std::string JoinPath(const std::string& folder, const std::string& relative);
+
 // The one "inside this folder" rule: whether path is folder itself or lies below it, compared
 // by their keys, the folder's trailing backslashes ignored. below, when given, receives the
 // rest of path's key from the backslash after the folder on ("" for the folder itself), for

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "byte_order/little_endian.h"
+#include "files/whole_file.h"
 #include "hash/sha256.h"
 
 namespace {
@@ -13,8 +14,6 @@ const char PayloadMagic[12] = {'M', 'E', 'N', 'D', 'I', 'T', ' ', 'P', 'A', 'T',
 constexpr uint32_t PayloadVersion = 1;
 // The PE headers are looked for in the file's first bytes; no linker puts them further.
 constexpr size_t HeaderWindow = 64 * 1024;
-// Bytes hashed at a time.
-constexpr size_t HashChunk = 1 << 20;
 
 
 // What the PE headers say about the file's layout. Offsets are checked against the bytes
@@ -97,18 +96,6 @@ std::string CutShort(int64_t have, int64_t want) {
 
 }  // namespace
 
-bool ReadPart(TInputFile& file, int64_t offset, int64_t length, std::vector<uint8_t>& bytes) {
-  if (length < 0) return false;
-  bytes.resize(static_cast<size_t>(length));
-  int64_t done = 0;
-  while (done < length) {
-    const int64_t got = file.Read(offset + done, bytes.data() + done, static_cast<size_t>(length - done));
-    if (got <= 0) return false;
-    done += got;
-  }
-  return true;
-}
-
 TPayloadState FindPayload(TInputFile& file, TPayload& payload, std::string& problem) {
   payload = TPayload();
   problem = "the file cannot be read";
@@ -185,15 +172,10 @@ TPayloadState FindPayload(TInputFile& file, TPayload& payload, std::string& prob
   }
   TSha256 hasher;
   hasher.Update(header.data(), 32);
-  std::vector<uint8_t> chunk;
-  for (int64_t at = imageEnd + PayloadHeaderSize; at < payloadEnd;) {
-    const int64_t length = std::min<int64_t>(HashChunk, payloadEnd - at);
-    if (!ReadPart(file, at, length, chunk)) {
-      problem = "the file cannot be read";
-      return TPayloadState::Damaged;
-    }
-    hasher.Update(chunk.data(), chunk.size());
-    at += length;
+  const int64_t hashed = imageEnd + static_cast<int64_t>(PayloadHeaderSize);
+  if (!HashRange(file, hashed, payloadEnd - hashed, hasher)) {
+    problem = "the file cannot be read";
+    return TPayloadState::Damaged;
   }
   const TSha256Digest digest = hasher.Final();
   if (hasher.Failed() || std::memcmp(digest.Bytes.data(), &header[32], TSha256Digest::Size) != 0) {

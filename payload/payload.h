@@ -88,5 +88,3 @@ TCarriedPatch ReadCarriedPatch(TFileSystem& files, const std::string& program);
 extern const char* const DamagedPatchCaption;
 std::string DamagedPatchText(const std::string& program, const std::string& problem);
 
-// Reads length bytes at offset; false when the file is shorter or cannot be read.
-bool ReadPart(TInputFile& file, int64_t offset, int64_t length, std::vector<uint8_t>& bytes);

@@ -1,6 +1,7 @@
 // The payload inside a program: found whole, refused when damaged however it was damaged,
 // and not disturbed by a signer's certificate table or a stub's old overlay.
 
+#include "files/whole_file.h"
 #include "payload/payload.h"
 
 #include <gtest/gtest.h>
