@@ -58,7 +58,7 @@ bool CompressFrames(const uint8_t* data, size_t size, TCabCompression compressio
   return false;
 }
 
-bool WriteCabinet(const TCabinetEntry& entry, size_t size, const TCompressedFrames& frames,
+bool MakeCabinetFromFrames(const TCabinetEntry& entry, size_t size, const TCompressedFrames& frames,
                   TCabinetSink& out, std::string& error) {
   if (entry.Name.empty() || entry.Name.size() > 255 || entry.Name.find('\0') != std::string::npos) {
     error = "The name " + entry.Name + " cannot be stored in a cabinet";
@@ -138,12 +138,12 @@ bool WriteCabinet(const TCabinetEntry& entry, size_t size, const TCompressedFram
   return true;
 }
 
-bool BuildCabinet(const TCabinetEntry& entry, const uint8_t* data, size_t size,
+bool MakeCabinetInMemory(const TCabinetEntry& entry, const uint8_t* data, size_t size,
                   TCabCompression compression, std::vector<uint8_t>& cabinet, std::string& error) {
   TCompressedFrames frames;
   TMemoryCabinetSink sink;
   if (!CompressFrames(data, size, compression, frames, error) ||
-      !WriteCabinet(entry, size, frames, sink, error))
+      !MakeCabinetFromFrames(entry, size, frames, sink, error))
     return false;
   cabinet.swap(sink.Bytes);
   return true;

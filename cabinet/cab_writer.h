@@ -59,11 +59,11 @@ bool CompressFrames(const uint8_t* data, size_t size, TCabCompression compressio
 // Writes the cabinet holding entry with size bytes of content, compressed as frames.
 // False with error set when the cabinet cannot hold it (name too long, too many blocks,
 // a frame of more than 65535 bytes) or out refuses bytes.
-bool WriteCabinet(const TCabinetEntry& entry, size_t size, const TCompressedFrames& frames,
+bool MakeCabinetFromFrames(const TCabinetEntry& entry, size_t size, const TCompressedFrames& frames,
                   TCabinetSink& out, std::string& error);
 
 // Both steps, into memory.
-bool BuildCabinet(const TCabinetEntry& entry, const uint8_t* data, size_t size,
+bool MakeCabinetInMemory(const TCabinetEntry& entry, const uint8_t* data, size_t size,
                   TCabCompression compression, std::vector<uint8_t>& cabinet, std::string& error);
 
 // The data block checksum: the format's 32-bit XOR of little-endian words, the last partial

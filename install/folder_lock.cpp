@@ -5,15 +5,11 @@
 #include "files/journal_file_system.h"
 #include "report/patch_reporter.h"
 
-namespace {
-std::string TempFolder() {
+std::string SystemTempFolder() {
   char temp[MAX_PATH + 1] = "";
   const DWORD length = GetTempPathA(sizeof temp, temp);
   return length > 0 && length < sizeof temp ? temp : "";
 }
-}  // namespace
-
-std::string JournalPathOf(const std::string& root) { return JournalPathFor(root, TempFolder()); }
 
 TFolderLock::~TFolderLock() {
   if (handle) CloseHandle(handle);
@@ -21,7 +17,7 @@ TFolderLock::~TFolderLock() {
 
 bool TFolderLock::Take(const std::string& root, TPatchReporter& reporter) {
   if (handle) return true;
-  const std::string path = LockPathFor(root, TempFolder());
+  const std::string path = LockPathFor(root, SystemTempFolder());
   // No sharing at all: the open of a second run fails with a sharing violation while this
   // handle lives. A lock file someone left or planted is opened (and deleted) all the same.
   HANDLE file = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,

@@ -26,6 +26,7 @@ class TFolderLock {
   void* handle = nullptr;
 };
 
-// The journal of the application in folder root (JournalPathFor, with the temporary folder
-// for a drive's own folder).
-std::string JournalPathOf(const std::string& root);
+// The system's temporary folder, with its trailing backslash (empty when the system cannot
+// say): where the journal and the lock of a drive's own folder go (JournalPathFor,
+// LockPathFor in files/journal_file_system.h).
+std::string SystemTempFolder();

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "extracted_patch.h"
+#include "files/journal_file_system.h"
 #include "folder_lock.h"
 #include "patch/root_macro.h"
 #include "files/disk_file_system.h"
@@ -80,7 +81,7 @@ TInstallOutcome RunInstallation(const TInstallationRun& run) {
   TFolderLock lock;
   if (!run.LockHeld) {
     if (!lock.Take(rootFolder, *run.Reporter)) return TInstallOutcome::Busy;
-    const std::string journal = JournalPathOf(rootFolder);
+    const std::string journal = JournalPathFor(rootFolder, SystemTempFolder());
     TDiskFileSystem disk;
     if (disk.FileExists(journal.c_str())) {
       run.Reporter->ReportError(

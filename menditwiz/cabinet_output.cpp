@@ -2,10 +2,10 @@
 
 const char* const DataFileName = "PATCH.DAT";
 
-bool PackCabinet(const std::vector<uint8_t>& data, TCabCompression compression, TDosStamp stamp,
+bool MakePatchCabinet(const std::vector<uint8_t>& data, TCabCompression compression, TDosStamp stamp,
                  std::vector<uint8_t>& cabinet, std::string& error) {
   TCabinetEntry entry;
   entry.Name = DataFileName;
   entry.Stamp = stamp;
-  return BuildCabinet(entry, data.data(), data.size(), compression, cabinet, error);
+  return MakeCabinetInMemory(entry, data.data(), data.size(), compression, cabinet, error);
 }

@@ -15,6 +15,6 @@ extern const char* const DataFileName;
 
 // The cabinet holding data as the patch data file, dated stamp. False with error set when
 // data cannot be packed (too large for one cabinet, compressor failure).
-bool PackCabinet(const std::vector<uint8_t>& data, TCabCompression compression, TDosStamp stamp,
+bool MakePatchCabinet(const std::vector<uint8_t>& data, TCabCompression compression, TDosStamp stamp,
                  std::vector<uint8_t>& cabinet, std::string& error);
 

@@ -83,7 +83,7 @@ struct TFileRecords {
   std::vector<std::pair<TDosStamp, TSha256Digest>> Seen;  // every distinct old content, with its date/time
 };
 
-bool ContentOf(TFileSystem& files, const std::string& path, TSha256Digest& digest, std::string& error) {
+bool DigestOfFile(TFileSystem& files, const std::string& path, TSha256Digest& digest, std::string& error) {
   std::vector<uint8_t> bytes;
   if (!ReadWholeFile(files, path, bytes, SIZE_MAX)) {
     error = "Cannot read file " + path;
@@ -127,7 +127,7 @@ bool PlanMultiPatch(TFileSystem& files, const std::vector<TOldRelease>& oldRelea
         continue;
       }
       TSha256Digest digest;
-      if (!ContentOf(files, JoinPath(old.Root, r.OldPath), digest, error)) return false;
+      if (!DigestOfFile(files, JoinPath(old.Root, r.OldPath), digest, error)) return false;
       bool seen = false;
       for (const auto& s : file.Seen) seen |= s.first == r.OldStamp && s.second.Bytes == digest.Bytes;
       if (!seen) file.Seen.push_back({r.OldStamp, digest});
@@ -135,7 +135,7 @@ bool PlanMultiPatch(TFileSystem& files, const std::vector<TOldRelease>& oldRelea
         auto known = newContents.find(key);
         if (known == newContents.end()) {
           TSha256Digest made;
-          if (!ContentOf(files, JoinPath(newRoot, r.NewPath), made, error)) return false;
+          if (!DigestOfFile(files, JoinPath(newRoot, r.NewPath), made, error)) return false;
           known = newContents.emplace(key, made).first;
         }
         // Already the new release's file: no record.

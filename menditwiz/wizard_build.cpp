@@ -56,7 +56,7 @@ TOutputName CanWriteIn(TFileSystem& files, const std::string& folder, const std:
 
 // One file the build writes, what it holds, and how it is checked once written (given the
 // path it was written to; empty: not checked).
-struct TOutput {
+struct TBuildOutput {
   std::string Path;
   std::vector<uint8_t> Bytes;
   std::function<bool(const std::string&)> Check;
@@ -70,11 +70,11 @@ struct TOutput {
 // No output is written, renamed or deleted through a link (files/checked_output.h): a link
 // at an output's name, its temporary name or its ".old" name stops the build before anything
 // is written, with problem saying why, and the link and what it leads to stay as they are.
-bool WriteOutputs(TFileSystem& files, const std::vector<TOutput>& outputs, std::string& failed, bool& checkFailed,
+bool WriteOutputs(TFileSystem& files, const std::vector<TBuildOutput>& outputs, std::string& failed, bool& checkFailed,
                   std::string& problem) {
   checkFailed = false;
   problem.clear();
-  for (const TOutput& o : outputs)
+  for (const TBuildOutput& o : outputs)
     for (const std::string& name : {o.Path, o.Path + ".old"})
       if (CheckOutputName(name) == TOutputName::Link) {
         failed = name;
@@ -105,7 +105,7 @@ bool WriteOutputs(TFileSystem& files, const std::vector<TOutput>& outputs, std::
     }
     discard();
   };
-  for (const TOutput& o : outputs) {
+  for (const TBuildOutput& o : outputs) {
     failed = o.Path;
     const std::string previous = o.Path + ".old";
     files.Delete(previous.c_str());
@@ -331,7 +331,7 @@ class TWizardBuild {
     for (const TReleaseFile& f : NewRelease.Files) dataStamp = std::max(dataStamp, f.Stamp);
     Events.Packing();
     std::string error;
-    if (!PackCabinet(Data, Options.Compression, dataStamp, Cabinet, error))
+    if (!MakePatchCabinet(Data, Options.Compression, dataStamp, Cabinet, error))
       return Fail(TWizardFailure::CabinetNotPacked, "", error);
     Outcome.CabinetSize = static_cast<int64_t>(Cabinet.size());
     const std::string cabinetPath = JoinPath(Scratch->Path, Options.CabinetName);
@@ -358,7 +358,7 @@ class TWizardBuild {
   }
 
   bool WriteResults() {
-    std::vector<TOutput> outputs = {{Outcome.CabinetOut, Cabinet, nullptr},
+    std::vector<TBuildOutput> outputs = {{Outcome.CabinetOut, Cabinet, nullptr},
                                     {Outcome.DescriptionOut, std::vector<uint8_t>(Description.begin(), Description.end()), nullptr}};
     if (!Options.ExeName.empty()) {
       // The self-applying program is read back from the disk as mendit reads itself: it must

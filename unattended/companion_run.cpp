@@ -99,7 +99,7 @@ TToolExit RunCompanion(const TCompanionOptions& options, std::FILE* out, const T
     std::string rootFolder;
     const bool haveRoot = FormTargetRoot(target.c_str(), description.Name.c_str(), reporter, rootFolder);
     if (haveRoot) logRoot = rootFolder;
-    const std::string journalPath = JournalPathOf(rootFolder);
+    const std::string journalPath = JournalPathFor(rootFolder, SystemTempFolder());
     const TRemoveDirectory removeDirectory = [](const char* path) { return RemoveDirectoryA(path) != 0; };
     // One run per folder, from the restore of an interrupted run to the end of this one.
     TFolderLock lock;

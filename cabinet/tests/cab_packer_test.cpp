@@ -37,7 +37,7 @@ bool ReadOnlyRefusesWriting() {
 TEST(CabPacker, OneFileIsExtractedAndClosedOnce) {
   TScratchFolder dir("cabtest", true);
   WriteFile(dir / "source.dat", "first file contents");
-  ASSERT_TRUE(BuildCabinet(dir / "one.cab", {{dir / "source.dat", "data.bin"}}));
+  ASSERT_TRUE(MakeCabinetWithFci(dir / "one.cab", {{dir / "source.dat", "data.bin"}}));
 
   TScratchFolder out("cabtest", true);  // the base extracts below the current directory
   TRecordingPacker packer;
@@ -54,7 +54,7 @@ TEST(CabPacker, ThreeFilesAreExtractedInCabinetOrder) {
   WriteFile(dir / "a", "alpha");
   WriteFile(dir / "b", Incompressible(70000, 1));
   WriteFile(dir / "c", "gamma");
-  ASSERT_TRUE(BuildCabinet(dir / "three.cab", {{dir / "c", "c.txt"}, {dir / "a", "a.txt"}, {dir / "b", "b.bin"}}));
+  ASSERT_TRUE(MakeCabinetWithFci(dir / "three.cab", {{dir / "c", "c.txt"}, {dir / "a", "a.txt"}, {dir / "b", "b.bin"}}));
 
   TScratchFolder out("cabtest", true);
   TRecordingPacker packer;
@@ -123,7 +123,7 @@ TEST(CabPacker, ArchivedAttributesAndTimeAreApplied) {
     TRecordingPacker builder;
     builder.ForceAttributes = true;
     builder.ForcedAttributes = c.Archived;
-    ASSERT_TRUE(BuildCabinet(builder, dir / "attr.cab", {{dir / "source", "file"}}));
+    ASSERT_TRUE(MakeCabinetWithFci(builder, dir / "attr.cab", {{dir / "source", "file"}}));
 
     TScratchFolder out("cabtest", true);
     TRecordingPacker packer;
@@ -142,7 +142,7 @@ TEST(CabPacker, ReadOnlySourceIsArchivedReadOnly) {
   WriteFile(dir / "source", "locked");
   SetLocalDosStamp(dir / "source", OldDate, OldTime);
   SetFileAttributesA((dir / "source").c_str(), FILE_ATTRIBUTE_READONLY);
-  ASSERT_TRUE(BuildCabinet(dir / "ro.cab", {{dir / "source", "ro.txt"}}));
+  ASSERT_TRUE(MakeCabinetWithFci(dir / "ro.cab", {{dir / "source", "ro.txt"}}));
 
   TScratchFolder out("cabtest", true);
   TRecordingPacker packer;
@@ -162,7 +162,7 @@ TEST(CabPacker, CabinetSetStopsAtTheNextCabinet) {
   WriteFile(dir / "b", Incompressible(120000, 2));
   WriteFile(dir / "c", "after the split");
   TRecordingPacker builder;
-  ASSERT_TRUE(BuildCabinet(builder, dir / "set.cab", {{dir / "a", "a"}, {dir / "b", "b"}, {dir / "c", "c"}}, 60000));
+  ASSERT_TRUE(MakeCabinetWithFci(builder, dir / "set.cab", {{dir / "a", "a"}, {dir / "b", "b"}, {dir / "c", "c"}}, 60000));
   EXPECT_TRUE(FileExists(dir / "set.cab"));
   EXPECT_TRUE(FileExists(dir / "set.001"));
 
@@ -210,7 +210,7 @@ TEST(CabPacker, NextCabinetNamesFollowTheCabinetNumber) {
 TEST(CabPacker, StoredNamesOutsideTheCurrentDirectoryAreSkipped) {
   TScratchFolder dir("cabtest", true);
   WriteFile(dir / "x", "escape");
-  ASSERT_TRUE(BuildCabinet(dir / "evil.cab", {{dir / "x", "..\\up.txt"},
+  ASSERT_TRUE(MakeCabinetWithFci(dir / "evil.cab", {{dir / "x", "..\\up.txt"},
                                               {dir / "x", "sub\\..\\..\\up2.txt"},
                                               {dir / "x", dir.Dir() + "abs.txt"},
                                               {dir / "x", "ok.txt"}}));

@@ -130,7 +130,7 @@ TEST(CabWriter, TheReaderGivesBackEveryByte) {
       const std::vector<uint8_t> data = Sample(size);
       std::vector<uint8_t> cabinet;
       std::string error;
-      ASSERT_TRUE(BuildCabinet(entry, data.data(), data.size(), method, cabinet, error)) << error;
+      ASSERT_TRUE(MakeCabinetInMemory(entry, data.data(), data.size(), method, cabinet, error)) << error;
       ASSERT_TRUE(WriteBytes("writer_test.cab", cabinet));
       const TExtracted got = Extract("writer_test.cab");
       ASSERT_TRUE(got.Ok);
@@ -160,11 +160,11 @@ TEST(CabWriter, RefusesWhatACabinetCannotHold) {
   std::vector<uint8_t> cabinet;
   std::string error;
   const uint8_t byte = 0;
-  EXPECT_FALSE(BuildCabinet({std::string(256, 'A')}, &byte, 1, TCabCompression::Mszip, cabinet, error));
-  EXPECT_FALSE(BuildCabinet({""}, &byte, 1, TCabCompression::Mszip, cabinet, error));
+  EXPECT_FALSE(MakeCabinetInMemory({std::string(256, 'A')}, &byte, 1, TCabCompression::Mszip, cabinet, error));
+  EXPECT_FALSE(MakeCabinetInMemory({""}, &byte, 1, TCabCompression::Mszip, cabinet, error));
   TCompressedFrames tooFew;
   TMemoryCabinetSink sink;
-  EXPECT_FALSE(WriteCabinet({"A"}, 40000, tooFew, sink, error));
+  EXPECT_FALSE(MakeCabinetFromFrames({"A"}, 40000, tooFew, sink, error));
 }
 
 }  // namespace

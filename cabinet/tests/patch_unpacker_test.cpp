@@ -27,7 +27,7 @@ TEST(PatchUnpacker, EachFileGoesToItsOwnTemporaryFileAndTheLastIsKept) {
   WriteFile(dir / "2", Incompressible(40000, 3));
   WriteFile(dir / "3", "three");
   SetLocalDosStamp(dir / "3", MakeDosDate(2003, 4, 5), MakeDosTime(6, 7, 8));
-  ASSERT_TRUE(BuildCabinet(dir / "patch.cab", {{dir / "1", "a"}, {dir / "2", "b"}, {dir / "3", "c"}}));
+  ASSERT_TRUE(MakeCabinetWithFci(dir / "patch.cab", {{dir / "1", "a"}, {dir / "2", "b"}, {dir / "3", "c"}}));
 
   TRecordingReporter reporter;
   TPatchUnpacker unpacker(&reporter);
@@ -60,7 +60,7 @@ TEST(PatchUnpacker, ReadOnlyTemporaryFilesAreRemovedToo) {
   TScratchFolder dir("cabtest", true);
   WriteFile(dir / "ro", "read only");
   SetFileAttributesA((dir / "ro").c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN);
-  ASSERT_TRUE(BuildCabinet(dir / "ro.cab", {{dir / "ro", "ro"}}));
+  ASSERT_TRUE(MakeCabinetWithFci(dir / "ro.cab", {{dir / "ro", "ro"}}));
   TRecordingReporter reporter;
   TPatchUnpacker unpacker(&reporter);
   EXPECT_TRUE(unpacker.Unpack("ro.cab", dir.Dir().c_str(), 0));
@@ -115,7 +115,7 @@ TEST(PatchUnpacker, NoTemporaryFileAbortsTheExtraction) {
   TScratchFolder dir("cabtest", true);
   WriteFile(dir / "1", "first");
   WriteFile(dir / "2", "second");
-  ASSERT_TRUE(BuildCabinet(dir / "two.cab", {{dir / "1", "a"}, {dir / "2", "b"}}));
+  ASSERT_TRUE(MakeCabinetWithFci(dir / "two.cab", {{dir / "1", "a"}, {dir / "2", "b"}}));
   TRecordingReporter reporter;
   TNoTempUnpacker unpacker(&reporter);
   EXPECT_FALSE(unpacker.Unpack("two.cab", dir.Dir().c_str(), 0));
@@ -134,7 +134,7 @@ TEST(PatchUnpacker, ACutCabinetNamesNoFileAndLeavesNoTemporaryFile) {
   TScratchFolder dir("cabtest", true);
   WriteFile(dir / "1", "first file");
   WriteFile(dir / "2", Incompressible(150000, 5));  // five data blocks
-  ASSERT_TRUE(BuildCabinet(dir / "whole.cab", {{dir / "1", "a"}, {dir / "2", "b"}}));
+  ASSERT_TRUE(MakeCabinetWithFci(dir / "whole.cab", {{dir / "1", "a"}, {dir / "2", "b"}}));
   const std::string whole = ReadFile(dir / "whole.cab");
 
   TRecordingReporter reporter;

@@ -27,7 +27,7 @@ TEST(CabinetPlanted, Child) {
   {
     TScratchFolder dir("cabtest", true);
     WriteFile(dir / "source.dat", "extracted by the system's library");
-    ASSERT_TRUE(BuildCabinet(dir / "one.cab", {{dir / "source.dat", "data.bin"}}));
+    ASSERT_TRUE(MakeCabinetWithFci(dir / "one.cab", {{dir / "source.dat", "data.bin"}}));
     TScratchFolder out("cabtest", true);
     TRecordingPacker packer;
     EXPECT_TRUE(packer.Unpack("one.cab", dir.Dir().c_str(), 0));

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/support/cab_test_support.h"
+#include "files/journal_file_system.h"
 #include "install/folder_lock.h"
 #include "install/installation_run.h"
 #include "files/dos_stamp.h"
@@ -103,7 +104,7 @@ TEST(InstallationRun, AppliesAPatchFromACabinetTheProjectBuilt) {
   TRunFixture f;
   const std::vector<uint8_t> data = ThreeRecordPatch();
   WriteFile(f.dir / "patch.dat", std::string(data.begin(), data.end()));
-  ASSERT_TRUE(BuildCabinet(f.patch, {{f.dir / "patch.dat", "patch.dat"}}));
+  ASSERT_TRUE(MakeCabinetWithFci(f.patch, {{f.dir / "patch.dat", "patch.dat"}}));
   const int temporaries = TemporaryFileCount();
 
   EXPECT_EQ(TInstallOutcome::Installed, RunInstallation(f.run));
@@ -139,7 +140,7 @@ TEST(InstallationRun, InstallsOnlyTheLastFileOfTheCabinet) {
   WriteFile(f.dir / "1.dat", std::string(first.Bytes().begin(), first.Bytes().end()));
   WriteFile(f.dir / "2.dat", "not patch data at all");
   WriteFile(f.dir / "3.dat", std::string(last.Bytes().begin(), last.Bytes().end()));
-  ASSERT_TRUE(BuildCabinet(f.patch, {{f.dir / "1.dat", "1.dat"}, {f.dir / "2.dat", "2.dat"}, {f.dir / "3.dat", "3.dat"}}));
+  ASSERT_TRUE(MakeCabinetWithFci(f.patch, {{f.dir / "1.dat", "1.dat"}, {f.dir / "2.dat", "2.dat"}, {f.dir / "3.dat", "3.dat"}}));
   const int temporaries = TemporaryFileCount();
 
   EXPECT_EQ(TInstallOutcome::Installed, RunInstallation(f.run));
@@ -186,7 +187,7 @@ TEST(InstallationRun, ASecondRunUsesTheNewTargetDirectory) {
   TPatchWriter writer;
   writer.AddCopy("&ROOT&\\COPIED.TXT", NewStamp, Bytes("copied"));
   WriteFile(f.dir / "patch.dat", std::string(writer.Bytes().begin(), writer.Bytes().end()));
-  ASSERT_TRUE(BuildCabinet(f.patch, {{f.dir / "patch.dat", "patch.dat"}}));
+  ASSERT_TRUE(MakeCabinetWithFci(f.patch, {{f.dir / "patch.dat", "patch.dat"}}));
   CreateDirectoryA((f.dir / "other").c_str(), nullptr);
   WriteFile(f.dir / "other\\PROGRAM.EXE", "another program");
 
@@ -247,7 +248,7 @@ TEST(InstallationRun, NoRootOrAnOverLongPatchPathStopsBeforeUnpacking) {
   TPatchWriter writer;
   writer.AddCopy("&ROOT&\\COPIED.TXT", NewStamp, Bytes("copied"));
   WriteFile(f.dir / "patch.dat", std::string(writer.Bytes().begin(), writer.Bytes().end()));
-  ASSERT_TRUE(BuildCabinet(f.patch, {{f.dir / "patch.dat", "patch.dat"}}));
+  ASSERT_TRUE(MakeCabinetWithFci(f.patch, {{f.dir / "patch.dat", "patch.dat"}}));
   const std::string longPatch = f.dir / std::string(300, 'P') + "\\patch.cab";
   struct Case {
     const char *Target, *Patch;
@@ -273,7 +274,7 @@ TEST(InstallationRun, MessagesAreDispatchedDuringTheExtraction) {
   TRunFixture f;
   WriteFile(f.dir / "big.bin", Incompressible(300000, 4));
   WriteFile(f.dir / "patch.dat", "no record");
-  ASSERT_TRUE(BuildCabinet(f.patch, {{f.dir / "big.bin", "big.bin"}, {f.dir / "patch.dat", "patch.dat"}}));
+  ASSERT_TRUE(MakeCabinetWithFci(f.patch, {{f.dir / "big.bin", "big.bin"}, {f.dir / "patch.dat", "patch.dat"}}));
   EXPECT_EQ(TInstallOutcome::Installed, RunInstallation(f.run));
   EXPECT_LE(10, f.pumped);
 }
@@ -284,7 +285,7 @@ namespace {
 // be put back, with its row, before unpacking. (A held lock: menditcon's round-trip test.)
 TEST(InstallationRun, AnUnfinishedJournalStopsTheRun) {
   TRunFixture f;
-  const std::string journal = JournalPathOf(Upper(f.dir / "app"));
+  const std::string journal = JournalPathFor(Upper(f.dir / "app"), SystemTempFolder());
   WriteFile(journal, "MENDIT JOURNAL 2\n");
   EXPECT_EQ(TInstallOutcome::Unfinished, RunInstallation(f.run));
   DeleteFileA(journal.c_str());

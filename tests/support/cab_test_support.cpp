@@ -45,12 +45,12 @@ void SetLocalDosStamp(const std::string& path, WORD date, WORD time) {
   CloseHandle(file);
 }
 
-bool BuildCabinet(TRecordingPacker& packer, const std::string& path, const std::vector<TCabEntry>& entries,
+bool MakeCabinetWithFci(TRecordingPacker& packer, const std::string& path, const std::vector<TCabEntry>& entries,
                   ULONG sizeLimit) {
   return PackFiles(packer, path, entries, sizeLimit) && packer.Shown.empty();
 }
 
-bool BuildCabinet(const std::string& path, const std::vector<TCabEntry>& entries, ULONG sizeLimit) {
+bool MakeCabinetWithFci(const std::string& path, const std::vector<TCabEntry>& entries, ULONG sizeLimit) {
   TRecordingPacker packer;
-  return BuildCabinet(packer, path, entries, sizeLimit);
+  return MakeCabinetWithFci(packer, path, entries, sizeLimit);
 }

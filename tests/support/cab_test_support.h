@@ -63,6 +63,6 @@ void SetLocalDosStamp(const std::string& path, WORD date, WORD time);
 // Builds a cabinet at path with the binding's building side (MSZIP); sizeLimit 0 for one
 // cabinet. Returns the messages the build raised (empty when all went well) through the
 // packer passed, so tests can also force attributes.
-bool BuildCabinet(TRecordingPacker& packer, const std::string& path, const std::vector<TCabEntry>& entries,
+bool MakeCabinetWithFci(TRecordingPacker& packer, const std::string& path, const std::vector<TCabEntry>& entries,
                   ULONG sizeLimit = 0);
-bool BuildCabinet(const std::string& path, const std::vector<TCabEntry>& entries, ULONG sizeLimit = 0);
+bool MakeCabinetWithFci(const std::string& path, const std::vector<TCabEntry>& entries, ULONG sizeLimit = 0);
