@@ -17,7 +17,8 @@ option(MENDIT_SANITIZE "Build with AddressSanitizer and UBSan (native Debug tree
 
 add_compile_options(-Wall -Wextra)
 if(WIN32)
-  add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0501 WINVER=0x0501)
+  # Windows 7, the oldest system the manifests declare (supportedOS).
+  add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601 WINVER=0x0601)
 elseif(MENDIT_FUZZ)
   add_compile_options(-g -O1 -fsanitize=fuzzer-no-link,address,undefined)
   add_link_options(-fsanitize=address,undefined)
@@ -65,13 +66,14 @@ function(add_unit_test name)
   endif()
 endfunction()
 
-# add_fuzz_target(NAME SOURCE file [LIBS lib...])
-# The file defines LLVMFuzzerTestOneInput. In the fuzz build it becomes a libFuzzer binary;
+# add_fuzz_target(NAME DIR folder SOURCE file [LIBS lib...]), from fuzz/CMakeLists.txt: folder
+# holds the source and the corpus. The file defines LLVMFuzzerTestOneInput. In the fuzz build it becomes a libFuzzer binary;
 # in the other builds it is linked with a replay driver that runs every file of the
 # target's corpus directory (fuzz/NAME/corpus) as an ordinary test.
 function(add_fuzz_target name)
-  cmake_parse_arguments(F "" "SOURCE" "LIBS" ${ARGN})
-  set(corpus ${CMAKE_CURRENT_SOURCE_DIR}/corpus)
+  cmake_parse_arguments(F "" "DIR;SOURCE" "LIBS" ${ARGN})
+  set(corpus ${CMAKE_CURRENT_SOURCE_DIR}/${F_DIR}/corpus)
+  set(F_SOURCE ${F_DIR}/${F_SOURCE})
   if(MENDIT_FUZZ)
     add_executable(${name} ${F_SOURCE})
     target_link_libraries(${name} PRIVATE ${F_LIBS})
@@ -85,29 +87,21 @@ function(add_fuzz_target name)
   endif()
 endfunction()
 
-# add_benchmark(NAME SOURCES src... [LIBS lib...]): a program that prints figures; built by
-# the bench target, never run as a test.
+# add_benchmark(NAME DIR folder SOURCES src... [LIBS lib...]), from bench/CMakeLists.txt: a
+# program that prints figures, its sources in folder and its binary in that folder of the
+# build tree; built by the bench target, never run as a test.
 function(add_benchmark name)
   if(MENDIT_FUZZ)
     return()
   endif()
-  cmake_parse_arguments(B "" "" "SOURCES;LIBS" ${ARGN})
+  cmake_parse_arguments(B "" "DIR" "SOURCES;LIBS" ${ARGN})
+  list(TRANSFORM B_SOURCES PREPEND ${B_DIR}/)
   add_executable(${name} EXCLUDE_FROM_ALL ${B_SOURCES})
+  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/${B_DIR})
   target_link_libraries(${name} PRIVATE ${B_LIBS})
   if(NOT TARGET bench)
     add_custom_target(bench)
   endif()
   add_dependencies(bench ${name})
   set_property(GLOBAL APPEND PROPERTY MENDIT_BENCHMARKS ${name})
-endfunction()
-
-# Adds every subdirectory of DIR that holds a CMakeLists.txt (fuzz/, bench/).
-function(add_all_subdirectories dir)
-  file(GLOB entries RELATIVE ${dir} ${dir}/*)
-  list(SORT entries)
-  foreach(e ${entries})
-    if(IS_DIRECTORY ${dir}/${e} AND EXISTS ${dir}/${e}/CMakeLists.txt)
-      add_subdirectory(${dir}/${e})
-    endif()
-  endforeach()
 endfunction()
