@@ -186,6 +186,9 @@ bool MakeDirectories(TFileSystem& files, const char* path) {
   std::string rest = dir;
   // Level by level from the top; a level that exists already (or the drive alone) is
   // refused by the system, which is harmless.
+  // The levels are split with the pattern engine, the applier's one matcher for path texts,
+  // rather than with a second scanner of its own: "{*}\\" says what a level is (the text up
+  // to the first backslash, which may be empty), and the engine's backtracking is bounded.
   // The pattern takes the first level only: the remainder is what follows the match. (A
   // pattern that also matched the remainder, {?#}, would need two backtrack entries per
   // character and run out of stack for a directory part of some 200 characters.)

@@ -58,7 +58,11 @@ TEST(CompanionOptions, CommandLines) {
       {{"-verbose"}, false, false, "", "", ""},
       {{"/CHECK", "/Target", "C:\\A.EXE", "X.MNI"}, true, true, "X.MNI", "C:\\A.EXE", ""},
       {{"/?"}, true, false, "", "", ""},
+#ifdef _WIN32
       {{"/verbose"}, false, false, "", "", ""},
+#else
+      {{"/verbose"}, true, false, "/verbose", "", ""},  // a path elsewhere
+#endif
       {{"-strict"}, false, false, "", "", ""},
       {{"-check", "-rollback"}, false, false, "", "", ""},
       {{"-logformat", "xml"}, false, false, "", "", ""},
