@@ -46,8 +46,10 @@ bool ReadPart(TInputFile& file, int64_t offset, int64_t length, std::vector<uint
   return true;
 }
 
-bool HashRange(TInputFile& file, int64_t offset, int64_t length, TSha256& hasher, void (*beforePiece)(void*),
-               void* context) {
+namespace {
+template <class THasher>
+bool HashRangeWith(TInputFile& file, int64_t offset, int64_t length, THasher& hasher, void (*beforePiece)(void*),
+                   void* context) {
   if (length < 0) return false;
   std::unique_ptr<uint8_t[]> buffer(new uint8_t[HashPiece]);
   for (int64_t done = 0; done < length;) {
@@ -58,4 +60,15 @@ bool HashRange(TInputFile& file, int64_t offset, int64_t length, TSha256& hasher
     done += static_cast<int64_t>(want);
   }
   return true;
+}
+}  // namespace
+
+bool HashRange(TInputFile& file, int64_t offset, int64_t length, TSha256& hasher, void (*beforePiece)(void*),
+               void* context) {
+  return HashRangeWith(file, offset, length, hasher, beforePiece, context);
+}
+
+bool HashRange(TInputFile& file, int64_t offset, int64_t length, TSha256Pipe& hasher, void (*beforePiece)(void*),
+               void* context) {
+  return HashRangeWith(file, offset, length, hasher, beforePiece, context);
 }

@@ -10,6 +10,7 @@
 
 #include "file_system.h"
 #include "hash/sha256.h"
+#include "hash/sha256_pipe.h"
 
 // Reads a whole file. False when it cannot be opened or read completely, or is larger
 // than limit bytes; bytes is then incomplete.
@@ -27,4 +28,7 @@ bool ReadPart(TInputFile& file, int64_t offset, int64_t length, std::vector<uint
 // False when the file is shorter or cannot be read.
 constexpr size_t HashPiece = 256 * 1024;
 bool HashRange(TInputFile& file, int64_t offset, int64_t length, TSha256& hasher,
+               void (*beforePiece)(void*) = nullptr, void* context = nullptr);
+// The same, hashed beside the reading (on a second thread where there is one).
+bool HashRange(TInputFile& file, int64_t offset, int64_t length, TSha256Pipe& hasher,
                void (*beforePiece)(void*) = nullptr, void* context = nullptr);

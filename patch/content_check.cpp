@@ -18,7 +18,7 @@ bool ChecksFor(const TPatchDirectory& records, TInputFile& data, int index, TVer
 }
 
 bool HashFile(TInputFile& file, int64_t size, TMessagePump pump, TSha256Digest& digest) {
-  TSha256 hasher;
+  TSha256Pipe hasher;
   if (!HashRange(file, 0, size, hasher, pump.Hook, pump.Context)) return false;
   digest = hasher.Final();
   return !hasher.Failed();

@@ -122,30 +122,36 @@ bool TPatchFile::CheckVersion(int index, const char* path, const TVerifyInfo& ch
   TDosStamp stamp = 0;
   const bool stamped = file->GetStamp(stamp);
   const TContentMatch content = JudgeContent(*file, checks, Pump);
+  return JudgeVersion(index, name.FileName(), stamped ? &stamp : nullptr, content, verdict);
+}
+
+bool TPatchFile::JudgeVersion(int index, const char* fileName, const TDosStamp* stamp, TContentMatch content,
+                              TRecordOutcome& verdict) {
+  const TPatchInfo& record = Records[index];
+  const bool stamped = stamp != nullptr;
+  const TDosStamp fileStamp = stamped ? *stamp : 0;
   // The new version is recognised first, unless it is also the old one and still carries the
   // old date/time (a record that only changes the date/time).
-  if (content.New && (!content.Old || (stamped && stamp == record.NewStamp))) {
-    Reporter->ReportInfo("File: %s is already up to date", name.FileName());
+  if (content.New && (!content.Old || (stamped && fileStamp == record.NewStamp))) {
+    Reporter->ReportInfo("File: %s is already up to date", fileName);
     return verdict = TRecordOutcome::UpToDate, false;
   }
   if (content.Old) {
-    if (!stamped || stamp != record.Stamp)
-      Reporter->ReportInfo("File: %s has another date/time but the expected content - patching...",
-                           name.FileName());
+    if (!stamped || fileStamp != record.Stamp)
+      Reporter->ReportInfo("File: %s has another date/time but the expected content - patching...", fileName);
     return true;
   }
   // A file named as the engine names its backups, which a delete record removes, may be the
   // backup an earlier run of this patch made of another file (MAIN.EXE keeps MAIN.$$$).
-  if (record.Type() == ptDelete && ExtensionIs(name, BackupExtension)) {
-    Reporter->ReportInfo("File: %s is a backup of another version - skipping...", name.FileName());
+  if (record.Type() == ptDelete && ExtensionIs(TPathName(fileName), BackupExtension)) {
+    Reporter->ReportInfo("File: %s is a backup of another version - skipping...", fileName);
     return verdict = TRecordOutcome::UpToDate, false;
   }
-  if (stamped && stamp == record.Stamp) {
-    Reporter->ReportError("File: %s has the expected date/time but different content - skipping...",
-                          name.FileName());
+  if (stamped && fileStamp == record.Stamp) {
+    Reporter->ReportError("File: %s has the expected date/time but different content - skipping...", fileName);
     return verdict = TRecordOutcome::Failed, false;
   }
-  Reporter->ReportWarning("File: %s has improper date/time stamp - skipping...", name.FileName());
+  Reporter->ReportWarning("File: %s has improper date/time stamp - skipping...", fileName);
   return verdict = TRecordOutcome::SkippedOtherVersion, false;
 }
 
@@ -261,7 +267,7 @@ TRecordOutcome TPatchFile::ApplyCopy(int index, const TRecordNames& names) {
     Reporter->ReportError("Cannot open destination file: %s", fileName.c_str());
     return TRecordOutcome::Failed;
   }
-  THashingOutput hashing(*out);
+  THashingOutput hashing(*out, checked && checks.NewKnown());
   const bool complete = WriteCopy(record, hashing);
   out.reset();
   if (!complete) {
@@ -379,34 +385,29 @@ bool TPatchFile::DifferenceWrote(const TPatchInfo& record, TInputFile& previous,
   return !sink.Mismatch && (status == TDifferenceStatus::Applied || (status == TDifferenceStatus::WriteFailed && sink.Reached));
 }
 
-bool TPatchFile::PrepareRebuild(const TPatchInfo& record, const std::string& fileName,
-                                std::unique_ptr<uint8_t[]>& delta) {
+TPatchFile::TPrepareStatus TPatchFile::PrepareRebuild(const TPatchInfo& record, std::unique_ptr<uint8_t[]>& delta) {
   const int64_t dataSize = record.DataSize();
   const int64_t fileSize = DataFile->Size();
-  if (dataSize <= 0 || fileSize < 0 || record.DataOffset() + dataSize > fileSize) {
-    Reporter->ReportError("Cannot read patch data for file: %s", fileName.c_str());
-    return false;
-  }
-  bool wellFormed = false;
+  if (dataSize <= 0 || fileSize < 0 || record.DataOffset() + dataSize > fileSize) return TPrepareStatus::ReadFailed;
   if (record.Type() == ptDifference) {
     // Left in the data file: the decoder reads its streams through small buffers.
     TFileRangeSource data(*DataFile, record.DataOffset(), dataSize, Pump);
     const TDifferenceStatus status = CheckDifference(data);
-    if (status == TDifferenceStatus::ReadFailed) {
-      Reporter->ReportError("Cannot read patch data for file: %s", fileName.c_str());
-      return false;
-    }
-    wellFormed = status == TDifferenceStatus::Applied;
-  } else {
-    delta = ReadDelta(record);
-    if (!delta) {
-      Reporter->ReportError("Cannot read patch data for file: %s", fileName.c_str());
-      return false;
-    }
-    wellFormed = CheckDelta(delta.get(), static_cast<size_t>(dataSize)).Status == TDeltaStatus::Applied;
+    if (status == TDifferenceStatus::ReadFailed) return TPrepareStatus::ReadFailed;
+    return status == TDifferenceStatus::Applied ? TPrepareStatus::Ready : TPrepareStatus::Damaged;
   }
-  if (!wellFormed) Reporter->ReportError("Damaged patch data for file: %s", fileName.c_str());
-  return wellFormed;
+  delta = ReadDelta(record);
+  if (!delta) return TPrepareStatus::ReadFailed;
+  return CheckDelta(delta.get(), static_cast<size_t>(dataSize)).Status == TDeltaStatus::Applied
+             ? TPrepareStatus::Ready
+             : TPrepareStatus::Damaged;
+}
+
+void TPatchFile::ReportUnprepared(TPrepareStatus status, const std::string& fileName) {
+  if (status == TPrepareStatus::ReadFailed)
+    Reporter->ReportError("Cannot read patch data for file: %s", fileName.c_str());
+  else
+    Reporter->ReportError("Damaged patch data for file: %s", fileName.c_str());
 }
 
 TPatchFile::TRebuildStatus TPatchFile::Rebuild(const TPatchInfo& record, const uint8_t* delta, TInputFile& previous,
@@ -465,8 +466,52 @@ TRecordOutcome TPatchFile::ApplyModify(int index, const TRecordNames& names) {
   TVerifyInfo checks;
   const bool checked = ChecksFor(index, checks) && checks.OldKnown();
   TRecordOutcome verdict = TRecordOutcome::Failed;
-  if (checked ? !CheckVersion(index, target.c_str(), checks, verdict) : !CheckSource(index, target.c_str(), verdict))
-    return verdict;
+  const std::string& scratch = names.Scratch;
+  std::unique_ptr<TInputFile> previous = Files->OpenRead(target.c_str());
+  // A file of the old version's size (and not of the new one's) is judged by the rebuild's
+  // own reading: the old file is hashed while the new version is written under its scratch
+  // name, and the verdict comes after. Every row waits for it, so the rows are those of a
+  // check made first; a file that turns out to be another version loses only the scratch
+  // file. Anything else (another size, the record's data unusable, no scratch file) is
+  // judged first, by a pass of its own.
+  const int64_t previousSize = previous ? previous->Size() : -1;
+  const bool deferred = checked && backup != target && !scratch.empty() &&
+                        previousSize == static_cast<int64_t>(checks.OldSize) &&
+                        !(checks.NewKnown() && previousSize == static_cast<int64_t>(checks.NewSize));
+  std::unique_ptr<uint8_t[]> delta;
+  TPrepareStatus prepared = TPrepareStatus::Ready;
+  std::unique_ptr<TOutputFile> rebuilt;
+  TRebuildStatus status = TRebuildStatus::Built;
+  bool judged = false;
+  bool created = false;  // the scratch file was made by the deferred check
+  TContentMatch content;
+  bool writtenRight = true;
+  if (deferred && (prepared = PrepareRebuild(record, delta)) == TPrepareStatus::Ready &&
+      (rebuilt = Files->Create(scratch.c_str()))) {
+    created = true;
+    THashingInput reading(*previous, Pump);
+    THashingOutput hashing(*rebuilt, checks.NewKnown());
+    status = Rebuild(record, delta.get(), reading, hashing);
+    rebuilt.reset();
+    TSha256Digest digest;
+    judged = reading.Finish(previousSize, digest);
+    content.Old = judged && std::memcmp(digest.Bytes.data(), checks.OldHash, VerifyHashSize) == 0;
+    if (status == TRebuildStatus::Built && content.Old)
+      writtenRight = WrittenAsExpected(hashing, *Files, scratch.c_str(), checks, Pump);
+    if (judged && !content.Old) Files->Delete(scratch.c_str());
+  }
+  if (judged) {
+    TDosStamp stamp = 0;
+    const bool stamped = previous->GetStamp(stamp);
+    if (!JudgeVersion(index, targetFile.c_str(), stamped ? &stamp : nullptr, content, verdict)) return verdict;
+  } else {
+    // Not rebuilt yet, or the old file could not be hashed on the way: judged by a pass of
+    // its own, then built (again) as a record without the deferred check.
+    if (created) Files->Delete(scratch.c_str());
+    previous.reset();
+    if (checked ? !CheckVersion(index, target.c_str(), checks, verdict) : !CheckSource(index, target.c_str(), verdict))
+      return verdict;
+  }
   ReportStep(index, targetFile);
 
   // A file that already carries the backup's name would be deleted as "an earlier backup".
@@ -475,32 +520,37 @@ TRecordOutcome TPatchFile::ApplyModify(int index, const TRecordNames& names) {
     return TRecordOutcome::Failed;
   }
 
-  // The record's data is read and checked before the target is touched: a record whose data
-  // is missing or damaged leaves the file as it is.
-  std::unique_ptr<uint8_t[]> delta;
-  if (!PrepareRebuild(record, targetFile, delta)) return TRecordOutcome::Failed;
+  if (!judged) {
+    // The record's data is read and checked before the target is touched: a record whose
+    // data is missing or damaged leaves the file as it is.
+    if (!deferred || prepared == TPrepareStatus::Ready) prepared = PrepareRebuild(record, delta);
+    if (prepared != TPrepareStatus::Ready) {
+      ReportUnprepared(prepared, targetFile);
+      return TRecordOutcome::Failed;
+    }
 
-  // The new version is written beside the target and takes its place only when complete,
-  // so that a run ended at any moment leaves a state the next run can finish (Interrupted):
-  // before the two renames the target is untouched, between them the backup and a complete
-  // new version stand beside each other.
-  std::unique_ptr<TInputFile> previous = Files->OpenRead(target.c_str());
-  if (!previous) {
-    Reporter->ReportError("Cannot open source file: %s", targetFile.c_str());
-    return TRecordOutcome::Failed;
+    // The new version is written beside the target and takes its place only when complete,
+    // so that a run ended at any moment leaves a state the next run can finish (Interrupted):
+    // before the two renames the target is untouched, between them the backup and a complete
+    // new version stand beside each other.
+    previous = Files->OpenRead(target.c_str());
+    if (!previous) {
+      Reporter->ReportError("Cannot open source file: %s", targetFile.c_str());
+      return TRecordOutcome::Failed;
+    }
+    rebuilt = scratch.empty() ? nullptr : Files->Create(scratch.c_str());
+    if (!rebuilt) {
+      Reporter->ReportError("Cannot open destination file: %s", targetFile.c_str());
+      return TRecordOutcome::Failed;
+    }
+    THashingOutput hashing(*rebuilt, checked && checks.NewKnown());
+    status = Rebuild(record, delta.get(), *previous, hashing);
+    rebuilt.reset();
+    if (status == TRebuildStatus::Built && checked)
+      writtenRight = WrittenAsExpected(hashing, *Files, scratch.c_str(), checks, Pump);
   }
-  const std::string& scratch = names.Scratch;
-  std::unique_ptr<TOutputFile> rebuilt = scratch.empty() ? nullptr : Files->Create(scratch.c_str());
-  if (!rebuilt) {
-    Reporter->ReportError("Cannot open destination file: %s", targetFile.c_str());
-    return TRecordOutcome::Failed;
-  }
-
-  THashingOutput hashing(*rebuilt);
-  const TRebuildStatus status = Rebuild(record, delta.get(), *previous, hashing);
-  rebuilt.reset();
   previous.reset();
-  if (status == TRebuildStatus::Built && checked && !WrittenAsExpected(hashing, *Files, scratch.c_str(), checks, Pump)) {
+  if (status == TRebuildStatus::Built && !writtenRight) {
     // The new version is not what the patch was made to produce: the target stays as it was.
     Files->Delete(scratch.c_str());
     Reporter->ReportError("File: %s does not match the patch after writing - keeping the previous version",

@@ -116,6 +116,10 @@ class TPatchFile {
   // date/time: a warning) or Failed (the expected date/time but other content, or the file
   // cannot be read: an error).
   bool CheckVersion(int index, const char* path, const TVerifyInfo& checks, TRecordOutcome& verdict);
+  // The rows and the verdict of CheckVersion once the file's content is judged; stamp null
+  // when the file's date/time could not be read.
+  bool JudgeVersion(int index, const char* fileName, const TDosStamp* stamp, TContentMatch content,
+                    TRecordOutcome& verdict);
   // The step's own row, "Applying KIND patch (FILE)", announced to the observer first.
   void ReportStep(int index, const std::string& fileName);
   // Sets a file's date/time, trying again for a moment when the system refuses.
@@ -133,10 +137,12 @@ class TPatchFile {
   std::unique_ptr<uint8_t[]> ReadDelta(const TPatchInfo& record);
   // How making the new version of a modify or difference record ended.
   enum class TRebuildStatus { Built, Damaged, OtherContent, ReadFailed, WriteFailed };
+  enum class TPrepareStatus { Ready, ReadFailed, Damaged };
   // Reads and checks the record's data before the target is touched: a block delta is read
-  // whole into delta, a difference record is walked where it lies in the data file. False
-  // after an error row.
-  bool PrepareRebuild(const TPatchInfo& record, const std::string& fileName, std::unique_ptr<uint8_t[]>& delta);
+  // whole into delta, a difference record is walked where it lies in the data file. Reports
+  // nothing: ReportUnprepared gives the row, once the old file's verdict has had its own.
+  TPrepareStatus PrepareRebuild(const TPatchInfo& record, std::unique_ptr<uint8_t[]>& delta);
+  void ReportUnprepared(TPrepareStatus status, const std::string& fileName);
   // Writes the new version, in order, from the previous version and the prepared data.
   TRebuildStatus Rebuild(const TPatchInfo& record, const uint8_t* delta, TInputFile& previous, TOutputFile& out);
   // Whether written (size bytes) is, as far as it reaches, what the difference record makes

@@ -65,3 +65,35 @@ void TBlockProgress::BeforeBlock(int32_t destination) {
   pump();
   if (total > 0) reporter.ReportProgress(destination, total);
 }
+
+bool THashingInput::CatchUp(int64_t offset) {
+  std::vector<uint8_t> piece(static_cast<size_t>(std::min<int64_t>(PieceSize, offset - hashed)));
+  while (!failed && hashed < offset) {
+    pump();
+    const size_t want = static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(piece.size()), offset - hashed));
+    if (file.Read(hashed, piece.data(), want) != static_cast<int64_t>(want)) failed = true;
+    else {
+      hasher.Update(piece.data(), want);
+      hashed += static_cast<int64_t>(want);
+      extra += static_cast<int64_t>(want);
+    }
+  }
+  return !failed;
+}
+
+int64_t THashingInput::Read(int64_t offset, void* buffer, size_t size) {
+  if (!failed && offset > hashed && offset - hashed <= CatchUpLimit) CatchUp(offset);
+  const int64_t got = file.Read(offset, buffer, size);
+  if (!failed && got > 0 && offset <= hashed && offset + got > hashed) {
+    hasher.Update(static_cast<const uint8_t*>(buffer) + (hashed - offset), static_cast<size_t>(offset + got - hashed));
+    hashed = offset + got;
+  }
+  return got;
+}
+
+bool THashingInput::Finish(int64_t size, TSha256Digest& digest) {
+  // A read that went past size (the file grew) hashed bytes the digest must not hold.
+  if (hashed > size || !CatchUp(size)) return false;
+  digest = hasher.Final();
+  return !hasher.Failed();
+}

@@ -15,6 +15,7 @@
 #include "difference/difference_decoder.h"
 #include "files/file_system.h"
 #include "hash/sha256.h"
+#include "hash/sha256_pipe.h"
 #include "report/patch_reporter.h"
 
 // The owner's "dispatch waiting window messages" step (TPatchFile::SetMessageHook).
@@ -109,10 +110,13 @@ class TDifferenceProgress : public TDifferenceObserver {
 
 // Passes writes on to a file and hashes them while they come in order (as a copy and the
 // buffered target of a modify patch write them), so the new version is checked without
-// reading it again. Writes out of order leave the digest unknown (InOrder false).
+// reading it again; the hashing runs beside the writing (TSha256Pipe). Writes out of order
+// leave the digest unknown (InOrder false).
 class THashingOutput : public TOutputFile {
  public:
-  explicit THashingOutput(TOutputFile& file) : file(file) {}
+  // hash false passes the writes on and hashes nothing (a record without checks).
+  explicit THashingOutput(TOutputFile& file, bool hash = true)
+      : file(file), hasher(hash && TSha256Pipe::SecondCore()), inOrder(hash) {}
   bool Write(int64_t offset, const void* buffer, size_t size) override;
   bool InOrder() const { return inOrder; }
   int64_t Size() const { return hashed; }
@@ -120,9 +124,40 @@ class THashingOutput : public TOutputFile {
 
  private:
   TOutputFile& file;
-  TSha256 hasher;
+  TSha256Pipe hasher;
   int64_t hashed = 0;
-  bool inOrder = true;
+  bool inOrder;
+};
+
+// The previous version as a rebuild reads it, hashed whole on the way, so that the check of
+// the old file and the rebuild read its bytes once. The rebuild reads windows in any order,
+// mostly forwards: bytes that reach past what is hashed so far are hashed as they pass, a
+// read that starts a little ahead (a stretch the new version leaves out) first reads and
+// hashes the gap, and a read far ahead (a stray block) leaves the hashing where it is.
+// Finish reads and hashes whatever no read reached.
+class THashingInput : public TInputFile {
+ public:
+  // Gaps up to this size are read to keep the hashing in step with the rebuild.
+  static constexpr int64_t CatchUpLimit = 1024 * 1024;
+  THashingInput(TInputFile& file, TMessagePump pump) : file(file), pump(pump) {}
+  int64_t Read(int64_t offset, void* buffer, size_t size) override;
+  int64_t Size() override { return file.Size(); }
+  bool GetStamp(TDosStamp& stamp) override { return file.GetStamp(stamp); }
+  // The digest of the file's first size bytes; false when part of them could not be read or
+  // the system could not hash them.
+  bool Finish(int64_t size, TSha256Digest& digest);
+  // The bytes the hashing had to read itself (gaps and the rest at the end).
+  int64_t ExtraBytes() const { return extra; }
+
+ private:
+  // Reads and hashes from where the hashing stands up to offset.
+  bool CatchUp(int64_t offset);
+  TInputFile& file;
+  TMessagePump pump;
+  TSha256Pipe hasher;
+  int64_t hashed = 0;
+  int64_t extra = 0;
+  bool failed = false;
 };
 
 // Before every block of a block delta: run the pump, then show progress (unless total is 0:
