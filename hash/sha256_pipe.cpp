@@ -14,6 +14,7 @@
 struct TSha256Pipe::TQueue {
   std::vector<std::vector<uint8_t>> Buffers;
   std::vector<size_t> Lengths;
+  size_t Size = 0;    // of each buffer
   size_t Filled = 0;  // bytes in the buffer being filled
   uint64_t Submitted = 0;
   uint64_t Hashed = 0;
@@ -28,11 +29,12 @@ struct TSha256Pipe::TQueue {
 
 bool TSha256Pipe::SecondCore() { return std::thread::hardware_concurrency() >= 2; }
 
-TSha256Pipe::TSha256Pipe(bool beside) {
+TSha256Pipe::TSha256Pipe(bool beside, size_t slotSize) {
   if (!beside) return;
   Queue.reset(new TQueue);
   TQueue& queue = *Queue;
-  queue.Buffers.assign(Slots, std::vector<uint8_t>(SlotSize));
+  queue.Size = std::max<size_t>(slotSize, 1);
+  queue.Buffers.assign(Slots, std::vector<uint8_t>(queue.Size));
   queue.Lengths.assign(Slots, 0);
   queue.Thread = std::thread([this, &queue] {
     std::unique_lock<std::mutex> hold(queue.Lock);
@@ -76,12 +78,12 @@ void TSha256Pipe::Update(const void* data, size_t size) {
   TQueue& queue = *Queue;
   while (size > 0) {
     // The buffer being filled is the caller's alone until it is submitted.
-    const size_t piece = std::min(size, SlotSize - queue.Filled);
+    const size_t piece = std::min(size, queue.Size - queue.Filled);
     std::memcpy(queue.Buffers[queue.Current()].data() + queue.Filled, bytes, piece);
     queue.Filled += piece;
     bytes += piece;
     size -= piece;
-    if (queue.Filled == SlotSize) Submit();
+    if (queue.Filled == queue.Size) Submit();
   }
 }
 

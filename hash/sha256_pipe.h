@@ -20,7 +20,8 @@ class TSha256Pipe {
   static constexpr int Slots = 4;
 
   // beside false hashes on the calling thread (the default on a machine with one core).
-  explicit TSha256Pipe(bool beside = SecondCore());
+  // slotSize: the size of each buffer (small ones let a test go round the ring).
+  explicit TSha256Pipe(bool beside = SecondCore(), size_t slotSize = SlotSize);
   ~TSha256Pipe();
   TSha256Pipe(const TSha256Pipe&) = delete;
   TSha256Pipe& operator=(const TSha256Pipe&) = delete;

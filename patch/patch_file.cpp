@@ -468,16 +468,20 @@ TRecordOutcome TPatchFile::ApplyModify(int index, const TRecordNames& names) {
   TRecordOutcome verdict = TRecordOutcome::Failed;
   const std::string& scratch = names.Scratch;
   std::unique_ptr<TInputFile> previous = Files->OpenRead(target.c_str());
-  // A file of the old version's size (and not of the new one's) is judged by the rebuild's
-  // own reading: the old file is hashed while the new version is written under its scratch
-  // name, and the verdict comes after. Every row waits for it, so the rows are those of a
-  // check made first; a file that turns out to be another version loses only the scratch
-  // file. Anything else (another size, the record's data unusable, no scratch file) is
-  // judged first, by a pass of its own.
+  // A file of the old version's size is judged by the rebuild's own reading: the old file is
+  // hashed while the new version is written under its scratch name, and the verdict comes
+  // after. Every row waits for it, so the rows are those of a check made first; a file that
+  // turns out to be another version (or the new one) costs only the scratch file. A file
+  // that carries the new date/time and has the new size is most likely patched already and
+  // is judged first, by a pass of its own, as is any file when the record's data is unusable
+  // or no scratch file can be made.
   const int64_t previousSize = previous ? previous->Size() : -1;
+  TDosStamp previousStamp = 0;
+  const bool previousStamped = previous && previous->GetStamp(previousStamp);
   const bool deferred = checked && backup != target && !scratch.empty() &&
                         previousSize == static_cast<int64_t>(checks.OldSize) &&
-                        !(checks.NewKnown() && previousSize == static_cast<int64_t>(checks.NewSize));
+                        !(checks.NewKnown() && previousSize == static_cast<int64_t>(checks.NewSize) &&
+                          previousStamped && previousStamp == record.NewStamp);
   std::unique_ptr<uint8_t[]> delta;
   TPrepareStatus prepared = TPrepareStatus::Ready;
   std::unique_ptr<TOutputFile> rebuilt;
@@ -496,14 +500,16 @@ TRecordOutcome TPatchFile::ApplyModify(int index, const TRecordNames& names) {
     TSha256Digest digest;
     judged = reading.Finish(previousSize, digest);
     content.Old = judged && std::memcmp(digest.Bytes.data(), checks.OldHash, VerifyHashSize) == 0;
+    content.New = judged && checks.NewKnown() && previousSize == static_cast<int64_t>(checks.NewSize) &&
+                  std::memcmp(digest.Bytes.data(), checks.NewHash, VerifyHashSize) == 0;
     if (status == TRebuildStatus::Built && content.Old)
       writtenRight = WrittenAsExpected(hashing, *Files, scratch.c_str(), checks, Pump);
-    if (judged && !content.Old) Files->Delete(scratch.c_str());
   }
   if (judged) {
-    TDosStamp stamp = 0;
-    const bool stamped = previous->GetStamp(stamp);
-    if (!JudgeVersion(index, targetFile.c_str(), stamped ? &stamp : nullptr, content, verdict)) return verdict;
+    if (!JudgeVersion(index, targetFile.c_str(), previousStamped ? &previousStamp : nullptr, content, verdict)) {
+      Files->Delete(scratch.c_str());
+      return verdict;
+    }
   } else {
     // Not rebuilt yet, or the old file could not be hashed on the way: judged by a pass of
     // its own, then built (again) as a record without the deferred check.

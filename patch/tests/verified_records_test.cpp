@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "difference/difference_encoder.h"
 #include "files/memory_file_system.h"
 #include "hash/sha256.h"
 #include "patch/patch_file.h"
@@ -144,6 +145,86 @@ TEST(VerifiedRecords, TheVersionIsRecognisedByItsContent) {
     EXPECT_FALSE(files.Exists("C:\\APP\\MAIN.$$N"));
     EXPECT_FALSE(files.Exists("C:\\APP\\MAIN.$$C"));
   }
+}
+
+// A checked record reads the old file once: it is hashed while the new version is made under
+// its scratch name, and judged after. A fault at any stage gives the rows of a check made
+// first (the verdict on the old file before "Applying", and nothing after a wrong one),
+// leaves the target as it was and no scratch file behind. Both kinds of rebuild.
+TEST(VerifiedRecords, AFaultAtAnyStageGivesTheRowsOfACheckMadeFirst) {
+  enum TFault { NoFault, Unreadable, DamagedData, NoScratch, WriteFails, WrongNewHash };
+  const char* const Applying = "INFO Applying modify patch (MAIN.EXE)";
+  const char* const OtherContent = "ERROR File: MAIN.EXE has the expected date/time but different content - skipping...";
+  const char* const Improper = "WARNING File: MAIN.EXE has improper date/time stamp - skipping...";
+  const struct {
+    const char* Name;
+    TInstalled Installed;
+    TDosStamp Stamp;
+    TFault Fault;
+    std::vector<const char*> Rows;  // after the directory's row; nullptr: the step's row
+    TRecordOutcome Outcome;
+  } cases[] = {
+      {"clean", TInstalled::Old, oldStamp, NoFault, {nullptr}, TRecordOutcome::Applied},
+      {"redated", TInstalled::Old, OtherStamp, NoFault,
+       {"INFO File: MAIN.EXE has another date/time but the expected content - patching...", nullptr},
+       TRecordOutcome::Applied},
+      {"old file other content", TInstalled::OtherBuild, oldStamp, NoFault, {OtherContent}, TRecordOutcome::Failed},
+      {"old file other version", TInstalled::OtherBuild, OtherStamp, NoFault, {Improper},
+       TRecordOutcome::SkippedOtherVersion},
+      {"old file unreadable", TInstalled::Old, oldStamp, Unreadable, {OtherContent}, TRecordOutcome::Failed},
+      {"record data damaged", TInstalled::Old, oldStamp, DamagedData,
+       {nullptr, "ERROR Damaged patch data for file: MAIN.EXE"}, TRecordOutcome::Failed},
+      {"record data damaged, old file other content", TInstalled::OtherBuild, oldStamp, DamagedData, {OtherContent},
+       TRecordOutcome::Failed},
+      {"no scratch file", TInstalled::Old, oldStamp, NoScratch,
+       {nullptr, "ERROR Cannot open destination file: MAIN.EXE"}, TRecordOutcome::Failed},
+      {"no scratch file, old file other version", TInstalled::OtherBuild, OtherStamp, NoScratch, {Improper},
+       TRecordOutcome::SkippedOtherVersion},
+      {"scratch write fails", TInstalled::Old, oldStamp, WriteFails,
+       {nullptr, "ERROR Cannot write destination file: MAIN.EXE"}, TRecordOutcome::Failed},
+      {"scratch write fails, old file other content", TInstalled::OtherBuild, oldStamp, WriteFails, {OtherContent},
+       TRecordOutcome::Failed},
+      {"new version wrong", TInstalled::Old, oldStamp, WrongNewHash,
+       {nullptr, "ERROR File: MAIN.EXE does not match the patch after writing - keeping the previous version"},
+       TRecordOutcome::Failed},
+      {"new version wrong, old file other content", TInstalled::OtherBuild, oldStamp, WrongNewHash, {OtherContent},
+       TRecordOutcome::Failed},
+  };
+  TBytes difference;
+  ASSERT_TRUE(EncodeDifference(OldVersion().data(), OldVersion().size(), NewVersion().data(), NewVersion().size(),
+                               difference));
+  for (int kind = 0; kind < 2; ++kind)
+    for (const auto& c : cases) {
+      SCOPED_TRACE(std::string(c.Name) + (kind ? " (difference)" : " (block delta)"));
+      TEngine engine;
+      TMemoryFileSystem& files = engine.Files;
+      files.AddFile(Target, ContentOf(c.Installed), c.Stamp);
+      if (c.Fault == Unreadable) files.FailReads.insert(Target);
+      if (c.Fault == NoScratch) files.FailCreate.insert("C:\\APP\\MAIN.$$N");
+      if (c.Fault == WriteFails) files.FailWrites.insert("C:\\APP\\MAIN.$$N");
+      TVerifyInfo checks;
+      SetVerifyOld(checks, OldVersion().data(), OldVersion().size());
+      const TBytes made = c.Fault == WrongNewHash ? ContentOf(TInstalled::Mixed) : NewVersion();
+      SetVerifyNew(checks, made.data(), made.size());
+      TBytes data = kind ? difference : Delta();
+      if (c.Fault == DamagedData) data.resize(data.size() - 1);
+      TPatchWriter writer;
+      ASSERT_TRUE(writer.AddVerify("&ROOT&\\MAIN.EXE", checks));
+      if (kind)
+        writer.AddDifference("&ROOT&\\MAIN.EXE", oldStamp, newStamp, data);
+      else
+        writer.AddModify("&ROOT&\\MAIN.EXE", oldStamp, newStamp, data);
+      EXPECT_EQ(c.Outcome, engine.ApplyLast(writer));
+      std::vector<std::string> rows = {"INFO Reading patch directory..."};
+      for (const char* row : c.Rows) rows.push_back(row ? row : Applying);
+      EXPECT_EQ(rows, engine.Reporter.Lines);
+      const bool applied = c.Outcome == TRecordOutcome::Applied;
+      EXPECT_EQ(applied ? NewVersion() : ContentOf(c.Installed), files.Contents(Target));
+      EXPECT_EQ(applied ? newStamp : c.Stamp, files.StampOf(Target));
+      const std::vector<std::string> left =
+          applied ? std::vector<std::string>{"C:\\APP\\MAIN.$$$", Target} : std::vector<std::string>{Target};
+      EXPECT_EQ(left, files.FileNames());
+    }
 }
 
 // What a modify record leaves when a step after the new version is written goes wrong, and
