@@ -1,6 +1,7 @@
 #include "sha256_pipe.h"
 
 #include <algorithm>
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <cstring>
@@ -27,7 +28,13 @@ struct TSha256Pipe::TQueue {
   int Current() const { return static_cast<int>(Submitted % Slots); }
 };
 
-bool TSha256Pipe::SecondCore() { return std::thread::hardware_concurrency() >= 2; }
+namespace {
+std::atomic<bool> InPlace{false};
+}  // namespace
+
+bool TSha256Pipe::SecondCore() { return !InPlace && std::thread::hardware_concurrency() >= 2; }
+
+void TSha256Pipe::HashInPlace(bool inPlace) { InPlace = inPlace; }
 
 TSha256Pipe::TSha256Pipe(bool beside, size_t slotSize) {
   if (!beside) return;

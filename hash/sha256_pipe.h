@@ -34,8 +34,10 @@ class TSha256Pipe {
   // True when the pieces are hashed on a second thread.
   bool Beside() const { return Queue != nullptr; }
 
-  // Whether this machine has a second core for the hashing.
+  // Whether this machine has a second core for the hashing (and hashing beside the work is
+  // not switched off for the process: HashInPlace, for benchmarks that compare the two).
   static bool SecondCore();
+  static void HashInPlace(bool inPlace);
 
  private:
   struct TQueue;
