@@ -67,6 +67,7 @@ void TBlockProgress::BeforeBlock(int32_t destination) {
 }
 
 bool THashingInput::CatchUp(int64_t offset) {
+  if (failed || offset <= hashed) return !failed;
   std::vector<uint8_t> piece(static_cast<size_t>(std::min<int64_t>(PieceSize, offset - hashed)));
   while (!failed && hashed < offset) {
     pump();
@@ -81,9 +82,13 @@ bool THashingInput::CatchUp(int64_t offset) {
   return !failed;
 }
 
-int64_t THashingInput::Read(int64_t offset, void* buffer, size_t size) {
-  if (!failed && offset > hashed && offset - hashed <= CatchUpLimit) CatchUp(offset);
-  const int64_t got = file.Read(offset, buffer, size);
+int64_t THashingInput::Read(int64_t offset, void* buffer, size_t count) {
+  // A read past the end (which reads as zeros to a block delta) catches up to the end only.
+  if (!failed && offset > hashed && offset - hashed <= CatchUpLimit) {
+    if (size < 0) size = file.Size();
+    CatchUp(std::min(offset, size));
+  }
+  const int64_t got = file.Read(offset, buffer, count);
   if (!failed && got > 0 && offset <= hashed && offset + got > hashed) {
     hasher.Update(static_cast<const uint8_t*>(buffer) + (hashed - offset), static_cast<size_t>(offset + got - hashed));
     hashed = offset + got;
@@ -91,9 +96,9 @@ int64_t THashingInput::Read(int64_t offset, void* buffer, size_t size) {
   return got;
 }
 
-bool THashingInput::Finish(int64_t size, TSha256Digest& digest) {
-  // A read that went past size (the file grew) hashed bytes the digest must not hold.
-  if (hashed > size || !CatchUp(size)) return false;
+bool THashingInput::Finish(int64_t length, TSha256Digest& digest) {
+  // A read that went past length (the file grew) hashed bytes the digest must not hold.
+  if (hashed > length || !CatchUp(length)) return false;
   digest = hasher.Final();
   return !hasher.Failed();
 }

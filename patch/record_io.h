@@ -140,12 +140,12 @@ class THashingInput : public TInputFile {
   // Gaps up to this size are read to keep the hashing in step with the rebuild.
   static constexpr int64_t CatchUpLimit = 1024 * 1024;
   THashingInput(TInputFile& file, TMessagePump pump) : file(file), pump(pump) {}
-  int64_t Read(int64_t offset, void* buffer, size_t size) override;
+  int64_t Read(int64_t offset, void* buffer, size_t count) override;
   int64_t Size() override { return file.Size(); }
   bool GetStamp(TDosStamp& stamp) override { return file.GetStamp(stamp); }
-  // The digest of the file's first size bytes; false when part of them could not be read or
-  // the system could not hash them.
-  bool Finish(int64_t size, TSha256Digest& digest);
+  // The digest of the file's first length bytes; false when part of them could not be read
+  // or the system could not hash them.
+  bool Finish(int64_t length, TSha256Digest& digest);
   // The bytes the hashing had to read itself (gaps and the rest at the end).
   int64_t ExtraBytes() const { return extra; }
 
@@ -157,6 +157,7 @@ class THashingInput : public TInputFile {
   TSha256Pipe hasher;
   int64_t hashed = 0;
   int64_t extra = 0;
+  int64_t size = -1;  // the file's, asked once when first needed
   bool failed = false;
 };
 

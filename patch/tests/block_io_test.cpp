@@ -5,7 +5,9 @@
 #include <random>
 #include <vector>
 
+#include "hash/sha256.h"
 #include "patch/block_io.h"
+#include "patch/record_io.h"
 #include "files/memory_file_system.h"
 #include "tests/support/vector_blocks.h"
 #include "tests/support/random_bytes.h"
@@ -136,3 +138,44 @@ TEST(BufferedBlockTarget, WritesWhatPlainWritesWrite) {
 }
 
 }  // namespace
+
+// The old file hashed on the way while a rebuild reads it in any order: the digest is the
+// whole file's, and the hashing reads only what no read reached (the gaps it catches up on
+// and the rest at the end).
+TEST(HashingInput, HashesTheWholeFileWhateverTheReadOrder) {
+  const std::vector<uint8_t> file = Random(5 << 20, 3);
+  const int64_t MB = 1 << 20;
+  const struct {
+    const char* Name;
+    std::vector<std::pair<int64_t, size_t>> Reads;  // offset, count
+    int64_t Extra;                                  // bytes the hashing read itself
+  } cases[] = {
+      {"no reads", {}, 5 * MB},
+      {"in order", {{0, MB}, {MB, 2 * MB}, {3 * MB, 2 * MB}}, 0},
+      {"overlapping and backwards", {{0, MB}, {MB / 2, MB}, {0, 10}, {MB + MB / 2, 4 * MB}}, 0},
+      {"a small gap", {{0, MB}, {MB + 4096, 4 * MB}}, 4096},
+      {"a stray read far ahead", {{0, MB}, {4 * MB, 256}, {MB, 4 * MB}}, 0},
+      {"a jump too far to catch up", {{0, MB}, {3 * MB, MB}, {4 * MB, MB}}, 4 * MB},
+      {"past the end", {{0, 5 * MB - 100}, {5 * MB + 100, 256}}, 100},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    TCountingInput source(file);
+    THashingInput reading(source, TMessagePump());
+    std::vector<uint8_t> buffer;
+    for (const auto& read : c.Reads) {
+      buffer.resize(read.second);
+      const int64_t got = reading.Read(read.first, buffer.data(), read.second);
+      ASSERT_EQ(std::min<int64_t>(read.second, std::max<int64_t>(0, 5 * MB - read.first)), got);
+    }
+    TSha256Digest digest;
+    ASSERT_TRUE(reading.Finish(5 * MB, digest));
+    EXPECT_EQ(Sha256(file.data(), file.size()), digest);
+    EXPECT_EQ(c.Extra, reading.ExtraBytes());
+  }
+  // A read error on the way leaves no digest.
+  TCountingInput source(file);
+  THashingInput reading(source, TMessagePump());
+  TSha256Digest digest;
+  EXPECT_FALSE(reading.Finish(6 * MB, digest));
+}
