@@ -43,10 +43,12 @@ void LimitDllSearchToSystemFolder() {
 }
 
 std::string AnsiText(const wchar_t* text) {
-  const int length = WideCharToMultiByte(CP_ACP, 0, text, -1, nullptr, 0, nullptr, nullptr);
+  // No best fit: a look-alike letter (a full-width "A", say) must not read as the plain one,
+  // so a name from a certificate cannot pass for another. What the code page lacks is '?'.
+  const int length = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text, -1, nullptr, 0, "?", nullptr);
   if (length <= 1) return std::string();
   std::string ansi(size_t(length), '\0');
-  WideCharToMultiByte(CP_ACP, 0, text, -1, &ansi[0], length, nullptr, nullptr);
+  WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text, -1, &ansi[0], length, "?", nullptr);
   ansi.resize(size_t(length) - 1);
   return ansi;
 }

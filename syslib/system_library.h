@@ -28,7 +28,8 @@ void ResolveEntry(HMODULE library, const char* name, T& entry) {
 }
 
 // Texts the system gives in UTF-16 (names of certificates, of programs), in the 8-bit code
-// page of the log and the file services; characters it lacks become '?'. And back: an 8-bit
+// page of the log and the file services; characters it lacks become '?', never a look-alike
+// (no best fit: a full-width "A" is '?', not "A"). And back: an 8-bit
 // path for a function that takes only UTF-16. Empty when the system cannot convert.
 std::string AnsiText(const wchar_t* text);
 std::wstring WideText(const std::string& text);

@@ -1,7 +1,8 @@
 // ReadSignature under the real trust provider, on files read_signature_test.sh prepares in
 // the folder SIGNATURE_TEST_FOLDER: unsigned.exe, signed.exe (signed by a throwaway code
 // signing certificate whose subject CN is SIGNATURE_TEST_SIGNER), changed.exe (signed.exe
-// with one byte of its signed part changed) and root.cer (the throwaway root, DER, whose
+// with one byte of its signed part changed), lookalike.exe (signed by a name in full-width
+// letters, from another root) and root.cer (the throwaway root, DER, whose
 // SHA-1 thumbprint is SIGNATURE_TEST_ROOT_THUMBPRINT). The script runs it twice: with
 // SIGNATURE_TEST_ROOT=trusted the test makes the root a trusted one before its first check,
 // with "unknown" it does not; each run checks the rows of the table made for it. (Wine's
@@ -94,6 +95,9 @@ TEST(ReadSignature, SignedChangedAndUnsignedFiles) {
        "Signature not valid: the file was changed after it was signed"},
       {"unsigned.exe", true, TSignatureState::NotSigned, "", "Not signed"},
       {"missing.exe", true, TSignatureState::Unknown, "", "Signature not checked: the file cannot be opened"},
+      // Full-width letters have no place in the code page: '?', never the plain look-alikes.
+      {"lookalike.exe", false, TSignatureState::Invalid, "?????? Test Signer",
+       "Signature not valid: the certificate chain ends in a root this system does not trust"},
   };
   for (const auto& c : cases) {
     if (c.RootTrusted != rootTrusted) continue;

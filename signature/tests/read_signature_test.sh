@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Prepares the files read_signature_test.exe checks, in a scratch folder: a throwaway root
 # and code-signing certificate (tests/support/test_signer.sh), the sample program unsigned,
-# signed (osslsigncode) and signed with one byte of its signed part changed; osslsigncode itself must accept the signed file and refuse the changed one. Then
+# signed (osslsigncode), signed with one byte of its signed part changed, and signed by a
+# signer whose name is the first one's in full-width letters; osslsigncode itself must accept the signed file and refuse the changed one. Then
 # runs the test program under Wine, once without and once with the root trusted.
 # Usage: read_signature_test.sh TEST_EXE SAMPLE_EXE
 set -euo pipefail
@@ -26,6 +27,12 @@ if osslsigncode verify -CAfile root.pem -in changed.exe >verify.log 2>&1; then
   echo "osslsigncode accepts the changed file" >&2
   exit 1
 fi
+
+# A look-alike signer: its name in full-width letters (U+FF34 ...), from a root of its own.
+mkdir lookalike
+bash "$root/tests/support/test_signer.sh" lookalike "$(printf '\357\274\264\357\275\201\357\275\222\357\275\226\357\275\205\357\275\214') Test Signer"
+osslsigncode sign -pkcs12 lookalike/signer.pfx -pass test -h sha256 -n "signature test" -in unsigned.exe \
+  -out lookalike.exe >/dev/null
 
 export SIGNATURE_TEST_FOLDER="Z:${work//\//\\}"
 export SIGNATURE_TEST_SIGNER="$signer"
