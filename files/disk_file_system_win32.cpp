@@ -131,7 +131,11 @@ bool TDiskFileSystem::TrustedOwner(const char* path) {
   return trusted;
 }
 
-bool TDiskFileSystem::Move(const char* from, const char* to) { return MoveFileA(from, to) != 0; }
+// Write-through: the rename is on the disk when the call returns, as the data was flushed
+// before it (a new version put in place must survive a power cut whole).
+bool TDiskFileSystem::Move(const char* from, const char* to) {
+  return MoveFileExA(from, to, MOVEFILE_WRITE_THROUGH) != 0;
+}
 
 bool TDiskFileSystem::Replace(const char* from, const char* to) {
   // A read-only file cannot be created over, so it is not replaced either (Wine, running

@@ -39,10 +39,11 @@ class TMemoryWriter : public TOutputFile {
  public:
   // failWrites is asked at every write: a fault may be set while the file is open.
   TMemoryWriter(std::shared_ptr<std::vector<uint8_t>> data, std::function<bool()> failWrites, int64_t maxSize,
-                int& writes, int& flushes)
-      : data(std::move(data)), failWrites(std::move(failWrites)), maxSize(maxSize), writes(writes), flushes(flushes) {}
+                int& writes, std::function<void()> flushed)
+      : data(std::move(data)), failWrites(std::move(failWrites)), maxSize(maxSize), writes(writes),
+        flushed(std::move(flushed)) {}
   bool Flush() override {
-    ++flushes;
+    flushed();
     return !failWrites();
   }
   bool Write(int64_t offset, const void* buffer, size_t count) override {
@@ -59,7 +60,7 @@ class TMemoryWriter : public TOutputFile {
   std::function<bool()> failWrites;
   int64_t maxSize;
   int& writes;
-  int& flushes;
+  std::function<void()> flushed;
 };
 
 }  // namespace
@@ -185,7 +186,11 @@ std::unique_ptr<TOutputFile> TMemoryFileSystem::Create(const char* path) {
     it = files.emplace(key, file).first;
   }
   it->second.Stamp = Now;
-  return std::make_unique<TMemoryWriter>(it->second.Data, [this, key] { return Fails(FailWrites, key); }, MaxFileSize, Writes, Flushes);
+  return std::make_unique<TMemoryWriter>(it->second.Data, [this, key] { return Fails(FailWrites, key); }, MaxFileSize, Writes,
+                                         [this, key] {
+                                           ++Flushes;
+                                           Steps.push_back("flush " + key);
+                                         });
 }
 
 bool TMemoryFileSystem::Move(const char* from, const char* to) {
@@ -198,6 +203,7 @@ bool TMemoryFileSystem::Move(const char* from, const char* to) {
   file.Name = to;
   files.erase(it);
   files.emplace(toKey, file);
+  Steps.push_back("move " + fromKey + " " + toKey);
   return true;
 }
 
@@ -209,6 +215,7 @@ bool TMemoryFileSystem::Replace(const char* from, const char* to) {
     return false;
   target->second.Data = source->second.Data;
   target->second.Stamp = source->second.Stamp;
+  Steps.push_back("replace " + source->first + " " + target->first);
   files.erase(source);
   return true;
 }

@@ -76,6 +76,9 @@ class TMemoryFileSystem : public TFileSystem {
 
   // Flushes of output files (each one sends a file's writes to the disk).
   int Flushes = 0;
+  // Flushes and renames that worked, in call order, by Key: "flush P", "move FROM TO",
+  // "replace FROM TO" (what must reach the disk before what).
+  std::vector<std::string> Steps;
 
   static std::string Key(const std::string& path);
 

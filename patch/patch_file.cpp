@@ -268,7 +268,13 @@ TRecordOutcome TPatchFile::ApplyCopy(int index, const TRecordNames& names) {
     return TRecordOutcome::Failed;
   }
   THashingOutput hashing(*out, checked && checks.NewKnown());
-  const bool complete = WriteCopy(record, hashing);
+  // A new version that takes another file's place by a rename is on the disk before it:
+  // after a power cut the file system may keep the rename and lose unflushed data.
+  bool complete = WriteCopy(record, hashing);
+  if (complete && exists && !out->Flush()) {
+    complete = false;
+    CopyFault = CopyWriteFailed;
+  }
   out.reset();
   if (!complete) {
     // A file holding only part of its content is worse than none: remove it.
@@ -496,6 +502,8 @@ TRecordOutcome TPatchFile::ApplyModify(int index, const TRecordNames& names) {
     THashingInput reading(*previous, Pump);
     THashingOutput hashing(*rebuilt, checks.NewKnown());
     status = Rebuild(record, delta.get(), reading, hashing);
+    // On the disk before the renames put it in place (see ApplyCopy).
+    if (status == TRebuildStatus::Built && !rebuilt->Flush()) status = TRebuildStatus::WriteFailed;
     rebuilt.reset();
     TSha256Digest digest;
     judged = reading.Finish(previousSize, digest);
@@ -551,6 +559,7 @@ TRecordOutcome TPatchFile::ApplyModify(int index, const TRecordNames& names) {
     }
     THashingOutput hashing(*rebuilt, checked && checks.NewKnown());
     status = Rebuild(record, delta.get(), *previous, hashing);
+    if (status == TRebuildStatus::Built && !rebuilt->Flush()) status = TRebuildStatus::WriteFailed;
     rebuilt.reset();
     if (status == TRebuildStatus::Built && checked)
       writtenRight = WrittenAsExpected(hashing, *Files, scratch.c_str(), checks, Pump);

@@ -3,10 +3,13 @@
 // express: the patch directory alone, record paths longer than any disk folder allows.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <iterator>
 #include <string>
 #include <vector>
 
+#include "difference/difference_encoder.h"
 #include "engine_table.h"
 #include "files/memory_file_system.h"
 #include "installer_test_data.h"
@@ -166,6 +169,44 @@ TEST(Installer, DirectoryEndsThatApplyNothing) {
     TPatchFile(&file, &macros, &lines, &disk).Run();
     EXPECT_EQ(c.Rows, lines.Lines);
     EXPECT_EQ(static_cast<size_t>(c.Files), disk.FileNames().size());
+  }
+}
+
+// A new version is flushed to the disk before the rename that puts it in place, in every
+// mode: otherwise a power cut could keep the rename and lose the data.
+TEST(Installer, NewVersionsReachTheDiskBeforeTheirRenames) {
+  const std::vector<uint8_t> old = Counting(1000), next = Counting(1100, 1);
+  TDeltaWriter delta;
+  delta.CopyBlock(0, 0, {{5, Bytes("new")}});
+  delta.Literal(256, next.data() + 256, next.size() - 256);
+  std::vector<uint8_t> rebuilt(old.begin(), old.begin() + 256);
+  std::copy(next.begin() + 256, next.end(), std::back_inserter(rebuilt));
+  std::copy_n(Bytes("new").begin(), 3, rebuilt.begin() + 5);
+  std::vector<uint8_t> difference;
+  ASSERT_TRUE(EncodeDifference(old.data(), old.size(), rebuilt.data(), rebuilt.size(), difference));
+  const TLines renames = {"flush C:\\APP\\MAIN.$$N", "move C:\\APP\\MAIN.EXE C:\\APP\\MAIN.$$$",
+                          "move C:\\APP\\MAIN.$$N C:\\APP\\MAIN.EXE"};
+  const struct {
+    const char* Name;
+    int Kind;  // 0 modify, 1 difference, 2 copy over the file
+    TLines Steps;
+  } cases[] = {
+      {"modify", 0, renames},
+      {"difference", 1, renames},
+      {"copy over a file", 2, {"flush C:\\APP\\MAIN.$$C", "replace C:\\APP\\MAIN.$$C C:\\APP\\MAIN.EXE"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    TDirectoryRun run;
+    run.World.Memory.AddFile("C:\\APP\\MAIN.EXE", old, oldStamp);
+    TPatchWriter writer;
+    const bool added = c.Kind == 0   ? writer.AddModify("&ROOT&\\MAIN.EXE", oldStamp, newStamp, delta.Bytes())
+                       : c.Kind == 1 ? writer.AddDifference("&ROOT&\\MAIN.EXE", oldStamp, newStamp, difference)
+                                     : writer.AddCopy("&ROOT&\\MAIN.EXE", oldStamp, rebuilt);
+    ASSERT_TRUE(added);
+    run.Run(writer.Bytes());
+    EXPECT_EQ(rebuilt, run.World.Memory.Contents("C:\\APP\\MAIN.EXE"));
+    EXPECT_EQ(c.Steps, run.World.Memory.Steps);
   }
 }
 
