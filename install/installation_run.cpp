@@ -59,13 +59,22 @@ TInstallOutcome RunInstallation(const TInstallationRun& run) {
   // A self-applying program is the one file a vendor signs: who signed it is the run's first
   // row. (Loose patches get none: a description file carries no signature, so a signed
   // cabinet alone would not vouch for where the patch installs.)
+  // A signature that is there but does not hold (the file changed after signing, a root
+  // this system does not trust) refuses the install: whoever changed the file may have
+  // swapped the patch for another. No signature at all stays a warning, as for loose patches.
   if (run.Within) {
     const TSignature signature = ReadSignature(run.Within->File);
     const std::string row = SignatureRow(signature);
-    if (signature.State == TSignatureState::Signed)
+    if (signature.State == TSignatureState::Signed) {
       run.Reporter->ReportInfo("%s", row.c_str());
-    else
+    } else if (signature.State == TSignatureState::Invalid) {
+      run.Reporter->ReportError("%s", row.c_str());
+      run.Reporter->ReportError("Cannot install patch: its signature does not hold - nothing was unpacked or installed");
+      if (run.SignatureRefused) run.SignatureRefused(row);
+      return TInstallOutcome::SignatureInvalid;
+    } else {
       run.Reporter->ReportWarning("%s", row.c_str());
+    }
   }
   // Both the target folder and the cabinet's path must be whole before anything is unpacked:
   // a shortened path would name another place.

@@ -5,8 +5,11 @@
 //
 // Rows reported, in order (besides the engine's own and the cabinet binding's errors):
 //   for a self-applying program (Within), who signed it: "Signed by NAME" (information), or
-//                                    "Not signed", "Signature not valid: ..." or "Signature
-//                                    not checked: ..." (warnings), see signature.h;
+//                                    "Not signed" or "Signature not checked: ..." (warnings),
+//                                    see signature.h; or "Signature not valid: ..." and
+//                                    "Cannot install patch: its signature does not hold -
+//                                    nothing was unpacked or installed" (errors): then
+//                                    SignatureRefused is told and nothing else is done;
 //   "Cannot install patch: ..."      the target folder or the cabinet's path cannot be
 //                                    formed (FormTargetRoot: also when the main program is
 //                                    not there), another run holds the folder's lock
@@ -83,9 +86,21 @@ struct TInstallationRun {
   TAskAboutFilesInUse FilesInUse;
   // Who holds files; null for the system's answer (TDiskFileHolders).
   TFileHolders* Holders = nullptr;
+  // Told the signature row when the self-applying program's signature does not hold and the
+  // run refuses to install (mendit shows it in a box); may be empty.
+  std::function<void(const std::string& row)> SignatureRefused;
 };
 
-enum class TInstallOutcome { Installed, CannotUnpack, CannotOpen, NoTarget, FilesInUse, Busy, Unfinished };
+enum class TInstallOutcome {
+  Installed,
+  CannotUnpack,
+  CannotOpen,
+  NoTarget,
+  FilesInUse,
+  Busy,
+  Unfinished,
+  SignatureInvalid
+};
 
 TInstallOutcome RunInstallation(const TInstallationRun& run);
 

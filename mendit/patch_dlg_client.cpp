@@ -87,6 +87,12 @@ void TPatchDlgClient::CmInstall() {
     const int answer = MessageBox(FilesInUseQuestion(files).c_str(), "Files in use", MB_RETRYCANCEL | MB_ICONWARNING);
     return answer == IDRETRY ? TInUseAnswer::Retry : TInUseAnswer::Cancel;
   };
+  // A signature that does not hold: one box that can only be dismissed; nothing is installed.
+  run.SignatureRefused = [this](const std::string& row) {
+    const std::string text = row + "\n\nThe patch may have been changed by someone other than its maker, so it is "
+                                   "not installed. Nothing has been changed; get the patch again from its maker.";
+    MessageBox(text.c_str(), "Signature not valid", MB_OK | MB_ICONHAND);
+  };
   RunInstallation(run);
 
   Running = false;

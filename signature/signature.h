@@ -8,8 +8,10 @@
 enum class TSignatureState {
   Signed,     // a valid signature whose chain ends in a root this system trusts
   NotSigned,  // no signature at all (or a kind of file that carries none)
-  Invalid,    // a signature that does not hold: changed after signing, untrusted root, ...
-  Unknown     // the system could not tell (no trust provider, file unreadable, ...)
+  Invalid,    // a signature that does not hold: changed after signing, untrusted root or
+              // partial chain, any other refusal of the trust provider
+  Unknown     // the system could not check (no trust provider, file unreadable): nothing
+              // in the file can cause it
 };
 
 struct TSignature {

@@ -187,8 +187,12 @@ TSignature ReadSignature(const std::string& path) {
       return result;
     }
   }
-  char code[64];
-  std::snprintf(code, sizeof code, "error 0x%08lX", static_cast<unsigned long>(status));
+  // Any other answer is the trust provider's verdict on a signature that is there: it does
+  // not hold. ("Not checked" stays for what no file's content can cause: no provider, a
+  // file that cannot be opened.)
+  char code[96];
+  std::snprintf(code, sizeof code, "the system rejects it (error 0x%08lX)", static_cast<unsigned long>(status));
+  result.State = TSignatureState::Invalid;
   result.Detail = code;
   return result;
 }
