@@ -14,7 +14,14 @@ const char* const ToolExitCodesText =
     "  5  an output file (log, cabinet, description file) cannot be written\n"
     "  6  wrong command line\n"
     "  7  files the patch changes are in use by other programs; nothing was changed\n"
-    "     (menditcon)\n";
+    "     (menditcon)\n"
+    "  8  an internal error or lack of memory ended the run; the log says how far it\n"
+    "     got (menditcon -rollback: its next start puts the files back; menditwiz:\n"
+    "     nothing written)\n";
+
+std::string InternalErrorRow(const char* what) {
+  return what ? std::string("Cannot install patch: internal error: ") + what : "Cannot install patch: not enough memory";
+}
 
 #ifdef _WIN32
 const bool PathsStartWithSlash = false;

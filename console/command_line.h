@@ -19,7 +19,13 @@ enum TToolExit {
   ToolExitUsage = 6,       // wrong command line
   ToolExitFilesInUse = 7,  // files the patch changes are held by other programs; nothing
                            // was changed
+  ToolExitInternal = 8,    // the run was ended by an internal error or by lack of memory;
+                           // the log's rows say how far it got (menditwiz: nothing written)
 };
+
+// The row that ends a run an exception stopped: "Cannot install patch: internal error: WHAT",
+// or for a null what (lack of memory) "Cannot install patch: not enough memory".
+std::string InternalErrorRow(const char* what);
 
 // The table above as the tools print it after their usage text.
 extern const char* const ToolExitCodesText;

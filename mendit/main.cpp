@@ -69,7 +69,13 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
       WriteCheckedFile(path, std::vector<uint8_t>(text.begin(), text.end()));
       return parsed ? ToolExitDone : ToolExitUsage;
     }
-    return RunCompanion(options, nullptr, &carried);
+    // The run ends its own exceptions with a row in the log; what escapes before the log
+    // is open still gets its exit code, never abort()'s 3 ("rolled back").
+    try {
+      return RunCompanion(options, nullptr, &carried);
+    } catch (...) {
+      return ToolExitInternal;
+    }
   }
   if (argc == 1 && IsHelpOption(argv[0])) {
     const std::string text = std::string(SilentUsageText) + ToolExitCodesText;

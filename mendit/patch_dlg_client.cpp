@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "console/command_line.h"
 #include "framework/application.h"
 #include "framework/response_table.h"
 #include "install/installation_run.h"
@@ -93,7 +94,23 @@ void TPatchDlgClient::CmInstall() {
                                    "not installed. Nothing has been changed; get the patch again from its maker.";
     MessageBox(text.c_str(), "Signature not valid", MB_OK | MB_ICONHAND);
   };
-  RunInstallation(run);
+  // Whatever ends the run, the window stays usable: Running cleared (or CanClose would refuse
+  // every close from then on) and "Install patch" enabled again.
+  struct TRunGuard {
+    TPatchDlgClient& Dialog;
+    ~TRunGuard() {
+      Dialog.Running = false;
+      Dialog.InstallButton->EnableWindow(true);
+    }
+  } guard{*this};
+  // An exception (no memory left, an internal error) ends the run with a row, as in menditcon.
+  try {
+    RunInstallation(run);
+  } catch (const std::bad_alloc&) {
+    ReportError("%s", InternalErrorRow(nullptr).c_str());
+  } catch (const std::exception& e) {
+    ReportError("%s", InternalErrorRow(e.what()).c_str());
+  }
 
   Running = false;
   InstallButton->EnableWindow(true);

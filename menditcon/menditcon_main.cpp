@@ -1,6 +1,8 @@
 // menditcon: mendit's console companion. Applies (or checks) a patch described by a patch
 // description file without a window, for administrators and scripts.
 #include <cstdio>
+#include <exception>
+#include <new>
 #include <string>
 
 #include "cabinet/cab_packer.h"
@@ -8,7 +10,8 @@
 #include "unattended/companion_run.h"
 #include "syslib/system_library.h"
 
-int main(int argc, char** argv) {
+namespace {
+int RunMain(int argc, char** argv) {
   LimitDllSearchToSystemFolder();
   // A missing cabinet library is said on standard error, never in a box: the run then ends
   // with its error row and exit code.
@@ -24,4 +27,22 @@ int main(int argc, char** argv) {
     return ToolExitDone;
   }
   return RunCompanion(options, stdout);
+}
+}  // namespace
+
+// Nothing ends in abort(), whose status 3 would read as "rolled back": an exception outside
+// the run (which ends its own with a row) gives the same row here.
+int main(int argc, char** argv) {
+  std::string row;
+  try {
+    return RunMain(argc, argv);
+  } catch (const std::bad_alloc&) {
+    row = InternalErrorRow(nullptr);
+  } catch (const std::exception& e) {
+    row = InternalErrorRow(e.what());
+  } catch (...) {
+    row = InternalErrorRow("unknown exception");
+  }
+  std::printf("[ERROR]\t%s\n", row.c_str());
+  return ToolExitInternal;
 }

@@ -1,6 +1,8 @@
 // menditwiz: builds a patch (cabinet and description file) from two release folders and
 // proves it by applying it before it writes anything.
 #include <cstdio>
+#include <exception>
+#include <new>
 #include <string>
 
 #ifdef _WIN32
@@ -11,7 +13,8 @@
 #include "wizard_options.h"
 #include "wizard_run.h"
 
-int main(int argc, char** argv) {
+namespace {
+int RunMain(int argc, char** argv) {
 #ifdef _WIN32
   LimitDllSearchToSystemFolder();
 #endif
@@ -39,4 +42,20 @@ int main(int argc, char** argv) {
   }
 #endif
   return RunWizard(options, TBuildHooks(), stdout, stderr);
+}
+}  // namespace
+
+// Nothing ends in abort(): an exception the build does not handle (RunWizard does its own)
+// is said on standard error with its exit code.
+int main(int argc, char** argv) {
+  try {
+    return RunMain(argc, argv);
+  } catch (const std::bad_alloc&) {
+    std::fprintf(stderr, "menditwiz: not enough memory\nmenditwiz: nothing was written\n");
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "menditwiz: internal error: %s\nmenditwiz: nothing was written\n", e.what());
+  } catch (...) {
+    std::fprintf(stderr, "menditwiz: internal error\nmenditwiz: nothing was written\n");
+  }
+  return ToolExitInternal;
 }

@@ -180,6 +180,10 @@ TToolExit RunWizard(const TWizardOptions& options, const TBuildHooks& hooks, std
     // written under a temporary name are removed as the build unwinds.
     std::fprintf(err, "menditwiz: not enough memory to build this patch\nmenditwiz: nothing was written\n");
     return ToolExitNothingDone;
+  } catch (const std::exception& e) {
+    // Unwound the same way: nothing was written.
+    std::fprintf(err, "menditwiz: internal error: %s\nmenditwiz: nothing was written\n", e.what());
+    return ToolExitInternal;
   }
   const TToolExit code = ExitCodeOf(outcome.Failure);
   if (code == ToolExitDone) {

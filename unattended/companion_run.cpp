@@ -40,31 +40,15 @@ TToolExit RecordsExit(const TRecordTracker& tracker) {
   return tracker.Count(TRecordTally::Skipped) > 0 ? ToolExitSkipped : ToolExitDone;
 }
 
-}  // namespace
-
-TToolExit RunCompanion(const TCompanionOptions& options, std::FILE* out, const TCarriedPatch* carried) {
-  std::FILE* log = nullptr;
-  // The record log's lines end in a line feed alone on every system; the log rows are text.
-  // Never through a link planted at the name: an elevated run would empty its target.
-  const TOutputName logName =
-      options.LogFile.empty() ? TOutputName::Usable
-                              : OpenCheckedOutput(options.LogFile, options.LogFormat != TLogFormat::Records, log);
-  if (logName == TOutputName::Unusable) {
-    std::fprintf(stderr, "menditcon: Cannot open file for writing: %s\n", options.LogFile.c_str());
-    return ToolExitOutput;
-  }
-  if (logName != TOutputName::Usable) {
-    std::fprintf(stderr, "menditcon: Cannot write log file %s: %s\n", options.LogFile.c_str(),
-                 OutputNameProblem(logName).c_str());
-    return ToolExitOutput;
-  }
-  const bool recordLog = log && options.LogFormat == TLogFormat::Records;
-  TConsoleReporter reporter(out, recordLog ? nullptr : log);
-  TRecordTracker tracker(reporter, options.Check);
+// The run once the log is open: rows to reporter (and through tracker), errors outside
+// records to failures, the application folder to logRoot once found. The exit code.
+TToolExit CompanionRows(const TCompanionOptions& options, const TCarriedPatch* carried, TFileSystem* files,
+                        TConsoleReporter& reporter, TRecordTracker& tracker, std::vector<std::string>& failures,
+                        std::string& logRoot) {
+  const bool embedded = carried && carried->State != TPayloadState::None;
   TMacroExpander macros;
   DefineStartupMacros(macros);
 
-  const bool embedded = carried && carried->State != TPayloadState::None;
   const std::string descriptionPath = embedded ? carried->Cabinet.File : DescriptionPath(options.Description);
   TDescription description;
   bool read = false;
@@ -75,8 +59,6 @@ TToolExit RunCompanion(const TCompanionOptions& options, std::FILE* out, const T
   }  else if (carried->State == TPayloadState::Found)
     read = ReadDescription(DescriptionTextReader(carried->DescriptionText), description);
   TToolExit exit = ToolExitNothingDone;
-  std::vector<std::string> failures;  // errors outside records, for the record log
-  std::string logRoot;                // the application folder, once found
   if (embedded && carried->State == TPayloadState::Damaged) {
     const std::string text = "Cannot install patch: " + carried->Cabinet.File + " is damaged: " + carried->Problem +
                              " - nothing was unpacked or installed";
@@ -92,7 +74,8 @@ TToolExit RunCompanion(const TCompanionOptions& options, std::FILE* out, const T
     const std::string target = options.Target.empty()
                                    ? macros.ExpandMacros(description.DefaultPath, true) + description.Name
                                    : options.Target;
-    TDiskFileSystem disk;
+    TDiskFileSystem diskFiles;
+    TFileSystem& disk = files ? *files : diskFiles;
     // The journal lies beside the folder the run installs into; a target that names no
     // folder is refused here with the installation run's own row.
     bool ranRecords = false;  // the installation run reached the records
@@ -123,6 +106,7 @@ TToolExit RunCompanion(const TCompanionOptions& options, std::FILE* out, const T
       run.Macros = &macros;
       run.Reporter = &tracker;
       run.Observer = &tracker;
+      run.Files = files;
       if (options.Check) {
         run.Files = &recording;
         run.Check = true;
@@ -173,6 +157,54 @@ TToolExit RunCompanion(const TCompanionOptions& options, std::FILE* out, const T
                           tracker.Count(TRecordTally::Applied), tracker.Count(TRecordTally::UpToDate),
                           tracker.Count(TRecordTally::Skipped), tracker.Count(TRecordTally::Failed));
     failures = tracker.ErrorsOutsideRecords();
+  }
+  return exit;
+}
+
+}  // namespace
+
+TToolExit RunCompanion(const TCompanionOptions& options, std::FILE* out, const TCarriedPatch* carried,
+                       TFileSystem* files) {
+  std::FILE* log = nullptr;
+  // The record log's lines end in a line feed alone on every system; the log rows are text.
+  // Never through a link planted at the name: an elevated run would empty its target.
+  const TOutputName logName =
+      options.LogFile.empty() ? TOutputName::Usable
+                              : OpenCheckedOutput(options.LogFile, options.LogFormat != TLogFormat::Records, log);
+  if (logName == TOutputName::Unusable) {
+    std::fprintf(stderr, "menditcon: Cannot open file for writing: %s\n", options.LogFile.c_str());
+    return ToolExitOutput;
+  }
+  if (logName != TOutputName::Usable) {
+    std::fprintf(stderr, "menditcon: Cannot write log file %s: %s\n", options.LogFile.c_str(),
+                 OutputNameProblem(logName).c_str());
+    return ToolExitOutput;
+  }
+  const bool recordLog = log && options.LogFormat == TLogFormat::Records;
+  TConsoleReporter reporter(out, recordLog ? nullptr : log);
+  TRecordTracker tracker(reporter, options.Check);
+  TToolExit exit = ToolExitNothingDone;
+  std::vector<std::string> failures;  // errors outside records, for the record log
+  std::string logRoot;                // the application folder, once found
+  // An exception (no memory left, an internal error) ends the run with one error row and
+  // its own exit code, never with abort(), whose status 3 would read as "rolled back".
+  // Everything the run held is released on the way out; a -rollback run's journal stays,
+  // and the next start puts its files back.
+  std::string internal;
+  try {
+    exit = CompanionRows(options, carried, files, reporter, tracker, failures, logRoot);
+  } catch (const std::bad_alloc&) {
+    internal = InternalErrorRow(nullptr);
+  } catch (const std::exception& e) {
+    internal = InternalErrorRow(e.what());
+  } catch (...) {
+    internal = InternalErrorRow("unknown exception");
+  }
+  if (!internal.empty()) {
+    failures = tracker.ErrorsOutsideRecords();
+    failures.push_back(internal);
+    reporter.ReportError("%s", internal.c_str());
+    exit = ToolExitInternal;
   }
   if (recordLog) WriteRecordLog(log, options.Check, logRoot, tracker.Results(), failures, exit);
   if (log && (std::ferror(log) | std::fclose(log)) != 0) return ToolExitOutput;

@@ -11,7 +11,12 @@
 #include <cstdio>
 
 #include "companion_options.h"
+#include "files/file_system.h"
 #include "payload/payload.h"
 
-// out may be null: the rows then go to the log file alone.
-TToolExit RunCompanion(const TCompanionOptions& options, std::FILE* out, const TCarriedPatch* carried = nullptr);
+// out may be null: the rows then go to the log file alone. files: what the run reads and
+// changes; null for the disk (tests pass one that fails or throws).
+// An exception out of the run ends it with the row InternalErrorRow gives and
+// ToolExitInternal.
+TToolExit RunCompanion(const TCompanionOptions& options, std::FILE* out, const TCarriedPatch* carried = nullptr,
+                       TFileSystem* files = nullptr);

@@ -6,6 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
+#include <new>
+#include <stdexcept>
 #include <cctype>
 #include <cstdio>
 #include <string>
@@ -236,6 +239,46 @@ TEST_F(PatchRoundTrip, ExitCodesForScripts) {
 }
 
 bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+// An exception out of the run (thrown through the file system at its first change) ends it
+// with one row and exit code 8, in the rows and the record log; nothing was changed.
+TEST_F(PatchRoundTrip, AnExceptionEndsTheRunWithARowAndItsOwnExitCode) {
+  const std::string oldFolder = Folder("old"), newFolder = Folder("new"), out = JoinPath(root, "out");
+  const std::vector<TReleaseTestFile> old = {{"APP.EXE", Random(5000, 30), Monday}};
+  Write(oldFolder, old);
+  Write(newFolder, {{"APP.EXE", Random(5000, 31), Tuesday}});
+  ASSERT_EQ(ToolExitDone, Build(oldFolder, newFolder, out)) << wizardText;
+  const struct {
+    const char* Name;
+    std::function<void()> Throw;
+    std::string Row;
+  } cases[] = {
+      {"no memory", [] { throw std::bad_alloc(); }, "Cannot install patch: not enough memory"},
+      {"internal", [] { throw std::runtime_error("disk on fire"); }, "Cannot install patch: internal error: disk on fire"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    const std::string target = Folder(std::string("target ") + c.Name);
+    Write(target, old);
+    TCompanionOptions options;
+    options.Description = JoinPath(out, "MENDIT.MNI");
+    options.Target = JoinPath(target, "APP.EXE");
+    options.LogFile = JoinPath(root, "records.txt");
+    options.LogFormat = TLogFormat::Records;
+    TDiskFileSystem disk;
+    TKillingFileSystem throwing(disk, 0, c.Throw);
+    std::FILE* text = std::tmpfile();
+    EXPECT_EQ(ToolExitInternal, RunCompanion(options, text, nullptr, &throwing));
+    const std::string rows = Drain(text);
+    std::fclose(text);
+    EXPECT_NE(std::string::npos, rows.find("[ERROR]\t" + c.Row + "\n")) << rows;
+    std::vector<uint8_t> log;
+    ASSERT_TRUE(ReadWholeFile(files, options.LogFile, log));
+    const std::string records(log.begin(), log.end());
+    EXPECT_NE(std::string::npos, records.find("0\tfailed\t-\t\t" + c.Row + "\n# exit 8\n")) << records;
+    EXPECT_EQ(Picture(oldFolder), Picture(target));
+  }
+}
 
 // -rollback on real files: a read-only file makes a delete record fail, so every file goes
 // back (the modified one, the one a copy overwrote, the deleted one, the new folders and the

@@ -1,7 +1,9 @@
 #pragma once
 // A file system that passes every call on until its change numbered Limit (a create, write,
 // move, delete, new directory or date/time), which it cuts short as a killed process would:
-// a write is done by half, then TKilled is thrown. Limit -1 never kills; Changes counts.
+// a write is done by half, then TKilled is thrown (or what kill throws: std::bad_alloc, say,
+// for a run that runs out of memory there). Limit -1 never kills; Changes counts.
+#include <functional>
 #include <memory>
 
 #include "files/file_system.h"
@@ -11,7 +13,8 @@ struct TKilled {};
 // Passes calls on until the change numbered Limit, which is cut short by a kill.
 class TKillingFileSystem : public TFileSystem {
  public:
-  TKillingFileSystem(TFileSystem& base, int limit) : base(base), limit(limit) {}
+  TKillingFileSystem(TFileSystem& base, int limit, std::function<void()> kill = [] { throw TKilled(); })
+      : base(base), limit(limit), kill(std::move(kill)) {}
   int Changes = 0;
 
   std::unique_ptr<TInputFile> OpenRead(const char* path) override { return base.OpenRead(path); }
@@ -34,7 +37,7 @@ class TKillingFileSystem : public TFileSystem {
     bool Write(int64_t offset, const void* buffer, size_t size) override {
       if (owner.Changes++ == owner.limit) {
         file->Write(offset, buffer, size / 2);  // a torn write
-        throw TKilled();
+        owner.kill();
       }
       return file->Write(offset, buffer, size);
     }
@@ -44,9 +47,10 @@ class TKillingFileSystem : public TFileSystem {
     std::unique_ptr<TOutputFile> file;
   };
   void Step() {
-    if (Changes++ == limit) throw TKilled();
+    if (Changes++ == limit) kill();
   }
   TFileSystem& base;
   int limit;
+  std::function<void()> kill;
 };
 
