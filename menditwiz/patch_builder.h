@@ -51,6 +51,9 @@ struct TBuildHooks {
   std::function<void(const std::string& path, size_t done, size_t total)> Progress;
   // Sees every delta before it is written (tests break one here on purpose).
   std::function<void(const TPlannedRecord& record, std::vector<uint8_t>& delta)> InspectDelta;
+  // The files a whole build (BuildWizardPatch) reads and writes; null for the machine's disk
+  // (tests pass one that fails or throws).
+  TFileSystem* Files = nullptr;
 };
 
 

@@ -126,7 +126,8 @@ bool WriteOutputs(TFileSystem& files, const std::vector<TBuildOutput>& outputs, 
 class TWizardBuild {
  public:
   TWizardBuild(const TWizardOptions& options, const TBuildHooks& hooks, TWizardEvents& events)
-      : Options(options), Hooks(hooks), Events(events), Lister(NewFolderLister()), Files(NewFileSystem()) {}
+      : Options(options), Hooks(hooks), Events(events), Lister(NewFolderLister()),
+        OwnFiles(hooks.Files ? nullptr : NewFileSystem()), Files(hooks.Files ? hooks.Files : OwnFiles.get()) {}
 
   bool Run() {
     return ResolveFolders() && FormatDescriptionFile() && CheckOutputFolder() && ReadStub() && ReadReleases() &&
@@ -384,7 +385,8 @@ class TWizardBuild {
   const TBuildHooks& Hooks;
   TWizardEvents& Events;
   const std::unique_ptr<TFolderLister> Lister;
-  const std::unique_ptr<TFileSystem> Files;
+  const std::unique_ptr<TFileSystem> OwnFiles;  // the disk, unless the hooks name files
+  TFileSystem* const Files;
   std::string OldRoot, NewRoot, OutRoot, Description;
   std::vector<std::string> AlsoRoots;     // the further old releases (-also)
   std::vector<TRelease> AlsoReleases;

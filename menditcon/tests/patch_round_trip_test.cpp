@@ -278,6 +278,20 @@ TEST_F(PatchRoundTrip, AnExceptionEndsTheRunWithARowAndItsOwnExitCode) {
     EXPECT_NE(std::string::npos, records.find("0\tfailed\t-\t\t" + c.Row + "\n# exit 8\n")) << records;
     EXPECT_EQ(Picture(oldFolder), Picture(target));
   }
+  // menditwiz: lack of memory keeps its documented code 4, any other exception gives 8.
+  TDiskFileSystem disk;
+  for (const auto& c : cases) {
+    TKillingFileSystem throwing(disk, 0, c.Throw);
+    TBuildHooks hooks;
+    hooks.Files = &throwing;
+    const std::string out2 = JoinPath(root, std::string("out ") + c.Name);
+    EXPECT_EQ(c.Name[0] == 'n' ? ToolExitNothingDone : ToolExitInternal, Build(oldFolder, newFolder, out2, hooks));
+    EXPECT_NE(std::string::npos, wizardText.find(c.Name[0] == 'n' ? "menditwiz: not enough memory"
+                                                                   : "menditwiz: internal error: disk on fire\n"))
+        << wizardText;
+    EXPECT_NE(std::string::npos, wizardText.find("menditwiz: nothing was written")) << wizardText;
+    EXPECT_FALSE(Exists(out2));
+  }
 }
 
 // -rollback on real files: a read-only file makes a delete record fail, so every file goes
