@@ -79,6 +79,7 @@ void TPatchDlgClient::CmInstall() {
   if (app->Carried) run.Within = &app->Carried->Cabinet;
   run.Macros = &app->Macros;
   run.Reporter = this;
+  run.Files = Files;
   run.MessageHook = &TPatchDlgClient::DispatchWaitingMessages;
   run.MessageContext = this;
   run.ClearLog = [this] { Log->ClearList(); };

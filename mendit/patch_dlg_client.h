@@ -20,6 +20,7 @@
 #include "framework/progress_bar.h"
 #include "report/patch_reporter.h"
 
+class TFileSystem;
 class TMenditorApp;
 
 class TPatchDlgClient : public TDialog, public TPatchReporter {
@@ -43,6 +44,9 @@ class TPatchDlgClient : public TDialog, public TPatchReporter {
   void CmAbout();
 
   bool IsRunning() const { return Running; }
+
+  // The files the runs change; null for the disk (tests pass one that throws).
+  TFileSystem* Files = nullptr;
 
  protected:
   bool Respond(const TMessage& msg, LRESULT& result) override;
