@@ -1,13 +1,11 @@
 #include "base_relocations.h"
 
+#include "byte_order/little_endian.h"
+
 namespace {
 
 constexpr unsigned HighLow = 3;  // IMAGE_REL_BASED_HIGHLOW
 constexpr unsigned Dir64 = 10;   // IMAGE_REL_BASED_DIR64
-
-uint32_t Get32(const uint8_t* at) {
-  return uint32_t{at[0]} | uint32_t{at[1]} << 8 | uint32_t{at[2]} << 16 | uint32_t{at[3]} << 24;
-}
 
 }  // namespace
 
@@ -18,8 +16,8 @@ std::vector<uint32_t> ReadBaseRelocations(const uint8_t* bytes, size_t size, con
   // Each block: page RVA, block size (header included), then 16-bit entries: type in the
   // top 4 bits, offset in the page in the low 12.
   for (uint64_t at = image.RelocationOffset; at + 8 <= end;) {
-    const uint32_t page = Get32(bytes + at);
-    const uint32_t blockSize = Get32(bytes + at + 4);
+    const uint32_t page = ReadUInt32le(bytes + at);
+    const uint32_t blockSize = ReadUInt32le(bytes + at + 4);
     if (blockSize < 8 || at + blockSize > end) break;
     for (uint64_t entry = at + 8; entry + 2 <= at + blockSize; entry += 2) {
       const unsigned word = bytes[entry] | bytes[entry + 1] << 8;

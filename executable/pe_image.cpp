@@ -2,13 +2,9 @@
 
 #include <algorithm>
 
-namespace {
+#include "byte_order/little_endian.h"
 
-uint16_t Get16(const uint8_t* at) { return static_cast<uint16_t>(at[0] | at[1] << 8); }
-uint32_t Get32(const uint8_t* at) {
-  return uint32_t{at[0]} | uint32_t{at[1]} << 8 | uint32_t{at[2]} << 16 | uint32_t{at[3]} << 24;
-}
-uint64_t Get64(const uint8_t* at) { return Get32(at) | uint64_t{Get32(at + 4)} << 32; }
+namespace {
 
 constexpr uint32_t ExecuteFlag = 0x20000000;  // IMAGE_SCN_MEM_EXECUTE
 constexpr uint32_t CodeFlag = 0x00000020;     // IMAGE_SCN_CNT_CODE
@@ -46,12 +42,12 @@ const TPeSection* TPeImage::SectionAtRva(uint32_t rva) const {
 bool ParsePeImage(const uint8_t* bytes, size_t size, TPeImage& image) {
   image = TPeImage();
   if (size < 0x40 || size > 0x7FFFFFFF || bytes[0] != 'M' || bytes[1] != 'Z') return false;
-  const uint64_t pe = Get32(bytes + 0x3C);
-  if (pe + 24 > size || Get32(bytes + pe) != 0x00004550) return false;  // "PE\0\0"
+  const uint64_t pe = ReadUInt32le(bytes + 0x3C);
+  if (pe + 24 > size || ReadUInt32le(bytes + pe) != 0x00004550) return false;  // "PE\0\0"
   const uint8_t* coff = bytes + pe + 4;
-  image.Machine = Get16(coff);
-  const uint32_t sectionCount = Get16(coff + 2);
-  const uint32_t optionalSize = Get16(coff + 16);
+  image.Machine = ReadUInt16le(coff);
+  const uint32_t sectionCount = ReadUInt16le(coff + 2);
+  const uint32_t optionalSize = ReadUInt16le(coff + 16);
   if (image.Machine != PeMachineX86 && image.Machine != PeMachineX64) return false;
   if (sectionCount == 0 || sectionCount > MaxPeSections) return false;
   const uint64_t optional = pe + 24;
@@ -60,15 +56,15 @@ bool ParsePeImage(const uint8_t* bytes, size_t size, TPeImage& image) {
   const bool wide = image.Machine == PeMachineX64;
   // PE32 (0x10B) for x86, PE32+ (0x20B) for x64; directories follow the fixed fields.
   const uint32_t fixedSize = wide ? 112 : 96;
-  if (optionalSize < fixedSize || Get16(header) != (wide ? 0x20B : 0x10B)) return false;
-  image.ImageBase = wide ? Get64(header + 24) : Get32(header + 28);
-  image.ImageSize = Get32(header + 56);
-  const uint32_t directoryCount = Get32(header + (wide ? 108 : 92));
+  if (optionalSize < fixedSize || ReadUInt16le(header) != (wide ? 0x20B : 0x10B)) return false;
+  image.ImageBase = wide ? ReadUInt64le(header + 24) : ReadUInt32le(header + 28);
+  image.ImageSize = ReadUInt32le(header + 56);
+  const uint32_t directoryCount = ReadUInt32le(header + (wide ? 108 : 92));
   auto directory = [&](uint32_t index, uint32_t& rva, uint32_t& length) {
     rva = length = 0;
     if (index >= directoryCount || fixedSize + 8 * (index + 1) > optionalSize) return;
-    rva = Get32(header + fixedSize + 8 * index);
-    length = Get32(header + fixedSize + 8 * index + 4);
+    rva = ReadUInt32le(header + fixedSize + 8 * index);
+    length = ReadUInt32le(header + fixedSize + 8 * index + 4);
   };
 
   const uint64_t table = optional + optionalSize;
@@ -76,11 +72,11 @@ bool ParsePeImage(const uint8_t* bytes, size_t size, TPeImage& image) {
   for (uint32_t i = 0; i < sectionCount; i++) {
     const uint8_t* at = bytes + table + i * SectionHeaderSize;
     TPeSection section;
-    section.VirtualSize = Get32(at + 8);
-    section.Rva = Get32(at + 12);
-    const uint32_t rawSize = Get32(at + 16);
-    const uint32_t rawOffset = Get32(at + 20);
-    const uint32_t flags = Get32(at + 36);
+    section.VirtualSize = ReadUInt32le(at + 8);
+    section.Rva = ReadUInt32le(at + 12);
+    const uint32_t rawSize = ReadUInt32le(at + 16);
+    const uint32_t rawOffset = ReadUInt32le(at + 20);
+    const uint32_t flags = ReadUInt32le(at + 36);
     if (uint64_t{section.Rva} + section.VirtualSize > image.ImageSize) return false;
     if (rawOffset < size && rawSize > 0) {
       section.FileOffset = rawOffset;

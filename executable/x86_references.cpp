@@ -1,10 +1,8 @@
 #include "x86_references.h"
 
-namespace {
+#include "byte_order/little_endian.h"
 
-uint32_t Get32(const uint8_t* at) {
-  return uint32_t{at[0]} | uint32_t{at[1]} << 8 | uint32_t{at[2]} << 16 | uint32_t{at[3]} << 24;
-}
+namespace {
 
 bool RvaOfOffset(const TPeImage& image, uint32_t offset, const TPeSection*& section, uint32_t& rva) {
   section = image.SectionAtOffset(offset);
@@ -45,7 +43,7 @@ TFoundReference FindReference(const TPeImage& image, uint32_t offset, const TOpe
   // The operand lies within its section's bytes.
   if (offset - section->FileOffset + uint64_t{4} > section->FileSize) return TFoundReference();
   const uint8_t* at = bytes.At;
-  const uint32_t value = Get32(at);
+  const uint32_t value = ReadUInt32le(at);
   const bool wide = image.Machine == PeMachineX64;
   auto inSection = [&](uint32_t target, bool executable) {
     const TPeSection* to = image.SectionAtRva(target);
@@ -77,7 +75,7 @@ TFoundReference FindReference(const TPeImage& image, uint32_t offset, const TOpe
   }
   if (wide && (kinds & ReferenceBit(TReferenceKind::Absolute64)) && bytes.After >= 8 &&
       offset - section->FileOffset + uint64_t{8} <= section->FileSize) {
-    const uint64_t pointer = value | uint64_t{Get32(at + 4)} << 32;
+    const uint64_t pointer = value | uint64_t{ReadUInt32le(at + 4)} << 32;
     const uint64_t target = pointer - image.ImageBase;
     if (pointer >= image.ImageBase && target < image.ImageSize && inSection(static_cast<uint32_t>(target), false))
       return Found(TReferenceKind::Absolute64, static_cast<uint32_t>(target), 8, 0);

@@ -86,7 +86,9 @@ TEST(X86References, FindsEachKind) {
     TOperandBytes around{bytes.data() + c.offset, 2, 8};
     const TFoundReference found = FindReference(image, c.offset, around, AllReferenceKinds);
     EXPECT_EQ(c.kind, found.Kind) << c.name;
-    if (c.kind != TReferenceKind::None) EXPECT_EQ(c.target, found.TargetRva) << c.name;
+    if (c.kind != TReferenceKind::None) {
+      EXPECT_EQ(c.target, found.TargetRva) << c.name;
+    }
   }
 }
 
