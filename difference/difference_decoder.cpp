@@ -1,6 +1,9 @@
 #include "difference_decoder.h"
 
 #include <algorithm>
+#include <memory>
+
+#include "executable_part.h"
 
 namespace {
 
@@ -82,6 +85,27 @@ class TOldWindow {
     return true;
   }
 
+  // The bytes around offset (below the file's size) that the reference finder looks at:
+  // up to 2 before it and 8 from it, fewer only at the file's ends.
+  bool Around(int64_t offset, TOperandBytes& around) {
+    constexpr int64_t Before = 2, After = 8;
+    const int64_t end = start + static_cast<int64_t>(length);
+    if (length == 0 || offset - std::min(offset, Before) < start || std::min(offset + After, size) > end) {
+      // Start the window a little before offset, so that reads going on from it stay inside.
+      const int64_t from = std::max<int64_t>(0, offset - 16);
+      length = 0;
+      if (offset < 0 || offset >= size) return false;
+      const size_t count = static_cast<size_t>(std::min<int64_t>(size - from, buffer.size()));
+      if (!source.Read(from, buffer.data(), count)) return false;
+      start = from;
+      length = count;
+    }
+    around.At = buffer.data() + (offset - start);
+    around.Before = static_cast<size_t>(std::min(offset - start, Before));
+    around.After = static_cast<size_t>(std::min<int64_t>(start + static_cast<int64_t>(length) - offset, After));
+    return true;
+  }
+
  private:
   TDifferenceSource& source;
   int64_t size;
@@ -100,6 +124,10 @@ class TOutput {
   void Space(uint8_t*& bytes, size_t& available) {
     bytes = buffer.data() + used;
     available = buffer.size() - used;
+  }
+  bool Put(uint8_t byte) {
+    buffer[used++] = byte;
+    return used < buffer.size() || Flush();
   }
   bool Commit(size_t count) {
     used += count;
@@ -128,13 +156,14 @@ class TOutput {
 class TApplier {
  public:
   TApplier(TDifferenceSource& record, TDifferenceSource& old, TDifferenceSink& sink, const TDifferenceHeader& header,
-           TDifferenceObserver* observer)
-      : runs(record, static_cast<int64_t>(header.RunsStart()), static_cast<int64_t>(header.ChangesStart())),
+           TDifferenceObserver* observer, const TReferenceCoder* coder)
+      : coder(coder), runs(record, static_cast<int64_t>(header.RunsStart()), static_cast<int64_t>(header.ChangesStart())),
         changes(record, static_cast<int64_t>(header.ChangesStart()), static_cast<int64_t>(header.ExtraStart())),
         extra(record, static_cast<int64_t>(header.ExtraStart()), static_cast<int64_t>(header.RecordSize())),
         old(old, header.OldSize), output(sink, header.NewSize, observer), changesLeft(header.ChangeCount) {}
 
-  TDifferenceStatus Add(int64_t oldAt, uint32_t count) {
+  TDifferenceStatus Add(int64_t oldAt, int64_t newAt, uint32_t count) {
+    if (coder) return AddReferences(oldAt, newAt, count);
     while (count > 0) {
       const uint8_t* previous;
       uint8_t* out;
@@ -162,6 +191,7 @@ class TApplier {
         changes.Skip(1);
         haveRun = false;
       }
+      Remember(out + n - std::min<size_t>(n, 2), std::min<size_t>(n, 2));
       if (!output.Commit(n)) return TDifferenceStatus::WriteFailed;
       oldAt += static_cast<int64_t>(n);
       count -= static_cast<uint32_t>(n);
@@ -179,6 +209,7 @@ class TApplier {
       const size_t n = std::min({size_t{count}, available, outAvailable});
       std::copy(bytes, bytes + n, out);
       extra.Skip(n);
+      Remember(out + n - std::min<size_t>(n, 2), std::min<size_t>(n, 2));
       if (!output.Commit(n)) return TDifferenceStatus::WriteFailed;
       count -= static_cast<uint32_t>(n);
     }
@@ -188,6 +219,73 @@ class TApplier {
   bool Finish() { return output.Flush(); }
 
  private:
+  const TReferenceCoder* coder;
+  uint8_t last[2] = {};  // the new file's last bytes written, for the reference coder
+  size_t lastCount = 0;
+
+  void Remember(const uint8_t* bytes, size_t count) {
+    for (size_t i = 0; i < count; i++) {
+      if (lastCount == 2) last[0] = last[1];
+      last[lastCount == 2 ? 1 : lastCount++] = bytes[i];
+    }
+  }
+
+  TDifferenceStatus NextDifference(uint8_t& byte) {
+    if (!haveRun) {
+      const TDifferenceStatus status = NextRun();
+      if (status != TDifferenceStatus::Applied) return status;
+    }
+    if (zeros > 0) {
+      zeros--;
+      byte = 0;
+      return TDifferenceStatus::Applied;
+    }
+    const uint8_t* change;
+    size_t available;
+    if (!changes.Peek(change, available)) return TDifferenceStatus::ReadFailed;
+    byte = change[0];
+    changes.Skip(1);
+    haveRun = false;
+    return TDifferenceStatus::Applied;
+  }
+
+  TDifferenceStatus PutByte(uint8_t byte) {
+    Remember(&byte, 1);
+    return output.Put(byte) ? TDifferenceStatus::Applied : TDifferenceStatus::WriteFailed;
+  }
+
+  // An add of the executable mode: byte by byte, each reference the coder recognises rebuilt
+  // from its prediction and the 32-bit difference stored for it.
+  TDifferenceStatus AddReferences(int64_t oldAt, int64_t newAt, uint32_t count) {
+    for (uint32_t i = 0; i < count;) {
+      TOperandBytes around;
+      if (!old.Around(oldAt + i, around)) return TDifferenceStatus::ReadFailed;
+      TReferenceCoder::TPrediction prediction;
+      uint8_t difference[8];
+      TDifferenceStatus status = TDifferenceStatus::Applied;
+      if (!coder->Predict(static_cast<uint32_t>(oldAt + i), around, static_cast<uint32_t>(newAt + i), last, lastCount,
+                          count - i, prediction)) {
+        status = NextDifference(difference[0]);
+        if (status == TDifferenceStatus::Applied) status = PutByte(static_cast<uint8_t>(around.At[0] + difference[0]));
+        if (status != TDifferenceStatus::Applied) return status;
+        i++;
+        continue;
+      }
+      // The finder saw Width bytes of the old file from here (After >= Width).
+      for (uint32_t j = 0; j < prediction.Width && status == TDifferenceStatus::Applied; j++) {
+        status = NextDifference(difference[j]);
+      }
+      uint8_t value[4];
+      WriteUInt32le(value, ReadUInt32le(difference) + prediction.Value);
+      for (uint32_t j = 0; j < prediction.Width && status == TDifferenceStatus::Applied; j++) {
+        status = PutByte(j < 4 ? value[j] : static_cast<uint8_t>(around.At[j] + difference[j]));
+      }
+      if (status != TDifferenceStatus::Applied) return status;
+      i += prediction.Width;
+    }
+    return TDifferenceStatus::Applied;
+  }
+
   TStreamReader runs;
   TStreamReader changes;
   TStreamReader extra;
@@ -228,7 +326,7 @@ TDifferenceStatus CheckRuns(TDifferenceSource& record, const TDifferenceHeader& 
 
 // Checks every entry against the header before its bytes are written (when applier is set).
 TDifferenceStatus Walk(TDifferenceSource& record, const TDifferenceHeader& header, TApplier* applier) {
-  TStreamReader control(record, DifferenceHeaderSize, static_cast<int64_t>(header.RunsStart()));
+  TStreamReader control(record, static_cast<int64_t>(header.ControlStart()), static_cast<int64_t>(header.RunsStart()));
   const int64_t oldSize = header.OldSize;
   int64_t oldAt = 0;
   int64_t newAt = 0;
@@ -245,7 +343,7 @@ TDifferenceStatus Walk(TDifferenceSource& record, const TDifferenceHeader& heade
     const int64_t nextOld = oldAt + add + NumberToSeek(seekNumber);
     if (nextOld < 0 || nextOld > oldSize) return TDifferenceStatus::Malformed;
     if (applier) {
-      status = applier->Add(oldAt, add);
+      status = applier->Add(oldAt, newAt, add);
       if (status == TDifferenceStatus::Applied) status = applier->Copy(copy);
       if (status != TDifferenceStatus::Applied) return status;
     }
@@ -273,10 +371,19 @@ TDifferenceStatus ReadDifferenceHeader(TDifferenceSource& record, TDifferenceHea
   const int64_t size = record.Size();
   if (size < 0) return TDifferenceStatus::ReadFailed;
   if (size < static_cast<int64_t>(DifferenceHeaderSize)) return TDifferenceStatus::Malformed;
-  uint8_t bytes[DifferenceHeaderSize];
-  if (!record.Read(0, bytes, sizeof bytes)) return TDifferenceStatus::ReadFailed;
-  if (!std::equal(bytes, bytes + 4, DifferenceMagic) || ReadUInt32le(bytes + 4) != DifferenceVersion) {
+  uint8_t bytes[DifferenceHeaderSize + 4];
+  if (!record.Read(0, bytes, DifferenceHeaderSize)) return TDifferenceStatus::ReadFailed;
+  header.Version = ReadUInt32le(bytes + 4);
+  if (!std::equal(bytes, bytes + 4, DifferenceMagic) ||
+      (header.Version != DifferenceVersion && header.Version != ExecutableDifferenceVersion)) {
     return TDifferenceStatus::Malformed;
+  }
+  header.ExecutableLength = 0;
+  if (header.Version == ExecutableDifferenceVersion) {
+    if (size < static_cast<int64_t>(DifferenceHeaderSize + 4)) return TDifferenceStatus::Malformed;
+    if (!record.Read(DifferenceHeaderSize, bytes + DifferenceHeaderSize, 4)) return TDifferenceStatus::ReadFailed;
+    header.ExecutableLength = ReadUInt32le(bytes + DifferenceHeaderSize);
+    if (header.ExecutableLength > MaxExecutablePartLength) return TDifferenceStatus::Malformed;
   }
   uint32_t* const fields[] = {&header.OldSize,          &header.NewSize,     &header.EntryCount,
                               &header.ControlLength,    &header.DifferenceLength, &header.ChangeCount,
@@ -290,11 +397,33 @@ TDifferenceStatus ReadDifferenceHeader(TDifferenceSource& record, TDifferenceHea
   return TDifferenceStatus::Applied;
 }
 
+namespace {
+
+// The executable part of a version 2 record, read whole (at most MaxExecutablePartLength).
+TDifferenceStatus ReadPart(TDifferenceSource& record, const TDifferenceHeader& header, TExecutablePart& part) {
+  std::vector<uint8_t> bytes(header.ExecutableLength);
+  if (!bytes.empty() && !record.Read(static_cast<int64_t>(header.ExecutableStart()), bytes.data(), bytes.size())) {
+    return TDifferenceStatus::ReadFailed;
+  }
+  return ReadExecutablePart(bytes.data(), bytes.size(), part) ? TDifferenceStatus::Applied : TDifferenceStatus::Malformed;
+}
+
+TDifferenceStatus Check(TDifferenceSource& record, TDifferenceHeader& header, TExecutablePart* part) {
+  TDifferenceStatus status = ReadDifferenceHeader(record, header);
+  if (status == TDifferenceStatus::Applied && header.Version == ExecutableDifferenceVersion) {
+    TExecutablePart read;
+    status = ReadPart(record, header, part ? *part : read);
+  }
+  if (status == TDifferenceStatus::Applied) status = CheckRuns(record, header);
+  if (status == TDifferenceStatus::Applied) status = Walk(record, header, nullptr);
+  return status;
+}
+
+}  // namespace
+
 TDifferenceStatus CheckDifference(TDifferenceSource& record, TDifferenceHeader* header) {
   TDifferenceHeader read;
-  TDifferenceStatus status = ReadDifferenceHeader(record, read);
-  if (status == TDifferenceStatus::Applied) status = CheckRuns(record, read);
-  if (status == TDifferenceStatus::Applied) status = Walk(record, read, nullptr);
+  const TDifferenceStatus status = Check(record, read, nullptr);
   if (header) *header = read;
   return status;
 }
@@ -302,11 +431,14 @@ TDifferenceStatus CheckDifference(TDifferenceSource& record, TDifferenceHeader* 
 TDifferenceStatus ApplyDifference(TDifferenceSource& record, TDifferenceSource& old, TDifferenceSink& sink,
                                   TDifferenceObserver* observer) {
   TDifferenceHeader header;
-  const TDifferenceStatus status = CheckDifference(record, &header);
+  TExecutablePart part;
+  const TDifferenceStatus status = Check(record, header, &part);
   if (status != TDifferenceStatus::Applied) return status;
   const int64_t oldSize = old.Size();
   if (oldSize < 0) return TDifferenceStatus::ReadFailed;
   if (oldSize != header.OldSize) return TDifferenceStatus::WrongOldSize;
-  TApplier applier(record, old, sink, header, observer);
+  const TReferenceCoder coder(part);
+  TApplier applier(record, old, sink, header, observer,
+                   header.Version == ExecutableDifferenceVersion ? &coder : nullptr);
   return Walk(record, header, &applier);
 }

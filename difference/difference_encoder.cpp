@@ -4,6 +4,7 @@
 #include <stdexcept>
 
 #include "difference_format.h"
+#include "executable_part.h"
 #include "suffix_array.h"
 
 namespace {
@@ -143,11 +144,224 @@ std::vector<TDifferenceEntry> FindEntries(const uint8_t* old, int64_t oldSize, c
   return entries;
 }
 
+// The difference bytes of the adds: new - old byte by byte, except that with a coder each
+// reference it recognises takes the 32-bit difference between its value and the prediction
+// (README.md, "Executable mode"). cost counts, per reference kind, the bytes that are not
+// zero with the prediction and without it, so that kinds that do not pay can be left out.
+struct TKindCost {
+  uint64_t Coded[8] = {};
+  uint64_t Plain[8] = {};
+};
+
+std::vector<uint8_t> DifferenceBytes(const uint8_t* oldData, size_t oldSize, const uint8_t* newData,
+                                     const std::vector<TDifferenceEntry>& entries, const TReferenceCoder* coder,
+                                     TKindCost* cost) {
+  std::vector<uint8_t> bytes;
+  size_t oldAt = 0;
+  size_t newAt = 0;
+  for (const TDifferenceEntry& entry : entries) {
+    for (uint32_t i = 0; i < entry.Add;) {
+      const size_t o = oldAt + i;
+      const size_t n = newAt + i;
+      TReferenceCoder::TPrediction prediction;
+      if (coder) {
+        TOperandBytes around;
+        around.At = oldData + o;
+        around.Before = std::min<size_t>(o, 2);
+        around.After = std::min<size_t>(oldSize - o, 8);
+        const size_t before = std::min<size_t>(n, 2);
+        if (!coder->Predict(static_cast<uint32_t>(o), around, static_cast<uint32_t>(n), newData + n - before, before,
+                            entry.Add - i, prediction)) {
+          prediction.Width = 0;
+        }
+      }
+      if (prediction.Width == 0) {
+        bytes.push_back(static_cast<uint8_t>(newData[n] - oldData[o]));
+        i++;
+        continue;
+      }
+      uint8_t coded[4];
+      WriteUInt32le(coded, ReadUInt32le(newData + n) - prediction.Value);
+      bytes.insert(bytes.end(), coded, coded + 4);
+      for (uint32_t j = 4; j < prediction.Width; j++) bytes.push_back(static_cast<uint8_t>(newData[n + j] - oldData[o + j]));
+      if (cost) {
+        const unsigned kind = static_cast<unsigned>(prediction.Kind);
+        for (uint32_t j = 0; j < 4; j++) {
+          cost->Coded[kind] += coded[j] != 0;
+          cost->Plain[kind] += newData[n + j] != oldData[o + j];
+        }
+      }
+      i += prediction.Width;
+    }
+    newAt += entry.Add + entry.Copy;
+    oldAt = static_cast<size_t>(static_cast<int64_t>(oldAt) + entry.Add + entry.Seek);
+  }
+  return bytes;
+}
+
+// The record of the entries with their difference bytes: header (with the executable part
+// when there is one), control, runs, changes, extra.
+bool AssembleRecord(const uint8_t* oldData, size_t oldSize, const uint8_t* newData, size_t newSize,
+                    const std::vector<TDifferenceEntry>& entries, const std::vector<uint8_t>& difference,
+                    const std::vector<uint8_t>* executablePart, std::vector<uint8_t>& record) {
+  std::vector<uint8_t> control, runs, changes, extra;
+  TDifferenceHeader header;
+  size_t newAt = 0;
+  uint32_t zeros = 0;  // unchanged bytes since the last change
+  for (uint8_t byte : difference) {
+    if (byte == 0) {
+      zeros++;
+    } else {
+      PutNumber(runs, zeros);
+      changes.push_back(byte);
+      zeros = 0;
+    }
+  }
+  for (const TDifferenceEntry& entry : entries) {
+    PutDifferenceEntry(control, entry);
+    newAt += entry.Add;
+    extra.insert(extra.end(), newData + newAt, newData + newAt + entry.Copy);
+    newAt += entry.Copy;
+  }
+  if (executablePart) {
+    if (executablePart->size() > MaxExecutablePartLength) return false;
+    header.Version = ExecutableDifferenceVersion;
+    header.ExecutableLength = static_cast<uint32_t>(executablePart->size());
+  }
+  header.OldSize = static_cast<uint32_t>(oldSize);
+  header.NewSize = static_cast<uint32_t>(newSize);
+  header.EntryCount = static_cast<uint32_t>(entries.size());
+  header.ControlLength = static_cast<uint32_t>(control.size());
+  header.DifferenceLength = static_cast<uint32_t>(difference.size());
+  header.ChangeCount = static_cast<uint32_t>(changes.size());
+  header.RunLength = static_cast<uint32_t>(runs.size());
+  header.ExtraLength = static_cast<uint32_t>(extra.size());
+  (void)oldData;
+  // Streams of numbers could in theory outgrow their 32-bit lengths: refused, not cut.
+  if (control.size() > MaxDifferenceFileSize || runs.size() > MaxDifferenceFileSize ||
+      header.RecordSize() > SIZE_MAX) {
+    return false;
+  }
+  record.reserve(static_cast<size_t>(header.RecordSize()));
+  record.resize(DifferenceHeaderBytes(header));
+  PutDifferenceHeader(record.data(), header);
+  if (executablePart) record.insert(record.end(), executablePart->begin(), executablePart->end());
+  for (const std::vector<uint8_t>* stream : {&control, &runs, &changes, &extra}) {
+    record.insert(record.end(), stream->begin(), stream->end());
+  }
+  return true;
+}
+
+// Pieces of the adds, carried to RVAs and cut at section ends, as segments.
+std::vector<TReferenceSegment> MatchedSegments(const TPeImage& oldImage, const TPeImage& newImage,
+                                               const std::vector<TDifferenceEntry>& entries) {
+  constexpr uint32_t ShortestSegment = 16;
+  std::vector<TReferenceSegment> segments;
+  uint64_t oldAt = 0, newAt = 0;
+  for (const TDifferenceEntry& entry : entries) {
+    for (uint64_t done = 0; done < entry.Add;) {
+      const uint32_t o = static_cast<uint32_t>(oldAt + done), n = static_cast<uint32_t>(newAt + done);
+      const TPeSection* oldSection = oldImage.SectionAtOffset(o);
+      const TPeSection* newSection = newImage.SectionAtOffset(n);
+      if (!oldSection || !newSection) {
+        done++;  // header bytes or a gap between sections
+        continue;
+      }
+      const uint64_t length = std::min<uint64_t>({entry.Add - done, oldSection->FileOffset + uint64_t{oldSection->FileSize} - o,
+                                                  newSection->FileOffset + uint64_t{newSection->FileSize} - n});
+      if (length >= ShortestSegment) {
+        segments.push_back({oldSection->Rva + (o - oldSection->FileOffset), newSection->Rva + (n - newSection->FileOffset),
+                            static_cast<uint32_t>(length)});
+      }
+      done += length;
+    }
+    newAt += entry.Add + entry.Copy;
+    oldAt = static_cast<uint64_t>(static_cast<int64_t>(oldAt) + entry.Add + entry.Seek);
+  }
+  // Parts of sections without bytes in the file (uninitialised data) go with their section,
+  // the nth old with the nth new.
+  for (size_t s = 0; s < oldImage.Sections.size() && s < newImage.Sections.size(); s++) {
+    const TPeSection& a = oldImage.Sections[s];
+    const TPeSection& b = newImage.Sections[s];
+    if (a.VirtualSize > a.FileSize && b.VirtualSize > b.FileSize) {
+      segments.push_back({a.Rva + a.FileSize, b.Rva + b.FileSize, std::min(a.VirtualSize - a.FileSize, b.VirtualSize - b.FileSize)});
+    }
+  }
+  // By old RVA, the longer first where two start together; later ones lose what an earlier
+  // one covers; neighbours that move by the same amount become one, over the gap between.
+  std::sort(segments.begin(), segments.end(), [](const TReferenceSegment& a, const TReferenceSegment& b) {
+    return a.OldRva != b.OldRva ? a.OldRva < b.OldRva : a.Length > b.Length;
+  });
+  std::vector<TReferenceSegment> merged;
+  for (TReferenceSegment segment : segments) {
+    if (!merged.empty()) {
+      TReferenceSegment& last = merged.back();
+      const uint64_t end = uint64_t{last.OldRva} + last.Length;
+      if (uint64_t{segment.OldRva} + segment.Length <= end) continue;
+      if (segment.OldRva < end) {
+        const uint32_t cut = static_cast<uint32_t>(end - segment.OldRva);
+        segment.OldRva += cut;
+        segment.NewRva += cut;
+        segment.Length -= cut;
+      }
+      if (segment.NewRva - segment.OldRva == last.NewRva - last.OldRva) {
+        last.Length = segment.OldRva + segment.Length - last.OldRva;
+        continue;
+      }
+    }
+    merged.push_back(segment);
+  }
+  if (merged.size() > MaxReferenceSegments) {
+    std::stable_sort(merged.begin(), merged.end(),
+                     [](const TReferenceSegment& a, const TReferenceSegment& b) { return a.Length > b.Length; });
+    merged.resize(MaxReferenceSegments);
+    std::sort(merged.begin(), merged.end(),
+              [](const TReferenceSegment& a, const TReferenceSegment& b) { return a.OldRva < b.OldRva; });
+  }
+  return merged;
+}
+
+// The executable record, when both files are PE images of one machine.
+bool EncodeExecutable(const uint8_t* oldData, size_t oldSize, const uint8_t* newData, size_t newSize,
+                      const std::vector<TDifferenceEntry>& entries, std::vector<uint8_t>& record) {
+  TExecutablePart part;
+  if (!ParsePeImage(oldData, oldSize, part.Old) || !ParsePeImage(newData, newSize, part.New) ||
+      part.Old.Machine != part.New.Machine) {
+    return false;
+  }
+  part.Kinds = AllReferenceKinds;
+  part.Segments = MatchedSegments(part.Old, part.New, entries);
+  // The coder works from the part as the decoder will read it back; kinds whose predictions
+  // leave more bytes changed than the plain difference are left out, and the bytes made again.
+  std::vector<uint8_t> bytes;
+  PutExecutablePart(bytes, part);
+  TExecutablePart read;
+  if (!ReadExecutablePart(bytes.data(), bytes.size(), read)) return false;
+  TKindCost cost;
+  std::vector<uint8_t> difference;
+  {
+    const TReferenceCoder coder(read);
+    difference = DifferenceBytes(oldData, oldSize, newData, entries, &coder, &cost);
+  }
+  for (unsigned kind = 0; kind < 8; kind++) {
+    if (cost.Coded[kind] > cost.Plain[kind]) read.Kinds &= ~(1u << kind);
+  }
+  if (read.Kinds != part.Kinds) {
+    part.Kinds = read.Kinds;
+    bytes.clear();
+    PutExecutablePart(bytes, part);
+    const TReferenceCoder coder(read);
+    difference = DifferenceBytes(oldData, oldSize, newData, entries, &coder, nullptr);
+  }
+  return AssembleRecord(oldData, oldSize, newData, newSize, entries, difference, &bytes, record);
+}
+
 }  // namespace
 
-bool EncodeDifference(const uint8_t* oldData, size_t oldSize, const uint8_t* newData, size_t newSize,
-                      std::vector<uint8_t>& record) {
-  record.clear();
+bool EncodeDifferences(const uint8_t* oldData, size_t oldSize, const uint8_t* newData, size_t newSize,
+                       std::vector<uint8_t>& plain, std::vector<uint8_t>* executable) {
+  plain.clear();
+  if (executable) executable->clear();
   if (oldSize > MaxDifferenceFileSize || newSize > MaxDifferenceFileSize) return false;
   try {
     std::vector<TDifferenceEntry> entries;
@@ -156,51 +370,21 @@ bool EncodeDifference(const uint8_t* oldData, size_t oldSize, const uint8_t* new
       if (!BuildSuffixArray(oldData, oldSize, suffixes)) return false;
       entries = FindEntries(oldData, static_cast<int64_t>(oldSize), newData, static_cast<int64_t>(newSize), suffixes);
     }
-    // The streams, then the record: header, control, runs, changes, extra.
-    std::vector<uint8_t> control, runs, changes, extra;
-    TDifferenceHeader header;
-    size_t oldAt = 0;
-    size_t newAt = 0;
-    uint32_t zeros = 0;  // unchanged bytes since the last change
-    for (const TDifferenceEntry& entry : entries) {
-      PutDifferenceEntry(control, entry);
-      for (uint32_t i = 0; i < entry.Add; i++) {
-        const uint8_t difference = static_cast<uint8_t>(newData[newAt + i] - oldData[oldAt + i]);
-        if (difference == 0) {
-          zeros++;
-        } else {
-          PutNumber(runs, zeros);
-          changes.push_back(difference);
-          zeros = 0;
-        }
-      }
-      newAt += entry.Add;
-      extra.insert(extra.end(), newData + newAt, newData + newAt + entry.Copy);
-      newAt += entry.Copy;
-      oldAt = static_cast<size_t>(static_cast<int64_t>(oldAt) + entry.Add + entry.Seek);
-      header.DifferenceLength += entry.Add;
-    }
-    header.OldSize = static_cast<uint32_t>(oldSize);
-    header.NewSize = static_cast<uint32_t>(newSize);
-    header.EntryCount = static_cast<uint32_t>(entries.size());
-    header.ControlLength = static_cast<uint32_t>(control.size());
-    header.ChangeCount = static_cast<uint32_t>(changes.size());
-    header.RunLength = static_cast<uint32_t>(runs.size());
-    header.ExtraLength = static_cast<uint32_t>(extra.size());
-    // Streams of numbers could in theory outgrow their 32-bit lengths: refused, not cut.
-    if (control.size() > MaxDifferenceFileSize || runs.size() > MaxDifferenceFileSize ||
-        header.RecordSize() > SIZE_MAX) {
+    const std::vector<uint8_t> difference = DifferenceBytes(oldData, oldSize, newData, entries, nullptr, nullptr);
+    if (!AssembleRecord(oldData, oldSize, newData, newSize, entries, difference, nullptr, plain)) {
+      plain.clear();
       return false;
     }
-    record.reserve(static_cast<size_t>(header.RecordSize()));
-    record.resize(DifferenceHeaderSize);
-    PutDifferenceHeader(record.data(), header);
-    for (const std::vector<uint8_t>* stream : {&control, &runs, &changes, &extra}) {
-      record.insert(record.end(), stream->begin(), stream->end());
-    }
+    if (executable && !EncodeExecutable(oldData, oldSize, newData, newSize, entries, *executable)) executable->clear();
   } catch (const std::exception&) {  // out of memory, or more than a vector can hold
-    std::vector<uint8_t>().swap(record);
+    std::vector<uint8_t>().swap(plain);
+    if (executable) std::vector<uint8_t>().swap(*executable);
     return false;
   }
   return true;
+}
+
+bool EncodeDifference(const uint8_t* oldData, size_t oldSize, const uint8_t* newData, size_t newSize,
+                      std::vector<uint8_t>& record) {
+  return EncodeDifferences(oldData, oldSize, newData, newSize, record, nullptr);
 }

@@ -19,3 +19,10 @@
 // False, with record empty, when a file is not below 2 GB or memory runs out.
 bool EncodeDifference(const uint8_t* oldData, size_t oldSize, const uint8_t* newData, size_t newSize,
                       std::vector<uint8_t>& record);
+
+// The plain record, and with executable set also the executable record (version 2: the
+// references of two PE images of one machine coded by what they point to), both from one
+// matching; executable is left empty when the files are not such a pair. False, with both
+// empty, as EncodeDifference.
+bool EncodeDifferences(const uint8_t* oldData, size_t oldSize, const uint8_t* newData, size_t newSize,
+                       std::vector<uint8_t>& plain, std::vector<uint8_t>* executable);

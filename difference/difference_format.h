@@ -13,12 +13,19 @@
 
 constexpr uint8_t DifferenceMagic[4] = {'M', 'D', 'I', 'F'};
 constexpr uint32_t DifferenceVersion = 1;
+// Version 2 codes the references of x86/x64 PE files by what they point to: after the
+// header a 32-bit length and the executable part (executable_part.h), then the streams.
+constexpr uint32_t ExecutableDifferenceVersion = 2;
 constexpr size_t DifferenceHeaderSize = 40;
+// The executable part holds two section tables and at most MaxReferenceSegments segments.
+constexpr uint32_t MaxExecutablePartLength = 2 * 1024 * 1024;
 constexpr size_t MaxNumberSize = 5;
 // Old and new files are below 2 GB: every size, position and seek fits a signed 32-bit number.
 constexpr uint32_t MaxDifferenceFileSize = 0x7FFFFFFF;
 
 struct TDifferenceHeader {
+  uint32_t Version = DifferenceVersion;
+  uint32_t ExecutableLength = 0;  // version 2: bytes of the executable part
   uint32_t OldSize = 0;
   uint32_t NewSize = 0;
   uint32_t EntryCount = 0;
@@ -29,7 +36,11 @@ struct TDifferenceHeader {
   uint32_t ExtraLength = 0;       // bytes of the extra stream: the sum of the copy lengths
 
   // Where each stream starts, and the size of the whole record.
-  uint64_t RunsStart() const { return DifferenceHeaderSize + uint64_t{ControlLength}; }
+  uint64_t ExecutableStart() const { return DifferenceHeaderSize + 4; }
+  uint64_t ControlStart() const {
+    return Version == ExecutableDifferenceVersion ? ExecutableStart() + ExecutableLength : DifferenceHeaderSize;
+  }
+  uint64_t RunsStart() const { return ControlStart() + ControlLength; }
   uint64_t ChangesStart() const { return RunsStart() + RunLength; }
   uint64_t ExtraStart() const { return ChangesStart() + ChangeCount; }
   uint64_t RecordSize() const { return ExtraStart() + ExtraLength; }
@@ -64,10 +75,16 @@ inline void PutNumber(std::vector<uint8_t>& out, uint32_t value) {
 
 inline void PutDifferenceHeader(uint8_t* at, const TDifferenceHeader& header) {
   for (int i = 0; i < 4; i++) at[i] = DifferenceMagic[i];
-  const uint32_t fields[] = {DifferenceVersion,        header.OldSize,     header.NewSize,
+  const uint32_t fields[] = {header.Version,                header.OldSize,     header.NewSize,
                              header.EntryCount,        header.ControlLength, header.DifferenceLength,
                              header.ChangeCount,       header.RunLength,   header.ExtraLength};
   for (uint32_t field : fields) WriteUInt32le(at += 4, field);
+  if (header.Version == ExecutableDifferenceVersion) WriteUInt32le(at + 4, header.ExecutableLength);
+}
+
+// Bytes of the header as written: 44 with the executable part's length.
+inline size_t DifferenceHeaderBytes(const TDifferenceHeader& header) {
+  return header.Version == ExecutableDifferenceVersion ? DifferenceHeaderSize + 4 : DifferenceHeaderSize;
 }
 
 inline void PutDifferenceEntry(std::vector<uint8_t>& out, const TDifferenceEntry& entry) {

@@ -41,7 +41,7 @@ bool BuildPatchData(TFileSystem& files, const std::string& oldRoot, const std::s
                     std::string& error, TDeltaChoice choice, TCabCompression compression) {
   TPatchWriter writer;
   records.clear();
-  std::vector<uint8_t> oldBytes, newBytes, delta, difference;
+  std::vector<uint8_t> oldBytes, newBytes, delta, difference, executable;
   // Record offsets and sizes are 32-bit signed numbers. Every record comes with its
   // verification record.
   auto fits = [&](size_t payload) {
@@ -123,10 +123,17 @@ bool BuildPatchData(TFileSystem& files, const std::string& oldRoot, const std::s
       EncodeDelta(oldBytes.data(), oldBytes.size(), newBytes.data(), newBytes.size(), delta,
                   &built.Delta, hooks.Progress ? DeltaProgress : nullptr, &context);
       // The difference record wins only when it packs smaller, measured as the cabinet packs.
+      // Two PE images of one machine also get the executable mode; the smaller one competes.
       if (choice == TDeltaChoice::Best &&
-          EncodeDifference(oldBytes.data(), oldBytes.size(), newBytes.data(), newBytes.size(), difference)) {
+          EncodeDifferences(oldBytes.data(), oldBytes.size(), newBytes.data(), newBytes.size(), difference,
+                            &executable)) {
         built.PackedBlock = PackedSize(delta, compression);
         built.PackedDifference = PackedSize(difference, compression);
+        const size_t packedExecutable = executable.empty() ? 0 : PackedSize(executable, compression);
+        if (packedExecutable != 0 && (built.PackedDifference == 0 || packedExecutable < built.PackedDifference)) {
+          built.PackedDifference = packedExecutable;
+          difference.swap(executable);
+        }
         built.Difference = built.PackedDifference != 0 && built.PackedDifference < built.PackedBlock;
         if (built.Difference) delta.swap(difference);
       }

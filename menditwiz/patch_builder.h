@@ -10,8 +10,9 @@
 // older release, a file the user changed). A file that differs only in its date/time gets a
 // delta of plain copy blocks, which sets the new date/time. New files get copy records.
 //
-// With TDeltaChoice::Best, a changed file may go as a difference record (difference/) instead:
-// both records are made, each is packed alone with the cabinet's compression, and the one
+// With TDeltaChoice::Best, a changed file may go as a difference record (difference/) instead,
+// in its executable mode when both versions are PE images of one machine (the smaller of the
+// two modes competes): both records are made, each is packed alone with the cabinet's compression, and the one
 // that packs smaller is written (the block delta when they tie). Readers that know only the
 // original record types pass difference records over, so Block (the default) keeps patches
 // readable by all of them.

@@ -1,0 +1,108 @@
+#include "x86_references.h"
+
+#include "byte_order/little_endian.h"
+
+namespace {
+
+bool RvaOfOffset(const TPeImage& image, uint32_t offset, const TPeSection*& section, uint32_t& rva) {
+  section = image.SectionAtOffset(offset);
+  if (!section) return false;
+  rva = section->Rva + (offset - section->FileOffset);
+  return true;
+}
+
+// One-byte opcodes whose only operand after a RIP-relative ModRM is the disp32.
+bool TakesNoImmediate(uint8_t opcode, uint8_t modrm) {
+  switch (opcode) {
+    case 0x01: case 0x03: case 0x09: case 0x0B: case 0x21: case 0x23: case 0x29: case 0x2B:
+    case 0x31: case 0x33: case 0x39: case 0x3B: case 0x63: case 0x85: case 0x87: case 0x89:
+    case 0x8B: case 0x8D:
+      return true;
+    case 0xFF:  // call, jmp, push through memory
+      return modrm == 0x15 || modrm == 0x25 || modrm == 0x35;
+    default:
+      return false;
+  }
+}
+
+TFoundReference Found(TReferenceKind kind, uint32_t target, uint32_t width, uint32_t opcodeBytes) {
+  TFoundReference found;
+  found.Kind = kind;
+  found.TargetRva = target;
+  found.Width = width;
+  found.OpcodeBytes = opcodeBytes;
+  return found;
+}
+
+}  // namespace
+
+TFoundReference FindReference(const TPeImage& image, uint32_t offset, const TOperandBytes& bytes, unsigned kinds) {
+  const TPeSection* section;
+  uint32_t rva;
+  if (bytes.After < 4 || !RvaOfOffset(image, offset, section, rva)) return TFoundReference();
+  // The operand lies within its section's bytes.
+  if (offset - section->FileOffset + uint64_t{4} > section->FileSize) return TFoundReference();
+  const uint8_t* at = bytes.At;
+  const uint32_t value = ReadUInt32le(at);
+  const bool wide = image.Machine == PeMachineX64;
+  auto inSection = [&](uint32_t target, bool executable) {
+    const TPeSection* to = image.SectionAtRva(target);
+    return to && (!executable || to->Executable);
+  };
+
+  if (section->Executable && bytes.Before >= 1) {
+    const uint32_t target = rva + 4 + value;
+    const uint8_t opcode = at[-1];
+    if ((kinds & ReferenceBit(TReferenceKind::Relative32)) && inSection(target, true)) {
+      if (opcode == 0xE8 || opcode == 0xE9) return Found(TReferenceKind::Relative32, target, 4, 1);
+      if (bytes.Before >= 2 && at[-2] == 0x0F && (opcode & 0xF0) == 0x80)
+        return Found(TReferenceKind::Relative32, target, 4, 2);
+    }
+    if (wide && (kinds & ReferenceBit(TReferenceKind::RipRelative32)) && bytes.Before >= 2 &&
+        (opcode & 0xC7) == 0x05 && TakesNoImmediate(at[-2], opcode) && inSection(target, false)) {
+      return Found(TReferenceKind::RipRelative32, target, 4, 2);
+    }
+  }
+  if (wide && (kinds & ReferenceBit(TReferenceKind::Rva32)) && image.ExceptionSize != 0 &&
+      offset >= image.ExceptionOffset && offset - image.ExceptionOffset < image.ExceptionSize &&
+      (offset - image.ExceptionOffset) % 4 == 0 && inSection(value, false)) {
+    return Found(TReferenceKind::Rva32, value, 4, 0);
+  }
+  if (!wide && (kinds & ReferenceBit(TReferenceKind::Absolute32))) {
+    const uint64_t target = uint64_t{value} - image.ImageBase;
+    if (value >= image.ImageBase && target < image.ImageSize && inSection(static_cast<uint32_t>(target), false))
+      return Found(TReferenceKind::Absolute32, static_cast<uint32_t>(target), 4, 0);
+  }
+  if (wide && (kinds & ReferenceBit(TReferenceKind::Absolute64)) && bytes.After >= 8 &&
+      offset - section->FileOffset + uint64_t{8} <= section->FileSize) {
+    const uint64_t pointer = value | uint64_t{ReadUInt32le(at + 4)} << 32;
+    const uint64_t target = pointer - image.ImageBase;
+    if (pointer >= image.ImageBase && target < image.ImageSize && inSection(static_cast<uint32_t>(target), false))
+      return Found(TReferenceKind::Absolute64, static_cast<uint32_t>(target), 8, 0);
+  }
+  return TFoundReference();
+}
+
+bool ReferenceValue(const TPeImage& image, TReferenceKind kind, uint32_t offset, uint32_t targetRva,
+                    uint32_t& value) {
+  switch (kind) {
+    case TReferenceKind::Relative32:
+    case TReferenceKind::RipRelative32: {
+      const TPeSection* section;
+      uint32_t rva;
+      if (!RvaOfOffset(image, offset, section, rva)) return false;
+      value = targetRva - (rva + 4);
+      return true;
+    }
+    case TReferenceKind::Rva32:
+      value = targetRva;
+      return true;
+    case TReferenceKind::Absolute32:
+    case TReferenceKind::Absolute64:
+      value = static_cast<uint32_t>(image.ImageBase + targetRva);
+      return true;
+    case TReferenceKind::None:
+      break;
+  }
+  return false;
+}

@@ -1,0 +1,55 @@
+#pragma once
+// Finds the references of x86 and x64 machine code and data in a PE image, one candidate
+// operand at a time, judging only from the bytes around it (at most 2 before, 8 from it):
+//
+// - Relative32: the rel32 operand of `call` (E8), `jmp` (E9) and `jcc` (0F 80-8F), in an
+//   executable section, whose target lies in an executable section;
+// - RipRelative32: on x64, the disp32 of a RIP-relative operand (ModRM mod 00, r/m 101)
+//   after a one-byte opcode that takes no immediate (mov, lea, cmp, add, ..., FF /2 /4 /6);
+//   its target is counted from the operand's end, 4 bytes short of the instruction's end
+//   for none of these opcodes carries an immediate;
+// - Rva32: on x64, each 32-bit field of the exception table (function begin, end, unwind);
+// - Absolute32 / Absolute64: a pointer (image base + RVA) into one of the image's sections,
+//   32-bit on x86, 64-bit on x64: what the base-relocation table lists.
+//
+// Being local, the finder can run on any byte of a file in any order, which lets a decoder
+// that reads its old file at arbitrary offsets ask it with bounded memory. Where a candidate
+// is a false one (data that looks like a call), the only cost is a worse prediction.
+
+#include <cstddef>
+#include <cstdint>
+
+#include "pe_image.h"
+
+enum class TReferenceKind : uint8_t { None, Relative32, RipRelative32, Rva32, Absolute32, Absolute64 };
+
+// Kinds as bits of a mask, so a caller can switch each off.
+constexpr unsigned ReferenceBit(TReferenceKind kind) { return 1u << static_cast<unsigned>(kind); }
+constexpr unsigned AllReferenceKinds = ReferenceBit(TReferenceKind::Relative32) |
+                                       ReferenceBit(TReferenceKind::RipRelative32) |
+                                       ReferenceBit(TReferenceKind::Rva32) | ReferenceBit(TReferenceKind::Absolute32) |
+                                       ReferenceBit(TReferenceKind::Absolute64);
+
+// The bytes around a candidate operand: At points at its first byte; Before bytes before it
+// and After bytes from it on are readable.
+struct TOperandBytes {
+  const uint8_t* At = nullptr;
+  size_t Before = 0;
+  size_t After = 0;
+};
+
+struct TFoundReference {
+  TReferenceKind Kind = TReferenceKind::None;
+  uint32_t TargetRva = 0;
+  uint32_t Width = 0;        // bytes of the operand (the low 4 of them hold what points)
+  uint32_t OpcodeBytes = 0;  // bytes just before the operand that say what it is
+};
+
+// The reference whose operand starts at file offset offset of image, among kinds (a mask
+// of ReferenceBit); Kind None when there is none.
+TFoundReference FindReference(const TPeImage& image, uint32_t offset, const TOperandBytes& bytes, unsigned kinds);
+
+// The low 32 bits of an operand of kind at file offset offset that point at targetRva.
+// False when offset is in no section (a relative operand cannot be placed).
+bool ReferenceValue(const TPeImage& image, TReferenceKind kind, uint32_t offset, uint32_t targetRva,
+                    uint32_t& value);
