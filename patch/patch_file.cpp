@@ -366,7 +366,7 @@ bool TPatchFile::Interrupted(const TPatchInfo& record, const TRecordNames& names
   // it got. A file the user changed, or a backup of another file sharing the name (MAIN.EXE
   // and MAIN.DLL share MAIN.$$$), is not, and is left alone.
   const int64_t writtenSize = written->Size();
-  if (record.Type() == ptDifference)
+  if (IsDifference(record.Type()))
     return writtenSize >= 0 && DifferenceWrote(record, *previous, *written, writtenSize, missing);
   std::unique_ptr<uint8_t[]> delta = ReadDelta(record);
   if (writtenSize < 0 || !delta) return false;
@@ -395,7 +395,7 @@ TPatchFile::TPrepareStatus TPatchFile::PrepareRebuild(const TPatchInfo& record, 
   const int64_t dataSize = record.DataSize();
   const int64_t fileSize = DataFile->Size();
   if (dataSize <= 0 || fileSize < 0 || record.DataOffset() + dataSize > fileSize) return TPrepareStatus::ReadFailed;
-  if (record.Type() == ptDifference) {
+  if (IsDifference(record.Type())) {
     // Left in the data file: the decoder reads its streams through small buffers.
     TFileRangeSource data(*DataFile, record.DataOffset(), dataSize, Pump);
     const TDifferenceStatus status = CheckDifference(data);
@@ -418,7 +418,7 @@ void TPatchFile::ReportUnprepared(TPrepareStatus status, const std::string& file
 
 TPatchFile::TRebuildStatus TPatchFile::Rebuild(const TPatchInfo& record, const uint8_t* delta, TInputFile& previous,
                                                TOutputFile& out) {
-  if (record.Type() == ptDifference) {
+  if (IsDifference(record.Type())) {
     TFileRangeSource data(*DataFile, record.DataOffset(), record.DataSize(), Pump);
     TFileRangeSource old(previous, 0, previous.Size(), Pump);
     TFileDifferenceSink sink(out);

@@ -5,7 +5,8 @@
 //   0  200  Path          zero-terminated within the 200 bytes; may hold macros (&ROOT&)
 //   200  4  Stamp         DOS date/time pair the existing file must carry (copy: given to it)
 //   204  4  NewStamp      DOS date/time pair given to the rebuilt file of a modify patch
-//   208  4  PatchType     0 modify, 1 copy, 2 delete, 0x10 verify, 0x11 difference; bit 0x400
+//   208  4  PatchType     0 modify, 1 copy, 2 delete, 0x10 verify, 0x11 difference, 0x12
+//                         difference of version 2 (executable-aware); bit 0x400
 //                          reserved and ignored; other types are passed over
 //   212  4  RecordOffset  absolute offset of this header in the patch data file
 //   216  4  RecordSize    221 plus the length of the record's data
@@ -20,8 +21,21 @@
 
 // ptVerify carries the content checks of the record after it (verify_info.h); ptDifference
 // rebuilds a file as ptModify does, from a difference record (difference/README.md) instead of
-// a block delta. Readers that do not know them pass them over, as every unknown type.
-enum TPatchType : uint32_t { ptModify = 0, ptCopy = 1, ptDelete = 2, ptVerify = 0x10, ptDifference = 0x11 };
+// a block delta; ptExecutableDifference does the same from a difference record of version 2,
+// which codes a program's references by what they point to. Each has a type of its own so
+// that readers that do not know it pass it over, as every unknown type: a reader that knows
+// version 1 records only never meets a version 2 one.
+enum TPatchType : uint32_t {
+  ptModify = 0,
+  ptCopy = 1,
+  ptDelete = 2,
+  ptVerify = 0x10,
+  ptDifference = 0x11,
+  ptExecutableDifference = 0x12,
+};
+
+// Whether a record rebuilds its file from a difference record (either version).
+constexpr bool IsDifference(uint32_t type) { return type == ptDifference || type == ptExecutableDifference; }
 
 constexpr uint32_t PatchTypeReservedBit = 0x400;
 
@@ -32,12 +46,12 @@ constexpr uint32_t PatchTypeReservedBit = 0x400;
 // rest have no step of their own: a verification record belongs to the record after it,
 // and a record of unknown type is passed over.
 constexpr bool ActsOnFile(uint32_t type) {
-  return type == ptModify || type == ptDifference || type == ptCopy || type == ptDelete;
+  return type == ptModify || IsDifference(type) || type == ptCopy || type == ptDelete;
 }
 // Whether a record rebuilds the file from its previous version (modify, difference): the
 // previous version is renamed to the "$$$" backup, replacing an earlier one, so the backup is
 // touched as well as the file.
-constexpr bool RebuildsFile(uint32_t type) { return type == ptModify || type == ptDifference; }
+constexpr bool RebuildsFile(uint32_t type) { return type == ptModify || IsDifference(type); }
 // How the tools name a record's kind: "modify" (a difference record too), "copy", "delete",
 // "unknown" (a record with no step of its own).
 constexpr const char* RecordKindName(uint32_t type) {

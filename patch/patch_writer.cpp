@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "delta/delta_decoder.h"
+#include "difference/difference_format.h"
 #include "byte_order/little_endian.h"
 #include "record_path.h"
 
@@ -52,7 +53,10 @@ bool TPatchWriter::AddModify(const std::string& path, TDosStamp stamp, TDosStamp
 bool TPatchWriter::AddDifference(const std::string& path, TDosStamp stamp, TDosStamp newStamp,
                                  const std::vector<uint8_t>& record) {
   if (!PathAllowed(path)) return false;
-  AddRecord(MakePatchInfo(path, ptDifference, stamp, newStamp), record);
+  // A record of version 2 (bytes 4 to 7 after the magic) gets a type of its own, which readers
+  // that know version 1 only pass over instead of calling it damaged.
+  const bool executable = record.size() >= 8 && ReadUInt32le(&record[4]) == ExecutableDifferenceVersion;
+  AddRecord(MakePatchInfo(path, executable ? ptExecutableDifference : ptDifference, stamp, newStamp), record);
   return true;
 }
 

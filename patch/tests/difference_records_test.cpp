@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "byte_order/little_endian.h"
 #include "difference/difference_encoder.h"
 #include "engine_fixture.h"
 #include "installer_test_data.h"
@@ -92,3 +93,20 @@ TEST(DifferenceRecords, AreAppliedAsModifyRecords) {
 }
 
 }  // namespace
+
+// A record of version 2 gets a type of its own, so that a reader that knows version 1 only
+// passes it over (as every unknown type) instead of finding it damaged.
+TEST(DifferenceRecords, EachVersionHasItsOwnType) {
+  const struct {
+    uint8_t Version;
+    uint32_t Type;
+  } cases[] = {{1, ptDifference}, {2, ptExecutableDifference}};
+  for (const auto& c : cases) {
+    TPatchWriter writer;
+    ASSERT_TRUE(writer.AddDifference("&ROOT&\\MAIN.EXE", oldStamp, newStamp, {'M', 'D', 'I', 'F', c.Version, 0, 0, 0}));
+    const TBytes bytes = writer.Bytes();
+    ASSERT_GE(bytes.size(), TPatchInfo::Size);
+    EXPECT_EQ(c.Type, ReadUInt32le(&bytes[208])) << int(c.Version);
+    EXPECT_TRUE(RebuildsFile(c.Type) && ActsOnFile(c.Type));
+  }
+}
