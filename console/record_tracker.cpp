@@ -88,7 +88,12 @@ TRecordTally TRecordResult::Tally() const {
   return TRecordTally::Failed;
 }
 
-void TRecordTracker::BeforeRecord(TPatchFile&, int) {
+void TRecordTracker::BeforeRecord(TPatchFile& installer, int index) {
+  if (ProgressOut) {
+    const int records = installer.Directory().Count();
+    std::fprintf(ProgressOut, "[%d/%d] %3d%%\n", index + 1, records, records > 0 ? index * 100 / records : 100);
+    std::fflush(ProgressOut);
+  }
   InRecord = true;
   RecordRows.clear();
 }

@@ -15,6 +15,7 @@
 // ..." for errors. Other rows pass unchanged. (The installation run words its own rows for a
 // check: TInstallationRun::Check.)
 
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -51,6 +52,10 @@ class TRecordTracker : public TFormattingReporter, public TPatchFile::TRecordObs
   void BeforeStepRow(TPatchFile& installer, int index, const std::string& fileName) override;
   void ReportProgress(int32_t done, int32_t total) override { Next.ReportProgress(done, total); }
 
+  // Before each record, "[n/N] NN%" (records started of all, how far the records are) on a
+  // line of its own to out; null (the default): none.
+  void ShowProgress(std::FILE* out) { ProgressOut = out; }
+
   const std::vector<TRecordResult>& Results() const { return results; }
   // Applied records become rolled back (the run was undone).
   void MarkRolledBack();
@@ -70,6 +75,7 @@ class TRecordTracker : public TFormattingReporter, public TPatchFile::TRecordObs
 
   TPatchReporter& Next;
   bool Predict;
+  std::FILE* ProgressOut = nullptr;
   bool InRecord = false;
   std::string NextStepFile;  // set by BeforeStepRow for the row that follows
   std::vector<TRow> RecordRows;  // the rows of the record under way

@@ -31,6 +31,7 @@ class TDiskFileSystem : public TFileSystem {
   bool ReadOnly(const char* path) override;
   bool MakeReadOnly(const char* path, bool readOnly) override;
   bool SetStamp(const char* path, TDosStamp stamp) override;
+  std::string StoredName(const char* path) override;
 #ifdef _WIN32
   // The file's owner (GetNamedSecurityInfo) is the user of this process's token or the
   // Administrators group.
@@ -44,6 +45,7 @@ class TDiskFileSystem : public TFileSystem {
 TDosStamp LocalStampOf(const std::string& path);
 
 #ifndef _WIN32
-// The path on the POSIX disk that a Windows-style path names (see above).
+// The path on the POSIX disk that a Windows-style path names (see above). Names are given
+// in Windows-1252, as on Windows, and spelt in UTF-8 on the disk (paths/code_page.h).
 std::string PosixPath(const std::string& path);
 #endif

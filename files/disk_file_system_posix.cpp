@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <ctime>
 
+#include "paths/code_page.h"
 #include "paths/path_name.h"
 
 namespace {
@@ -103,6 +104,13 @@ class TPosixOutputFile : public TOutputFile {
 
 }  // namespace
 
+std::string TDiskFileSystem::StoredName(const char* path) {
+  const std::string real = PosixPath(path);
+  std::string name;
+  if (!Exists(real) || !Utf8ToWindows1252(real.substr(real.find_last_of('/') + 1), name)) return path;
+  return WithLastPart(path, name);
+}
+
 std::string PosixPath(const std::string& path) {
   const bool absolute = !path.empty() && (path[0] == '/' || path[0] == '\\');
   std::string result = absolute ? "/" : "";
@@ -111,7 +119,8 @@ std::string PosixPath(const std::string& path) {
   while (at < path.size()) {
     size_t end = path.find_first_of("/\\", at);
     if (end == std::string::npos) end = path.size();
-    std::string part = path.substr(at, end - at);
+    // Names are in Windows-1252 as on Windows; the disk spells them in UTF-8.
+    std::string part = Windows1252ToUtf8(path.substr(at, end - at));
     at = end + 1;
     if (part.empty()) continue;
     if (!missing && part != "." && part != ".." && !Exists(result + part)) {

@@ -4,6 +4,7 @@
 #include <aclapi.h>
 
 #include <climits>
+#include <cstring>
 #include <vector>
 
 namespace {
@@ -167,6 +168,16 @@ bool TDiskFileSystem::CreateDir(const char* path) { return CreateDirectoryA(path
 bool TDiskFileSystem::DirectoryExists(const char* path) {
   const DWORD attributes = GetFileAttributesA(path);
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::string TDiskFileSystem::StoredName(const char* path) {
+  // A file's own name, not a pattern: names with wildcards are left as given.
+  if (std::strpbrk(path, "*?")) return path;
+  WIN32_FIND_DATAA found;
+  const HANDLE search = FindFirstFileA(path, &found);
+  if (search == INVALID_HANDLE_VALUE) return path;
+  FindClose(search);
+  return WithLastPart(path, found.cFileName);
 }
 
 bool TDiskFileSystem::FileExists(const char* path) {

@@ -11,6 +11,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <string>
 
 #include "dos_stamp.h"
 
@@ -84,4 +85,11 @@ class TFileSystem {
   // can be trusted to say what to change (a file anyone else put there cannot). True where
   // files have no owners that matter (memory, POSIX build servers).
   virtual bool TrustedOwner(const char* path) { return FileExists(path); }
+  // path with its last part spelt as the existing file's name is stored ("7za.exe" for
+  // "C:\APP\7ZA.EXE"), so what puts a file back can give it the name it had. path itself
+  // when there is no such file or the file system keeps no spelling.
+  virtual std::string StoredName(const char* path) { return path; }
 };
+
+// path with its last part replaced by name.
+std::string WithLastPart(const std::string& path, const std::string& name);

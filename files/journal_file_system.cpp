@@ -266,10 +266,14 @@ bool TJournalFileSystem::Protect(const char* path) {
     const TSha256Digest digest = hasher.Final();
     if (hasher.Failed() || !out->Flush()) return false;
     savedBytes += done;
+    // The name as stored: a run that writes the file under another spelling (the engine's
+    // upper case) must not leave it renamed when the file is put back.
+    std::string named = files.StoredName(path);
+    if (std::strpbrk(named.c_str(), "\t\r\n")) named = path;
     char stampText[16] = "-";
     if (stampKnown) std::snprintf(stampText, sizeof stampText, "%08lX", static_cast<unsigned long>(stamp));
     if (!AppendLine("saved\t" + std::to_string(n) + "\t" + stampText + "\t" + std::to_string(done) + "\t" +
-                    digest.Hex() + "\t" + path))
+                    digest.Hex() + "\t" + named))
       return false;
   }
   protectedKeys.insert(key);

@@ -15,7 +15,9 @@
 //                                                   lies inside it
 //   saved\t<n>\t<stamp: 8 hex digits, or ->\t<size>\t<SHA-256, 64 hex digits>\t<path>
 //                                                   the content is in "<journal>.<n>", of that
-//                                                   size and digest
+//                                                   size and digest; the file's name
+//                                                   spelt as stored, so it comes back under
+//                                                   it whatever spelling the run used
 //   absent\t<path>                                  the file did not exist
 //   dir\t<path>                                     the directory was about to be made
 //   commit                                          the run stands
@@ -80,6 +82,7 @@ class TJournalFileSystem : public TFileSystem {
   bool ReadOnly(const char* path) override { return files.ReadOnly(path); }
   bool MakeReadOnly(const char* path, bool readOnly) override { return files.MakeReadOnly(path, readOnly); }
   bool SetStamp(const char* path, TDosStamp stamp) override;
+  std::string StoredName(const char* path) override { return files.StoredName(path); }
 
   // Bytes of saved copies written (the cost of the journal, for benchmarks).
   int64_t SavedBytes() const { return savedBytes; }

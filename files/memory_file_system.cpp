@@ -149,6 +149,18 @@ std::string TMemoryFileSystem::NameOf(const std::string& path) const {
   return it == files.end() ? std::string() : it->second.Name;
 }
 
+std::string TMemoryFileSystem::StoredName(const char* path) {
+  const std::string name = NameOf(path);
+  if (name.empty()) return path;
+  const size_t cut = name.find_last_of("\\/");
+  return WithLastPart(path, cut == std::string::npos ? name : name.substr(cut + 1));
+}
+
+std::string WithLastPart(const std::string& path, const std::string& name) {
+  const size_t cut = path.find_last_of("\\/");
+  return cut == std::string::npos ? name : path.substr(0, cut + 1) + name;
+}
+
 std::vector<std::string> TMemoryFileSystem::FileNames() const {
   std::vector<std::string> names;
   for (const auto& f : files) names.push_back(f.second.Name);

@@ -73,6 +73,7 @@ class TMemoryFileSystem : public TFileSystem {
   bool ReadOnly(const char* path) override;
   bool MakeReadOnly(const char* path, bool readOnly) override;
   bool TrustedOwner(const char* path) override { return Exists(path) && !Fails(Untrusted, Key(path)); }
+  std::string StoredName(const char* path) override;
 
   // Flushes of output files (each one sends a file's writes to the disk).
   int Flushes = 0;

@@ -4,7 +4,11 @@
 #include <exception>
 #include <new>
 #include <string>
+#include <vector>
 
+#ifndef _WIN32
+#include "paths/code_page.h"
+#endif
 #ifdef _WIN32
 #include "cabinet/cab_packer.h"
 #include "syslib/system_library.h"
@@ -20,7 +24,23 @@ int RunMain(int argc, char** argv) {
 #endif
   TWizardOptions options;
   std::string error;
-  if (!ParseWizardArguments(argc - 1, argv + 1, options, error)) {
+#ifndef _WIN32
+  // The builder holds paths and names in Windows-1252, as the Windows build gets them from
+  // its system; the shell gives UTF-8.
+  std::vector<std::string> held(argc > 0 ? argc : 0);
+  std::vector<const char*> heldArgs;
+  for (int n = 0; n < argc; ++n) {
+    if (!Utf8ToWindows1252(argv[n], held[n])) {
+      std::fprintf(stderr, "menditwiz: Windows-1252 cannot hold a character of the argument %s\n", argv[n]);
+      return ToolExitUsage;
+    }
+    heldArgs.push_back(held[n].c_str());
+  }
+  const char* const* arguments = heldArgs.data();
+#else
+  const char* const* arguments = argv;
+#endif
+  if (!ParseWizardArguments(argc - 1, arguments + 1, options, error)) {
     std::fprintf(stderr, "menditwiz: %s\n%s%s", error.c_str(), WizardUsageText, ToolExitCodesText);
     return ToolExitUsage;
   }

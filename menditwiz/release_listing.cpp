@@ -19,6 +19,10 @@ bool ScanRelease(TFolderLister& lister, TFileSystem& files, const std::string& r
       return false;
     }
     for (const TFolderEntry& entry : entries) {
+      if (!entry.NameHeld) {
+        release.UnheldNames.push_back(JoinPath(folder, entry.Name));
+        continue;
+      }
       const std::string relative = JoinPath(folder, entry.Name);
       if (entry.IsDirectory) {
         release.Directories.push_back(relative);

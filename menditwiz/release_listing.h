@@ -16,6 +16,9 @@
 struct TFolderEntry {
   std::string Name;  // without folder, spelt as stored
   bool IsDirectory = false;
+  // False when the system's name has no spelling in the code page patches carry names in
+  // (Name is then the system's own spelling, for messages).
+  bool NameHeld = true;
 };
 
 class TFolderLister {
@@ -34,6 +37,9 @@ struct TReleaseFile {
 struct TRelease {
   std::vector<TReleaseFile> Files;         // sorted by Key
   std::vector<std::string> Directories;    // relative paths of every folder below the root
+  // Files and folders whose names the code page cannot hold (not listed above, nor looked
+  // into), relative paths in the system's own spelling.
+  std::vector<std::string> UnheldNames;
 };
 
 

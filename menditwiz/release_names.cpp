@@ -33,6 +33,11 @@ std::vector<std::string> ReleaseNameProblems(const TRelease& release, const std:
     auto [at, added] = seen.emplace(PathKey(path), path);
     if (!added) problems.push_back(label + ": two names differ only in letter case: " + at->second + " and " + path);
   };
+  // Names the system spells with characters patches cannot carry: Windows-1252 is the code
+  // page of the systems patches are made for, and a name must be the same bytes whichever
+  // builder wrote it.
+  for (const std::string& path : release.UnheldNames)
+    problems.push_back(label + ": a name Windows-1252 (the code page of patch names) cannot hold: " + path);
   for (const std::string& folder : release.Directories) note(folder);
   for (const TReleaseFile& f : release.Files) {
     note(f.Path);

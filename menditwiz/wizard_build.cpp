@@ -234,18 +234,17 @@ class TWizardBuild {
 
   bool ReadReleases() {
     std::string error;
-    Events.ReadingRelease(OldRoot);
+    const size_t releases = AlsoRoots.size() + 2;
+    Events.ReadingRelease(OldRoot, 1, releases);
     if (!ScanRelease(*Lister, *Files, OldRoot, OldRelease, error)) return Fail(TWizardFailure::ReleaseUnreadable, "", error);
     for (const std::string& root : AlsoRoots) {
-      Events.ReadingRelease(root);
+      Events.ReadingRelease(root, AlsoReleases.size() + 2, releases);
       AlsoReleases.emplace_back();
       if (!ScanRelease(*Lister, *Files, root, AlsoReleases.back(), error))
         return Fail(TWizardFailure::ReleaseUnreadable, "", error);
     }
-    Events.ReadingRelease(NewRoot);
+    Events.ReadingRelease(NewRoot, releases, releases);
     if (!ScanRelease(*Lister, *Files, NewRoot, NewRelease, error)) return Fail(TWizardFailure::ReleaseUnreadable, "", error);
-    if (OldRelease.Files.empty()) return Fail(TWizardFailure::ReleaseEmpty, OldRoot);
-    if (NewRelease.Files.empty()) return Fail(TWizardFailure::ReleaseEmpty, NewRoot);
     // Every name no patch can carry, in every release at once, before the long build.
     std::vector<std::string> problems = ReleaseNameProblems(OldRelease, "OLD_FOLDER " + DisplayPath(OldRoot));
     for (size_t i = 0; i < AlsoRoots.size(); ++i)
@@ -257,6 +256,8 @@ class TWizardBuild {
       for (const std::string& p : problems) detail += (detail.empty() ? "  " : "\n  ") + p;
       return Fail(TWizardFailure::NamesNotCarried, "", detail);
     }
+    if (OldRelease.Files.empty()) return Fail(TWizardFailure::ReleaseEmpty, OldRoot);
+    if (NewRelease.Files.empty()) return Fail(TWizardFailure::ReleaseEmpty, NewRoot);
     bool mainFound = false;
     for (const TReleaseFile& f : NewRelease.Files) mainFound |= PathKey(f.Path) == PathKey(Options.MainExecutable);
     if (!mainFound) return Fail(TWizardFailure::MainExecutableMissing, NewRoot);
@@ -306,8 +307,17 @@ class TWizardBuild {
 
   bool BuildRecords() {
     TBuildHooks hooks = Hooks;
-    hooks.Progress = [this](const std::string& path, size_t done, size_t total) {
-      Events.FileProgress(path, done, total);
+    // Every planned record but a delete reads its file: those are the steps.
+    size_t steps = 0, step = 0;
+    for (const TPlannedRecord& planned : Plan) steps += planned.Kind != TPlannedKind::Delete;
+    std::string current;
+    size_t last = 0;
+    bool started = false;
+    // A new file, or the next record of the same file (one per old content) starting over.
+    hooks.Progress = [&](const std::string& path, size_t done, size_t total) {
+      if (!started || path != current || (done == 0 && last != 0)) step += 1, current = path, started = true;
+      last = done;
+      Events.FileProgress(path, step, std::max(steps, step), done, total);
     };
     std::string error;
     if (!BuildPatchData(*Files, OldRoot, NewRoot, Plan, hooks, Data, Outcome.Records, error, Options.Delta,
@@ -342,7 +352,6 @@ class TWizardBuild {
 
   // The check works on what users receive: the cabinet, extracted as mendit extracts it.
   bool VerifyBuiltPatch() {
-    Events.Verifying();
     std::string error;
     std::unique_ptr<TInputFile> extracted = ExtractCabinet(Scratch->Path, Options.CabinetName, error);
     if (!extracted) return Fail(TWizardFailure::CabinetNotExtracted, "", error);
@@ -350,6 +359,7 @@ class TWizardBuild {
     for (size_t n = 0; n <= AlsoRoots.size(); ++n) {
       const std::string& root = n == 0 ? OldRoot : AlsoRoots[n - 1];
       const std::string target = JoinPath(Scratch->Path, n == 0 ? "ROOT" : "ROOT" + std::to_string(n));
+      Events.Verifying(root, n + 1, AlsoRoots.size() + 1);
       const bool verified = Files->CreateDir(target.c_str()) &&
                             VerifyPatch(*Lister, *Files, root, n == 0 ? OldRelease : AlsoReleases[n - 1], NewRelease,
                                         NewRoot, Outcome.Records, *extracted, target, Outcome.Verification);

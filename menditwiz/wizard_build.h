@@ -63,7 +63,8 @@ struct TWizardOutcome {
 class TWizardEvents {
  public:
   virtual ~TWizardEvents() = default;
-  virtual void ReadingRelease(const std::string& /*folder*/) {}
+  // Steps of a phase are counted from 1 (step of steps).
+  virtual void ReadingRelease(const std::string& /*folder*/, size_t /*step*/, size_t /*steps*/) {}
   // A folder of the new release that holds no file: records cannot carry it.
   virtual void EmptyFolderNotCarried(const std::string& /*folder*/) {}
   // The stub's signature is not carried over: the program written must be signed again.
@@ -73,10 +74,13 @@ class TWizardEvents {
   // Two old releases hold different contents of a file under one date/time: readers of the
   // patch that know no content checks cannot tell them apart.
   virtual void SameStampOtherContent(const std::string& /*path*/) {}
-  // The record builder's progress through one file (relative path, bytes done, total bytes).
-  virtual void FileProgress(const std::string& /*path*/, size_t /*done*/, size_t /*total*/) {}
+  // The record builder's progress through one file (relative path, bytes done, total bytes),
+  // the step-th of the steps files that are read for records.
+  virtual void FileProgress(const std::string& /*path*/, size_t /*step*/, size_t /*steps*/, size_t /*done*/,
+                            size_t /*total*/) {}
   virtual void Packing() {}
-  virtual void Verifying() {}
+  // The patch applied to a copy of the old release folder, the step-th of steps.
+  virtual void Verifying(const std::string& /*folder*/, size_t /*step*/, size_t /*steps*/) {}
 };
 
 // hooks.InspectDelta is passed on to the record builder (tests break deltas with it);

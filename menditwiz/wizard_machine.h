@@ -31,7 +31,7 @@ bool RemoveTree(const std::string& path);
 // Removes path when it is an empty folder; true when it was removed.
 bool RemoveEmptyFolder(const std::string& path);
 // path as the machine's users write paths: on POSIX systems the '\' that the builder puts
-// between parts shows as '/'.
+// between parts shows as '/', and names show in UTF-8 (the builder holds them in Windows-1252).
 std::string DisplayPath(const std::string& path);
 // Renames from to to, replacing a file that exists there. (Not named ReplaceFile: windows.h
 // turns that name into a macro.)

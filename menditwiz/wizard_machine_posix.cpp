@@ -11,6 +11,7 @@
 
 #include "cabinet/mspack_reader.h"
 #include "files/disk_file_system.h"
+#include "paths/code_page.h"
 
 namespace {
 
@@ -32,7 +33,10 @@ bool TDiskFolderLister::List(const std::string& folder, std::vector<TFolderEntry
     if (name == "." || name == "..") continue;
     struct stat info;
     const bool isDirectory = stat((real + "/" + name).c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-    entries.push_back({name, isDirectory});
+    // Names are handled in Windows-1252, as patches carry them; PosixPath spells them back.
+    std::string held;
+    const bool inCodePage = Utf8ToWindows1252(name, held);
+    entries.push_back({inCodePage ? held : name, isDirectory, inCodePage});
   }
   const bool complete = errno == 0;
   closedir(dir);
@@ -98,7 +102,7 @@ std::unique_ptr<TFolderLister> NewFolderLister() { return std::make_unique<TDisk
 std::unique_ptr<TFileSystem> NewFileSystem() { return std::make_unique<TDiskFileSystem>(); }
 
 std::string DisplayPath(const std::string& path) {
-  std::string shown = path;
+  std::string shown = Windows1252ToUtf8(path);
   for (char& c : shown)
     if (c == '\\') c = '/';
   return shown;

@@ -13,8 +13,9 @@ class TPrintedEvents : public TWizardEvents {
  public:
   TPrintedEvents(std::FILE* out, bool quiet) : Out(out), Quiet(quiet) {}
 
-  void ReadingRelease(const std::string& folder) override {
-    if (!Quiet) std::fprintf(Out, "Reading %s\n", folder.c_str());
+  void ReadingRelease(const std::string& folder, size_t step, size_t steps) override {
+    Step(step, steps, 0);
+    if (!Quiet) std::fprintf(Out, "Reading %s\n", DisplayPath(folder).c_str());
   }
   void EmptyFolderNotCarried(const std::string& folder) override {
     std::fprintf(Out, "Note: the empty folder %s is not carried by the patch\n", folder.c_str());
@@ -33,30 +34,44 @@ class TPrintedEvents : public TWizardEvents {
                  "content checks cannot tell them apart\n",
                  path.c_str());
   }
-  void FileProgress(const std::string& path, size_t done, size_t total) override {
+  // Each file's first report starts its line; later ones show how far the records are, the
+  // file's own part counted in, on that line.
+  void FileProgress(const std::string& path, size_t step, size_t steps, size_t done, size_t total) override {
     if (Quiet) return;
-    if (path != Current) {
-      Current = path;
-      ++FileNumber;
-      std::fprintf(Out, "[%zu] %s (%zu bytes)\n", FileNumber, path.c_str(), total);
+    const double part = total > 0 ? static_cast<double>(done) / total : 0.0;
+    if (step != FileStep) {
+      FileStep = step;
+      Step(step, steps, part);
+      std::fprintf(Out, "%s (%zu bytes)\n", DisplayPath(path).c_str(), total);
     } else if (total > 0) {
-      std::fprintf(Out, "\r  %3d%%", static_cast<int>(done * 100.0 / total));
+      std::fprintf(Out, "\r  %3d%% of the records, %3d%% of the file", Percent(step, steps, part),
+                   static_cast<int>(part * 100));
       if (done == total) std::fprintf(Out, "\n");
     }
     std::fflush(Out);
   }
   void Packing() override {
+    Step(1, 1, 0);
     if (!Quiet) std::fprintf(Out, "Packing the cabinet\n");
   }
-  void Verifying() override {
-    if (!Quiet) std::fprintf(Out, "Verifying: applying the patch to a copy of the old release\n");
+  void Verifying(const std::string& folder, size_t step, size_t steps) override {
+    Step(step, steps, 0);
+    if (!Quiet) std::fprintf(Out, "Verifying: applying the patch to a copy of %s\n", DisplayPath(folder).c_str());
   }
 
  private:
+  // How far a phase is when its step-th of steps is part done.
+  static int Percent(size_t step, size_t steps, double part) {
+    return steps == 0 ? 100 : static_cast<int>(((step - 1) + part) * 100 / steps);
+  }
+  // "[step/steps] NN% " before a step's line.
+  void Step(size_t step, size_t steps, double part) {
+    if (!Quiet) std::fprintf(Out, "[%zu/%zu] %3d%% ", step, steps, Percent(step, steps, part));
+  }
+
   std::FILE* Out;
   bool Quiet;
-  size_t FileNumber = 0;
-  std::string Current;
+  size_t FileStep = 0;
 };
 
 TToolExit ExitCodeOf(TWizardFailure failure) {

@@ -3,7 +3,7 @@
 #include <vector>
 
 const char* const CompanionUsageText =
-    "Usage: menditcon [-check | -rollback [-strict]] [-target MAIN_EXE_PATH] [-wait SECONDS]\n"
+    "Usage: menditcon [-check | -rollback [-strict]] [-target MAIN_EXE_PATH] [-wait SECONDS] [-q]\n"
     "                 [-log FILE [-logformat rows|records]] [DESCRIPTION_FILE]\n"
     "  DESCRIPTION_FILE      the patch description file (default MENDIT.MNI beside menditcon)\n"
     "  -target PATH          the installed main executable (default: DefaultPath and Name\n"
@@ -24,6 +24,7 @@ const char* const CompanionUsageText =
     "  -wait SECONDS         when files the patch changes are in use by other programs,\n"
     "                        look again every second for up to SECONDS before giving up\n"
     "                        (exit code 7, nothing changed); default 0\n"
+    "  -q                    no progress line (\"[n/N] NN%\") before each record\n"
     "  -h, -?, --help        this text\n"
     "Options start with - or / and may be written in any case.\n";
 
@@ -36,7 +37,7 @@ bool ParseCompanionArguments(int argc, const char* const* argv, TCompanionOption
       {"check", &options.Check},           {"rollback", &options.RollBack},
       {"strict", &options.Strict},         {"target", nullptr, &options.Target},
       {"log", nullptr, &options.LogFile},  {"logformat", &formatGiven, &format},
-      {"wait", &waitGiven, &wait},
+      {"wait", &waitGiven, &wait},         {"q", &options.Quiet},
   };
   if (!ParseOptions(argc, argv, specs, options.Help, positional, error)) return false;
   if (formatGiven) {

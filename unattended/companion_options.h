@@ -17,6 +17,7 @@ struct TCompanionOptions {
   bool RollBack = false;    // put everything back when a record fails
   bool Strict = false;      // with RollBack: a skipped record rolls back too
   bool Help = false;        // print the usage and exit codes, do nothing else
+  bool Quiet = false;       // no "[n/N] NN%" line before each record
   int WaitSeconds = 0;      // how long files in use are waited for before the run gives up
 };
 

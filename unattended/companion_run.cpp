@@ -183,6 +183,7 @@ TToolExit RunCompanion(const TCompanionOptions& options, std::FILE* out, const T
   const bool recordLog = log && options.LogFormat == TLogFormat::Records;
   TConsoleReporter reporter(out, recordLog ? nullptr : log);
   TRecordTracker tracker(reporter, options.Check);
+  if (!options.Quiet) tracker.ShowProgress(out);
   TToolExit exit = ToolExitNothingDone;
   std::vector<std::string> failures;  // errors outside records, for the record log
   std::string logRoot;                // the application folder, once found

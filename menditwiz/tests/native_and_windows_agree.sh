@@ -26,8 +26,11 @@ seq 5 7 90000 >new/Data/Lang/pl.dat
 echo gone >old/DOCS/OLD.TXT
 cp -r old/DOCS new/
 echo same >old/same.txt && cp old/same.txt new/same.txt
-touch -d '2004-06-07 08:00' old/APP.EXE old/Bin/core.dll old/DOCS/OLD.TXT old/same.txt new/same.txt
-touch -d '2004-06-08 19:15:20' new/app.exe new/bin/CORE.DLL new/Data/Lang/pl.dat new/DOCS/OLD.TXT
+# Names beyond ASCII: the patch carries them in Windows-1252 whichever build wrote it.
+printf 'menu\n' >"$(printf 'old/caf\xc3\xa9.txt')" && printf 'menu du jour\n' >"$(printf 'new/CAF\xc3\xa9.TXT')"
+printf 'euro\n' >"$(printf 'new/Data/\xe2\x82\xac.dat')"
+touch -d '2004-06-07 08:00' old/caf* old/APP.EXE old/Bin/core.dll old/DOCS/OLD.TXT old/same.txt new/same.txt
+touch -d '2004-06-08 19:15:20' new/CAF* new/Data/*.dat new/app.exe new/bin/CORE.DLL new/Data/Lang/pl.dat new/DOCS/OLD.TXT
 rm new/DOCS/OLD.TXT
 
 failures=0
@@ -66,7 +69,11 @@ run same-releases old old APP.EXE '&PROGRAMS&\APP' OUT
 run missing-folder old nowhere APP.EXE '&PROGRAMS&\APP' OUT
 run no-main-exe old new MISSING.EXE '&PROGRAMS&\APP' OUT
 run usage old new APP.EXE
+# A name Windows-1252 cannot hold is refused by both builds, before anything is written.
+cp -r new wide && printf 'x\n' >"$(printf 'wide/\xe6\x97\xa5.txt')"
+run unheld-name old wide APP.EXE '&PROGRAMS&\APP' OUT
+grep -q "cannot hold" unheld-name-native.log || { echo "FAIL unheld-name: no reason given"; cat unheld-name-native.log; failures=$((failures + 1)); }
 run bad-compression -compress zip old new APP.EXE '&PROGRAMS&\APP' OUT
 [ -f out-lzx-native/PATCH.CAB ] || { echo "FAIL: no patch was built"; failures=$((failures + 1)); }
-echo "$(( 7 - failures < 0 ? 0 : 7 - failures )) passed, $failures failed"
+echo "$(( 8 - failures < 0 ? 0 : 8 - failures )) passed, $failures failed"
 [ "$failures" = 0 ]

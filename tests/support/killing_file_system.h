@@ -28,6 +28,7 @@ class TKillingFileSystem : public TFileSystem {
   bool Delete(const char* path) override { return Step(), base.Delete(path); }
   bool CreateDir(const char* path) override { return Step(), base.CreateDir(path); }
   bool DirectoryExists(const char* path) override { return base.DirectoryExists(path); }
+  std::string StoredName(const char* path) override { return base.StoredName(path); }
   bool SetStamp(const char* path, TDosStamp stamp) override { return Step(), base.SetStamp(path, stamp); }
 
  private:

@@ -150,6 +150,29 @@ TEST(AllOrNothing, KilledAtEveryChangeOfTheRunAndOfTheRestore) {
   }
 }
 
+// The patch names files in upper case (as the engine writes them); files put back keep the
+// names they had, whether the run fails or is killed and put back on the next start.
+TEST(AllOrNothing, FilesPutBackKeepTheirNames) {
+  const std::vector<std::string> names{"C:\\APP\\app.Exe", "C:\\APP\\lib.dll", "C:\\APP\\Gone.dll"};
+  for (int kill : {-1, 3, 8, 14}) {
+    SCOPED_TRACE("killed at change " + std::to_string(kill));
+    TMemoryFileSystem files;
+    files.AddDirectory("C:\\APP");
+    files.AddFile(names[0], {1, 2, 3, 4}, OldStamp);
+    files.AddFile(names[1], {5, 6}, OldStamp);
+    files.AddFile(names[2], {7}, OldStamp);
+    TKillingFileSystem killing(files, kill);
+    TSilentReporter silent;
+    TRecordTracker tracker(silent, false);
+    try {
+      EXPECT_EQ(TRollbackResult::RolledBack, RunPatch(killing, Patch(true), false, tracker));
+    } catch (const TKilled&) {
+      ASSERT_TRUE(FinishUnfinishedRun(files, Journal, Folder, silent, nullptr));
+    }
+    for (const std::string& name : names) EXPECT_EQ(name, files.NameOf(name));
+  }
+}
+
 TEST(AllOrNothing, StrictRollsBackSkippedRecordsAndADamagedJournalIsLeftAlone) {
   TMemoryFileSystem files;
   Installed(files);
