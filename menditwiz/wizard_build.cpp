@@ -323,6 +323,7 @@ class TWizardBuild {
     if (!BuildPatchData(*Files, OldRoot, NewRoot, Plan, hooks, Data, Outcome.Records, error, Options.Delta,
                         Options.Compression))
       return Fail(TWizardFailure::RecordsNotBuilt, "", error);
+    Events.RecordsMade(std::max(steps, step));
     // No record at all: a patch that does nothing helps nobody.
     if (Data.empty()) return Fail(TWizardFailure::NothingToPatch, "");
     Outcome.DataSize = Data.size();

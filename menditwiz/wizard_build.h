@@ -78,6 +78,8 @@ class TWizardEvents {
   // the step-th of the steps files that are read for records.
   virtual void FileProgress(const std::string& /*path*/, size_t /*step*/, size_t /*steps*/, size_t /*done*/,
                             size_t /*total*/) {}
+  // Every record is made (steps: the files read for them).
+  virtual void RecordsMade(size_t /*steps*/) {}
   virtual void Packing() {}
   // The patch applied to a copy of the old release folder, the step-th of steps.
   virtual void Verifying(const std::string& /*folder*/, size_t /*step*/, size_t /*steps*/) {}

@@ -50,6 +50,10 @@ class TPrintedEvents : public TWizardEvents {
     }
     std::fflush(Out);
   }
+  void RecordsMade(size_t steps) override {
+    Step(steps, steps, 1);
+    if (!Quiet) std::fprintf(Out, "Records made\n");
+  }
   void Packing() override {
     Step(1, 1, 0);
     if (!Quiet) std::fprintf(Out, "Packing the cabinet\n");

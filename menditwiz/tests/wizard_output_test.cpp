@@ -197,3 +197,24 @@ TEST_F(WizardOutput, NestedOutputFoldersAreMadeAndReplacedOnlyWithForce) {
   EXPECT_EQ("/srv/rel/1.0", parsed.OldFolder);  // a path on Linux, not an unknown option
 #endif
 }
+
+namespace {
+
+// Every phase counts its steps and says how far it is; -q says none of it.
+TEST_F(WizardOutput, EveryPhaseShowsItsStepsAndPercentage) {
+  ASSERT_TRUE(files->CreateDir((root + "\\older").c_str()));
+  ASSERT_TRUE(WriteWholeFile(*files, root + "\\older\\APP.EXE", Bytes("version zero of the program")));
+  ASSERT_TRUE(WriteWholeFile(*files, root + "\\new\\NEW.TXT", Bytes("a new file")));
+  options.AlsoFolders = {root + "\\older"};
+  options.Overwrite = true;
+  const char* lines[] = {"[1/3]   0% Reading ", "[2/3]  33% Reading ", "[3/3]  66% Reading ",
+                         "[1/3]   0% APP.EXE", "[3/3]  66% NEW.TXT", "[3/3] 100% Records made",
+                         "[1/1]   0% Packing the cabinet", "[1/2]   0% Verifying: ", "[2/2]  50% Verifying: "};
+  for (bool quiet : {false, true}) {
+    options.Quiet = quiet;
+    ASSERT_EQ(ToolExitDone, Run()) << errText;
+    for (const char* line : lines) EXPECT_EQ(!quiet, outText.find(line) != std::string::npos) << line << "\n" << outText;
+  }
+}
+
+}  // namespace
