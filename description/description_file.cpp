@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <cstdio>
+#include <utility>
 #include <vector>
 
 const char* const DefaultDescriptionName = "MENDIT.MNI";
@@ -92,7 +93,26 @@ bool ReadDescription(const TKeyReader& read, TDescription& description) {
     // "&ROOT&" + Name must stay a file of the folder.
     if (i == 0 && !PlainFileName(description.Name)) return false;
   }
+  TVendorIdentity& vendor = description.Vendor;
+  vendor.Product = read("Product");
+  vendor.Version = read("Version");
+  vendor.FromVersion = read("FromVersion");
+  vendor.Publisher = read("Publisher");
   return true;
+}
+
+std::string ProductText(const TVendorIdentity& vendor) {
+  if (vendor.Product.empty()) return vendor.Version;
+  return vendor.Version.empty() ? vendor.Product : vendor.Product + " " + vendor.Version;
+}
+
+std::string UpdatesText(const TVendorIdentity& vendor) {
+  if (vendor.Empty()) return "";
+  std::string text = "Updates " + (vendor.Product.empty() ? std::string("the application") : vendor.Product);
+  if (!vendor.FromVersion.empty()) text += " from " + vendor.FromVersion;
+  if (!vendor.Version.empty()) text += " to " + vendor.Version;
+  if (!vendor.Publisher.empty()) text += " (" + vendor.Publisher + ")";
+  return text;
 }
 
 std::string PatchBesideDescription(const std::string& patch, const std::string& descriptionPath,
@@ -118,7 +138,8 @@ std::string InitFailedText(const std::string& path) {
 }
 
 bool FormatDescription(const std::string& name, const std::string& defaultPath,
-                       const std::string& patch, std::string& text, std::string& error) {
+                       const std::string& patch, std::string& text, std::string& error,
+                       const TVendorIdentity& vendor) {
   std::string folder = defaultPath;
   if (!folder.empty() && folder.back() != '\\') folder += '\\';
   if (!CheckValue("Name", name, error) || !CheckValue("DefaultPath", folder, error) ||
@@ -129,5 +150,14 @@ bool FormatDescription(const std::string& name, const std::string& defaultPath,
     return false;
   }
   text = "[Application]\r\nName=" + name + "\r\nDefaultPath=" + folder + "\r\nPatch=" + patch + "\r\n";
+  const std::pair<const char*, const std::string*> optional[] = {{"Product", &vendor.Product},
+                                                                 {"Version", &vendor.Version},
+                                                                 {"FromVersion", &vendor.FromVersion},
+                                                                 {"Publisher", &vendor.Publisher}};
+  for (const auto& [key, value] : optional) {
+    if (value->empty()) continue;
+    if (!CheckValue(key, *value, error)) return false;
+    text += std::string(key) + "=" + *value + "\r\n";
+  }
   return true;
 }

@@ -20,11 +20,30 @@ constexpr size_t MaxDescriptionValue = DescriptionValueSize - 1;
 // character is ':', otherwise as relative to the program's directory.
 std::string DescriptionFilePath(const std::string& moduleDir, int argCount, const char* const* args);
 
+// Who made the patch and what it updates: optional keys of section Application (Product,
+// Version, FromVersion, Publisher) that readers without them pass over. Shown by mendit in
+// its title, its About box and a row before "Install patch".
+struct TVendorIdentity {
+  std::string Product;
+  std::string Version;      // the version the patch brings
+  std::string FromVersion;  // the version it is made for
+  std::string Publisher;
+  bool Empty() const { return Product.empty() && Version.empty() && FromVersion.empty() && Publisher.empty(); }
+};
+
 struct TDescription {
   std::string Name;
   std::string DefaultPath;
   std::string Patch;
+  TVendorIdentity Vendor;  // read once the three keys above are
 };
+
+// "Updates PRODUCT from X to Y" (the parts known: "Updates PRODUCT to Y", "Updates PRODUCT";
+// "PRODUCT" is "the application" without a Product), plus " (PUBLISHER)" with a Publisher; ""
+// when the description names no vendor identity at all.
+std::string UpdatesText(const TVendorIdentity& vendor);
+// "PRODUCT VERSION" (what of both is known), or "".
+std::string ProductText(const TVendorIdentity& vendor);
 
 // Reads key of section "Application"; returns the value ("" when missing or empty).
 using TKeyReader = std::function<std::string(const char* key)>;
@@ -43,7 +62,7 @@ bool PlainFileName(const std::string& name);
 
 // Reads Name, DefaultPath and Patch in this order into description, stopping at the first key
 // whose value is empty, or at a Name that is no PlainFileName (the later keys are not read).
-// True when all three were read.
+// True when all three were read; then the vendor identity's keys are read too.
 bool ReadDescription(const TKeyReader& read, TDescription& description);
 
 // The cabinet a relative Patch value names. It is resolved against the current folder first;
@@ -62,5 +81,8 @@ std::string InitFailedText(const std::string& path);
 // DefaultPath without a separator, so DefaultPath is given a closing backslash here. False
 // with error set when a value is empty, longer than MaxDescriptionValue, or holds a line
 // break, or when name holds a folder.
+// The vendor identity's keys follow Patch, each only when given (the same checks but
+// emptiness apply).
 bool FormatDescription(const std::string& name, const std::string& defaultPath,
-                       const std::string& patch, std::string& text, std::string& error);
+                       const std::string& patch, std::string& text, std::string& error,
+                       const TVendorIdentity& vendor = TVendorIdentity());

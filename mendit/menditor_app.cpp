@@ -61,6 +61,7 @@ bool TMenditorApp::ReadDescriptionFile() {
   Name = description.Name;
   DefaultPath = description.DefaultPath;
   Patch = description.Patch;
+  Vendor = description.Vendor;
   if (!complete) MessageBoxExA(nullptr, InitFailedText(path).c_str(), "Init failed", MB_ICONHAND, 0);
   return complete;
 }

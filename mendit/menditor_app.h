@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "description/description_file.h"
 #include "framework/application.h"
 #include "paths/macros.h"
 #include "payload/payload.h"
@@ -24,6 +25,8 @@ class TMenditorApp : public TApplication {
   std::string Name;
   std::string DefaultPath;
   std::string Patch;
+  // Who made the patch and what it updates (optional keys; empty when not given).
+  TVendorIdentity Vendor;
   // The program's directory with a trailing backslash; empty when unknown or without drive.
   std::string ModuleDir;
   // The carried patch; null when the description file and the cabinet are loose files.

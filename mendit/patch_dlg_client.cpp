@@ -6,6 +6,7 @@
 #include <cstring>
 #include <new>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "console/command_line.h"
@@ -16,6 +17,7 @@
 #include "report/formatting_reporter.h"
 #include "menditor_app.h"
 #include "resource_ids.h"
+#include "signature/signature.h"
 
 TPatchDlgClient::TPatchDlgClient(TWindow* parent, int resourceId, HINSTANCE module)
     : TDialog(parent, resourceId, module) {
@@ -38,6 +40,24 @@ void TPatchDlgClient::SetupWindow() {
   std::string path = App()->DefaultPath + App()->Name;
   PathField->SetText(path.c_str());
   Log->SetSaveName(LogFileNameFor(App()->Patch));
+  // What the patch is, before anything is pressed: the vendor's product in the title, the
+  // row "Updates PRODUCT from X to Y", and who signed a self-applying program (the run
+  // repeats that row as its first).
+  const TMenditorApp* app = App();
+  const std::string product = ProductText(app->Vendor);
+  if (!product.empty()) {
+    const std::string title = App()->GetName() + " - " + product;
+    ::SetWindowTextA(::GetParent(Handle), title.c_str());
+  }
+  const std::string updates = UpdatesText(app->Vendor);
+  if (!updates.empty()) ReportInfo("%s", updates.c_str());
+  if (app->Carried) {
+    const TSignature signature = ReadSignature(app->Carried->Cabinet.File);
+    if (signature.State == TSignatureState::Signed)
+      ReportInfo("%s", SignatureRow(signature).c_str());
+    else
+      ReportWarning("%s", SignatureRow(signature).c_str());
+  }
   // Start in the path field, so that Enter presses the default button, "Install patch",
   // rather than "Quit", the first tab stop.
   SetFocus(PathField->GetHandle());
@@ -161,7 +181,23 @@ void TPatchDlgClient::CmBrowse() {
 }
 
 void TPatchDlgClient::CmAbout() {
-  TDialog about(this, IDD_ABOUT, Module);
+  // The vendor's product and publisher on a line of their own; the box's texts stay.
+  class TAboutBox : public TDialog {
+   public:
+    TAboutBox(TWindow* parent, HINSTANCE module, std::string vendor)
+        : TDialog(parent, IDD_ABOUT, module), Vendor(std::move(vendor)) {}
+    void SetupWindow() override {
+      TDialog::SetupWindow();
+      ::SetDlgItemTextA(GetHandle(), IDC_ABOUT_VENDOR, Vendor.c_str());
+    }
+
+   private:
+    std::string Vendor;
+  };
+  const TVendorIdentity& vendor = App()->Vendor;
+  std::string line = ProductText(vendor);
+  if (!vendor.Publisher.empty()) line += (line.empty() ? "" : " - ") + vendor.Publisher;
+  TAboutBox about(this, Module, line);
   about.Execute();
 }
 

@@ -13,6 +13,7 @@
 #define IDC_ABOUT 105
 #define IDC_LOG 106
 #define IDC_PROGRESS 107
+#define IDC_ABOUT_VENDOR 108
 #define IDC_STATIC_TEXT -1
 
 // Pictures of the three log row kinds (16 x 16, 16 colours).

@@ -176,7 +176,8 @@ class TWizardBuild {
 
   bool FormatDescriptionFile() {
     std::string error;
-    if (!FormatDescription(Options.MainExecutable, Options.DefaultPath, Options.PatchValue, Description, error))
+    if (!FormatDescription(Options.MainExecutable, Options.DefaultPath, Options.PatchValue, Description, error,
+                           Options.Vendor))
       return Fail(TWizardFailure::DescriptionRefused, "", error);
     return true;
   }

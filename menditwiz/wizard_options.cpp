@@ -27,6 +27,9 @@ const char* const WizardUsageText =
     "                 applies (default), or for each file the smaller of a block delta\n"
     "                 and a difference record, measured; difference records need a\n"
     "                 mendit that knows them (older ones pass them over)\n"
+    "  -product NAME, -version X, -from Y, -publisher NAME  who made the patch and what it\n"
+    "                 updates, written into the description file; mendit shows them in its\n"
+    "                 title, its About box and \"Updates NAME from Y to X\"\n"
     "  -f             replace outputs that exist already (without it they are kept and\n"
     "                 the build stops before it starts)\n"
     "  -q             no progress display\n"
@@ -49,6 +52,10 @@ bool ParseWizardArguments(int argc, const char* const* argv, TWizardOptions& opt
       {"delta", &deltaGiven, &delta},
       {"q", &options.Quiet},
       {"f", &force},
+      {"product", nullptr, &options.Vendor.Product},
+      {"version", nullptr, &options.Vendor.Version},
+      {"from", nullptr, &options.Vendor.FromVersion},
+      {"publisher", nullptr, &options.Vendor.Publisher},
       {"also", nullptr, nullptr, &options.AlsoFolders},
   };
   if (!ParseOptions(argc, argv, specs, options.Help, positional, error)) return false;

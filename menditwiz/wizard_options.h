@@ -6,6 +6,7 @@
 
 #include "cabinet/cab_writer.h"
 #include "console/command_line.h"
+#include "description/description_file.h"
 #include "menditwiz/patch_builder.h"
 
 struct TWizardOptions {
@@ -20,6 +21,7 @@ struct TWizardOptions {
   std::string PatchValue;  // the description's Patch value; empty: the cabinet's file name
   std::string ExeName;     // -exe: the self-applying program's file name; empty: none
   std::string StubPath;    // -stub: the mendit.exe it is made of; empty: the default
+  TVendorIdentity Vendor;  // -product, -version, -from, -publisher: optional description keys
   bool Quiet = false;
   bool Help = false;  // print the usage and exit codes, build nothing
   // Outputs that exist already are replaced. The command line sets it only with -f, so a

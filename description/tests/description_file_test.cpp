@@ -179,3 +179,33 @@ TEST(DescriptionTextReader, ReadsAsTheProfileReaderDoes) {
   for (const auto& c : cases) EXPECT_EQ(read(c.Key), c.Want) << c.Key;
 }
 }  // namespace
+
+// The vendor identity: written only where given, read back, and worded for the window.
+TEST(VendorIdentity, WrittenReadBackAndWorded) {
+  struct TCase {
+    TVendorIdentity Vendor;
+    const char* Updates;
+    const char* Product;
+  } cases[] = {
+      {{}, "", ""},
+      {{"Tarvel Notes", "1.1", "1.0", "Tarvel Ltd"}, "Updates Tarvel Notes from 1.0 to 1.1 (Tarvel Ltd)", "Tarvel Notes 1.1"},
+      {{"Tarvel Notes", "1.1", "", ""}, "Updates Tarvel Notes to 1.1", "Tarvel Notes 1.1"},
+      {{"Tarvel Notes", "", "", ""}, "Updates Tarvel Notes", "Tarvel Notes"},
+      {{"", "2.0", "1.5", ""}, "Updates the application from 1.5 to 2.0", "2.0"},
+  };
+  for (const TCase& c : cases) {
+    std::string text, error;
+    ASSERT_TRUE(FormatDescription("APP.EXE", "C:\\APP", "PATCH.CAB", text, error, c.Vendor)) << error;
+    EXPECT_EQ(c.Vendor.Empty(), text.find("Product=") == std::string::npos && text.find("Version=") == std::string::npos);
+    TDescription read;
+    ASSERT_TRUE(ReadDescription(DescriptionTextReader(text), read));
+    EXPECT_EQ(c.Vendor.Product, read.Vendor.Product);
+    EXPECT_EQ(c.Vendor.Version, read.Vendor.Version);
+    EXPECT_EQ(c.Vendor.FromVersion, read.Vendor.FromVersion);
+    EXPECT_EQ(c.Vendor.Publisher, read.Vendor.Publisher);
+    EXPECT_EQ(c.Updates, UpdatesText(read.Vendor));
+    EXPECT_EQ(c.Product, ProductText(read.Vendor));
+  }
+  std::string text, error;
+  EXPECT_FALSE(FormatDescription("APP.EXE", "C:\\APP", "PATCH.CAB", text, error, {"A\r\nName=X.EXE", "", "", ""}));
+}
