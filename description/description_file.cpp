@@ -93,12 +93,14 @@ bool ReadDescription(const TKeyReader& read, TDescription& description) {
     // "&ROOT&" + Name must stay a file of the folder.
     if (i == 0 && !PlainFileName(description.Name)) return false;
   }
-  TVendorIdentity& vendor = description.Vendor;
+  return true;
+}
+
+void ReadVendorIdentity(const TKeyReader& read, TVendorIdentity& vendor) {
   vendor.Product = read("Product");
   vendor.Version = read("Version");
   vendor.FromVersion = read("FromVersion");
   vendor.Publisher = read("Publisher");
-  return true;
 }
 
 std::string ProductText(const TVendorIdentity& vendor) {

@@ -35,7 +35,7 @@ struct TDescription {
   std::string Name;
   std::string DefaultPath;
   std::string Patch;
-  TVendorIdentity Vendor;  // read once the three keys above are
+  TVendorIdentity Vendor;  // ReadVendorIdentity
 };
 
 // "Updates PRODUCT from X to Y" (the parts known: "Updates PRODUCT to Y", "Updates PRODUCT";
@@ -62,8 +62,10 @@ bool PlainFileName(const std::string& name);
 
 // Reads Name, DefaultPath and Patch in this order into description, stopping at the first key
 // whose value is empty, or at a Name that is no PlainFileName (the later keys are not read).
-// True when all three were read; then the vendor identity's keys are read too.
+// True when all three were read.
 bool ReadDescription(const TKeyReader& read, TDescription& description);
+// Reads the vendor identity's optional keys (each "" when missing).
+void ReadVendorIdentity(const TKeyReader& read, TVendorIdentity& vendor);
 
 // The cabinet a relative Patch value names. It is resolved against the current folder first;
 // when no file stands there but one does beside the description file (a patch run from

@@ -23,5 +23,5 @@ void DefineStartupMacros(TMacroExpander& macros);
 
 // Reads section Application of the file at path as ReadDescription does, each value into
 // DescriptionValueSize bytes. A bare file name is looked up by the system's rules (in the
-// Windows folder): callers pass a full path.
+// Windows folder): callers pass a full path. The vendor identity (ReadVendorIdentity) is read too.
 bool ReadDescriptionFile(const std::string& path, TDescription& description);

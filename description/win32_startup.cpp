@@ -30,11 +30,12 @@ void DefineStartupMacros(TMacroExpander& macros) {
 }
 
 bool ReadDescriptionFile(const std::string& path, TDescription& description) {
-  return ReadDescription(
-      [&path](const char* key) {
-        char value[DescriptionValueSize] = "";
-        GetPrivateProfileStringA("Application", key, "", value, DescriptionValueSize, path.c_str());
-        return std::string(value);
-      },
-      description);
+  const TKeyReader read = [&path](const char* key) {
+    char value[DescriptionValueSize] = "";
+    GetPrivateProfileStringA("Application", key, "", value, DescriptionValueSize, path.c_str());
+    return std::string(value);
+  };
+  if (!ReadDescription(read, description)) return false;
+  ReadVendorIdentity(read, description.Vendor);
+  return true;
 }

