@@ -353,6 +353,27 @@ TEST_F(MenditTest, DamagedSelfApplyingProgramSaysWhyAndInstallsNothing) {
   EXPECT_EQ(4u, code);
 }
 
+// A self-applying program says who signed it (here: nobody) as soon as its window opens,
+// before "Install patch" is pressed.
+TEST_F(MenditTest, SelfApplyingProgramShowsItsSignerWhenItOpens) {
+  TDiskFileSystem disk;
+  std::vector<uint8_t> stub, image;
+  std::string problem;
+  ASSERT_TRUE(ReadWholeFile(disk, Win(MENDIT_EXE), stub));
+  ASSERT_TRUE(StubImage(stub, image, problem)) << problem;
+  const std::string path = Work + "\\WHOLE.EXE";
+  ASSERT_TRUE(WriteWholeFile(disk, path, MakePayloadProgram(image, "[Application]\r\nName=TOOL.EXE\r\nDefaultPath=C:\\\r\nPatch=P.CAB\r\n",
+                                                            std::vector<uint8_t>(5000, 7))));
+  TMenditSession session;
+  ASSERT_TRUE(session.Start(path, ""));
+  const std::vector<std::wstring> rows = session.Rows();
+  ASSERT_EQ(1u, rows.size());
+  EXPECT_EQ(0u, rows[0].find(L"Not signed")) << rows[0];
+  PostMessageW(session.Frame, WM_CLOSE, 0, 0);
+  DWORD code = 99;
+  ASSERT_TRUE(session.Program.WaitForExit(15000, &code));
+}
+
 TEST_F(MenditTest, DescriptionFileWithAndWithoutDrive) {
   // A copy of the program in a directory of its own, with description files beside it.
   const std::string program = Work + "\\PROG";

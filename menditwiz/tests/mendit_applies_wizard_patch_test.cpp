@@ -101,6 +101,7 @@ void MenditAppliesWizardPatch::BuildAndInstall(TDeltaChoice choice, std::string&
   options.Quiet = true;
   options.Compression = TCabCompression::Lzx;
   options.Delta = choice;
+  options.Vendor = {"Tarvel Notes", "1.1", "1.0", "Tarvel Ltd"};
   std::FILE* text = std::tmpfile();
   ASSERT_EQ(ToolExitDone, RunWizard(options, TBuildHooks(), text, text));
   std::rewind(text);
@@ -117,6 +118,11 @@ void MenditAppliesWizardPatch::BuildAndInstall(TDeltaChoice choice, std::string&
       << "mendit's window did not appear";
   const std::string path = JoinPath(target, "APP.EXE");
   EXPECT_EQ(std::wstring(path.begin(), path.end()), session.Path());
+  // The vendor's identity is shown before anything is pressed.
+  const std::wstring title = L"Tarvel Application Patcher - Tarvel Notes 1.1";
+  EXPECT_TRUE(e2e::WaitUntil([&] { return e2e::WindowText(session.Frame) == title; }, 5000))
+      << e2e::WindowText(session.Frame).c_str();
+  EXPECT_EQ(std::vector<std::wstring>{L"Updates Tarvel Notes from 1.0 to 1.1 (Tarvel Ltd)"}, session.Rows());
   ASSERT_TRUE(session.Install());
   const std::vector<std::wstring> rows = session.Rows();
   ASSERT_FALSE(rows.empty());

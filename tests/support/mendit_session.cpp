@@ -22,8 +22,9 @@ bool TMenditSession::StartOnly(const std::string& program, const std::string& ar
 
 bool TMenditSession::Start(const std::string& program, const std::string& args, WORD showCommand) {
   if (!StartOnly(program, args, showCommand)) return false;
-  Frame = e2e::WaitForTopWindow(Program.Id(), L"TFrameWindow", FrameTitle, 90000);
-  if (!Frame) return false;
+  // The title is the program's, followed by the vendor's product where the patch names one.
+  Frame = e2e::WaitForTopWindow(Program.Id(), L"TFrameWindow", nullptr, 90000);
+  if (!Frame || e2e::WindowText(Frame).rfind(FrameTitle, 0) != 0) return false;
   e2e::WaitUntil([&] { return (Dialog = FindWindowExW(Frame, nullptr, L"#32770", nullptr)) != nullptr; }, 10000);
   if (!Dialog) return false;
   PathField = GetDlgItem(Dialog, IDC_PATH);
