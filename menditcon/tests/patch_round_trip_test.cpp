@@ -138,12 +138,16 @@ TEST_F(PatchRoundTrip, ReleasePairsThroughBuilderCabinetAndInstallationRun) {
     Write(target, c.Old);
     const std::string description = JoinPath(out, "MENDIT.MNI");
     const std::string mainPath = JoinPath(target, "APP.EXE");
-    EXPECT_EQ(ToolExitDone, Companion(description, mainPath, true)) << companionText;
+    TCompanionOptions quiet;
+    quiet.Quiet = true;
+    EXPECT_EQ(ToolExitDone, Companion(description, mainPath, true, quiet)) << companionText;
     EXPECT_EQ(std::string::npos, companionText.find("[WARNING]")) << companionText;
+    EXPECT_EQ(std::string::npos, companionText.find("[1/")) << companionText;  // -q: no progress
     EXPECT_EQ(Picture(oldFolder), Picture(target));  // the check changed nothing
 
     EXPECT_EQ(ToolExitDone, Companion(description, mainPath, false)) << companionText;
     EXPECT_NE(std::string::npos, companionText.find("\tPatching completed !\n")) << companionText;
+    EXPECT_NE(std::string::npos, companionText.find("[1/")) << companionText;  // progress before the records
     EXPECT_EQ(Picture(newFolder), Picture(target));
   }
 }
@@ -319,6 +323,16 @@ TEST_F(PatchRoundTrip, AllOrNothingPutsEveryFileBack) {
   const std::string target = Folder("target");
   const std::string mainPath = JoinPath(target, "APP.EXE"), locked = JoinPath(target, "LOCKED.DLL");
   Write(target, old);
+  // The patch names APP.EXE in upper case; put back, the file keeps the name it had.
+  ASSERT_TRUE(MoveFileA(mainPath.c_str(), JoinPath(target, "App.exe").c_str()));
+  auto storedName = [&] {
+    WIN32_FIND_DATAA found;
+    const HANDLE search = FindFirstFileA(mainPath.c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return std::string();
+    FindClose(search);
+    return std::string(found.cFileName);
+  };
+  ASSERT_EQ("App.exe", storedName());
   const std::vector<std::string> before = Picture(target);
   auto expectAsBefore = [&] {
     EXPECT_EQ(before, Picture(target));
@@ -332,6 +346,7 @@ TEST_F(PatchRoundTrip, AllOrNothingPutsEveryFileBack) {
   rollback.LogFormat = TLogFormat::Records;
   EXPECT_EQ(ToolExitRolledBack, Companion(description, mainPath, false, rollback)) << companionText;
   expectAsBefore();
+  EXPECT_EQ("App.exe", storedName());
   std::vector<uint8_t> log;
   ASSERT_TRUE(ReadWholeFile(files, rollback.LogFile, log));
   const std::string records(log.begin(), log.end());
