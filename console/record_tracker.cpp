@@ -90,8 +90,15 @@ TRecordTally TRecordResult::Tally() const {
 
 void TRecordTracker::BeforeRecord(TPatchFile& installer, int index) {
   if (ProgressOut) {
-    const int records = installer.Directory().Count();
-    std::fprintf(ProgressOut, "[%d/%d] %3d%%\n", index + 1, records, records > 0 ? index * 100 / records : 100);
+    // Verification records belong to the record after them and are no step. A run that
+    // starts over (a smaller index) counts from the start again.
+    if (index <= LastIndex) Step = 0;
+    LastIndex = index;
+    ++Step;
+    const TPatchDirectory& records = installer.Directory();
+    int steps = 0;
+    for (int i = 0; i < records.Count(); ++i) steps += records[i].Type() != ptVerify;
+    std::fprintf(ProgressOut, "[%d/%d] %3d%%\n", Step, steps, steps > 0 ? (Step - 1) * 100 / steps : 100);
     std::fflush(ProgressOut);
   }
   InRecord = true;

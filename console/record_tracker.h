@@ -76,6 +76,8 @@ class TRecordTracker : public TFormattingReporter, public TPatchFile::TRecordObs
   TPatchReporter& Next;
   bool Predict;
   std::FILE* ProgressOut = nullptr;
+  int Step = 0;        // records started in this run, for the progress line
+  int LastIndex = -1;
   bool InRecord = false;
   std::string NextStepFile;  // set by BeforeStepRow for the row that follows
   std::vector<TRow> RecordRows;  // the rows of the record under way

@@ -324,7 +324,8 @@ TEST_F(PatchRoundTrip, AllOrNothingPutsEveryFileBack) {
   const std::string mainPath = JoinPath(target, "APP.EXE"), locked = JoinPath(target, "LOCKED.DLL");
   Write(target, old);
   // The patch names APP.EXE in upper case; put back, the file keeps the name it had.
-  ASSERT_TRUE(MoveFileA(mainPath.c_str(), JoinPath(target, "App.exe").c_str()));
+  ASSERT_TRUE(MoveFileA(mainPath.c_str(), JoinPath(target, "APP.TMP").c_str()));
+  ASSERT_TRUE(MoveFileA(JoinPath(target, "APP.TMP").c_str(), JoinPath(target, "App.exe").c_str()));
   auto storedName = [&] {
     WIN32_FIND_DATAA found;
     const HANDLE search = FindFirstFileA(mainPath.c_str(), &found);
