@@ -17,7 +17,9 @@ const char* const ToolExitCodesText =
     "     (menditcon)\n"
     "  8  an internal error or lack of memory ended the run; the log says how far it\n"
     "     got (menditcon -rollback: its next start puts the files back; menditwiz:\n"
-    "     nothing written)\n";
+    "     nothing written)\n"
+    "  9  the patch does not fit this installation; nothing was changed (menditcon and\n"
+    "     mendit /S, for patches with content checks; -force installs anyway)\n";
 
 std::string InternalErrorRow(const char* what) {
   return what ? std::string("Cannot install patch: internal error: ") + what : "Cannot install patch: not enough memory";

@@ -21,6 +21,8 @@ enum TToolExit {
                            // was changed
   ToolExitInternal = 8,    // the run was ended by an internal error or by lack of memory;
                            // the log's rows say how far it got (menditwiz: nothing written)
+  ToolExitDoesNotFit = 9,  // the patch does not fit this installation (a record would fail
+                           // or finds another version); nothing was changed
 };
 
 // The row that ends a run an exception stopped: "Cannot install patch: internal error: WHAT",

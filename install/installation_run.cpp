@@ -7,6 +7,7 @@
 #include "folder_lock.h"
 #include "patch/root_macro.h"
 #include "files/disk_file_system.h"
+#include "files/recording_file_system.h"
 #include "paths/path_name.h"
 #include "signature/signature.h"
 
@@ -119,8 +120,25 @@ TInstallOutcome RunInstallation(const TInstallationRun& run) {
   if (!ClearOfFilesInUse(directory, run.Macros, run.Holders ? *run.Holders : diskHolders, run.FilesInUse,
                          *run.Reporter))
     return TInstallOutcome::FilesInUse;
-  run.Reporter->ReportInfo(run.Check ? "Checking patch..." : "Installing patch...");
   TDiskFileSystem files;
+  // A patch that does not fit would leave the application part old, part new: its owner is
+  // asked before the first change. Only a patch with content checks can be judged by content.
+  if (run.Misfits && !run.Check && CarriesVerification(directory)) {
+    TRecordingFileSystem recording(run.Files ? *run.Files : files);
+    const std::vector<TRecordResult> misfits =
+        JudgeFit(directory, *patch.Data(), run.Macros, recording, run.Reporter, run.MessageHook, run.MessageContext);
+    if (!misfits.empty() && run.Misfits(misfits) == TFitAnswer::Stop) {
+      for (const TRecordResult& m : misfits) {
+        if (m.Tally() == TRecordTally::Failed)
+          run.Reporter->ReportError("%s", MisfitRow(m).c_str());
+        else
+          run.Reporter->ReportWarning("%s", MisfitRow(m).c_str());
+      }
+      run.Reporter->ReportError("Cannot install patch: it does not fit this installation - nothing was changed");
+      return TInstallOutcome::DoesNotFit;
+    }
+  }
+  run.Reporter->ReportInfo(run.Check ? "Checking patch..." : "Installing patch...");
   TPatchFile installer(directory, patch.Data(), run.Macros, run.Reporter, run.Files ? run.Files : &files);
   installer.SetMessageHook(run.MessageHook, run.MessageContext);
   installer.SetRecordObserver(run.Observer);

@@ -28,6 +28,11 @@
 //   with files the records act on held by other processes, after every answer of
 //   FilesInUse but Retry: "File in use: ..." per file and "Cannot install patch: files in
 //   use - nothing was changed" (files_in_use.h); nothing is changed;
+//   for a patch with verification records when Misfits is set: every record judged first
+//   (patch_fit.h), without a row; when some would fail or find another version and Misfits
+//   answers Stop, one row per misfit ("Would fail: ...", an error, or "Would skip: ...", a
+//   warning) and "Cannot install patch: it does not fit this installation - nothing was
+//   changed"; nothing is changed;
 //   "Installing patch...", the engine's rows, "Patching completed !"; for a check (Check),
 //   "Checking patch..." and the engine's rows, the owner reporting the check's summary.
 // %s is the Patch value as given.
@@ -44,6 +49,7 @@
 
 #include "install/extracted_patch.h"
 #include "install/files_in_use.h"
+#include "install/patch_fit.h"
 #include "patch/patch_file.h"
 
 class TMacroExpander;
@@ -89,6 +95,10 @@ struct TInstallationRun {
   // Told the signature row when the self-applying program's signature does not hold and the
   // run refuses to install (mendit shows it in a box); may be empty.
   std::function<void(const std::string& row)> SignatureRefused;
+  // Asked, for a patch with verification records, when the judgement of every record before
+  // the first change finds misfits (patch_fit.h); Stop changes nothing. Empty: no judgement
+  // (a check, menditwiz's self-check, an unattended run told to go on).
+  TAskAboutMisfits Misfits;
 };
 
 enum class TInstallOutcome {
@@ -99,7 +109,8 @@ enum class TInstallOutcome {
   FilesInUse,
   Busy,
   Unfinished,
-  SignatureInvalid
+  SignatureInvalid,
+  DoesNotFit
 };
 
 TInstallOutcome RunInstallation(const TInstallationRun& run);

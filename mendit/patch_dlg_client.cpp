@@ -109,6 +109,13 @@ void TPatchDlgClient::CmInstall() {
     const int answer = MessageBox(FilesInUseQuestion(files).c_str(), "Files in use", MB_RETRYCANCEL | MB_ICONWARNING);
     return answer == IDRETRY ? TInUseAnswer::Retry : TInUseAnswer::Cancel;
   };
+  // A patch with content checks that does not fit the installation (files of another version)
+  // is named in one question before the first change; the safe answer is the default.
+  run.Misfits = [this](const std::vector<TRecordResult>& misfits) {
+    const int answer = MessageBox(MisfitQuestion(misfits).c_str(), "Patch does not fit",
+                                  MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2);
+    return answer == IDYES ? TFitAnswer::Install : TFitAnswer::Stop;
+  };
   // A signature that does not hold: one box that can only be dismissed; nothing is installed.
   run.SignatureRefused = [this](const std::string& row) {
     const std::string text = row + "\n\nThe patch may have been changed by someone other than its maker, so it is "

@@ -5,10 +5,13 @@
 const char* const SilentUsageText =
     "Install without a window:\n"
     "  mendit /S [-target MAIN_EXE_PATH] [-log FILE [-logformat rows|records]]\n"
-    "         [-check | -rollback [-strict]] [-wait SECONDS] [DESCRIPTION_FILE] [/D=FOLDER]\n"
+    "         [-check | -rollback [-strict]] [-force] [-wait SECONDS] [DESCRIPTION_FILE]\n"
+    "         [/D=FOLDER]\n"
     "/D=FOLDER is the installation folder: the rest of the line, spaces included. The rows\n"
     "go to the -log file; help and command-line errors too, or to %TEMP%\\MENDIT-S.LOG.\n"
-    "A program that carries its patch needs no description file.\n\n";
+    "A program that carries its patch needs no description file. A patch that does not fit\n"
+    "the installation (a file of another version) changes nothing (exit code 8) unless\n"
+    "-force is given.\n\n";
 
 const char* const SilentNoteName = "MENDIT-S.LOG";
 

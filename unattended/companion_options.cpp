@@ -3,7 +3,8 @@
 #include <vector>
 
 const char* const CompanionUsageText =
-    "Usage: menditcon [-check | -rollback [-strict]] [-target MAIN_EXE_PATH] [-wait SECONDS] [-q]\n"
+    "Usage: menditcon [-check | -rollback [-strict]] [-force] [-target MAIN_EXE_PATH]\n"
+    "                 [-wait SECONDS] [-q]\n"
     "                 [-log FILE [-logformat rows|records]] [DESCRIPTION_FILE]\n"
     "  DESCRIPTION_FILE      the patch description file (default MENDIT.MNI beside menditcon)\n"
     "  -target PATH          the installed main executable (default: DefaultPath and Name\n"
@@ -21,6 +22,10 @@ const char* const CompanionUsageText =
     "                        application folder lets the next start of menditcon finish\n"
     "                        putting back a run that was interrupted\n"
     "  -strict               with -rollback: a skipped record puts everything back too\n"
+    "  -force                install even when the patch does not fit this installation;\n"
+    "                        without it, a patch with content checks is judged before\n"
+    "                        anything changes, and when any record would fail or finds\n"
+    "                        another version nothing is changed (exit code 8)\n"
     "  -wait SECONDS         when files the patch changes are in use by other programs,\n"
     "                        look again every second for up to SECONDS before giving up\n"
     "                        (exit code 7, nothing changed); default 0\n"
@@ -36,6 +41,7 @@ bool ParseCompanionArguments(int argc, const char* const* argv, TCompanionOption
   const std::vector<TOptionSpec> specs = {
       {"check", &options.Check},           {"rollback", &options.RollBack},
       {"strict", &options.Strict},         {"target", nullptr, &options.Target},
+      {"force", &options.Force},
       {"log", nullptr, &options.LogFile},  {"logformat", &formatGiven, &format},
       {"wait", &waitGiven, &wait},         {"q", &options.Quiet},
   };

@@ -16,6 +16,7 @@ struct TCompanionOptions {
   bool Check = false;
   bool RollBack = false;    // put everything back when a record fails
   bool Strict = false;      // with RollBack: a skipped record rolls back too
+  bool Force = false;       // install a patch that does not fit this installation anyway
   bool Help = false;        // print the usage and exit codes, do nothing else
   bool Quiet = false;       // no "[n/N] NN%" line before each record
   int WaitSeconds = 0;      // how long files in use are waited for before the run gives up

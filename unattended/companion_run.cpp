@@ -17,6 +17,7 @@
 #include "syslib/program_file.h"
 #include "record_log.h"
 #include "rollback_run.h"
+#include "run_summary.h"
 
 namespace {
 
@@ -40,11 +41,54 @@ TToolExit RecordsExit(const TRecordTracker& tracker) {
   return tracker.Count(TRecordTally::Skipped) > 0 ? ToolExitSkipped : ToolExitDone;
 }
 
+// "NAME VERSION": the running program's file name and the file version of its version
+// resource ("version unknown" without one).
+std::string ProgramAndVersion() {
+  char path[MAX_PATH] = "";
+  const DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
+  std::string name = length > 0 && length < sizeof path ? std::string(path, length) : "mendit";
+  name = name.substr(name.find_last_of("\\/") + 1);
+  std::string version = "version unknown";
+  HRSRC found = FindResourceA(nullptr, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(16));  // RT_VERSION
+  HGLOBAL loaded = found ? LoadResource(nullptr, found) : nullptr;
+  const unsigned char* bytes = loaded ? static_cast<const unsigned char*>(LockResource(loaded)) : nullptr;
+  const DWORD size = found ? SizeofResource(nullptr, found) : 0;
+  // VS_FIXEDFILEINFO starts with its signature 0xFEEF04BD; the file version follows it.
+  for (DWORD at = 0; bytes && at + 16 <= size; at += 4) {
+    auto word = [&](DWORD offset) {
+      return static_cast<DWORD>(bytes[offset] | bytes[offset + 1] << 8 | bytes[offset + 2] << 16 |
+                                static_cast<DWORD>(bytes[offset + 3]) << 24);
+    };
+    if (word(at) != 0xFEEF04BD) continue;
+    const DWORD high = word(at + 8), low = word(at + 12);
+    version = std::to_string(HIWORD(high)) + "." + std::to_string(LOWORD(high)) + "." + std::to_string(HIWORD(low)) +
+              "." + std::to_string(LOWORD(low));
+    break;
+  }
+  return name + " " + version;
+}
+
+// The first rows of the log: what runs, on what, how and when.
+void ReportHeader(TPatchReporter& reporter, const TCompanionOptions& options, const std::string& patch,
+                  const std::string& folder) {
+  SYSTEMTIME now;
+  GetLocalTime(&now);
+  char date[32];
+  std::snprintf(date, sizeof date, "%04u-%02u-%02u %02u:%02u:%02u", now.wYear, now.wMonth, now.wDay, now.wHour,
+                now.wMinute, now.wSecond);
+  const char* what = options.Check ? "check" : options.RollBack ? "all-or-nothing installation" : "installation";
+  reporter.ReportInfo("%s - %s", ProgramAndVersion().c_str(), what);
+  reporter.ReportInfo("Patch: %s", patch.c_str());
+  reporter.ReportInfo("Folder: %s", folder.c_str());
+  reporter.ReportInfo("Command line: %s", GetCommandLineA());
+  reporter.ReportInfo("Date: %s", date);
+}
+
 // The run once the log is open: rows to reporter (and through tracker), errors outside
 // records to failures, the application folder to logRoot once found. The exit code.
 TToolExit CompanionRows(const TCompanionOptions& options, const TCarriedPatch* carried, TFileSystem* files,
                         TConsoleReporter& reporter, TRecordTracker& tracker, std::vector<std::string>& failures,
-                        std::string& logRoot) {
+                        std::string& logRoot, TRunSummary& summary) {
   const bool embedded = carried && carried->State != TPayloadState::None;
   TMacroExpander macros;
   DefineStartupMacros(macros);
@@ -59,6 +103,22 @@ TToolExit CompanionRows(const TCompanionOptions& options, const TCarriedPatch* c
   }  else if (carried->State == TPayloadState::Found)
     read = ReadDescription(DescriptionTextReader(carried->DescriptionText), description);
   TToolExit exit = ToolExitNothingDone;
+  summary.Check = options.Check;
+  {
+    const std::string target = !options.Target.empty() ? options.Target
+                               : read ? macros.ExpandMacros(description.DefaultPath, true) + description.Name
+                                      : std::string();
+    std::string folder;
+    struct TNoRows : TFormattingReporter {
+      void ReportProgress(int32_t, int32_t) override {}
+      void ReportText(TReportKind, const char*) override {}
+    } noRows;
+    if (target.empty() || !FormTargetRoot(target.c_str(), description.Name.c_str(), noRows, folder)) folder = target;
+    const std::string patch = embedded ? carried->Cabinet.File
+                              : read   ? description.Patch + " (" + descriptionPath + ")"
+                                       : descriptionPath;
+    ReportHeader(reporter, options, patch, folder);
+  }
   if (embedded && carried->State == TPayloadState::Damaged) {
     const std::string text = "Cannot install patch: " + carried->Cabinet.File + " is damaged: " + carried->Problem +
                              " - nothing was unpacked or installed";
@@ -93,7 +153,9 @@ TToolExit CompanionRows(const TCompanionOptions& options, const TCarriedPatch* c
     } else if (options.Check && JournalExists(disk, journalPath)) {
       reporter.ReportError("An earlier run was interrupted and must be put back first: run menditcon without -check (%s)",
                            journalPath.c_str());
-    } else if (FinishUnfinishedRun(disk, journalPath, rootFolder, reporter, removeDirectory)) {
+    } else if (!FinishUnfinishedRun(disk, journalPath, rootFolder, reporter, removeDirectory)) {
+      summary.NotPutBack = true;
+    } else {
       // Check mode runs the engine itself over the disk seen through a record of changes, so
       // its verdicts are the run's own; nothing is written.
       TRecordingFileSystem recording(disk);
@@ -110,6 +172,9 @@ TToolExit CompanionRows(const TCompanionOptions& options, const TCarriedPatch* c
       if (options.Check) {
         run.Files = &recording;
         run.Check = true;
+      } else if (!options.Force) {
+        // Nobody is there to ask: a patch that does not fit changes nothing.
+        run.Misfits = [](const std::vector<TRecordResult>&) { return TFitAnswer::Stop; };
       }
       // Files held by other programs: look again every second for as long as -wait says
       // (a script may be stopping a service meanwhile), then give up with nothing changed.
@@ -133,6 +198,8 @@ TToolExit CompanionRows(const TCompanionOptions& options, const TCarriedPatch* c
           exit = RecordsExit(tracker);
         else if (outcome == TInstallOutcome::FilesInUse)
           exit = ToolExitFilesInUse;
+        else if (outcome == TInstallOutcome::DoesNotFit)
+          exit = ToolExitDoesNotFit;
       } else {
         TInstallOutcome outcome = TInstallOutcome::CannotOpen;
         const TRollbackResult result = RunAllOrNothing(disk, journalPath, rootFolder, options.Strict, tracker, reporter,
@@ -142,8 +209,12 @@ TToolExit CompanionRows(const TCompanionOptions& options, const TCarriedPatch* c
                                                        });
         ranRecords = outcome == TInstallOutcome::Installed;
         // A patch that could not be opened changed nothing, whatever was put back.
+        summary.RolledBack = result == TRollbackResult::RolledBack;
+        summary.NotPutBack = result == TRollbackResult::NotPutBack;
         if (outcome == TInstallOutcome::FilesInUse)
           exit = ToolExitFilesInUse;
+        else if (outcome == TInstallOutcome::DoesNotFit)
+          exit = ToolExitDoesNotFit;
         else if (outcome == TInstallOutcome::Installed && result == TRollbackResult::Committed)
           exit = RecordsExit(tracker);
         else if (outcome == TInstallOutcome::Installed && result == TRollbackResult::RolledBack)
@@ -157,6 +228,7 @@ TToolExit CompanionRows(const TCompanionOptions& options, const TCarriedPatch* c
                           tracker.Count(TRecordTally::Applied), tracker.Count(TRecordTally::UpToDate),
                           tracker.Count(TRecordTally::Skipped), tracker.Count(TRecordTally::Failed));
     failures = tracker.ErrorsOutsideRecords();
+    summary.RecordsRan = ranRecords;
   }
   return exit;
 }
@@ -192,8 +264,9 @@ TToolExit RunCompanion(const TCompanionOptions& options, std::FILE* out, const T
   // Everything the run held is released on the way out; a -rollback run's journal stays,
   // and the next start puts its files back.
   std::string internal;
+  TRunSummary summary;
   try {
-    exit = CompanionRows(options, carried, files, reporter, tracker, failures, logRoot);
+    exit = CompanionRows(options, carried, files, reporter, tracker, failures, logRoot, summary);
   } catch (const std::bad_alloc&) {
     internal = InternalErrorRow(nullptr);
   } catch (const std::exception& e) {
@@ -206,7 +279,15 @@ TToolExit RunCompanion(const TCompanionOptions& options, std::FILE* out, const T
     failures.push_back(internal);
     reporter.ReportError("%s", internal.c_str());
     exit = ToolExitInternal;
+    summary.RecordsRan = true;  // it may have ended anywhere: the counts tell how far
   }
+  summary.ErrorsOutsideRecords = !failures.empty();
+  summary.Applied = tracker.Count(TRecordTally::Applied);
+  summary.UpToDate = tracker.Count(TRecordTally::UpToDate);
+  summary.Skipped = tracker.Count(TRecordTally::Skipped);
+  summary.Failed = tracker.Count(TRecordTally::Failed);
+  summary.RolledBackRecords = tracker.Count(TRecordTally::RolledBack);
+  for (const std::string& row : SummaryRows(summary, exit)) reporter.ReportInfo("%s", row.c_str());
   if (recordLog) WriteRecordLog(log, options.Check, logRoot, tracker.Results(), failures, exit);
   if (log && (std::ferror(log) | std::fclose(log)) != 0) return ToolExitOutput;
   return exit;
