@@ -15,7 +15,9 @@
 #include <thread>
 #include <vector>
 
+#include "cabinet/cab_pack_files.h"
 #include "install/installation_run.h"
+#include "patch/patch_writer.h"
 #include "tests/support/killing_file_system.h"
 #include "unattended/companion_run.h"
 #include "unattended/rollback_run.h"
@@ -56,6 +58,13 @@ std::string Drain(std::FILE* stream) {
   std::rewind(stream);
   std::string text;
   for (int c; (c = std::fgetc(stream)) != EOF;) text += static_cast<char>(c);
+  return text;
+}
+
+bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+std::string Upper(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   return text;
 }
 
@@ -203,7 +212,85 @@ TEST_F(PatchRoundTrip, APatchAppliedTwiceEndsCleanly) {
   EXPECT_EQ(std::string::npos, companionText.find("Check completed")) << companionText;
   Write(target, {{"GONE.DLL", Random(10, 1), Tuesday}});
   EXPECT_EQ(ToolExitSkipped, Companion(description, mainPath, true)) << companionText;
-  EXPECT_EQ(ToolExitSkipped, Companion(description, mainPath, false)) << companionText;
+  EXPECT_EQ(ToolExitDoesNotFit, Companion(description, mainPath, false)) << companionText;
+}
+
+// Whether a patch fits is judged before anything changes, for patches with content checks:
+// one that would fail or finds another version changes nothing (exit code 8) unless -force;
+// a patch without them runs as the format describes. The log starts with its header and ends
+// with the counts, what became of the application and the exit code.
+TEST_F(PatchRoundTrip, APatchThatDoesNotFitChangesNothing) {
+  const TBytes previous = Random(3000, 31), next = Random(3500, 32), added = Random(700, 33);
+  const TBytes otherSize = Random(2000, 34);
+  const struct {
+    const char* Name;
+    bool Checks;  // the patch carries verification records
+    TBytes Installed;
+    TDosStamp Stamp;
+    bool Force;
+    TToolExit Exit;
+    const char* Row;     // a row the log must hold
+    const char* Result;  // its result row
+  } cases[] = {
+      {"fits", true, previous, Monday, false, ToolExitDone, "\tApplying copy patch (NEW.DLL)\n",
+       "the application is up to date"},
+      {"another version", true, otherSize, Tuesday, false, ToolExitDoesNotFit,
+       "[WARNING]\tWould skip: File: APP.EXE has improper date/time stamp - skipping...\n",
+       "the application is unchanged"},
+      {"would fail", true, otherSize, Monday, false, ToolExitDoesNotFit,
+       "[ERROR]\tWould fail: File: APP.EXE has the expected date/time but different content - skipping...\n",
+       "the application is unchanged"},
+      {"another version, -force", true, otherSize, Tuesday, true, ToolExitSkipped,
+       "[WARNING]\tFile: APP.EXE has improper date/time stamp - skipping...\n", "the application may be incomplete"},
+      {"no verification records", false, otherSize, Tuesday, false, ToolExitSkipped,
+       "[WARNING]\tFile: APP.EXE has improper date/time stamp - skipping...\n", "the application may be incomplete"},
+  };
+  const std::string patchFolder = Folder("patch");
+  int n = 0;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    const std::string target = Folder("target" + std::to_string(++n)), mainPath = JoinPath(target, "APP.EXE");
+    Write(target, {{"APP.EXE", c.Installed, c.Stamp}});
+    const std::vector<std::string> before = Picture(target);
+    TPatchWriter writer;
+    TDeltaWriter delta;
+    delta.Literal(0, next.data(), next.size());
+    TVerifyInfo checks, copyChecks;
+    SetVerifyOld(checks, previous.data(), previous.size());
+    SetVerifyNew(checks, next.data(), next.size());
+    SetVerifyNew(copyChecks, added.data(), added.size());
+    if (c.Checks) ASSERT_TRUE(writer.AddVerify("&ROOT&\\APP.EXE", checks));
+    writer.AddModify("&ROOT&\\APP.EXE", Monday, Tuesday, delta.Bytes());
+    if (c.Checks) ASSERT_TRUE(writer.AddVerify("&ROOT&\\NEW.DLL", copyChecks));
+    writer.AddCopy("&ROOT&\\NEW.DLL", Tuesday, added);
+    const std::string cabinet = JoinPath(patchFolder, "P" + std::to_string(n) + ".CAB");
+    const std::string description = JoinPath(patchFolder, "P" + std::to_string(n) + ".MNI");
+    TCABPacker::SetConsoleMode(true);
+    TCABPacker packer;
+    ASSERT_TRUE(PackData(packer, cabinet, writer.Bytes(), "APP.PAT"));
+    const std::string text = "[Application]\r\nName=APP.EXE\r\nDefaultPath=C:\\\r\nPatch=" + cabinet + "\r\n";
+    ASSERT_TRUE(WriteWholeFile(files, description, TBytes(text.begin(), text.end())));
+    TCompanionOptions options;
+    options.Force = c.Force;
+    EXPECT_EQ(c.Exit, Companion(description, mainPath, false, options)) << companionText;
+    EXPECT_NE(std::string::npos, companionText.find(c.Row)) << companionText;
+    // The header names the running program (here the test), the folder and the patch.
+    EXPECT_EQ(0u, Upper(companionText).find("\tPATCH_ROUND_TRIP_TEST.EXE VERSION UNKNOWN - INSTALLATION\n")) << companionText;
+    EXPECT_NE(std::string::npos, Upper(companionText).find("\tFOLDER: " + Upper(target) + "\n")) << companionText;
+    EXPECT_NE(std::string::npos, companionText.find("\tPatch: " + cabinet + " (" + description + ")\n")) << companionText;
+    EXPECT_NE(std::string::npos, companionText.find("\tResult: " + std::string(c.Result) + "\n\tExit code: " +
+                                                    std::to_string(c.Exit) + "\n"))
+        << companionText;
+    const bool changed = c.Exit != ToolExitDoesNotFit;
+    EXPECT_EQ(changed, Exists(JoinPath(target, "NEW.DLL")));
+    if (!changed) {
+      EXPECT_NE(std::string::npos,
+                companionText.find("[ERROR]\tCannot install patch: it does not fit this installation - nothing was changed\n"))
+          << companionText;
+      EXPECT_EQ(before, Picture(target));
+      EXPECT_FALSE(Exists(JoinPath(target, "APP.$$$")));
+    }
+  }
 }
 
 TEST_F(PatchRoundTrip, ABrokenDeltaIsCaughtAndNothingIsWritten) {
@@ -239,10 +326,11 @@ TEST_F(PatchRoundTrip, ExitCodesForScripts) {
 
   EXPECT_EQ(ToolExitNothingDone, Companion(JoinPath(root, "NONE.MNI"), "", false));
   EXPECT_NE(std::string::npos, companionText.find("[ERROR]\tCannot read patch description file: ")) << companionText;
-  EXPECT_EQ(1u, std::count(companionText.begin(), companionText.end(), '\n')) << companionText;
+  // One error row between the header (five rows) and the summary (three).
+  EXPECT_EQ(9u, std::count(companionText.begin(), companionText.end(), '\n')) << companionText;
+  EXPECT_NE(std::string::npos, companionText.find("\tResult: the application is unchanged\n\tExit code: 4\n"))
+      << companionText;
 }
-
-bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 // An exception out of the run (thrown through the file system at its first change) ends it
 // with one row and exit code 8, in the rows and the record log; nothing was changed.
@@ -453,7 +541,9 @@ TEST_F(PatchRoundTrip, MenditconEndedPartWayIsPutBackByItsNextStart) {
     const int next = menditcon(-1);
     // Put back and applied whole; or, ended once its run stood, found complete (its records
     // skipped, or failing on the file already deleted and put back as they were).
-    EXPECT_TRUE(next == ToolExitDone || next == ToolExitSkipped || next == ToolExitRolledBack) << next;
+    EXPECT_TRUE(next == ToolExitDone || next == ToolExitSkipped || next == ToolExitRolledBack ||
+                next == ToolExitDoesNotFit)
+        << next;
     EXPECT_EQ(Picture(newFolder), Picture(target));
     EXPECT_FALSE(Exists(JournalPathFor(target)));
   }

@@ -8,6 +8,7 @@
 #include "console/record_tracker.h"
 #include "unattended/companion_options.h"
 #include "unattended/record_log.h"
+#include "unattended/run_summary.h"
 
 namespace {
 
@@ -41,6 +42,42 @@ TEST(RecordLog, OneLinePerRecordInAStableFormat) {
   std::fclose(out);
 }
 
+// What the last rows say became of the application, from how the run ended.
+TEST(RunSummary, TheApplicationStateIsTakenFromTheOutcome) {
+  auto run = [](bool check, bool ran, int applied, int upToDate, int skipped, int failed) {
+    TRunSummary r;
+    r.Check = check;
+    r.RecordsRan = ran;
+    r.Applied = applied;
+    r.UpToDate = upToDate;
+    r.Skipped = skipped;
+    r.Failed = failed;
+    return r;
+  };
+  TRunSummary rolledBack = run(false, true, 0, 0, 0, 1), notPutBack = run(false, false, 0, 0, 0, 0);
+  rolledBack.RolledBack = true;
+  notPutBack.NotPutBack = true;
+  const struct {
+    const char* What;
+    TRunSummary Run;
+    TApplicationState Want;
+  } cases[] = {
+      {"all applied", run(false, true, 3, 1, 0, 0), TApplicationState::UpToDate},
+      {"all up to date", run(false, true, 0, 4, 0, 0), TApplicationState::UpToDate},
+      {"one skipped among applied", run(false, true, 3, 0, 1, 0), TApplicationState::MayBeIncomplete},
+      {"one failed among applied", run(false, true, 3, 0, 0, 1), TApplicationState::MayBeIncomplete},
+      {"every record failed or skipped", run(false, true, 0, 2, 1, 1), TApplicationState::Unchanged},
+      {"stopped before the records", run(false, false, 0, 0, 0, 0), TApplicationState::Unchanged},
+      {"a check", run(true, true, 3, 0, 1, 1), TApplicationState::Unchanged},
+      {"rolled back", rolledBack, TApplicationState::Unchanged},
+      {"not put back", notPutBack, TApplicationState::MayBeIncomplete},
+  };
+  for (const auto& c : cases) EXPECT_EQ(c.Want, ApplicationStateAfter(c.Run)) << c.What;
+  EXPECT_EQ(std::vector<std::string>({"Records: 3 applied, 0 up to date, 1 skipped, 0 failed",
+                                      "Result: the application may be incomplete", "Exit code: 1"}),
+            SummaryRows(run(false, true, 3, 0, 1, 0), 1));
+}
+
 TEST(CompanionOptions, CommandLines) {
   struct TCase {
     std::vector<const char*> Args;
@@ -67,6 +104,7 @@ TEST(CompanionOptions, CommandLines) {
       {{"-check", "-rollback"}, false, false, "", "", ""},
       {{"-logformat", "xml"}, false, false, "", "", ""},
       {{"-Wait", "30", "X.MNI"}, true, false, "X.MNI", "", ""},
+      {{"-force", "X.MNI"}, true, false, "X.MNI", "", ""},
       {{"-wait", "-5"}, false, false, "", "", ""},
       {{"-wait", "86401"}, false, false, "", "", ""},
   };
