@@ -226,42 +226,77 @@ TEST_F(MenditTest, WarningsAndErrorsDoNotStopTheRun) {
   Quit();
 }
 
-// A file with the date/time the record expects but other content (restored from another
-// build, or edited and re-dated) is left as it is, with an error row: the patch's checks know
-// the content of the version it was made for.
-TEST_F(MenditTest, TheRightDateTimeWithOtherContentIsRefused) {
+// Whether a patch fits is judged before the first change when it carries content checks: a
+// file that would fail or is of another version is named in one question, whose default is
+// No; No changes nothing, Yes installs as the format describes (the record is left alone, the
+// rest applies). A patch without content checks runs by its date/times alone, without a
+// question, with the system's own rows.
+TEST_F(MenditTest, APatchThatDoesNotFitAsksBeforeTheFirstChange) {
   const std::string app = Work + "\\APP";
-  Bytes previous = Pattern(1000, 1), next = NextVersion(previous, 1200, 2), installed = previous;
-  for (int i = 600; i < 616; ++i) installed[i] ^= 0x5A;
-  ASSERT_TRUE(WriteBytes(app + "\\TOOL.EXE", installed));
-  SetStamp(app + "\\TOOL.EXE", OldStamp);
-
-  TVerifyInfo checks;
-  SetVerifyOld(checks, previous.data(), previous.size());
-  SetVerifyNew(checks, next.data(), next.size());
-  TPatchWriter writer;
-  ASSERT_TRUE(writer.AddVerify("&ROOT&\\TOOL.EXE", checks));
-  writer.AddModify("&ROOT&\\TOOL.EXE", OldStamp, NewStamp, DeltaFor(next));
-  Pack(writer);
-  WriteDescription(Description, "TOOL.EXE", app + "\\", Cabinet);
-
-  Start();
-  ASSERT_TRUE(Session.Install());
-  const std::vector<std::wstring> want = {
-      L"Unpacking patch...",
-      L"Installing patch...",
-      L"Reading patch directory...",
-      L"File: TOOL.EXE has the expected date/time but different content - skipping...",
-      L"Patching completed !",
+  const Bytes previous = Pattern(1000, 1), next = NextVersion(previous, 1200, 2), added = Pattern(300, 3);
+  Bytes other = previous;
+  for (int i = 600; i < 616; ++i) other[i] ^= 0x5A;
+  const std::wstring completed = L"Patching completed !";
+  const std::wstring notFit = L"Cannot install patch: it does not fit this installation - nothing was changed";
+  const std::wstring otherContent = L"File: TOOL.EXE has the expected date/time but different content - skipping...";
+  const std::wstring otherStamp = L"File: TOOL.EXE has improper date/time stamp - skipping...";
+  const std::vector<std::wstring> head = {L"Unpacking patch...", L"Installing patch...", L"Reading patch directory..."};
+  const struct {
+    const char* What;
+    bool Checks;
+    Bytes Installed;
+    TDosStamp Stamp;
+    int Answer;  // the button pressed in the question; 0: no question
+    std::vector<std::wstring> Tail;  // the rows after head (after "Unpacking patch..." when stopped)
+  } cases[] = {
+      {"fits", true, previous, OldStamp, 0,
+       {L"Applying modify patch (TOOL.EXE)", L"Applying copy patch (ADDED.DAT)", completed}},
+      {"would fail, No", true, other, OldStamp, IDNO, {L"Would fail: " + otherContent, notFit}},
+      {"another version, Yes", true, other, NewStamp + 1, IDYES,
+       {otherStamp, L"Applying copy patch (ADDED.DAT)", completed}},
+      {"no verification records", false, other, NewStamp + 1, 0,
+       {otherStamp, L"Applying copy patch (ADDED.DAT)", completed}},
   };
-  EXPECT_EQ(want, Session.Rows());
-  e2e::Rgb background = 0;
-  e2e::WaitUntil([&] { return (background = Session.RowBackground(3)) == Red; }, 2000);
-  EXPECT_EQ(Red, background);
-  Screenshot("mendit_other_content.png");
-  EXPECT_EQ(installed, ReadBytes(app + "\\TOOL.EXE"));
-  EXPECT_EQ(OldStamp, LocalStampOf(app + "\\TOOL.EXE"));
-  EXPECT_FALSE(Exists(app + "\\TOOL.$$$"));
+  WriteDescription(Description, "TOOL.EXE", app + "\\", Cabinet);
+  Start();
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.What);
+    RemoveFolderTree(app);
+    MakeFolders(app);
+    ASSERT_TRUE(WriteBytes(app + "\\TOOL.EXE", c.Installed));
+    SetStamp(app + "\\TOOL.EXE", c.Stamp);
+    TVerifyInfo checks, copyChecks;
+    SetVerifyOld(checks, previous.data(), previous.size());
+    SetVerifyNew(checks, next.data(), next.size());
+    SetVerifyNew(copyChecks, added.data(), added.size());
+    TPatchWriter writer;
+    if (c.Checks) ASSERT_TRUE(writer.AddVerify("&ROOT&\\TOOL.EXE", checks));
+    writer.AddModify("&ROOT&\\TOOL.EXE", OldStamp, NewStamp, DeltaFor(next));
+    if (c.Checks) ASSERT_TRUE(writer.AddVerify("&ROOT&\\ADDED.DAT", copyChecks));
+    writer.AddCopy("&ROOT&\\ADDED.DAT", NewStamp, added);
+    Pack(writer);
+
+    if (c.Answer == 0) {
+      ASSERT_TRUE(Session.Install());
+    } else {
+      Session.PressInstall();
+      HWND box = e2e::WaitForMessageBox(Session.Program.Id(), L"Patch does not fit", 30000);
+      ASSERT_NE(nullptr, box);
+      EXPECT_NE(std::wstring::npos, e2e::MessageBoxText(box).find(c.Stamp == OldStamp ? L"Would fail: " + otherContent
+                                                                                      : L"Would skip: " + otherStamp));
+      EXPECT_EQ(BS_DEFPUSHBUTTON, GetWindowLongW(GetDlgItem(box, IDNO), GWL_STYLE) & BS_TYPEMASK);  // No by default
+      EXPECT_TRUE(Exists(app + "\\TOOL.EXE") && !Exists(app + "\\ADDED.DAT"));  // nothing changed yet
+      if (c.Answer == IDNO) Screenshot("mendit_does_not_fit.png");
+      ASSERT_TRUE(e2e::PressMessageBoxButton(box, c.Answer));
+      ASSERT_TRUE(Session.WaitForRunEnd(30000));
+    }
+    std::vector<std::wstring> want = c.Answer == IDNO ? std::vector<std::wstring>{head[0]} : head;
+    want.insert(want.end(), c.Tail.begin(), c.Tail.end());
+    EXPECT_EQ(want, Session.Rows());
+    const bool applied = c.Installed == previous;
+    EXPECT_EQ(applied ? next : c.Installed, ReadBytes(app + "\\TOOL.EXE"));
+    EXPECT_EQ(c.Answer != IDNO, Exists(app + "\\ADDED.DAT"));
+  }
   Quit();
 }
 
