@@ -270,9 +270,13 @@ TEST_F(MenditTest, APatchThatDoesNotFitAsksBeforeTheFirstChange) {
     SetVerifyNew(checks, next.data(), next.size());
     SetVerifyNew(copyChecks, added.data(), added.size());
     TPatchWriter writer;
-    if (c.Checks) ASSERT_TRUE(writer.AddVerify("&ROOT&\\TOOL.EXE", checks));
+    if (c.Checks) {
+      ASSERT_TRUE(writer.AddVerify("&ROOT&\\TOOL.EXE", checks));
+    }
     writer.AddModify("&ROOT&\\TOOL.EXE", OldStamp, NewStamp, DeltaFor(next));
-    if (c.Checks) ASSERT_TRUE(writer.AddVerify("&ROOT&\\ADDED.DAT", copyChecks));
+    if (c.Checks) {
+      ASSERT_TRUE(writer.AddVerify("&ROOT&\\ADDED.DAT", copyChecks));
+    }
     writer.AddCopy("&ROOT&\\ADDED.DAT", NewStamp, added);
     Pack(writer);
 

@@ -259,9 +259,13 @@ TEST_F(PatchRoundTrip, APatchThatDoesNotFitChangesNothing) {
     SetVerifyOld(checks, previous.data(), previous.size());
     SetVerifyNew(checks, next.data(), next.size());
     SetVerifyNew(copyChecks, added.data(), added.size());
-    if (c.Checks) ASSERT_TRUE(writer.AddVerify("&ROOT&\\APP.EXE", checks));
+    if (c.Checks) {
+      ASSERT_TRUE(writer.AddVerify("&ROOT&\\APP.EXE", checks));
+    }
     writer.AddModify("&ROOT&\\APP.EXE", Monday, Tuesday, delta.Bytes());
-    if (c.Checks) ASSERT_TRUE(writer.AddVerify("&ROOT&\\NEW.DLL", copyChecks));
+    if (c.Checks) {
+      ASSERT_TRUE(writer.AddVerify("&ROOT&\\NEW.DLL", copyChecks));
+    }
     writer.AddCopy("&ROOT&\\NEW.DLL", Tuesday, added);
     const std::string cabinet = JoinPath(patchFolder, "P" + std::to_string(n) + ".CAB");
     const std::string description = JoinPath(patchFolder, "P" + std::to_string(n) + ".MNI");
