@@ -3,13 +3,14 @@
 // self-applying patch without a window:
 //
 //   mendit.exe /S [/D=FOLDER | -target PATH] [-log FILE [-logformat rows|records]]
-//                 [-check | -rollback [-strict]] [-wait SECONDS] [DESCRIPTION_FILE]
+//                 [-check | [-norollback] [-strict]] [-force] [-wait SECONDS] [DESCRIPTION_FILE]
 //
 // /S may stand anywhere: a script that puts it after other options still gets a run that never
 // waits for a person. /D=FOLDER names the installation folder as NSIS installers take it: it
 // comes last and the rest of the command line is the folder, spaces included, quoted or not
 // (an option after it still ends the folder, for scripts that put /D= earlier);
-// -target names the main executable or its folder. The other arguments are menditcon's command
+// -target names the main executable or its folder. The run is all or nothing (menditcon's
+// -rollback) unless -norollback or -check is given. The other arguments are menditcon's command
 // line, with its meaning and its exit codes: the run is menditcon's own. Without a console the
 // rows go to the -log file alone; the exit code reaches "start /wait" and scripts. Help (-h,
 // /?) and a command line that cannot be run are written to the -log file when one is named,

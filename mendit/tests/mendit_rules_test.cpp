@@ -79,6 +79,28 @@ TEST(ParseSilentArguments, AnyOrderAndTheRestOfTheLineAfterD) {
     EXPECT_EQ(c.log, options.LogFile);
     EXPECT_EQ(c.note, SilentNotePath(options, "T:\\"));
   }
+  // All or nothing unless -norollback (or a check).
+  const struct {
+    std::vector<const char*> args;
+    bool parsed, rollBack, strict;
+  } rollBacks[] = {
+      {{"/S"}, true, true, false},
+      {{"/S", "-strict"}, true, true, true},
+      {{"/S", "-NoRollback"}, true, false, false},
+      {{"/S", "-check"}, true, false, false},
+      {{"/S", "-rollback"}, true, true, false},
+      {{"/S", "-norollback", "-rollback"}, false, false, false},
+      {{"/S", "-norollback", "-strict"}, false, false, false},
+  };
+  for (const auto& c : rollBacks) {
+    SCOPED_TRACE(c.args.back());
+    TCompanionOptions options;
+    std::string error;
+    EXPECT_EQ(c.parsed, ParseSilentArguments(static_cast<int>(c.args.size()), c.args.data(), options, error)) << error;
+    if (!c.parsed) continue;
+    EXPECT_EQ(c.rollBack, options.RollBack);
+    EXPECT_EQ(c.strict, options.Strict);
+  }
 }
 
 }  // namespace

@@ -90,7 +90,7 @@ run "$work/SIGNED.EXE" -log "$(winpath "$work/silent.log")" /S /D=$(winpath "$wo
 # The log: its header (program, patch, folder, command line, date), the signer's row first of
 # the run, and the summary with the exit code last.
 sed -n 6p silent.log | grep -q "Signed by Tarvel Test Signer" || { cat silent.log; fail "silent run: no signer row first"; }
-head -1 silent.log | grep -qi "signed.exe 1.0.0.0 - installation" || { cat silent.log; fail "silent run: no header"; }
+head -1 silent.log | grep -qi "signed.exe 1.0.0.0 - all-or-nothing installation" || { cat silent.log; fail "silent run: no header"; }
 tail -2 silent.log | tr -d '\r' | tr '\n' '|' | grep -q "Result: the application is up to date|	Exit code: 0|" ||
   { cat silent.log; fail "silent run: no summary"; }
 rm -f "silent dir"/*.\$\$\$
