@@ -5,8 +5,9 @@
 #      the sample application, and the patch between them: a cabinet made with the cabinet
 #      binding's building side and a description file for mendit.
 #   2. mendit.exe starts under Wine with that description file: on your display when DISPLAY
-#      is set (press "Install patch", then "Quit"); otherwise on a virtual display, where
-#      demo_driver presses "Install patch", prints the log and saves a screenshot.
+#      is set (press "Install patch", "Yes" when it asks about the changed NOTES.INI, then
+#      "Quit"); otherwise on a virtual display, where demo_driver presses "Install patch" and
+#      "Yes", prints the log and saves a screenshot.
 #   3. sample_patch_maker compares the installed copy with release 1.1.
 #   4. showdisk, the disc launcher, over a sample disc (scripts/demo-launcher.sh).
 #
