@@ -10,7 +10,7 @@ const char* const SilentUsageText =
     "/D=FOLDER is the installation folder: the rest of the line, spaces included. The rows\n"
     "go to the -log file; help and command-line errors too, or to %TEMP%\\MENDIT-S.LOG.\n"
     "A program that carries its patch needs no description file. A patch that does not fit\n"
-    "the installation (a file of another version) changes nothing (exit code 8) unless\n"
+    "the installation (a file of another version) changes nothing (exit code 9) unless\n"
     "-force is given. The installation is all or nothing (as menditcon -rollback): when a\n"
     "record fails, every file is put back (exit code 3); -norollback turns this off.\n\n";
 

@@ -25,7 +25,7 @@ const char* const CompanionUsageText =
     "  -force                install even when the patch does not fit this installation;\n"
     "                        without it, a patch with content checks is judged before\n"
     "                        anything changes, and when any record would fail or finds\n"
-    "                        another version nothing is changed (exit code 8)\n"
+    "                        another version nothing is changed (exit code 9)\n"
     "  -wait SECONDS         when files the patch changes are in use by other programs,\n"
     "                        look again every second for up to SECONDS before giving up\n"
     "                        (exit code 7, nothing changed); default 0\n"

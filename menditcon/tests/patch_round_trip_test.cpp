@@ -216,7 +216,7 @@ TEST_F(PatchRoundTrip, APatchAppliedTwiceEndsCleanly) {
 }
 
 // Whether a patch fits is judged before anything changes, for patches with content checks:
-// one that would fail or finds another version changes nothing (exit code 8) unless -force;
+// one that would fail or finds another version changes nothing (exit code 9) unless -force;
 // a patch without them runs as the format describes. The log starts with its header and ends
 // with the counts, what became of the application and the exit code.
 TEST_F(PatchRoundTrip, APatchThatDoesNotFitChangesNothing) {
