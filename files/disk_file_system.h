@@ -31,6 +31,8 @@ class TDiskFileSystem : public TFileSystem {
   bool ReadOnly(const char* path) override;
   bool MakeReadOnly(const char* path, bool readOnly) override;
   bool SetStamp(const char* path, TDosStamp stamp) override;
+  std::string FinalPath(const char* path) override;
+  int NameCount(const char* path) override;
 #ifdef _WIN32
   // The file's owner (GetNamedSecurityInfo) is the user of this process's token or the
   // Administrators group.

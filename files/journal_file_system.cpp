@@ -186,7 +186,7 @@ bool CopyFileWithStamp(TFileSystem& files, const std::string& from, const std::s
   if (!in) return false;
   TDosStamp stamp = 0;
   const bool stampKnown = in->GetStamp(stamp);
-  std::unique_ptr<TOutputFile> out = files.Create(to.c_str());
+  std::unique_ptr<TOutputFile> out = files.CreateNew(to.c_str());
   if (!out) return false;
   std::vector<uint8_t> buffer(CopyChunk);
   int64_t done = 0;
@@ -279,6 +279,11 @@ bool TJournalFileSystem::Protect(const char* path) {
 std::unique_ptr<TOutputFile> TJournalFileSystem::Create(const char* path) {
   if (!Protect(path)) return nullptr;
   return files.Create(path);
+}
+
+std::unique_ptr<TOutputFile> TJournalFileSystem::CreateNew(const char* path) {
+  if (!Protect(path)) return nullptr;
+  return files.CreateNew(path);
 }
 
 bool TJournalFileSystem::Move(const char* from, const char* to) {

@@ -70,6 +70,7 @@ class TJournalFileSystem : public TFileSystem {
 
   std::unique_ptr<TInputFile> OpenRead(const char* path) override { return files.OpenRead(path); }
   std::unique_ptr<TOutputFile> Create(const char* path) override;
+  std::unique_ptr<TOutputFile> CreateNew(const char* path) override;
   bool Move(const char* from, const char* to) override;
   bool Replace(const char* from, const char* to) override;
   bool Delete(const char* path) override;
@@ -80,6 +81,8 @@ class TJournalFileSystem : public TFileSystem {
   bool ReadOnly(const char* path) override { return files.ReadOnly(path); }
   bool MakeReadOnly(const char* path, bool readOnly) override { return files.MakeReadOnly(path, readOnly); }
   bool SetStamp(const char* path, TDosStamp stamp) override;
+  std::string FinalPath(const char* path) override { return files.FinalPath(path); }
+  int NameCount(const char* path) override { return files.NameCount(path); }
 
   // Bytes of saved copies written (the cost of the journal, for benchmarks).
   int64_t SavedBytes() const { return savedBytes; }
