@@ -24,7 +24,14 @@
 // cannot be proven put back, so it is an error there.
 // A journal that exists means an unfinished run. Commit writes its last line, then deletes
 // the saved copies and the journal; a restore of a committed journal only finishes that. The
-// journal and its copies are made with the exclusive create: never over a file already there.
+// journal and its copies are made with the exclusive create: never over a file already there
+// (a number taken already is passed over), and only the copies a run made, or a journal's
+// lines name, are ever deleted.
+//
+// Links: a restore follows no link out of the folder. Every path it deletes, replaces or
+// puts back must lead inside the folder once links are followed (TFileSystem::FinalPath),
+// with no other names (hard links), and every saved copy it moves must be the file its name
+// says; otherwise the journal is refused whole before anything is changed.
 //
 // What a restore trusts: a journal owned by neither the current user nor the administrators
 // (TFileSystem::TrustedOwner), one of another folder, or one naming a path outside its folder
@@ -42,6 +49,7 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "file_system.h"
 
@@ -97,7 +105,8 @@ class TJournalFileSystem : public TFileSystem {
   std::string folder;
   std::unique_ptr<TOutputFile> journal;
   int64_t journalSize = 0;
-  int saved = 0;
+  int saved = 0;                // the highest copy number taken
+  std::vector<int> madeCopies;  // the copies this object made, the only ones it deletes
   int64_t savedBytes = 0;
   std::set<std::string> protectedKeys;
 };
