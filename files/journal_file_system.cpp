@@ -186,10 +186,6 @@ std::string JournalPathFor(const std::string& root, const std::string& tempFolde
   return BesideFolder(root, tempFolder, "MENDITCON-UNDO");
 }
 
-std::string LockPathFor(const std::string& root, const std::string& tempFolder) {
-  return BesideFolder(root, tempFolder, "MENDIT-LOCK");
-}
-
 bool InsideFolder(const std::string& path, const std::string& folder) {
   std::string key;
   if (!PathWithinFolder(path, folder, &key) || key.size() < 2) return false;
@@ -347,6 +343,7 @@ bool RestoreJournal(TFileSystem& files, const std::string& journalPath, const st
   }
   std::vector<TEntry> entries;
   int version = 0;
+  std::string spelt = folder;  // the folder as the journal's lines spell it
   {
     std::unique_ptr<TInputFile> in = files.OpenRead(journalName);
     const int64_t size = in ? in->Size() : -1;
@@ -370,11 +367,17 @@ bool RestoreJournal(TFileSystem& files, const std::string& journalPath, const st
       }
       if (version == 2 && !named) {
         const std::vector<std::string> f = Fields(line);
-        if (f.size() != 2 || f[0] != "folder" || PathKey(f[1]) != PathKey(folder)) {
+        // The folder as the run spelt it; another spelling of the same folder (a short name,
+        // a link to it) is the same folder, and the journal's own spelling is kept.
+        if (f.size() != 2 || f[0] != "folder" ||
+            (PathKey(f[1]) != PathKey(folder) &&
+             (files.FinalPath(folder.c_str()).empty() ||
+              PathKey(files.FinalPath(f[1].c_str())) != PathKey(files.FinalPath(folder.c_str()))))) {
           reporter.ReportError("Refused journal: %s is not the journal of %s", journalName, folder.c_str());
           return false;
         }
         named = true;
+        spelt = f[1];
         continue;
       }
       TEntry entry;
@@ -382,7 +385,7 @@ bool RestoreJournal(TFileSystem& files, const std::string& journalPath, const st
         reporter.ReportError("Damaged journal of an unfinished run: %s", journalName);
         return false;
       }
-      if (entry.Kind != TEntry::Commit && !InsideFolder(entry.Path, folder)) {
+      if (entry.Kind != TEntry::Commit && !InsideFolder(entry.Path, spelt)) {
         reporter.ReportError("Refused journal: %s names a file outside %s: %s", journalName, folder.c_str(),
                              entry.Path.c_str());
         return false;
@@ -405,7 +408,7 @@ bool RestoreJournal(TFileSystem& files, const std::string& journalPath, const st
   // every saved copy it moves must be the file its name says: a folder swapped for a link
   // since the run, or a link planted at a copy's name, refuses the journal before anything
   // is changed (putting back through a link would delete or replace a file elsewhere).
-  const std::string finalFolder = files.FinalPath(folder.c_str());
+  const std::string finalFolder = files.FinalPath(spelt.c_str());
   for (const TEntry& e : entries) {
     if (committed || e.Kind == TEntry::Commit) continue;
     if (!LeadsInside(files, e.Path, finalFolder)) {

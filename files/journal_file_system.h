@@ -126,8 +126,6 @@ bool RestoreJournal(TFileSystem& files, const std::string& journalPath, const st
 // nothing beside it: its journal goes into tempFolder (with a trailing backslash), named
 // after the drive.
 std::string JournalPathFor(const std::string& root, const std::string& tempFolder = "");
-// The lock file of the application in folder root, beside the folder as its journal is.
-std::string LockPathFor(const std::string& root, const std::string& tempFolder = "");
 
 // Whether path names a file inside folder (or below it): its key starts with the folder's,
 // and no part climbs out ("..", "."), names a stream (":") or ends in a dot or space (which
