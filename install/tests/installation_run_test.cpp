@@ -320,7 +320,7 @@ TEST(InstallationRun, EverySpellingOfAFolderMeetsOneLockAndOneJournal) {
       TFolderLock second;
       EXPECT_FALSE(second.Take(spelling, reporter));
       EXPECT_EQ("ERROR Cannot install patch: another run is under way (" + spelling + ")", reporter.Lines.back());
-      EXPECT_EQ(JournalPathOf(folder), JournalPathOf(spelling));
+      EXPECT_EQ(JournalPathFor(FinalFolderPath(folder)), JournalPathFor(FinalFolderPath(spelling)));
     }
   }
   links.RemoveAll();
