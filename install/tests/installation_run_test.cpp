@@ -286,7 +286,7 @@ namespace {
 // be put back, with its row, before unpacking. (A held lock: menditcon's round-trip test.)
 TEST(InstallationRun, AnUnfinishedJournalStopsTheRun) {
   TRunFixture f;
-  const std::string journal = JournalPathFor(Upper(f.dir / "app"), SystemTempFolder());
+  const std::string journal = JournalPathFor(FinalFolderPath(f.dir / "app"), SystemTempFolder());
   WriteFile(journal, "MENDIT JOURNAL 2\n");
   EXPECT_EQ(TInstallOutcome::Unfinished, RunInstallation(f.run));
   DeleteFileA(journal.c_str());
