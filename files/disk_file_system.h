@@ -32,6 +32,8 @@ class TDiskFileSystem : public TFileSystem {
   bool MakeReadOnly(const char* path, bool readOnly) override;
   bool SetStamp(const char* path, TDosStamp stamp) override;
   std::string StoredName(const char* path) override;
+  std::string FinalPath(const char* path) override;
+  int NameCount(const char* path) override;
 #ifdef _WIN32
   // The file's owner (GetNamedSecurityInfo) is the user of this process's token or the
   // Administrators group.

@@ -224,3 +224,32 @@ TDosStamp LocalStampOf(const std::string& path) {
   if (stat(PosixPath(path).c_str(), &info) != 0 || !DosStampOf(info.st_mtime, stamp)) return 0;
   return stamp;
 }
+
+std::string TDiskFileSystem::FinalPath(const char* path) {
+  // From the name itself up to the first level that resolves; the levels that do not exist
+  // yet follow it as spelt.
+  std::string full = PosixPath(path);
+  std::string rest;
+  for (;;) {
+    if (char* resolved = realpath(full.c_str(), nullptr)) {
+      std::string final = resolved;
+      std::free(resolved);
+      return final == "/" && !rest.empty() ? rest : final + rest;
+    }
+    while (full.size() > 1 && full.back() == '/') full.pop_back();
+    const size_t slash = full.rfind('/');
+    if (slash == std::string::npos) {
+      if (full.empty() || full == ".") return "";
+      rest = "/" + full + rest;
+      full = ".";
+      continue;
+    }
+    rest = full.substr(slash) + rest;
+    full = slash == 0 ? "/" : full.substr(0, slash);
+  }
+}
+
+int TDiskFileSystem::NameCount(const char* path) {
+  struct stat info;
+  return stat(PosixPath(path).c_str(), &info) == 0 ? static_cast<int>(info.st_nlink) : 0;
+}

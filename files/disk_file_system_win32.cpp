@@ -1,16 +1,75 @@
 #include "files/disk_file_system.h"
 
+#include "paths/path_name.h"
+
 #include <windows.h>
 #include <aclapi.h>
 
 #include <climits>
 #include <cstring>
+#include <string>
 #include <vector>
 
 namespace {
 
 // ReadFile and WriteFile take 32-bit counts; larger requests go in pieces of this size.
 constexpr size_t MaxChunk = 1u << 30;
+
+// GetFinalPathNameByHandleW by address: the programs target Windows XP, whose kernel lacks it
+// (and has no file links either).
+using TGetFinalPath = DWORD(WINAPI*)(HANDLE, wchar_t*, DWORD, DWORD);
+TGetFinalPath FinalPathEntry() {
+  static const TGetFinalPath entry =
+      reinterpret_cast<TGetFinalPath>(reinterpret_cast<void*>(
+      GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "GetFinalPathNameByHandleW")));
+  return entry;
+}
+
+std::wstring WideOf(const std::string& text) {
+  const int size = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
+  if (size <= 0) return L"";
+  std::wstring wide(size_t(size), L'\0');
+  MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, &wide[0], size);
+  wide.pop_back();
+  return wide;
+}
+
+// A wide path in the 8-bit spelling of the engine's paths; empty when a character has none
+// (a name the engine could not have spelt is never taken for one it can).
+std::string AnsiOf(const std::wstring& wide) {
+  if (wide.empty()) return "";
+  BOOL lossy = FALSE;
+  const int size = WideCharToMultiByte(CP_ACP, 0, wide.c_str(), -1, nullptr, 0, nullptr, &lossy);
+  if (size <= 0 || lossy) return "";
+  std::string text(size_t(size), '\0');
+  WideCharToMultiByte(CP_ACP, 0, wide.c_str(), -1, &text[0], size, nullptr, nullptr);
+  text.pop_back();
+  return text;
+}
+
+// The path an open handle resolves to (long names, links followed), "\\?\" taken off;
+// empty when the system cannot tell.
+std::string HandleFinalPath(HANDLE handle) {
+  const TGetFinalPath get = FinalPathEntry();
+  if (!get) return "";
+  std::wstring buffer(1024, L'\0');
+  DWORD length = get(handle, &buffer[0], DWORD(buffer.size()), 0);
+  if (length >= buffer.size()) {
+    buffer.assign(length + 1, L'\0');
+    length = get(handle, &buffer[0], DWORD(buffer.size()), 0);
+  }
+  if (length == 0 || length >= buffer.size()) return "";
+  buffer.resize(length);
+  if (buffer.compare(0, 8, L"\\\\?\\UNC\\") == 0) return AnsiOf(L"\\\\" + buffer.substr(8));
+  if (buffer.compare(0, 4, L"\\\\?\\") == 0) return AnsiOf(buffer.substr(4));
+  return AnsiOf(buffer);
+}
+
+// Opens whatever stands at path (a file or a folder, links followed) to ask about it.
+HANDLE OpenToAsk(const std::wstring& path) {
+  return CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                     nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+}
 
 bool Seek(HANDLE handle, int64_t offset) {
   if (offset < 0) return false;
@@ -76,12 +135,60 @@ class TWin32OutputFile : public TOutputFile {
     return true;
   }
   bool Flush() override { return FlushFileBuffers(handle) != 0; }
+  std::string FinalPath() override { return HandleFinalPath(handle); }
 
  private:
   HANDLE handle;
 };
 
 }  // namespace
+
+std::string TDiskFileSystem::FinalPath(const char* path) {
+  wchar_t buffer[MAX_PATH * 2];
+  const std::wstring wide = WideOf(path);
+  const DWORD length = wide.empty() ? 0 : GetFullPathNameW(wide.c_str(), MAX_PATH * 2, buffer, nullptr);
+  if (length == 0 || length >= MAX_PATH * 2) return "";
+  // From the name itself up to the first level that opens; the levels that do not exist yet
+  // follow it as spelt.
+  std::wstring full(buffer, length);
+  while (full.size() > 3 && full.back() == L'\\') full.pop_back();
+  std::wstring rest;
+  for (;;) {
+    HANDLE handle = OpenToAsk(full);
+    if (handle != INVALID_HANDLE_VALUE) {
+      std::string final = HandleFinalPath(handle);
+      CloseHandle(handle);
+      if (final.empty()) return FinalPathEntry() ? "" : AnsiOf(full + rest);  // XP: no links to follow
+      while (final.size() > 3 && final.back() == '\\') final.pop_back();
+      const std::string tail = AnsiOf(rest);
+      if (!rest.empty() && tail.empty()) return "";
+      return final.back() == '\\' && !tail.empty() ? final + tail.substr(1) : final + tail;
+    }
+    // A name that is listed in its folder but opens nothing is a link that leads nowhere:
+    // where it would lead cannot be told, so neither can the path's.
+    const DWORD error = GetLastError();
+    WIN32_FIND_DATAW entry;
+    HANDLE search = (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)
+                        ? FindFirstFileW(full.c_str(), &entry) : INVALID_HANDLE_VALUE;
+    if (search != INVALID_HANDLE_VALUE) {
+      FindClose(search);
+      return "";
+    }
+    const size_t slash = full.find_last_of(L'\\');
+    if (slash == std::wstring::npos || slash + 1 >= full.size() || full.size() <= 3) return "";
+    rest = full.substr(slash) + rest;
+    full.erase(slash + (slash == 2 ? 1 : 0));  // "C:\" keeps its backslash
+  }
+}
+
+int TDiskFileSystem::NameCount(const char* path) {
+  HANDLE handle = OpenToAsk(WideOf(path));
+  if (handle == INVALID_HANDLE_VALUE) return 0;
+  BY_HANDLE_FILE_INFORMATION info;
+  const int count = GetFileInformationByHandle(handle, &info) ? int(info.nNumberOfLinks) : 0;
+  CloseHandle(handle);
+  return count;
+}
 
 std::unique_ptr<TInputFile> TDiskFileSystem::OpenRead(const char* path) {
   HANDLE handle = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
@@ -161,7 +268,54 @@ bool TDiskFileSystem::Replace(const char* from, const char* to) {
   return true;
 }
 
-bool TDiskFileSystem::Delete(const char* path) { return DeleteFileA(path) != 0; }
+namespace {
+
+// FILE_DISPOSITION_INFORMATION (class 13) through ntdll, which every version has.
+using TNtSetInformationFile = LONG(NTAPI*)(HANDLE, void* status, void* info, ULONG length, int infoClass);
+
+bool DeleteOpenFile(HANDLE handle) {
+  static const TNtSetInformationFile set = reinterpret_cast<TNtSetInformationFile>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "NtSetInformationFile")));
+  if (!set) return false;
+  ULONG_PTR status[2] = {0, 0};  // IO_STATUS_BLOCK
+  BOOLEAN deleteFile = TRUE;
+  return set(handle, status, &deleteFile, sizeof deleteFile, 13) >= 0;
+}
+
+}  // namespace
+
+bool TDiskFileSystem::Delete(const char* path) {
+  // By handle, and only the file the name itself stands for: Windows opens a link itself
+  // (FILE_FLAG_OPEN_REPARSE_POINT), Wine follows it, and then the handle's final path is not
+  // the folder's final path and the name, so nothing is deleted. (DeleteFile under Wine
+  // deletes what a link leads to.)
+  const std::wstring wide = WideOf(path);
+  if (wide.empty()) return false;
+  const DWORD attributes = GetFileAttributesW(wide.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)))
+    return false;
+  HANDLE handle = CreateFileW(wide.c_str(), DELETE | FILE_READ_ATTRIBUTES,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return false;
+  bool named = !FinalPathEntry();  // XP: no links
+  if (!named) {
+    WIN32_FIND_DATAW entry;
+    HANDLE search = FindFirstFileW(wide.c_str(), &entry);
+    if (search != INVALID_HANDLE_VALUE) {
+      FindClose(search);
+      const size_t slash = wide.find_last_of(L"\\/");
+      const std::string folder = FinalPath(AnsiOf(slash == std::wstring::npos ? L"." : wide.substr(0, slash + 1)).c_str());
+      const std::string name = AnsiOf(entry.cFileName);
+      const std::string final = HandleFinalPath(handle);
+      named = !folder.empty() && !name.empty() &&
+              PathKey(final) == PathKey(folder.back() == '\\' ? folder + name : folder + "\\" + name);
+    }
+  }
+  const bool deleted = named && DeleteOpenFile(handle);
+  CloseHandle(handle);
+  return deleted;
+}
 
 bool TDiskFileSystem::CreateDir(const char* path) { return CreateDirectoryA(path, nullptr) != 0; }
 

@@ -41,6 +41,9 @@ class TOutputFile {
   // Sends what was written to the disk itself (FlushFileBuffers), so it is there before a
   // later change that depends on it, even across a power cut. False when it failed.
   virtual bool Flush() { return true; }
+  // The final path of the file this handle writes (links resolved, long names), as
+  // TFileSystem::FinalPath spells it; empty where the file system cannot tell.
+  virtual std::string FinalPath() { return std::string(); }
 };
 
 class TFileSystem {
@@ -89,6 +92,19 @@ class TFileSystem {
   // "C:\APP\7ZA.EXE"), so what puts a file back can give it the name it had. path itself
   // when there is no such file or the file system keeps no spelling.
   virtual std::string StoredName(const char* path) { return path; }
+
+  // Links. A folder or file link (a junction, a symbolic link, a Unix link in a Wine drive)
+  // makes a name inside a folder lead outside it; the engine asks where a name leads before
+  // it acts on it.
+  //
+  // Where path leads once every link is followed: the final path of what it names when that
+  // exists (long names, no "\\?\" prefix), otherwise the final path of its nearest existing
+  // folder with the rest of path appended as spelt; empty when not even a folder of it can be
+  // opened. The default knows no links: path as it stands.
+  virtual std::string FinalPath(const char* path) { return path; }
+  // How many names (hard links) the existing file at path has: a change in place through one
+  // name changes the others too. 0 when it cannot be opened; 1 where there are no hard links.
+  virtual int NameCount(const char* path) { return FileExists(path) ? 1 : 0; }
 };
 
 // path with its last part replaced by name.

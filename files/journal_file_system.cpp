@@ -18,6 +18,8 @@ const char* const FirstJournalHeader = "MENDIT JOURNAL 1";
 constexpr size_t CopyChunk = 256 * 1024;
 // A journal larger than this is not one of ours.
 constexpr int64_t MaxJournalSize = 64 << 20;
+// Names standing where a saved copy would go that are passed over before saving gives up.
+constexpr int MaxSkippedCopies = 16;
 
 std::string BackupPath(const std::string& journalPath, int n) { return journalPath + "." + std::to_string(n); }
 
@@ -137,6 +139,27 @@ std::string BesideFolder(const std::string& root, const std::string& tempFolder,
   return folder + "." + suffix;
 }
 
+// Whether path, once links are followed, lies below the folder whose final path is
+// finalFolder, and an existing file there has no other names (hard links).
+bool LeadsInside(TFileSystem& files, const std::string& path, const std::string& finalFolder) {
+  std::string base = PathKey(finalFolder);
+  while (!base.empty() && base.back() == '\\') base.pop_back();
+  const std::string key = PathKey(files.FinalPath(path.c_str()));
+  return !base.empty() && key.size() > base.size() + 1 && key.compare(0, base.size(), base) == 0 &&
+         key[base.size()] == '\\' && (!files.FileExists(path.c_str()) || files.NameCount(path.c_str()) <= 1);
+}
+
+// Whether path is itself the file it names: not a link, no other names.
+bool PlainName(TFileSystem& files, const std::string& path) {
+  const size_t slash = path.find_last_of("\\/");
+  if (slash == std::string::npos) return false;
+  std::string folder = files.FinalPath(path.substr(0, slash + 1).c_str());
+  if (folder.empty()) return false;
+  if (folder.back() != '\\' && folder.back() != '/') folder += '\\';
+  return PathKey(files.FinalPath(path.c_str())) == PathKey(folder + path.substr(slash + 1)) &&
+         files.NameCount(path.c_str()) <= 1;
+}
+
 // Whether the file at path is already the saved copy: same date/time, size and content (a
 // change that failed, such as the delete of a read-only file, left it as it was).
 bool SameAsSaved(TFileSystem& files, const std::string& path, const std::string& backup, const TEntry& entry) {
@@ -163,10 +186,6 @@ std::string JournalPathFor(const std::string& root, const std::string& tempFolde
   return BesideFolder(root, tempFolder, "MENDITCON-UNDO");
 }
 
-std::string LockPathFor(const std::string& root, const std::string& tempFolder) {
-  return BesideFolder(root, tempFolder, "MENDIT-LOCK");
-}
-
 bool InsideFolder(const std::string& path, const std::string& folder) {
   std::string key;
   if (!PathWithinFolder(path, folder, &key) || key.size() < 2) return false;
@@ -186,7 +205,7 @@ bool CopyFileWithStamp(TFileSystem& files, const std::string& from, const std::s
   if (!in) return false;
   TDosStamp stamp = 0;
   const bool stampKnown = in->GetStamp(stamp);
-  std::unique_ptr<TOutputFile> out = files.Create(to.c_str());
+  std::unique_ptr<TOutputFile> out = files.CreateNew(to.c_str());
   if (!out) return false;
   std::vector<uint8_t> buffer(CopyChunk);
   int64_t done = 0;
@@ -232,7 +251,8 @@ bool TJournalFileSystem::CommitLine() {
 
 bool TJournalFileSystem::Discard() {
   journal.reset();
-  for (int n = 1; n <= saved + 1; ++n) files.Delete(BackupPath(journalPath, n).c_str());
+  // Only the copies this run made: a name it never made is not its to delete.
+  for (int n : madeCopies) files.Delete(BackupPath(journalPath, n).c_str());
   return files.Delete(journalPath.c_str());
 }
 
@@ -252,11 +272,14 @@ bool TJournalFileSystem::Protect(const char* path) {
     if (!in) return false;
     TDosStamp stamp = 0;
     const bool stampKnown = in->GetStamp(stamp);
-    const int n = saved + 1;
-    const std::string copy = BackupPath(journalPath, n);
-    std::unique_ptr<TOutputFile> out = files.CreateNew(copy.c_str());
+    // A name standing at the next number (a copy a killed run made before its line, or
+    // anything planted) is passed over, never written or deleted: the next free one is taken.
+    int n = saved;
+    std::unique_ptr<TOutputFile> out;
+    while (!out && n < saved + MaxSkippedCopies) out = files.CreateNew(BackupPath(journalPath, ++n).c_str());
     if (!out) return false;
-    saved = n;  // from here on the copy is ours to delete
+    saved = n;
+    madeCopies.push_back(n);  // from here on the copy is ours to delete
     std::vector<uint8_t> buffer(CopyChunk);
     TSha256 hasher;
     int64_t done = 0;
@@ -283,6 +306,11 @@ bool TJournalFileSystem::Protect(const char* path) {
 std::unique_ptr<TOutputFile> TJournalFileSystem::Create(const char* path) {
   if (!Protect(path)) return nullptr;
   return files.Create(path);
+}
+
+std::unique_ptr<TOutputFile> TJournalFileSystem::CreateNew(const char* path) {
+  if (!Protect(path)) return nullptr;
+  return files.CreateNew(path);
 }
 
 bool TJournalFileSystem::Move(const char* from, const char* to) {
@@ -319,6 +347,7 @@ bool RestoreJournal(TFileSystem& files, const std::string& journalPath, const st
   }
   std::vector<TEntry> entries;
   int version = 0;
+  std::string spelt = folder;  // the folder as the journal's lines spell it
   {
     std::unique_ptr<TInputFile> in = files.OpenRead(journalName);
     const int64_t size = in ? in->Size() : -1;
@@ -342,11 +371,17 @@ bool RestoreJournal(TFileSystem& files, const std::string& journalPath, const st
       }
       if (version == 2 && !named) {
         const std::vector<std::string> f = Fields(line);
-        if (f.size() != 2 || f[0] != "folder" || PathKey(f[1]) != PathKey(folder)) {
+        // The folder as the run spelt it; another spelling of the same folder (a short name,
+        // a link to it) is the same folder, and the journal's own spelling is kept.
+        if (f.size() != 2 || f[0] != "folder" ||
+            (PathKey(f[1]) != PathKey(folder) &&
+             (files.FinalPath(folder.c_str()).empty() ||
+              PathKey(files.FinalPath(f[1].c_str())) != PathKey(files.FinalPath(folder.c_str()))))) {
           reporter.ReportError("Refused journal: %s is not the journal of %s", journalName, folder.c_str());
           return false;
         }
         named = true;
+        spelt = f[1];
         continue;
       }
       TEntry entry;
@@ -354,7 +389,7 @@ bool RestoreJournal(TFileSystem& files, const std::string& journalPath, const st
         reporter.ReportError("Damaged journal of an unfinished run: %s", journalName);
         return false;
       }
-      if (entry.Kind != TEntry::Commit && !InsideFolder(entry.Path, folder)) {
+      if (entry.Kind != TEntry::Commit && !InsideFolder(entry.Path, spelt)) {
         reporter.ReportError("Refused journal: %s names a file outside %s: %s", journalName, folder.c_str(),
                              entry.Path.c_str());
         return false;
@@ -363,14 +398,31 @@ bool RestoreJournal(TFileSystem& files, const std::string& journalPath, const st
     }
   }
   bool committed = false;
-  int highest = 0;
   for (const TEntry& e : entries) {
     committed |= e.Kind == TEntry::Commit;
     if (e.Kind != TEntry::Saved) continue;
-    if (e.Number > highest) highest = e.Number;
     const std::string copy = BackupPath(journalPath, e.Number);
     if (!committed && Present(files, copy) && !files.TrustedOwner(copy.c_str())) {
       reporter.ReportError("Refused journal: its copy %s is owned by neither you nor the administrators", copy.c_str());
+      return false;
+    }
+  }
+
+  // Every name the restore deletes, replaces or puts back must lead inside the folder, and
+  // every saved copy it moves must be the file its name says: a folder swapped for a link
+  // since the run, or a link planted at a copy's name, refuses the journal before anything
+  // is changed (putting back through a link would delete or replace a file elsewhere).
+  const std::string finalFolder = files.FinalPath(spelt.c_str());
+  for (const TEntry& e : entries) {
+    if (committed || e.Kind == TEntry::Commit) continue;
+    if (!LeadsInside(files, e.Path, finalFolder)) {
+      reporter.ReportError("Refused journal: %s leads outside %s through a link: %s", journalName, folder.c_str(),
+                           e.Path.c_str());
+      return false;
+    }
+    const std::string copy = BackupPath(journalPath, e.Number);
+    if (e.Kind == TEntry::Saved && Present(files, copy) && !PlainName(files, copy)) {
+      reporter.ReportError("Refused journal: its copy %s is a link or has other names", copy.c_str());
       return false;
     }
   }
@@ -426,7 +478,21 @@ bool RestoreJournal(TFileSystem& files, const std::string& journalPath, const st
   if (!ok) return false;
   // Every saved copy still there is unused now (one cut short by a kill at most); the
   // journal goes last, so a kill before leaves a restore that only sets date/times again.
-  for (int n = 1; n <= highest + 1; ++n) files.Delete(BackupPath(journalPath, n).c_str());
+  // The copies its lines name, and the one after the highest when a kill came between its
+  // making and its line: each only when it is a plain file (no link, no other names) owned by
+  // the user or the administrators, as the run left it. A link or a stranger's file standing
+  // at such a name is never touched (deleting a link under Wine deletes what it leads to).
+  int highest = 0;
+  for (const TEntry& e : entries)
+    if (e.Kind == TEntry::Saved) highest = std::max(highest, e.Number);
+  for (const TEntry& e : entries) {
+    if (e.Kind != TEntry::Saved) continue;
+    const std::string copy = BackupPath(journalPath, e.Number);
+    if (PlainName(files, copy)) files.Delete(copy.c_str());
+  }
+  const std::string cutShort = BackupPath(journalPath, highest + 1);
+  if (Present(files, cutShort) && PlainName(files, cutShort) && files.TrustedOwner(cutShort.c_str()))
+    files.Delete(cutShort.c_str());
   if (!files.Delete(journalName)) {
     reporter.ReportError("Cannot delete file: %s", journalName);
     return false;

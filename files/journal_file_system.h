@@ -26,7 +26,14 @@
 // cannot be proven put back, so it is an error there.
 // A journal that exists means an unfinished run. Commit writes its last line, then deletes
 // the saved copies and the journal; a restore of a committed journal only finishes that. The
-// journal and its copies are made with the exclusive create: never over a file already there.
+// journal and its copies are made with the exclusive create: never over a file already there
+// (a number taken already is passed over), and only the copies a run made, or a journal's
+// lines name, are ever deleted.
+//
+// Links: a restore follows no link out of the folder. Every path it deletes, replaces or
+// puts back must lead inside the folder once links are followed (TFileSystem::FinalPath),
+// with no other names (hard links), and every saved copy it moves must be the file its name
+// says; otherwise the journal is refused whole before anything is changed.
 //
 // What a restore trusts: a journal owned by neither the current user nor the administrators
 // (TFileSystem::TrustedOwner), one of another folder, or one naming a path outside its folder
@@ -44,6 +51,7 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "file_system.h"
 
@@ -72,6 +80,7 @@ class TJournalFileSystem : public TFileSystem {
 
   std::unique_ptr<TInputFile> OpenRead(const char* path) override { return files.OpenRead(path); }
   std::unique_ptr<TOutputFile> Create(const char* path) override;
+  std::unique_ptr<TOutputFile> CreateNew(const char* path) override;
   bool Move(const char* from, const char* to) override;
   bool Replace(const char* from, const char* to) override;
   bool Delete(const char* path) override;
@@ -83,6 +92,8 @@ class TJournalFileSystem : public TFileSystem {
   bool MakeReadOnly(const char* path, bool readOnly) override { return files.MakeReadOnly(path, readOnly); }
   bool SetStamp(const char* path, TDosStamp stamp) override;
   std::string StoredName(const char* path) override { return files.StoredName(path); }
+  std::string FinalPath(const char* path) override { return files.FinalPath(path); }
+  int NameCount(const char* path) override { return files.NameCount(path); }
 
   // Bytes of saved copies written (the cost of the journal, for benchmarks).
   int64_t SavedBytes() const { return savedBytes; }
@@ -97,7 +108,8 @@ class TJournalFileSystem : public TFileSystem {
   std::string folder;
   std::unique_ptr<TOutputFile> journal;
   int64_t journalSize = 0;
-  int saved = 0;
+  int saved = 0;                // the highest copy number taken
+  std::vector<int> madeCopies;  // the copies this object made, the only ones it deletes
   int64_t savedBytes = 0;
   std::set<std::string> protectedKeys;
 };
@@ -117,8 +129,6 @@ bool RestoreJournal(TFileSystem& files, const std::string& journalPath, const st
 // nothing beside it: its journal goes into tempFolder (with a trailing backslash), named
 // after the drive.
 std::string JournalPathFor(const std::string& root, const std::string& tempFolder = "");
-// The lock file of the application in folder root, beside the folder as its journal is.
-std::string LockPathFor(const std::string& root, const std::string& tempFolder = "");
 
 // Whether path names a file inside folder (or below it): its key starts with the folder's,
 // and no part climbs out ("..", "."), names a stream (":") or ends in a dot or space (which

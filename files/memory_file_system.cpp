@@ -81,6 +81,30 @@ std::string TMemoryFileSystem::Key(const std::string& path) {
   return key;
 }
 
+std::string TMemoryFileSystem::Follow(const std::string& path) const {
+  std::string followed = path;
+  for (int hops = 0; hops < 40; ++hops) {
+    const std::string key = Key(followed);
+    bool moved = false;
+    for (const auto& link : Links) {
+      const std::string from = Key(link.first);
+      if (key == from || (key.size() > from.size() && key.compare(0, from.size(), from) == 0 && key[from.size()] == '\\')) {
+        followed = link.second + followed.substr(from.size());
+        moved = true;
+        break;
+      }
+    }
+    if (!moved) break;
+  }
+  return followed;
+}
+
+int TMemoryFileSystem::NameCount(const char* path) {
+  const std::string followed = Follow(path);
+  if (!Exists(followed)) return 0;
+  return Fails(OtherNames, Key(followed)) || Fails(OtherNames, Key(path)) ? 2 : 1;
+}
+
 bool TMemoryFileSystem::Fails(const std::set<std::string>& faults, const std::string& key) const {
   for (const std::string& f : faults)
     if (Key(f) == key) return true;
@@ -115,12 +139,14 @@ void TMemoryFileSystem::AddDirectory(const std::string& path) {
   }
 }
 
-bool TMemoryFileSystem::ReadOnly(const char* path) {
+bool TMemoryFileSystem::ReadOnly(const char* given) {
+  const std::string path = Follow(given);
   auto it = files.find(Key(path));
   return it != files.end() && it->second.ReadOnly;
 }
 
-bool TMemoryFileSystem::MakeReadOnly(const char* path, bool readOnly) {
+bool TMemoryFileSystem::MakeReadOnly(const char* given, bool readOnly) {
+  const std::string path = Follow(given);
   auto it = files.find(Key(path));
   if (it == files.end()) return false;
   it->second.ReadOnly = readOnly;
@@ -175,15 +201,17 @@ std::vector<std::string> TMemoryFileSystem::DirectoryNames() const {
   return names;
 }
 
-std::unique_ptr<TInputFile> TMemoryFileSystem::OpenRead(const char* path) {
-  const std::string key = Key(path);
+std::unique_ptr<TInputFile> TMemoryFileSystem::OpenRead(const char* given) {
+  const std::string key = Key(Follow(given));
   auto it = files.find(key);
   if (it == files.end() || Fails(FailOpen, key)) return nullptr;
   return std::make_unique<TMemoryReader>(it->second.Data, it->second.Stamp,
                                          Fails(FailReads, key), Fails(FailStamp, key), Reads);
 }
 
-std::unique_ptr<TOutputFile> TMemoryFileSystem::Create(const char* path) {
+std::unique_ptr<TOutputFile> TMemoryFileSystem::Create(const char* given) {
+  const std::string followed = Follow(given);
+  const char* path = followed.c_str();
   const std::string key = Key(path);
   if (Fails(FailCreate, key) || directories.count(key) || !ParentExists(key)) return nullptr;
   auto it = files.find(key);
@@ -205,8 +233,10 @@ std::unique_ptr<TOutputFile> TMemoryFileSystem::Create(const char* path) {
                                          });
 }
 
-bool TMemoryFileSystem::Move(const char* from, const char* to) {
-  const std::string fromKey = Key(from);
+bool TMemoryFileSystem::Move(const char* givenFrom, const char* givenTo) {
+  const std::string followedTo = Follow(givenTo);
+  const char* to = followedTo.c_str();
+  const std::string fromKey = Key(Follow(givenFrom));
   const std::string toKey = Key(to);
   auto it = files.find(fromKey);
   if (it == files.end() || Fails(FailMove, fromKey)) return false;
@@ -219,7 +249,8 @@ bool TMemoryFileSystem::Move(const char* from, const char* to) {
   return true;
 }
 
-bool TMemoryFileSystem::Replace(const char* from, const char* to) {
+bool TMemoryFileSystem::Replace(const char* givenFrom, const char* givenTo) {
+  const std::string from = Follow(givenFrom), to = Follow(givenTo);
   auto source = files.find(Key(from));
   auto target = files.find(Key(to));
   if (source == files.end() || target == files.end() || source == target ||
@@ -232,14 +263,17 @@ bool TMemoryFileSystem::Replace(const char* from, const char* to) {
   return true;
 }
 
-bool TMemoryFileSystem::Delete(const char* path) {
+bool TMemoryFileSystem::Delete(const char* given) {
+  const std::string path = Follow(given);
   auto it = files.find(Key(path));
   if (it == files.end() || it->second.ReadOnly) return false;
   files.erase(it);
   return true;
 }
 
-bool TMemoryFileSystem::CreateDir(const char* path) {
+bool TMemoryFileSystem::CreateDir(const char* given) {
+  const std::string followed = Follow(given);
+  const char* path = followed.c_str();
   const std::string key = Key(path);
   if (key.empty() || (key.size() == 2 && key[1] == ':')) return false;
   if (Fails(FailCreateDir, key) || directories.count(key) || files.count(key) || !ParentExists(key))
@@ -248,13 +282,14 @@ bool TMemoryFileSystem::CreateDir(const char* path) {
   return true;
 }
 
-bool TMemoryFileSystem::DirectoryExists(const char* path) {
-  const std::string key = Key(path);
+bool TMemoryFileSystem::DirectoryExists(const char* given) {
+  const std::string key = Key(Follow(given));
   if (key.empty() || (key.size() == 2 && key[1] == ':') || key == "\\") return true;
   return directories.count(key) != 0;
 }
 
-bool TMemoryFileSystem::SetStamp(const char* path, TDosStamp stamp) {
+bool TMemoryFileSystem::SetStamp(const char* given, TDosStamp stamp) {
+  const std::string path = Follow(given);
   auto it = files.find(Key(path));
   if (it == files.end() || Fails(FailSetStamp, Key(path))) return false;
   it->second.Stamp = stamp;

@@ -53,6 +53,13 @@ class TMemoryFileSystem : public TFileSystem {
   std::set<std::string> FailCreateDir; // CreateDir fails
   std::set<std::string> Untrusted;     // TrustedOwner is false: a stranger owns the file
 
+  // Links, as an attacker plants them: a name (of a file or a folder) that leads elsewhere,
+  // followed by every call as a Unix link in a Wine drive is (a delete or a move acts on what
+  // it leads to). Keyed by the link's path, as spelt: where it leads.
+  std::map<std::string, std::string> Links;
+  // Files that have another name too (hard links): NameCount says 2.
+  std::set<std::string> OtherNames;
+
   // Writes that would make a file longer than this fail (keeps fuzzed deltas in memory).
   int64_t MaxFileSize = INT64_MAX;
 
@@ -68,11 +75,13 @@ class TMemoryFileSystem : public TFileSystem {
   bool CreateDir(const char* path) override;
   bool DirectoryExists(const char* path) override;
   // Existence as such: a file that fails to open (FailOpen) is there all the same.
-  bool FileExists(const char* path) override { return Exists(path); }
+  bool FileExists(const char* path) override { return Exists(Follow(path)); }
+  std::string FinalPath(const char* path) override { return Follow(path); }
+  int NameCount(const char* path) override;
   bool SetStamp(const char* path, TDosStamp stamp) override;
   bool ReadOnly(const char* path) override;
   bool MakeReadOnly(const char* path, bool readOnly) override;
-  bool TrustedOwner(const char* path) override { return Exists(path) && !Fails(Untrusted, Key(path)); }
+  bool TrustedOwner(const char* path) override { return Exists(Follow(path)) && !Fails(Untrusted, Key(path)); }
   std::string StoredName(const char* path) override;
 
   // Flushes of output files (each one sends a file's writes to the disk).
@@ -84,6 +93,8 @@ class TMemoryFileSystem : public TFileSystem {
   static std::string Key(const std::string& path);
 
  private:
+  // path with every link it passes through replaced by where the link leads.
+  std::string Follow(const std::string& path) const;
   bool ParentExists(const std::string& key) const;
   bool Fails(const std::set<std::string>& faults, const std::string& key) const;
 

@@ -154,3 +154,9 @@ bool TRecordingFileSystem::SetStamp(const char* path, TDosStamp stamp) {
   changes.push_back({TChange::Stamp, path, ""});
   return true;
 }
+
+int TRecordingFileSystem::NameCount(const char* path) {
+  const TState state = StateOf(TMemoryFileSystem::Key(path), path);
+  if (!state.Present) return 0;
+  return state.Data ? 1 : disk.NameCount(state.DiskPath.c_str());
+}

@@ -42,6 +42,9 @@ class TRecordingFileSystem : public TFileSystem {
   bool CreateDir(const char* path) override;
   bool DirectoryExists(const char* path) override;
   bool SetStamp(const char* path, TDosStamp stamp) override;
+  // Where names lead is the disk's answer: the recorded changes make no links.
+  std::string FinalPath(const char* path) override { return disk.FinalPath(path); }
+  int NameCount(const char* path) override;
 
   const std::vector<TChange>& Changes() const { return changes; }
 

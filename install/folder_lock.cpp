@@ -2,8 +2,24 @@
 
 #include <windows.h>
 
+#include <mutex>
+#include <set>
+
+#include "files/disk_file_system.h"
 #include "files/journal_file_system.h"
+#include "hash/sha256.h"
+#include "paths/path_name.h"
 #include "report/patch_reporter.h"
+#include "syslib/system_library.h"
+
+namespace {
+
+// The locks this process holds: a mutex is its holder's again when asked by the same thread,
+// but a second run in the same process must find the folder busy too.
+std::mutex heldGuard;
+std::set<std::string> held;
+
+}  // namespace
 
 std::string SystemTempFolder() {
   char temp[MAX_PATH + 1] = "";
@@ -11,25 +27,59 @@ std::string SystemTempFolder() {
   return length > 0 && length < sizeof temp ? temp : "";
 }
 
+std::string FinalFolderPath(const std::string& root) {
+  TDiskFileSystem disk;
+  const std::string asked = !root.empty() && root.back() == ':' ? root + "\\" : root;
+  std::string final = disk.FinalPath(asked.c_str());
+  while (final.size() > 3 && final.back() == '\\') final.pop_back();
+  if (final.size() == 3 && final[1] == ':') final.pop_back();  // "C:\" is the drive's folder "C:"
+  return final.empty() ? root : final;
+}
+
+std::string FolderLockName(const std::string& root) {
+  const std::string key = PathKey(FinalFolderPath(root));
+  TSha256 hasher;
+  hasher.Update(key.data(), key.size());
+  return "Global\\MENDIT-LOCK-" + hasher.Final().Hex();
+}
+
 TFolderLock::~TFolderLock() {
-  if (handle) CloseHandle(handle);
+  if (!handle) return;
+  ReleaseMutex(handle);
+  CloseHandle(handle);
+  std::lock_guard<std::mutex> guard(heldGuard);
+  held.erase(name);
 }
 
 bool TFolderLock::Take(const std::string& root, TPatchReporter& reporter) {
   if (handle) return true;
-  const std::string path = LockPathFor(root, SystemTempFolder());
-  // No sharing at all: the open of a second run fails with a sharing violation while this
-  // handle lives. A lock file someone left or planted is opened (and deleted) all the same.
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
-                            FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
-  if (file == INVALID_HANDLE_VALUE) {
-    const DWORD error = GetLastError();
-    if (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION)
+  const std::string lockName = FolderLockName(root);
+  {
+    std::lock_guard<std::mutex> guard(heldGuard);
+    if (held.count(lockName)) {
+      reporter.ReportError("Cannot install patch: another run is under way (%s)", root.c_str());
+      return false;
+    }
+  }
+  HANDLE mutex = CreateMutexW(nullptr, FALSE, WideText(lockName).c_str());
+  if (!mutex) {
+    // Made by someone who denies us access: held as long as their process lives.
+    if (GetLastError() == ERROR_ACCESS_DENIED)
       reporter.ReportError("Cannot install patch: another run is under way (%s)", root.c_str());
     else
-      reporter.ReportError("Cannot install patch: cannot write the lock file %s", path.c_str());
+      reporter.ReportError("Cannot install patch: cannot make the lock %s", lockName.c_str());
     return false;
   }
-  handle = file;
+  // Abandoned: its holder ended without letting go; the lock is this run's now.
+  const DWORD wait = WaitForSingleObject(mutex, 0);
+  if (wait != WAIT_OBJECT_0 && wait != WAIT_ABANDONED) {
+    CloseHandle(mutex);
+    reporter.ReportError("Cannot install patch: another run is under way (%s)", root.c_str());
+    return false;
+  }
+  std::lock_guard<std::mutex> guard(heldGuard);
+  held.insert(lockName);
+  handle = mutex;
+  name = lockName;
   return true;
 }

@@ -1,8 +1,15 @@
 #pragma once
-// One run at a time per application folder. TFolderLock holds the folder's lock file (beside
-// the folder, as its journal is: LockPathFor) open without sharing and deleted on close, for
-// as long as it lives; a second run, in this process or another, cannot open it and changes
-// nothing. A process that ends in any way (killed too) lets go of it.
+// One run at a time per application folder. TFolderLock holds a named kernel mutex for as
+// long as it lives; a second run, in this process or another, finds it held and changes
+// nothing. A process that ends in any way (killed too) lets go of it, and the system removes
+// the object with its last handle: a lock no live run holds never blocks.
+//
+// The lock is no file: nothing at a path beside the folder can be planted to block every
+// later run, or turned into a deletion (a link there once made a run delete its target). Its
+// name is built from the folder's final path (links followed, long names: every spelling of
+// one folder, an 8.3 name, a link to it, "\\?\", meets the same lock), hashed so that any
+// path fits: "Global\MENDIT-LOCK-<SHA-256 of the path's key>", in the global namespace so
+// that runs in other sessions (a service's /S run, another user's) meet it too.
 //
 // mendit's installation run takes it itself; menditcon takes it before it puts back an
 // interrupted run, and holds it over the whole run (TInstallationRun::LockHeld).
@@ -24,9 +31,18 @@ class TFolderLock {
 
  private:
   void* handle = nullptr;
+  std::string name;
 };
 
+// The name of the lock of the application in folder root (see above).
+std::string FolderLockName(const std::string& root);
+
+// The final path of folder root (links followed, long names), the key of its lock and of its
+// journal (JournalPathFor(FinalFolderPath(root), SystemTempFolder()): every spelling of the
+// folder finds the one unfinished journal); root itself when the system cannot tell.
+std::string FinalFolderPath(const std::string& root);
+
 // The system's temporary folder, with its trailing backslash (empty when the system cannot
-// say): where the journal and the lock of a drive's own folder go (JournalPathFor,
-// LockPathFor in files/journal_file_system.h).
+// say): where the journal of a drive's own folder goes (JournalPathFor in
+// files/journal_file_system.h).
 std::string SystemTempFolder();

@@ -91,7 +91,7 @@ TInstallOutcome RunInstallation(const TInstallationRun& run) {
   TFolderLock lock;
   if (!run.LockHeld) {
     if (!lock.Take(rootFolder, *run.Reporter)) return TInstallOutcome::Busy;
-    const std::string journal = JournalPathFor(rootFolder, SystemTempFolder());
+    const std::string journal = JournalPathFor(FinalFolderPath(rootFolder), SystemTempFolder());
     TDiskFileSystem disk;
     if (disk.FileExists(journal.c_str())) {
       run.Reporter->ReportError(

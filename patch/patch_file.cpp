@@ -24,6 +24,19 @@
 #include "paths/path_name.h"
 #include "pattern/pattern.h"
 
+namespace {
+
+// Whether the final path path lies below the final path folder.
+bool LiesBelow(const std::string& path, const std::string& folder) {
+  std::string base = PathKey(folder);
+  while (!base.empty() && base.back() == '\\') base.pop_back();
+  const std::string key = PathKey(path);
+  return !base.empty() && key.size() > base.size() + 1 && key.compare(0, base.size(), base) == 0 &&
+         key[base.size()] == '\\';
+}
+
+}  // namespace
+
 TPatchFile::TPatchFile(const TPatchDirectory& directory, TInputFile* dataFile, TMacroExpander* macros,
                        TPatchReporter* reporter, TFileSystem* files)
     : Records(directory), DataFile(dataFile), Macros(macros), Reporter(reporter), Files(files) {}
@@ -175,13 +188,73 @@ bool TPatchFile::PathUsable(int index, const TResolvedPath& path, const TRecordN
     Reporter->ReportError("Unsafe path refused: %s", Records[index].Path);
     return false;
   }
-  if (!names.Name.Cut()) return true;
+  if (!names.Name.Cut()) {
+    // Where the names lead, before anything is read or changed through them.
+    Confining = Macros != nullptr;
+    FinalFolder = Confining ? FinalFolderOf(path.Folder) : "";
+    const uint32_t type = Records[index].Type();
+    if (!LeadsInside(names.Target, names.TargetFile)) return false;
+    if (type == ptCopy)
+      return names.CopyScratch.empty() || LeadsInside(names.CopyScratch, TPathName(names.CopyScratch).FileName());
+    if (!RebuildsFile(type)) return true;
+    for (const std::string* other : {&names.Backup, &names.Scratch, &names.Aside})
+      if (!other->empty() && !LeadsInside(*other, TPathName(*other).FileName())) return false;
+    return true;
+  }
   // The name as the record spells it after expansion, not the shortened one.
   const size_t separator = names.Expanded.find_last_of("\\/");
   std::string fileName = separator == std::string::npos ? names.Expanded : names.Expanded.substr(separator + 1);
   if (fileName.size() > TPathName::PartLimit) fileName = fileName.substr(0, TPathName::PartLimit) + "...";
   Reporter->ReportError("Path too long for file: %s", fileName.c_str());
   return false;
+}
+
+std::string TPatchFile::FinalFolderOf(const std::string& folder) {
+  if (folder.empty()) return "";
+  auto known = FinalFolders.find(folder);
+  if (known == FinalFolders.end()) known = FinalFolders.emplace(folder, Files->FinalPath(folder.c_str())).first;
+  return known->second;
+}
+
+bool TPatchFile::LeadsInside(const std::string& path, const std::string& fileName) {
+  if (!Confining) return true;
+  const std::string final = Files->FinalPath(path.c_str());
+  if (FinalFolder.empty() || final.empty() || !LiesBelow(final, FinalFolder)) {
+    Reporter->ReportError("Link refused: %s leads outside the application folder", fileName.c_str());
+    return false;
+  }
+  if (Files->FileExists(path.c_str()) && Files->NameCount(path.c_str()) > 1) {
+    Reporter->ReportError("Link refused: %s has other names (hard links)", fileName.c_str());
+    return false;
+  }
+  return true;
+}
+
+bool TPatchFile::ClearScratch(const std::string& path, const std::string& fileName) {
+  if (!LeadsInside(path, fileName)) return false;
+  if (!Files->FileExists(path.c_str())) return true;
+  Files->MakeReadOnly(path.c_str(), false);
+  if (Files->Delete(path.c_str())) return true;
+  Reporter->ReportError("Cannot delete file: %s", fileName.c_str());
+  return false;
+}
+
+std::unique_ptr<TOutputFile> TPatchFile::CreateInside(const std::string& path, const std::string& fileName,
+                                                      bool quiet) {
+  std::unique_ptr<TOutputFile> out = path.empty() ? nullptr : Files->CreateNew(path.c_str());
+  if (!out) {
+    if (!quiet) Reporter->ReportError("Cannot open destination file: %s", fileName.c_str());
+    return nullptr;
+  }
+  // The name was asked before; the handle tells where the file was really made (a folder
+  // swapped for a link in between). Such a file is left where it is, empty: removing it by
+  // name could remove something else by then.
+  const std::string final = Confining ? out->FinalPath() : "";
+  if (!final.empty() && !LiesBelow(final, FinalFolder)) {
+    Reporter->ReportError("Link refused: %s leads outside the application folder", fileName.c_str());
+    return nullptr;
+  }
+  return out;
 }
 
 bool MakeDirectories(TFileSystem& files, const char* path) {
@@ -262,11 +335,9 @@ TRecordOutcome TPatchFile::ApplyCopy(int index, const TRecordNames& names) {
   // it was. A file that is not there yet is written under its own name.
   const bool exists = Files->OpenRead(path.c_str()) != nullptr;
   const std::string& written = exists ? names.CopyScratch : path;
-  std::unique_ptr<TOutputFile> out = written.empty() ? nullptr : Files->Create(written.c_str());
-  if (!out) {
-    Reporter->ReportError("Cannot open destination file: %s", fileName.c_str());
-    return TRecordOutcome::Failed;
-  }
+  if (exists && !written.empty() && !ClearScratch(written, TPathName(written).FileName())) return TRecordOutcome::Failed;
+  std::unique_ptr<TOutputFile> out = CreateInside(written, fileName);
+  if (!out) return TRecordOutcome::Failed;
   THashingOutput hashing(*out, checked && checks.NewKnown());
   // A new version that takes another file's place by a rename is on the disk before it:
   // after a power cut the file system may keep the rename and lose unflushed data.
@@ -473,6 +544,8 @@ TRecordOutcome TPatchFile::ApplyModify(int index, const TRecordNames& names) {
   const bool checked = ChecksFor(index, checks) && checks.OldKnown();
   TRecordOutcome verdict = TRecordOutcome::Failed;
   const std::string& scratch = names.Scratch;
+  // A plain file left at the scratch name by an earlier run goes; a link there refuses.
+  if (!scratch.empty() && !ClearScratch(scratch, TPathName(scratch).FileName())) return TRecordOutcome::Failed;
   std::unique_ptr<TInputFile> previous = Files->OpenRead(target.c_str());
   // A file of the old version's size is judged by the rebuild's own reading: the old file is
   // hashed while the new version is written under its scratch name, and the verdict comes
@@ -497,7 +570,7 @@ TRecordOutcome TPatchFile::ApplyModify(int index, const TRecordNames& names) {
   TContentMatch content;
   bool writtenRight = true;
   if (deferred && (prepared = PrepareRebuild(record, delta)) == TPrepareStatus::Ready &&
-      (rebuilt = Files->Create(scratch.c_str()))) {
+      (rebuilt = CreateInside(scratch, targetFile, true))) {
     created = true;
     THashingInput reading(*previous, Pump);
     THashingOutput hashing(*rebuilt, checks.NewKnown());
@@ -552,11 +625,8 @@ TRecordOutcome TPatchFile::ApplyModify(int index, const TRecordNames& names) {
       Reporter->ReportError("Cannot open source file: %s", targetFile.c_str());
       return TRecordOutcome::Failed;
     }
-    rebuilt = scratch.empty() ? nullptr : Files->Create(scratch.c_str());
-    if (!rebuilt) {
-      Reporter->ReportError("Cannot open destination file: %s", targetFile.c_str());
-      return TRecordOutcome::Failed;
-    }
+    rebuilt = CreateInside(scratch, targetFile);
+    if (!rebuilt) return TRecordOutcome::Failed;
     THashingOutput hashing(*rebuilt, checked && checks.NewKnown());
     status = Rebuild(record, delta.get(), *previous, hashing);
     if (status == TRebuildStatus::Built && !rebuilt->Flush()) status = TRebuildStatus::WriteFailed;

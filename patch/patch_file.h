@@ -19,6 +19,7 @@
 //   installer.Run();
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 
@@ -126,9 +127,28 @@ class TPatchFile {
   bool SetStampPersistently(const char* path, TDosStamp stamp);
   static constexpr int StampAttempts = 5;
   static constexpr int StampRetryMilliseconds = 100;
-  // False, after an error report, when the record's path leaves the folder of its macro or
-  // was cut to fit a path name.
+  // False, after an error report, when the record's path leaves the folder of its macro, was
+  // cut to fit a path name, or one of the names its step acts on leads outside the folder
+  // (LeadsInside).
   bool PathUsable(int index, const TResolvedPath& path, const TRecordNames& names);
+
+  // Links. Before a record acts, every name it writes, renames or deletes is asked where it
+  // leads once links are followed (TFileSystem::FinalPath): it must lie inside the folder the
+  // record's macro names, itself followed to its final path, and an existing file there must
+  // have no other names (hard links), since a change through one name changes them all.
+  // False, after an error row naming the file, otherwise; nothing is changed then.
+  bool LeadsInside(const std::string& path, const std::string& fileName);
+  // LeadsInside, and a plain file standing at a name the engine makes for itself ("$$N",
+  // "$$C", "$$B": left by a run that ended early) is deleted; a link there is refused, never
+  // cleaned up (deleting it could delete what it leads to).
+  bool ClearScratch(const std::string& path, const std::string& fileName);
+  // Creates a new file at path (never over anything standing there) and checks where the
+  // handle's file lies; null, after an error row, when it cannot be made or lies outside.
+  // quiet: no row when it cannot be made (the caller tries again another way).
+  std::unique_ptr<TOutputFile> CreateInside(const std::string& path, const std::string& fileName, bool quiet = false);
+  // Where the record's folder leads (TResolvedPath::Folder, links followed), asked once per
+  // folder; empty when it cannot be told.
+  std::string FinalFolderOf(const std::string& folder);
 
   enum TCopyFault { CopyReadFailed, CopyWriteFailed };
   // The copy record's data into out; false on a read or write error (CopyFault says which).
@@ -165,6 +185,11 @@ class TPatchFile {
   TMessagePump Pump;
   TRecordObserver* RecordObserver = nullptr;
   TCopyFault CopyFault = CopyReadFailed;
+  // The record being applied: the final path of its folder (empty: no macros, nothing to
+  // compare with), and the final paths already asked, by folder.
+  std::string FinalFolder;
+  bool Confining = false;
+  std::map<std::string, std::string> FinalFolders;
 };
 
 // Creates the folders path lies in, level by level from the top; true when its folder exists

@@ -82,6 +82,13 @@ TRecordPathRule ConfineRecordPath(const std::string& path, TMacroExpander& macro
 TResolvedPath ResolveRecordPath(const char* path, TMacroExpander* macros) {
   TResolvedPath resolved;
   resolved.Expanded = path;
-  if (macros) resolved.Rule = ConfineRecordPath(path, *macros, resolved.Expanded);
+  if (!macros) return resolved;
+  resolved.Rule = ConfineRecordPath(path, *macros, resolved.Expanded);
+  const std::string macro = LeadingMacro(path);
+  std::string folder = macro.empty() ? "" : macros->ExpandMacros(macro, true);
+  if (folder.empty() || Upper(folder) == Upper(macro)) return resolved;
+  while (folder.size() > 1 && Separator(folder.back())) folder.pop_back();
+  resolved.Folder = folder.back() == ':' ? folder + "\\" : folder;
   return resolved;
 }
+

@@ -31,5 +31,10 @@ TRecordPathRule ConfineRecordPath(const std::string& path, TMacroExpander& macro
 struct TResolvedPath {
   TRecordPathRule Rule = TRecordPathRule::Allowed;
   std::string Expanded;
+  // The folder the leading macro names (no trailing backslash but a drive's "C:\\"): every
+  // file the record acts on must lead inside it once links are followed. Empty without
+  // macros, or when the path starts with no macro naming a folder.
+  std::string Folder;
 };
 TResolvedPath ResolveRecordPath(const char* path, TMacroExpander* macros);
+

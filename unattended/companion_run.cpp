@@ -142,7 +142,7 @@ TToolExit CompanionRows(const TCompanionOptions& options, const TCarriedPatch* c
     std::string rootFolder;
     const bool haveRoot = FormTargetRoot(target.c_str(), description.Name.c_str(), reporter, rootFolder);
     if (haveRoot) logRoot = rootFolder;
-    const std::string journalPath = JournalPathFor(rootFolder, SystemTempFolder());
+    const std::string journalPath = JournalPathFor(FinalFolderPath(rootFolder), SystemTempFolder());
     const TRemoveDirectory removeDirectory = [](const char* path) { return RemoveDirectoryA(path) != 0; };
     // One run per folder, from the restore of an interrupted run to the end of this one.
     TFolderLock lock;

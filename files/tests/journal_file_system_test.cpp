@@ -92,6 +92,25 @@ TEST(JournalFileSystem, RefusedJournalsChangeNothing) {
          files.AddFile(Journal + ".1", {1, 2, 3, 5}, OldStamp);
        },
        "ERROR The saved copy of C:\\APP\\APP.EXE is damaged: C:\\APP.MENDITCON-UNDO.1"},
+      // Links planted after the run: a folder swapped for one, one at a saved copy's name.
+      {"a folder swapped for a link",
+       [&](TMemoryFileSystem& files) {
+         journal(v2 + "dir\tC:\\APP\\NEW\nabsent\tC:\\APP\\NEW\\KEEP.DLL\n")(files);
+         files.Links["C:\\APP\\NEW"] = "C:\\OTHER";
+       },
+       "ERROR Refused journal: C:\\APP.MENDITCON-UNDO leads outside C:\\APP through a link: C:\\APP\\NEW"},
+      {"a link at a saved copy",
+       [&](TMemoryFileSystem& files) {
+         journal(v2 + "saved\t1\t-\t1\t" + Sha256("\x01", 1).Hex() + "\tC:\\APP\\APP.EXE\n")(files);
+         files.Links[Journal + ".1"] = "C:\\OTHER\\KEEP.DLL";
+       },
+       "ERROR Refused journal: its copy C:\\APP.MENDITCON-UNDO.1 is a link or has other names"},
+      {"a file with other names",
+       [&](TMemoryFileSystem& files) {
+         journal(v2 + "absent\tC:\\APP\\APP.EXE\n")(files);
+         files.OtherNames.insert("C:\\APP\\APP.EXE");
+       },
+       "ERROR Refused journal: C:\\APP.MENDITCON-UNDO leads outside C:\\APP through a link: C:\\APP\\APP.EXE"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.Name);

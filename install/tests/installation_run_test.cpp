@@ -6,6 +6,7 @@
 #include "tests/support/cab_test_support.h"
 #include "files/journal_file_system.h"
 #include "install/folder_lock.h"
+#include "tests/support/unix_links.h"
 #include "install/installation_run.h"
 #include "files/dos_stamp.h"
 #include "patch/patch_writer.h"
@@ -285,7 +286,7 @@ namespace {
 // be put back, with its row, before unpacking. (A held lock: menditcon's round-trip test.)
 TEST(InstallationRun, AnUnfinishedJournalStopsTheRun) {
   TRunFixture f;
-  const std::string journal = JournalPathFor(Upper(f.dir / "app"), SystemTempFolder());
+  const std::string journal = JournalPathFor(FinalFolderPath(f.dir / "app"), SystemTempFolder());
   WriteFile(journal, "MENDIT JOURNAL 2\n");
   EXPECT_EQ(TInstallOutcome::Unfinished, RunInstallation(f.run));
   DeleteFileA(journal.c_str());
@@ -295,4 +296,34 @@ TEST(InstallationRun, AnUnfinishedJournalStopsTheRun) {
   EXPECT_EQ(want, f.reporter.Lines);
   EXPECT_EQ("old program", ReadFile(f.dir / "app\\APP.EXE"));
 }
+
+// Every spelling of one folder meets one lock and one journal: its long name, its short (8.3)
+// name and a link to it. The lock is no file: a folder planted where the lock file once lay
+// blocks nothing, and a run that ended leaves nothing behind.
+TEST(InstallationRun, EverySpellingOfAFolderMeetsOneLockAndOneJournal) {
+  TScratchFolder dir{"locktest"};
+  const std::string folder = dir / "Application Folder";
+  ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
+  ASSERT_TRUE(CreateDirectoryA((folder + ".MENDIT-LOCK").c_str(), nullptr));
+  char shortName[MAX_PATH];
+  ASSERT_NE(0u, GetShortPathNameA(folder.c_str(), shortName, sizeof shortName));
+  std::vector<std::string> spellings{folder, shortName, Upper(folder)};
+  TUnixLinks links;
+  if (TUnixLinks::Available() && links.Symbolic(dir / "LINKED", folder)) spellings.push_back(dir / "LINKED");
+  ASSERT_NE(folder, spellings[1]);
+  for (int round = 0; round < 2; ++round) {
+    TRecordingReporter reporter;
+    TFolderLock held;
+    ASSERT_TRUE(held.Take(folder, reporter));
+    for (const std::string& spelling : spellings) {
+      SCOPED_TRACE(spelling);
+      TFolderLock second;
+      EXPECT_FALSE(second.Take(spelling, reporter));
+      EXPECT_EQ("ERROR Cannot install patch: another run is under way (" + spelling + ")", reporter.Lines.back());
+      EXPECT_EQ(JournalPathFor(FinalFolderPath(folder)), JournalPathFor(FinalFolderPath(spelling)));
+    }
+  }
+  links.RemoveAll();
+}
+
 }  // namespace

@@ -17,7 +17,9 @@
 
 #include "cabinet/cab_pack_files.h"
 #include "install/installation_run.h"
+#include "install/folder_lock.h"
 #include "patch/patch_writer.h"
+#include "syslib/system_library.h"
 #include "tests/support/killing_file_system.h"
 #include "unattended/companion_run.h"
 #include "unattended/rollback_run.h"
@@ -623,6 +625,13 @@ int Finished(PROCESS_INFORMATION process) {
   return ended ? static_cast<int>(code) : -1;
 }
 
+// Whether a run holds the folder's lock (its named mutex exists).
+bool LockHeld(const std::string& folder) {
+  HANDLE mutex = OpenMutexW(SYNCHRONIZE, FALSE, WideText(FolderLockName(folder)).c_str());
+  if (mutex) CloseHandle(mutex);
+  return mutex != nullptr;
+}
+
 }  // namespace
 
 // Two menditcon processes on one folder: the second, started while the first holds the
@@ -648,7 +657,7 @@ TEST_F(PatchRoundTrip, OneRunPerFolderAndNoJournalReachesOutside) {
     Write(target, old);
     // The second waits, started and suspended, until the first holds the lock.
     const PROCESS_INFORMATION b = Started(command, secondOutput, true), a = Started(command, "", false);
-    e2e::WaitUntil([&] { return Exists(LockPathFor(target)) || WaitForSingleObject(a.hProcess, 0) == WAIT_OBJECT_0; },
+    e2e::WaitUntil([&] { return LockHeld(target) || WaitForSingleObject(a.hProcess, 0) == WAIT_OBJECT_0; },
                    60000, 1);
     second = Finished(b);
     first = Finished(a);
@@ -661,7 +670,7 @@ TEST_F(PatchRoundTrip, OneRunPerFolderAndNoJournalReachesOutside) {
   EXPECT_EQ(ToolExitDone, first);
   EXPECT_EQ(Picture(newFolder), Picture(target));
   EXPECT_FALSE(Exists(JournalPathFor(target)));
-  EXPECT_FALSE(Exists(LockPathFor(target)));
+  EXPECT_FALSE(LockHeld(target));
 
   // A planted journal: an "absent" line for a file beside the folder.
   const std::string victim = JoinPath(root, "VICTIM.TXT"), journal = JournalPathFor(target);

@@ -58,6 +58,8 @@ class TFaultyFiles : public TFileSystem {
   bool MakeReadOnly(const char* path, bool readOnly) override { return inner.MakeReadOnly(path, readOnly); }
   bool SetStamp(const char* path, TDosStamp stamp) override { return inner.SetStamp(path, stamp); }
   bool TrustedOwner(const char* path) override { return inner.TrustedOwner(path); }
+  std::string FinalPath(const char* path) override { return inner.FinalPath(path); }
+  int NameCount(const char* path) override { return inner.NameCount(path); }
 
  private:
   static bool Has(const TPaths& paths, const char* path);

@@ -11,7 +11,9 @@
 
 #include "difference/difference_encoder.h"
 #include "engine_table.h"
+#include "files/journal_file_system.h"
 #include "files/memory_file_system.h"
+#include "files/recording_file_system.h"
 #include "installer_test_data.h"
 #include "patch/patch_directory.h"
 #include "patch/patch_file.h"
@@ -247,6 +249,71 @@ TEST(RootMacro, DefinesRootForItsScopeOnly) {
   }
   EXPECT_EQ(std::string("C:\\OLDER\\X"), macros.ExpandMacros("&ROOT&\\X"));
   EXPECT_EQ(1u, macros.Definitions().Count());
+}
+
+// Where names lead is asked before anything else: a record whose target, or a name its step
+// makes for itself, leads outside its folder through a link (or is a file with other names)
+// fails before a byte is read or written, in a plain run, a check (changes recorded, none
+// made) and an all-or-nothing run (journaled), and the file the link leads to stays as it was.
+TEST(LinkChecks, ComeBeforeAnyReadOrWrite) {
+  struct TCase {
+    const char* name;
+    const char* link;  // planted; leads to C:\OUT (a folder) or C:\OUT\VICTIM.DLL
+    const char* to;
+    const char* otherNames;  // a file with a second name; null for none
+    uint32_t type;
+    const char* path;
+    const char* row;
+  };
+  const TCase cases[] = {
+      {"folder_link", "C:\\APP\\PLUGINS", "C:\\OUT", nullptr, ptCopy, "&ROOT&\\PLUGINS\\VICTIM.DLL",
+       "ERROR Link refused: VICTIM.DLL leads outside the application folder"},
+      {"file_link", "C:\\APP\\MAIN.EXE", "C:\\OUT\\VICTIM.DLL", nullptr, ptModify, "&ROOT&\\MAIN.EXE",
+       "ERROR Link refused: MAIN.EXE leads outside the application folder"},
+      {"dangling_link", "C:\\APP\\NEW.DLL", "C:\\OUT\\NEW.DLL", nullptr, ptCopy, "&ROOT&\\NEW.DLL",
+       "ERROR Link refused: NEW.DLL leads outside the application folder"},
+      {"scratch_link", "C:\\APP\\OWN.$$N", "C:\\OUT\\VICTIM.DLL", nullptr, ptModify, "&ROOT&\\OWN.EXE",
+       "ERROR Link refused: OWN.$$N leads outside the application folder"},
+      {"other_names", "", "", "C:\\APP\\OWN.EXE", ptDelete, "&ROOT&\\OWN.EXE",
+       "ERROR Link refused: OWN.EXE has other names (hard links)"},
+  };
+  enum TMode { Plain, Check, AllOrNothing };
+  for (const TCase& c : cases) {
+    for (TMode mode : {Plain, Check, AllOrNothing}) {
+      SCOPED_TRACE(std::string(c.name) + " mode " + std::to_string(mode));
+      TMemoryFileSystem disk;
+      disk.AddDirectory("C:\\APP");
+      disk.AddDirectory("C:\\OUT");
+      disk.AddFile("C:\\OUT\\VICTIM.DLL", Counting(1000), oldStamp);
+      disk.AddFile("C:\\APP\\OWN.EXE", Counting(1000), oldStamp);
+      if (*c.link) disk.Links[c.link] = c.to;
+      if (c.otherNames) disk.OtherNames.insert(c.otherNames);
+      TPatchWriter writer;
+      if (c.type == ptCopy) writer.AddCopy(c.path, newStamp, Bytes("planted"));
+      if (c.type == ptModify) writer.AddModify(c.path, oldStamp, newStamp, {0});
+      if (c.type == ptDelete) writer.AddDelete(c.path, oldStamp);
+      TRecordingFileSystem recording(disk);
+      TJournalFileSystem journal(disk, "C:\\APP.MENDITCON-UNDO", "C:\\APP");
+      if (mode == AllOrNothing) {
+        ASSERT_TRUE(journal.Begin());
+      }
+      TFileSystem& files = mode == Plain ? static_cast<TFileSystem&>(disk)
+                           : mode == Check ? static_cast<TFileSystem&>(recording) : journal;
+      const int writesBefore = disk.Writes;
+      TMacroExpander macros;
+      macros.AddMacro(new TMacroDef("&ROOT&", "C:\\APP"));
+      TRecordingReporter reporter;
+      const std::vector<uint8_t> data = writer.Bytes();
+      TMemoryInputFile input(data);
+      TPatchFile(&input, &macros, &reporter, &files).Run();
+      EXPECT_EQ((TLines{"INFO Reading patch directory...", c.row}), reporter.Lines);
+      EXPECT_EQ(0, disk.Reads);
+      EXPECT_EQ(writesBefore, disk.Writes);
+      EXPECT_TRUE(recording.Changes().empty());
+      EXPECT_EQ(Counting(1000), disk.Contents("C:\\OUT\\VICTIM.DLL"));
+      EXPECT_FALSE(disk.Exists("C:\\OUT\\NEW.DLL"));
+    }
+  }
 }
 
 }  // namespace

@@ -20,6 +20,7 @@
 #include "paths/macros.h"
 #include "tests/support/test_folders.h"
 #include "tests/support/test_reporters.h"
+#include "tests/support/unix_links.h"
 
 namespace {
 
@@ -220,3 +221,117 @@ TEST_F(Win32Installer, RunsEndedAtAnyMomentAreFinishedByTheNextRun) {
 }
 
 }  // namespace
+
+namespace {
+
+// What lies in a folder (one level): names with their contents.
+std::vector<std::pair<std::string, std::vector<uint8_t>>> Snapshot(const std::string& folder) {
+  std::vector<std::pair<std::string, std::vector<uint8_t>>> found;
+  WIN32_FIND_DATAA entry;
+  HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &entry);
+  if (search == INVALID_HANDLE_VALUE) return found;
+  do {
+    if (entry.cFileName[0] == '.') continue;
+    TDiskFileSystem disk;
+    std::vector<uint8_t> bytes;
+    if (std::unique_ptr<TInputFile> in = disk.OpenRead((folder + "\\" + entry.cFileName).c_str())) {
+      bytes.resize(static_cast<size_t>(in->Size()));
+      if (!bytes.empty()) in->Read(0, bytes.data(), bytes.size());
+    }
+    found.emplace_back(entry.cFileName, bytes);
+  } while (FindNextFileA(search, &entry));
+  FindClose(search);
+  return found;
+}
+
+}  // namespace
+
+// Names planted inside the application folder that lead outside it, as real Unix links in the
+// Wine drive, against each kind of record: nothing outside changes, and the record is refused
+// with a row that names the link. A short (8.3) spelling of the folder is no link and applies.
+TEST_F(Win32Installer, PlantedLinksNeverLeadARecordOutside) {
+  if (!TUnixLinks::Available()) GTEST_SKIP() << "Unix links are made under Wine only";
+  enum TLink { FolderLink, FileLink, Dangling, HardLink, None };
+  enum TKind { Copy, Modify, Delete };
+  struct TCase {
+    const char* name;
+    TLink link;
+    const char* at;  // the planted name, inside the folder
+    const char* to;  // where it leads, in the outside folder
+    TKind kind;
+    const char* record;  // below &ROOT&
+    const char* row;     // the record's last row
+  };
+  const char* const outsideRow = "ERROR Link refused: %s leads outside the application folder";
+  const TCase cases[] = {
+      {"folder_link_copy_over", FolderLink, "PLUGINS", "", Copy, "PLUGINS\\VICTIM.DLL", "VICTIM.DLL"},
+      {"folder_link_copy_new", FolderLink, "PLUGINS", "", Copy, "PLUGINS\\SPELL.DLL", "SPELL.DLL"},
+      {"folder_link_new_folder", FolderLink, "PLUGINS", "", Copy, "PLUGINS\\SUB\\SPELL.DLL", "SPELL.DLL"},
+      {"folder_link_delete", FolderLink, "PLUGINS", "", Delete, "PLUGINS\\VICTIM.DLL", "VICTIM.DLL"},
+      {"folder_link_modify", FolderLink, "PLUGINS", "", Modify, "PLUGINS\\VICTIM.DLL", "VICTIM.DLL"},
+      {"file_link_copy", FileLink, "DATA.DLL", "VICTIM.DLL", Copy, "DATA.DLL", "DATA.DLL"},
+      {"file_link_delete", FileLink, "DATA.DLL", "VICTIM.DLL", Delete, "DATA.DLL", "DATA.DLL"},
+      {"file_link_modify", FileLink, "MAIN.EXE", "VICTIM.DLL", Modify, "MAIN.EXE", "MAIN.EXE"},
+      // Wine cannot tell a link that leads nowhere from a free name until it is made new.
+      {"dangling_link_copy", Dangling, "NEW.DLL", "CREATED.DLL", Copy, "NEW.DLL", "NEW.DLL"},
+      {"hard_link_modify", HardLink, "MAIN.EXE", "VICTIM.DLL", Modify, "MAIN.EXE", nullptr},
+      {"hard_link_copy", HardLink, "DATA.DLL", "VICTIM.DLL", Copy, "DATA.DLL", nullptr},
+      {"scratch_name_modify", FileLink, "OWN.$$N", "VICTIM.DLL", Modify, "OWN.EXE", "OWN.$$N"},
+      {"backup_name_modify", FileLink, "OWN.$$$", "VICTIM.DLL", Modify, "OWN.EXE", "OWN.$$$"},
+      {"aside_name_modify", FileLink, "OWN.$$B", "VICTIM.DLL", Modify, "OWN.EXE", "OWN.$$B"},
+      {"copy_scratch_name", FileLink, "OWN.$$C", "VICTIM.DLL", Copy, "OWN.EXE", "OWN.$$C"},
+      {"dangling_scratch_name", Dangling, "OWN.$$N", "CREATED.DLL", Modify, "OWN.EXE", "OWN.EXE"},
+  };
+  const std::string outside = root.Path() + "_OUT";
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    RemoveFolderTree(outside);
+    ASSERT_TRUE(CreateDirectoryA(outside.c_str(), nullptr));
+    Put("..\\" + outside.substr(outside.rfind('\\') + 1) + "\\VICTIM.DLL", Counting(1000), oldStamp);
+    Put("OWN.EXE", Counting(1000), oldStamp);
+    const auto before = Snapshot(outside);
+    TUnixLinks links;
+    const std::string target = outside + (*c.to ? "\\" + std::string(c.to) : "");
+    ASSERT_TRUE(c.link == HardLink ? links.Hard(At(c.at), target) : links.Symbolic(At(c.at), target));
+    writer = TPatchWriter();
+    const std::string path = std::string("&ROOT&\\") + c.record;
+    if (c.kind == Copy) writer.AddCopy(path, newStamp, Bytes("planted content"));
+    TDeltaWriter delta;  // the old file's first block: applies to the victim's content
+    delta.CopyBlock(0, 0);
+    if (c.kind == Modify) writer.AddModify(path, oldStamp, newStamp, delta.Bytes());
+    if (c.kind == Delete) writer.AddDelete(path, oldStamp);
+    const std::vector<uint8_t> data = writer.Bytes();
+    TMemoryInputFile file(data);
+    TRecordingReporter reporter;
+    TPatchFile(&file, &macros, &reporter, &files).Run();
+    const TLines& lines = reporter.Lines;
+    char row[300];
+    if (c.link == Dangling)
+      std::snprintf(row, sizeof row, "ERROR Cannot open destination file: %s", c.record);
+    else if (c.row)
+      std::snprintf(row, sizeof row, outsideRow, c.row);
+    else
+      std::snprintf(row, sizeof row, "ERROR Link refused: %s has other names (hard links)", c.at);
+    EXPECT_EQ(row, lines.back());
+    EXPECT_EQ(before, Snapshot(outside));
+    links.RemoveAll();
+    RemoveFolderTree(root.Path());
+    ASSERT_TRUE(CreateDirectoryA(root.Path().c_str(), nullptr));
+  }
+  RemoveFolderTree(outside);
+
+  // The folder spelt by its short name: the same folder, so the record applies.
+  ASSERT_TRUE(CreateDirectoryA(At("LONGFOLDERNAME").c_str(), nullptr));
+  char shortRoot[MAX_PATH];
+  ASSERT_NE(0u, GetShortPathNameA(root.Path().c_str(), shortRoot, sizeof shortRoot));
+  TMacroExpander shortMacros;
+  shortMacros.AddMacro(new TMacroDef("&ROOT&", shortRoot));
+  writer = TPatchWriter();
+  writer.AddCopy("&ROOT&\\LONGFOLDERNAME\\NEW.DLL", newStamp, Bytes("new"));
+  const std::vector<uint8_t> shortData = writer.Bytes();
+  TMemoryInputFile file(shortData);
+  TRecordingReporter reporter;
+  TPatchFile(&file, &shortMacros, &reporter, &files).Run();
+  EXPECT_EQ((TLines{reading, "INFO Applying copy patch (NEW.DLL)"}), reporter.Lines);
+  EXPECT_EQ(Bytes("new"), Contents("LONGFOLDERNAME\\NEW.DLL"));
+}
