@@ -11,7 +11,7 @@ class TByteSource {
   virtual ~TByteSource() = default;
   // Fills up to Size bytes of Buffer and returns how many it filled. 0 means the end of the
   // file; a read error is treated as the end of the file (the page then simply ends there).
-  virtual size_t Read(char* Buffer, size_t Size) = 0;
+  virtual size_t Read(char* buffer, size_t size) = 0;
 };
 
 // Bytes going out, written exactly as given (no line-end translation at this level).
@@ -20,7 +20,7 @@ class TByteSink {
   virtual ~TByteSink() = default;
   // Writes Size bytes. A failure is remembered by the sink, not returned: the run goes on
   // and the owner asks at the end (see TOutputSink::Close).
-  virtual void Put(const char* Data, size_t Size) = 0;
+  virtual void Put(const char* data, size_t size) = 0;
 };
 
 // One output file of the run.

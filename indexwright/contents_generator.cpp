@@ -6,7 +6,7 @@
 
 namespace {
 
-void Print(TByteSink& Sink, const std::string& Text) { Sink.Put(Text.data(), Text.size()); }
+void Print(TByteSink& sink, const std::string& text) { sink.Put(text.data(), text.size()); }
 
 // Stands in for an output file that could not be created, so the run goes on.
 class TDiscardedFile : public TOutputSink {
@@ -96,11 +96,11 @@ int RunIndexwright(TPageFolder& folder, TPageSource& pages, TByteSink& console, 
     files[i] = folder.CreateOutput(FileNames[i]);
     if (!files[i]) files[i].reset(new TDiscardedFile);
   }
-  TTextStream out(*files[0]), MapOut(*files[1]), HeadOut(*files[2]);
+  TTextStream out(*files[0]), mapOut(*files[1]), headOut(*files[2]);
 
   WriteHeader(out);
   TContentsGenerator generator(folder, pages, console);
-  generator.ProcessSubLevels("", out, MapOut, HeadOut);
+  generator.ProcessSubLevels("", out, mapOut, headOut);
   WriteFooter(out);
 
   int result = 0;

@@ -13,4 +13,4 @@
 // them. The platforms differ in details ("*" and "?" only mean the same where no "[" or
 // "\" appears, and Windows also matches 8.3 short names), so callers select by their own
 // rules afterwards. False when the directory cannot be read.
-bool ListOrdinaryFiles(const std::string& Dir, const std::string& Wildcard, std::vector<std::string>& Names);
+bool ListOrdinaryFiles(const std::string& dir, const std::string& wildcard, std::vector<std::string>& names);

@@ -4,23 +4,23 @@
 #include <fnmatch.h>
 #include <sys/stat.h>
 
-bool ListOrdinaryFiles(const std::string& Dir, const std::string& Wildcard, std::vector<std::string>& Names) {
-  const std::string Path = Dir.empty() ? std::string(".") : Dir;
-  DIR* Handle = opendir(Path.c_str());
-  if (!Handle) return false;
-  while (const dirent* Entry = readdir(Handle)) {
-    const std::string Name = Entry->d_name;
-    if (Name.empty() || Name[0] == '.') continue;
-    if (fnmatch(Wildcard.c_str(), Name.c_str(), FNM_CASEFOLD) != 0) continue;
-    bool Regular = false;
-    if (Entry->d_type == DT_REG) {
-      Regular = true;
-    } else if (Entry->d_type == DT_LNK || Entry->d_type == DT_UNKNOWN) {
-      struct stat Info;
-      Regular = stat((Path + "/" + Name).c_str(), &Info) == 0 && S_ISREG(Info.st_mode);
+bool ListOrdinaryFiles(const std::string& dir, const std::string& wildcard, std::vector<std::string>& names) {
+  const std::string path = dir.empty() ? std::string(".") : dir;
+  DIR* handle = opendir(path.c_str());
+  if (!handle) return false;
+  while (const dirent* entry = readdir(handle)) {
+    const std::string name = entry->d_name;
+    if (name.empty() || name[0] == '.') continue;
+    if (fnmatch(wildcard.c_str(), name.c_str(), FNM_CASEFOLD) != 0) continue;
+    bool regular = false;
+    if (entry->d_type == DT_REG) {
+      regular = true;
+    } else if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) {
+      struct stat info;
+      regular = stat((path + "/" + name).c_str(), &info) == 0 && S_ISREG(info.st_mode);
     }
-    if (Regular) Names.push_back(Name);
+    if (regular) names.push_back(name);
   }
-  closedir(Handle);
+  closedir(handle);
   return true;
 }

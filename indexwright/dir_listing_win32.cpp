@@ -2,18 +2,18 @@
 
 #include <windows.h>
 
-bool ListOrdinaryFiles(const std::string& Dir, const std::string& Wildcard, std::vector<std::string>& Names) {
-  const std::string Pattern = Dir.empty() ? Wildcard : Dir + "\\" + Wildcard;
-  WIN32_FIND_DATAA Found;
-  HANDLE Search = FindFirstFileA(Pattern.c_str(), &Found);
-  if (Search == INVALID_HANDLE_VALUE) {
-    DWORD Error = GetLastError();
-    return Error == ERROR_FILE_NOT_FOUND || Error == ERROR_NO_MORE_FILES;
+bool ListOrdinaryFiles(const std::string& dir, const std::string& wildcard, std::vector<std::string>& names) {
+  const std::string pattern = dir.empty() ? wildcard : dir + "\\" + wildcard;
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA(pattern.c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) {
+    DWORD error = GetLastError();
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_NO_MORE_FILES;
   }
-  const DWORD Skipped = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+  const DWORD skipped = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
   do {
-    if ((Found.dwFileAttributes & Skipped) == 0) Names.push_back(Found.cFileName);
-  } while (FindNextFileA(Search, &Found));
-  FindClose(Search);
+    if ((found.dwFileAttributes & skipped) == 0) names.push_back(found.cFileName);
+  } while (FindNextFileA(search, &found));
+  FindClose(search);
   return true;
 }

@@ -6,9 +6,9 @@ namespace {
 
 class TFileSource : public TByteSource {
  public:
-  explicit TFileSource(FILE* File) : File(File) {}
+  explicit TFileSource(FILE* file) : File(file) {}
   ~TFileSource() override { fclose(File); }
-  size_t Read(char* Buffer, size_t Size) override { return fread(Buffer, 1, Size, File); }
+  size_t Read(char* buffer, size_t size) override { return fread(buffer, 1, size, File); }
 
  private:
   FILE* File;
@@ -16,11 +16,11 @@ class TFileSource : public TByteSource {
 
 class TFileOutput : public TOutputSink {
  public:
-  explicit TFileOutput(FILE* File) : File(File) {}
+  explicit TFileOutput(FILE* file) : File(file) {}
   ~TFileOutput() override { Close(); }
 
-  void Put(const char* Data, size_t Size) override {
-    if (File && fwrite(Data, 1, Size, File) != Size) Failed = true;
+  void Put(const char* data, size_t size) override {
+    if (File && fwrite(data, 1, size, File) != size) Failed = true;
   }
 
   bool Close() override {
@@ -38,22 +38,22 @@ class TFileOutput : public TOutputSink {
 
 }  // namespace
 
-std::string TDiskFolder::PathOf(const std::string& Name) const { return Dir.empty() ? Name : Dir + "/" + Name; }
+std::string TDiskFolder::PathOf(const std::string& name) const { return Dir.empty() ? name : Dir + "/" + name; }
 
 std::vector<std::string> TDiskFolder::ListFiles() {
-  std::vector<std::string> Names;
-  ListOrdinaryFiles(Dir, "*", Names);
-  return Names;
+  std::vector<std::string> names;
+  ListOrdinaryFiles(Dir, "*", names);
+  return names;
 }
 
-std::unique_ptr<TByteSource> TDiskFolder::OpenInput(const std::string& Name) {
-  FILE* File = fopen(PathOf(Name).c_str(), "rb");
-  if (!File) return nullptr;
-  return std::unique_ptr<TByteSource>(new TFileSource(File));
+std::unique_ptr<TByteSource> TDiskFolder::OpenInput(const std::string& name) {
+  FILE* file = fopen(PathOf(name).c_str(), "rb");
+  if (!file) return nullptr;
+  return std::unique_ptr<TByteSource>(new TFileSource(file));
 }
 
-std::unique_ptr<TOutputSink> TDiskFolder::CreateOutput(const std::string& Name) {
-  FILE* File = fopen(PathOf(Name).c_str(), "wb");
-  if (!File) return nullptr;
-  return std::unique_ptr<TOutputSink>(new TFileOutput(File));
+std::unique_ptr<TOutputSink> TDiskFolder::CreateOutput(const std::string& name) {
+  FILE* file = fopen(PathOf(name).c_str(), "wb");
+  if (!file) return nullptr;
+  return std::unique_ptr<TOutputSink>(new TFileOutput(file));
 }

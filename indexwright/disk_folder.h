@@ -11,15 +11,15 @@
 
 class TDiskFolder : public TPageFolder {
  public:
-  // Dir is the directory (empty: the current directory).
-  explicit TDiskFolder(std::string Dir = std::string()) : Dir(std::move(Dir)) {}
+  // dir is the directory (empty: the current directory).
+  explicit TDiskFolder(std::string dir = std::string()) : Dir(std::move(dir)) {}
 
   std::vector<std::string> ListFiles() override;
-  std::unique_ptr<TByteSource> OpenInput(const std::string& Name) override;
-  std::unique_ptr<TOutputSink> CreateOutput(const std::string& Name) override;
+  std::unique_ptr<TByteSource> OpenInput(const std::string& name) override;
+  std::unique_ptr<TOutputSink> CreateOutput(const std::string& name) override;
 
  private:
-  std::string PathOf(const std::string& Name) const;
+  std::string PathOf(const std::string& name) const;
 
   std::string Dir;
 };
@@ -27,8 +27,8 @@ class TDiskFolder : public TPageFolder {
 // Writes to an open stdio stream it does not own (standard output or error).
 class TStdioSink : public TByteSink {
  public:
-  explicit TStdioSink(FILE* Stream) : Stream(Stream) {}
-  void Put(const char* Data, size_t Size) override { fwrite(Data, 1, Size, Stream); }
+  explicit TStdioSink(FILE* stream) : Stream(stream) {}
+  void Put(const char* data, size_t size) override { fwrite(data, 1, size, Stream); }
 
  private:
   FILE* Stream;

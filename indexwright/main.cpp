@@ -20,9 +20,9 @@ int main(int argc, char** /*argv*/) {
     std::fputs(IndexwrightUsage, stderr);
     return 1;
   }
-  TDiskFolder Folder;
-  TPageIndex Index(Folder.ListFiles());
-  TStdioSink Console(stdout);
-  TStdioSink Errors(stderr);
-  return RunIndexwright(Folder, Index, Console, Errors);
+  TDiskFolder folder;
+  TPageIndex index(folder.ListFiles());
+  TStdioSink console(stdout);
+  TStdioSink errors(stderr);
+  return RunIndexwright(folder, index, console, errors);
 }

@@ -17,8 +17,8 @@ class TPageFolder {
   virtual std::vector<std::string> ListFiles() = 0;
 
   // Opens the file Name for reading; null when it cannot be opened.
-  virtual std::unique_ptr<TByteSource> OpenInput(const std::string& Name) = 0;
+  virtual std::unique_ptr<TByteSource> OpenInput(const std::string& name) = 0;
 
   // Creates the file Name, or truncates it when it exists; null when it cannot be created.
-  virtual std::unique_ptr<TOutputSink> CreateOutput(const std::string& Name) = 0;
+  virtual std::unique_ptr<TOutputSink> CreateOutput(const std::string& name) = 0;
 };

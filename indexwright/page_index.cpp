@@ -4,22 +4,22 @@
 
 #include "page_name.h"
 
-TPageIndex::TPageIndex(const std::vector<std::string>& FileNames) {
-  Entries.reserve(FileNames.size());
-  for (const std::string& Name : FileNames) Entries.push_back(TEntry{PageKey(Name), Name});
+TPageIndex::TPageIndex(const std::vector<std::string>& fileNames) {
+  Entries.reserve(fileNames.size());
+  for (const std::string& name : fileNames) Entries.push_back(TEntry{PageKey(name), name});
   // Key first, then raw bytes: the same order as PageNameLess.
-  std::sort(Entries.begin(), Entries.end(), [](const TEntry& A, const TEntry& B) {
-    int Order = A.Key.compare(B.Key);
-    return Order != 0 ? Order < 0 : A.Name < B.Name;
+  std::sort(Entries.begin(), Entries.end(), [](const TEntry& a, const TEntry& b) {
+    int order = a.Key.compare(b.Key);
+    return order != 0 ? order < 0 : a.Name < b.Name;
   });
 }
 
-void TPageIndex::FindPages(const std::string& Prefix, std::vector<std::string>& Names) {
-  Names.clear();
-  const std::string PrefixKey = PageKey(Prefix);
-  auto Entry = std::lower_bound(Entries.begin(), Entries.end(), PrefixKey,
-                                [](const TEntry& A, const std::string& Key) { return A.Key < Key; });
-  for (; Entry != Entries.end() && Entry->Key.compare(0, PrefixKey.size(), PrefixKey) == 0; ++Entry) {
-    if (MatchesPageWildcard(Entry->Name, Prefix)) Names.push_back(Entry->Name);
+void TPageIndex::FindPages(const std::string& prefix, std::vector<std::string>& names) {
+  names.clear();
+  const std::string prefixKey = PageKey(prefix);
+  auto entry = std::lower_bound(Entries.begin(), Entries.end(), prefixKey,
+                                [](const TEntry& a, const std::string& key) { return a.Key < key; });
+  for (; entry != Entries.end() && entry->Key.compare(0, prefixKey.size(), prefixKey) == 0; ++entry) {
+    if (MatchesPageWildcard(entry->Name, prefix)) names.push_back(entry->Name);
   }
 }

@@ -15,9 +15,9 @@
 
 class TPageIndex : public TPageSource {
  public:
-  explicit TPageIndex(const std::vector<std::string>& FileNames);
+  explicit TPageIndex(const std::vector<std::string>& fileNames);
 
-  void FindPages(const std::string& Prefix, std::vector<std::string>& Names) override;
+  void FindPages(const std::string& prefix, std::vector<std::string>& names) override;
 
  private:
   struct TEntry {

@@ -7,23 +7,23 @@ const size_t ExtensionLength = sizeof(Extension) - 1;
 
 }  // namespace
 
-std::string PageKey(const std::string& Name) {
-  std::string Key(Name);
-  for (char& Byte : Key) {
-    if (Byte >= 'a' && Byte <= 'z') Byte = static_cast<char>(Byte - 'a' + 'A');
+std::string PageKey(const std::string& name) {
+  std::string key(name);
+  for (char& byte : key) {
+    if (byte >= 'a' && byte <= 'z') byte = static_cast<char>(byte - 'a' + 'A');
   }
-  return Key;
+  return key;
 }
 
-bool PageNameLess(const std::string& A, const std::string& B) {
-  int Order = PageKey(A).compare(PageKey(B));
-  if (Order != 0) return Order < 0;
-  return A < B;
+bool PageNameLess(const std::string& a, const std::string& b) {
+  int order = PageKey(a).compare(PageKey(b));
+  if (order != 0) return order < 0;
+  return a < b;
 }
 
-bool MatchesPageWildcard(const std::string& Name, const std::string& Prefix) {
-  if (Name.size() < Prefix.size() + ExtensionLength) return false;
-  std::string Key = PageKey(Name);
-  return Key.compare(0, Prefix.size(), PageKey(Prefix)) == 0 &&
-         Key.compare(Key.size() - ExtensionLength, ExtensionLength, Extension) == 0;
+bool MatchesPageWildcard(const std::string& name, const std::string& prefix) {
+  if (name.size() < prefix.size() + ExtensionLength) return false;
+  std::string key = PageKey(name);
+  return key.compare(0, prefix.size(), PageKey(prefix)) == 0 &&
+         key.compare(key.size() - ExtensionLength, ExtensionLength, Extension) == 0;
 }

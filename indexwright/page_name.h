@@ -18,10 +18,10 @@
 
 // Name with ASCII letters in upper case: the sort key, and the form the wildcard is
 // matched against.
-std::string PageKey(const std::string& Name);
+std::string PageKey(const std::string& name);
 
 // The listing order described above.
-bool PageNameLess(const std::string& A, const std::string& B);
+bool PageNameLess(const std::string& a, const std::string& b);
 
 // True when Name matches Prefix followed by "*.htm".
-bool MatchesPageWildcard(const std::string& Name, const std::string& Prefix);
+bool MatchesPageWildcard(const std::string& name, const std::string& prefix);

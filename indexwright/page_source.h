@@ -8,5 +8,5 @@ class TPageSource {
  public:
   virtual ~TPageSource() = default;
   // Replaces Names by the names matching Prefix followed by "*.htm", in listing order.
-  virtual void FindPages(const std::string& Prefix, std::vector<std::string>& Names) = 0;
+  virtual void FindPages(const std::string& prefix, std::vector<std::string>& names) = 0;
 };

@@ -7,38 +7,38 @@ const char EndTag[] = "</title>";
 const size_t StartTagLength = sizeof(StartTag) - 1;
 const size_t EndTagLength = sizeof(EndTag) - 1;
 
-char LowerAscii(char Byte) { return (Byte >= 'A' && Byte <= 'Z') ? static_cast<char>(Byte - 'A' + 'a') : Byte; }
+char LowerAscii(char byte) { return (byte >= 'A' && byte <= 'Z') ? static_cast<char>(byte - 'A' + 'a') : byte; }
 
 // Advances the count of matched tag bytes by one byte. Both tags hold '<' only as their
 // first byte, so after a mismatch the only partial match left is a '<' that starts anew.
-size_t Advance(const char* Tag, size_t Matched, char Lower) {
-  if (Lower == Tag[Matched]) return Matched + 1;
-  return Lower == '<' ? 1 : 0;
+size_t Advance(const char* tag, size_t matched, char lower) {
+  if (lower == tag[matched]) return matched + 1;
+  return lower == '<' ? 1 : 0;
 }
 
 }  // namespace
 
-bool TTitleScanner::Feed(const char* Data, size_t Size) {
-  for (size_t I = 0; I < Size; ++I) {
+bool TTitleScanner::Feed(const char* data, size_t size) {
+  for (size_t i = 0; i < size; ++i) {
     if (Ended || Phase == TPhase::Done) return false;
-    char Byte = Data[I];
-    if (Byte == '\x1a' || Byte == '\0') {
+    char byte = data[i];
+    if (byte == '\x1a' || byte == '\0') {
       End();
       return false;
     }
     if (PendingReturn) {
       PendingReturn = false;
-      if (Byte == '\n') {
+      if (byte == '\n') {
         Take('\n');
         continue;
       }
       Take('\r');
     }
-    if (Byte == '\r') {
+    if (byte == '\r') {
       PendingReturn = true;
       continue;
     }
-    Take(Byte);
+    Take(byte);
   }
   return !Ended && Phase != TPhase::Done;
 }
@@ -52,19 +52,19 @@ void TTitleScanner::End() {
   Ended = true;
 }
 
-void TTitleScanner::Take(char Byte) {
-  char Lower = LowerAscii(Byte);
+void TTitleScanner::Take(char byte) {
+  char lower = LowerAscii(byte);
   switch (Phase) {
     case TPhase::SeekStart:
-      Matched = Advance(StartTag, Matched, Lower);
+      Matched = Advance(StartTag, Matched, lower);
       if (Matched == StartTagLength) {
         Phase = TPhase::InTitle;
         Matched = 0;
       }
       return;
     case TPhase::InTitle:
-      Text += Byte;
-      Matched = Advance(EndTag, Matched, Lower);
+      Text += byte;
+      Matched = Advance(EndTag, Matched, lower);
       if (Matched == EndTagLength) {
         Text.resize(Text.size() - EndTagLength);
         Phase = TPhase::Done;
@@ -79,32 +79,32 @@ std::string TTitleScanner::Title() const { return Phase == TPhase::Done ? Replac
 
 // One pass from left to right gives what repeated replacement of the first "&quot;" gives:
 // the apostrophe cannot take part in a new "&quot;".
-std::string ReplaceQuotes(const std::string& Title) {
+std::string ReplaceQuotes(const std::string& title) {
   static const char Reference[] = "&quot;";
   const size_t ReferenceLength = sizeof(Reference) - 1;
-  std::string Result;
-  Result.reserve(Title.size());
-  size_t Begin = 0;
+  std::string result;
+  result.reserve(title.size());
+  size_t begin = 0;
   for (;;) {
-    size_t Found = Title.find(Reference, Begin, ReferenceLength);
-    if (Found == std::string::npos) break;
-    Result.append(Title, Begin, Found - Begin);
-    Result += '\'';
-    Begin = Found + ReferenceLength;
+    size_t found = title.find(Reference, begin, ReferenceLength);
+    if (found == std::string::npos) break;
+    result.append(title, begin, found - begin);
+    result += '\'';
+    begin = found + ReferenceLength;
   }
-  Result.append(Title, Begin, std::string::npos);
-  return Result;
+  result.append(title, begin, std::string::npos);
+  return result;
 }
 
-std::string ReadHTMLTitle(TPageFolder& Folder, const std::string& Name) {
-  std::unique_ptr<TByteSource> Page = Folder.OpenInput(Name);
-  if (!Page) return std::string();
-  TTitleScanner Scanner;
-  char Buffer[4096];
+std::string ReadHTMLTitle(TPageFolder& folder, const std::string& name) {
+  std::unique_ptr<TByteSource> page = folder.OpenInput(name);
+  if (!page) return std::string();
+  TTitleScanner scanner;
+  char buffer[4096];
   for (;;) {
-    size_t Got = Page->Read(Buffer, sizeof(Buffer));
-    if (Got == 0 || !Scanner.Feed(Buffer, Got)) break;
+    size_t got = page->Read(buffer, sizeof(buffer));
+    if (got == 0 || !scanner.Feed(buffer, got)) break;
   }
-  Scanner.End();
-  return Scanner.Title();
+  scanner.End();
+  return scanner.Title();
 }

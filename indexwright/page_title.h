@@ -20,9 +20,9 @@
 // Takes a page's bytes in pieces of any size and finds its title.
 class TTitleScanner {
  public:
-  // Takes the next Size bytes of the page. Returns false once nothing more is needed: the
+  // Takes the next size bytes of the page. Returns false once nothing more is needed: the
   // title is complete or the text has ended.
-  bool Feed(const char* Data, size_t Size);
+  bool Feed(const char* data, size_t size);
 
   // Marks the end of the file (a CR held back for a possible LF counts as text).
   void End();
@@ -33,7 +33,7 @@ class TTitleScanner {
  private:
   enum class TPhase { SeekStart, InTitle, Done };
 
-  void Take(char Byte);
+  void Take(char byte);
 
   TPhase Phase = TPhase::SeekStart;
   size_t Matched = 0;        // bytes of the tag being sought that match so far
@@ -43,7 +43,7 @@ class TTitleScanner {
 };
 
 // Replaces every "&quot;" in Title by "'"; no other reference is touched.
-std::string ReplaceQuotes(const std::string& Title);
+std::string ReplaceQuotes(const std::string& title);
 
 // The title of the page file Name; empty when the file cannot be opened or has no title.
-std::string ReadHTMLTitle(TPageFolder& Folder, const std::string& Name);
+std::string ReadHTMLTitle(TPageFolder& folder, const std::string& name);

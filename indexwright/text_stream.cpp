@@ -1,22 +1,22 @@
 #include "text_stream.h"
 
-void TTextStream::Write(const std::string& Text) {
-  size_t Begin = 0;
+void TTextStream::Write(const std::string& text) {
+  size_t begin = 0;
   for (;;) {
-    size_t Feed = Text.find('\n', Begin);
-    if (Feed == std::string::npos) {
-      if (Begin < Text.size()) Sink.Put(Text.data() + Begin, Text.size() - Begin);
+    size_t feed = text.find('\n', begin);
+    if (feed == std::string::npos) {
+      if (begin < text.size()) Sink.Put(text.data() + begin, text.size() - begin);
       return;
     }
-    if (Feed > Begin) Sink.Put(Text.data() + Begin, Feed - Begin);
+    if (feed > begin) Sink.Put(text.data() + begin, feed - begin);
     Sink.Put("\r\n", 2);
-    Begin = Feed + 1;
+    begin = feed + 1;
   }
 }
 
-void TTextStream::Line(int Indent, const std::string& Text) {
-  std::string Whole(Indent > 0 ? static_cast<size_t>(Indent) : 0, ' ');
-  Whole += Text;
-  Whole += '\n';
-  Write(Whole);
+void TTextStream::Line(int indent, const std::string& text) {
+  std::string whole(indent > 0 ? static_cast<size_t>(indent) : 0, ' ');
+  whole += text;
+  whole += '\n';
+  Write(whole);
 }

@@ -16,10 +16,10 @@ class TTextStream {
  public:
   explicit TTextStream(TByteSink& Sink) : Sink(Sink) {}
 
-  void Write(const std::string& Text);
+  void Write(const std::string& text);
 
   // Writes Indent spaces, Text and a line end.
-  void Line(int Indent, const std::string& Text);
+  void Line(int indent, const std::string& text);
 
  private:
   TByteSink& Sink;
