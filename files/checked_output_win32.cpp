@@ -5,20 +5,12 @@
 #include <io.h>
 
 #include "files/private_folder_win32.h"
+#include "syslib/system_library.h"
 
 namespace {
 
-std::wstring Wide(const std::string& text) {
-  const int size = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
-  if (size <= 0) return L"";
-  std::wstring result(size_t(size), L'\0');
-  MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, &result[0], size);
-  result.pop_back();
-  return result;
-}
-
 std::wstring FullPath(const std::string& path) {
-  const std::wstring wide = Wide(path);
+  const std::wstring wide = WideText(path);
   wchar_t buffer[MAX_PATH * 2];
   const DWORD length = GetFullPathNameW(wide.c_str(), MAX_PATH * 2, buffer, nullptr);
   return length == 0 || length >= MAX_PATH * 2 ? L"" : std::wstring(buffer, length);

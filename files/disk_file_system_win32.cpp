@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "syslib/system_library.h"
+
 namespace {
 
 // ReadFile and WriteFile take 32-bit counts; larger requests go in pieces of this size.
@@ -23,15 +25,6 @@ TGetFinalPath FinalPathEntry() {
       reinterpret_cast<TGetFinalPath>(reinterpret_cast<void*>(
       GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "GetFinalPathNameByHandleW")));
   return entry;
-}
-
-std::wstring WideOf(const std::string& text) {
-  const int size = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
-  if (size <= 0) return L"";
-  std::wstring wide(size_t(size), L'\0');
-  MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, &wide[0], size);
-  wide.pop_back();
-  return wide;
 }
 
 // A wide path in the 8-bit spelling of the engine's paths; empty when a character has none
@@ -145,7 +138,7 @@ class TWin32OutputFile : public TOutputFile {
 
 std::string TDiskFileSystem::FinalPath(const char* path) {
   wchar_t buffer[MAX_PATH * 2];
-  const std::wstring wide = WideOf(path);
+  const std::wstring wide = WideText(path);
   const DWORD length = wide.empty() ? 0 : GetFullPathNameW(wide.c_str(), MAX_PATH * 2, buffer, nullptr);
   if (length == 0 || length >= MAX_PATH * 2) return "";
   // From the name itself up to the first level that opens; the levels that do not exist yet
@@ -182,7 +175,7 @@ std::string TDiskFileSystem::FinalPath(const char* path) {
 }
 
 int TDiskFileSystem::NameCount(const char* path) {
-  HANDLE handle = OpenToAsk(WideOf(path));
+  HANDLE handle = OpenToAsk(WideText(path));
   if (handle == INVALID_HANDLE_VALUE) return 0;
   BY_HANDLE_FILE_INFORMATION info;
   const int count = GetFileInformationByHandle(handle, &info) ? int(info.nNumberOfLinks) : 0;
@@ -289,7 +282,7 @@ bool TDiskFileSystem::Delete(const char* path) {
   // (FILE_FLAG_OPEN_REPARSE_POINT), Wine follows it, and then the handle's final path is not
   // the folder's final path and the name, so nothing is deleted. (DeleteFile under Wine
   // deletes what a link leads to.)
-  const std::wstring wide = WideOf(path);
+  const std::wstring wide = WideText(path);
   if (wide.empty()) return false;
   const DWORD attributes = GetFileAttributesW(wide.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)))
