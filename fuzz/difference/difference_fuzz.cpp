@@ -11,37 +11,19 @@
 #include <vector>
 
 #include "difference/difference_decoder.h"
+#include "fuzz/difference/decoder_contract.h"
 #include "difference/difference_encoder.h"
 
-namespace {
-
-void Require(bool condition) {
-  if (!condition) std::abort();
-}
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  if (size < 2) return 0;
-  size_t oldSize = data[0] | (data[1] << 8);
-  if (oldSize > size - 2) oldSize = size - 2;
-  const uint8_t* old = data + 2;
-  const uint8_t* rest = old + oldSize;
-  const size_t restSize = size - 2 - oldSize;
+  TDifferenceFuzzInput input;
+  if (!SplitDifferenceInput(data, size, input)) return 0;
+  RequireDecoderContract(input);
+  const uint8_t* old = input.Old;
+  const size_t oldSize = input.OldSize;
+  const uint8_t* rest = input.Rest;
+  const size_t restSize = input.RestSize;
 
-  TMemoryDifferenceSource record(rest, restSize);
   TMemoryDifferenceSource oldSource(old, oldSize);
-  TDifferenceHeader header;
-  const TDifferenceStatus check = CheckDifference(record, &header);
-  TVectorDifferenceSink sink;
-  const TDifferenceStatus applied = ApplyDifference(record, oldSource, sink);
-  if (check == TDifferenceStatus::Applied) {
-    Require(applied == TDifferenceStatus::Applied || (applied == TDifferenceStatus::WrongOldSize && header.OldSize != oldSize));
-  } else {
-    Require(applied == check);
-  }
-  Require(applied == TDifferenceStatus::Applied ? sink.Bytes.size() == header.NewSize : sink.Bytes.empty());
-
   std::vector<uint8_t> encoded;
   Require(EncodeDifference(old, oldSize, rest, restSize, encoded));
   TMemoryDifferenceSource encodedSource(encoded);
