@@ -24,6 +24,7 @@
 #include "hash/sha256_pipe.h"
 #include "patch/block_io.h"
 #include "patch/content_check.h"
+#include "bench/bench_reporter.h"
 #include "patch/patch_file.h"
 #include "patch/patch_writer.h"
 #include "paths/macros.h"
@@ -34,20 +35,6 @@ constexpr size_t FileSize = 64u << 20;
 constexpr TDosStamp OldStamp = MakeDosStamp(2001, 5, 6, 7, 8, 10);
 constexpr TDosStamp NewStamp = MakeDosStamp(2002, 3, 4, 5, 6, 8);
 constexpr int Runs = 5;
-
-class TQuietReporter : public TPatchReporter {
- public:
-  int Errors = 0;
-  void ReportProgress(int32_t, int32_t) override {}
-
- protected:
-  void Report(TReportKind kind, const char* format, va_list args) override {
-    if (kind == TReportKind::Info) return;
-    ++Errors;
-    std::vfprintf(stderr, format, args);
-    std::fputc('\n', stderr);
-  }
-};
 
 double Best(const std::function<void()>& prepare, const std::function<void()>& work) {
   double best = 1e9;
@@ -105,7 +92,7 @@ int main() {
   };
   auto run = [&](const std::string& dataPath, TFileSystem& through) {
     std::unique_ptr<TInputFile> data = files.OpenRead(dataPath.c_str());
-    TQuietReporter reporter;
+    TBenchReporter reporter;
     TPatchFile installer(data.get(), &macros, &reporter, &through);
     installer.Run();
     errors += reporter.Errors;

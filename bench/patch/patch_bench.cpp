@@ -18,6 +18,7 @@
 
 #include "difference/difference_encoder.h"
 #include "files/journal_file_system.h"
+#include "bench/bench_reporter.h"
 #include "patch/patch_file.h"
 #include "patch/patch_writer.h"
 #include "files/disk_file_system.h"
@@ -28,20 +29,6 @@ namespace {
 constexpr size_t FileSize = 64u << 20;
 constexpr TDosStamp oldStamp = MakeDosStamp(2001, 5, 6, 7, 8, 10);
 constexpr TDosStamp newStamp = MakeDosStamp(2002, 3, 4, 5, 6, 8);
-
-class TQuietReporter : public TPatchReporter {
- public:
-  int Errors = 0;
-  void ReportProgress(int32_t, int32_t) override {}
-
- protected:
-  void Report(TReportKind kind, const char* format, va_list args) override {
-    if (kind == TReportKind::Info) return;
-    ++Errors;
-    std::vfprintf(stderr, format, args);
-    std::fputc('\n', stderr);
-  }
-};
 
 void PeekMessages() {
   MSG msg;
@@ -150,7 +137,7 @@ int main() {
         !files.SetStamp(targetPath.c_str(), oldStamp))
       ++errors;
     std::unique_ptr<TInputFile> data = files.OpenRead(dataPath.c_str());
-    TQuietReporter reporter;
+    TBenchReporter reporter;
     start = Seconds();
     {
       TPatchFile installer(data.get(), &macros, &reporter, &files);
