@@ -10,22 +10,13 @@
 #include <string>
 #include <vector>
 
+#include "files/private_folder_win32.h"
 #include "syslib/system_library.h"
 
 namespace {
 
 // ReadFile and WriteFile take 32-bit counts; larger requests go in pieces of this size.
 constexpr size_t MaxChunk = 1u << 30;
-
-// GetFinalPathNameByHandleW by address: the programs target Windows XP, whose kernel lacks it
-// (and has no file links either).
-using TGetFinalPath = DWORD(WINAPI*)(HANDLE, wchar_t*, DWORD, DWORD);
-TGetFinalPath FinalPathEntry() {
-  static const TGetFinalPath entry =
-      reinterpret_cast<TGetFinalPath>(reinterpret_cast<void*>(
-      GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "GetFinalPathNameByHandleW")));
-  return entry;
-}
 
 // A wide path in the 8-bit spelling of the engine's paths; empty when a character has none
 // (a name the engine could not have spelt is never taken for one it can).
@@ -40,23 +31,9 @@ std::string AnsiOf(const std::wstring& wide) {
   return text;
 }
 
-// The path an open handle resolves to (long names, links followed), "\\?\" taken off;
-// empty when the system cannot tell.
-std::string HandleFinalPath(HANDLE handle) {
-  const TGetFinalPath get = FinalPathEntry();
-  if (!get) return "";
-  std::wstring buffer(1024, L'\0');
-  DWORD length = get(handle, &buffer[0], DWORD(buffer.size()), 0);
-  if (length >= buffer.size()) {
-    buffer.assign(length + 1, L'\0');
-    length = get(handle, &buffer[0], DWORD(buffer.size()), 0);
-  }
-  if (length == 0 || length >= buffer.size()) return "";
-  buffer.resize(length);
-  if (buffer.compare(0, 8, L"\\\\?\\UNC\\") == 0) return AnsiOf(L"\\\\" + buffer.substr(8));
-  if (buffer.compare(0, 4, L"\\\\?\\") == 0) return AnsiOf(buffer.substr(4));
-  return AnsiOf(buffer);
-}
+// The path an open handle resolves to (FinalPathOf) in the engine's 8-bit spelling; empty
+// when the system cannot tell.
+std::string HandleFinalPath(HANDLE handle) { return AnsiOf(FinalPathOf(handle)); }
 
 // Opens whatever stands at path (a file or a folder, links followed) to ask about it.
 HANDLE OpenToAsk(const std::wstring& path) {
@@ -151,7 +128,7 @@ std::string TDiskFileSystem::FinalPath(const char* path) {
     if (handle != INVALID_HANDLE_VALUE) {
       std::string final = HandleFinalPath(handle);
       CloseHandle(handle);
-      if (final.empty()) return FinalPathEntry() ? "" : AnsiOf(full + rest);  // XP: no links to follow
+      if (final.empty()) return FinalPathsKnown() ? "" : AnsiOf(full + rest);  // XP: no links to follow
       while (final.size() > 3 && final.back() == '\\') final.pop_back();
       const std::string tail = AnsiOf(rest);
       if (!rest.empty() && tail.empty()) return "";
@@ -291,7 +268,7 @@ bool TDiskFileSystem::Delete(const char* path) {
                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                               FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return false;
-  bool named = !FinalPathEntry();  // XP: no links
+  bool named = !FinalPathsKnown();  // XP: no links
   if (!named) {
     WIN32_FIND_DATAW entry;
     HANDLE search = FindFirstFileW(wide.c_str(), &entry);
