@@ -11,8 +11,9 @@
 
 namespace {
 
-// The system's own entry points by address: the programs target Windows XP, whose headers
-// and kernel lack GetFinalPathNameByHandleW (Vista); NtSetInformationFile is there on all.
+// The system's own entry points by address: a system without GetFinalPathNameByHandleW
+// (before Vista) then reads as one that tells no final paths, instead of a program that does
+// not start; NtSetInformationFile is there on all.
 using TGetFinalPath = DWORD(WINAPI*)(HANDLE, wchar_t*, DWORD, DWORD);
 using TNtSetInformationFile = LONG(NTAPI*)(HANDLE, void* status, void* info, ULONG length, int infoClass);
 
