@@ -50,16 +50,16 @@ bool Seek(HANDLE handle, int64_t offset) {
 
 class TWin32InputFile : public TInputFile {
  public:
-  explicit TWin32InputFile(HANDLE handle) : handle(handle) {}
-  ~TWin32InputFile() override { CloseHandle(handle); }
+  explicit TWin32InputFile(HANDLE handle) : Handle(handle) {}
+  ~TWin32InputFile() override { CloseHandle(Handle); }
 
   int64_t Read(int64_t offset, void* buffer, size_t size) override {
-    if (!Seek(handle, offset)) return -1;
+    if (!Seek(Handle, offset)) return -1;
     size_t done = 0;
     while (done < size) {
       DWORD want = static_cast<DWORD>(size - done < MaxChunk ? size - done : MaxChunk);
       DWORD got = 0;
-      if (!ReadFile(handle, static_cast<uint8_t*>(buffer) + done, want, &got, nullptr)) return -1;
+      if (!ReadFile(Handle, static_cast<uint8_t*>(buffer) + done, want, &got, nullptr)) return -1;
       if (got == 0) break;  // end of file
       done += got;
     }
@@ -68,14 +68,14 @@ class TWin32InputFile : public TInputFile {
 
   int64_t Size() override {
     LARGE_INTEGER size;
-    if (!GetFileSizeEx(handle, &size)) return -1;
+    if (!GetFileSizeEx(Handle, &size)) return -1;
     return size.QuadPart;
   }
 
   bool GetStamp(TDosStamp& stamp) override {
     FILETIME written, local;
     WORD date = 0, time = 0;
-    if (!GetFileTime(handle, nullptr, nullptr, &written)) return false;
+    if (!GetFileTime(Handle, nullptr, nullptr, &written)) return false;
     if (!FileTimeToLocalFileTime(&written, &local)) return false;
     if (!FileTimeToDosDateTime(&local, &date, &time)) return false;
     stamp = DosStamp(date, time);
@@ -83,32 +83,32 @@ class TWin32InputFile : public TInputFile {
   }
 
  private:
-  HANDLE handle;
+  HANDLE Handle;
 };
 
 class TWin32OutputFile : public TOutputFile {
  public:
-  explicit TWin32OutputFile(HANDLE handle) : handle(handle) {}
-  ~TWin32OutputFile() override { CloseHandle(handle); }
+  explicit TWin32OutputFile(HANDLE handle) : Handle(handle) {}
+  ~TWin32OutputFile() override { CloseHandle(Handle); }
 
   bool Write(int64_t offset, const void* buffer, size_t size) override {
-    if (!Seek(handle, offset)) return false;
+    if (!Seek(Handle, offset)) return false;
     size_t done = 0;
     while (done < size) {
       DWORD want = static_cast<DWORD>(size - done < MaxChunk ? size - done : MaxChunk);
       DWORD put = 0;
-      if (!WriteFile(handle, static_cast<const uint8_t*>(buffer) + done, want, &put, nullptr) ||
+      if (!WriteFile(Handle, static_cast<const uint8_t*>(buffer) + done, want, &put, nullptr) ||
           put == 0)
         return false;
       done += put;
     }
     return true;
   }
-  bool Flush() override { return FlushFileBuffers(handle) != 0; }
-  std::string FinalPath() override { return HandleFinalPath(handle); }
+  bool Flush() override { return FlushFileBuffers(Handle) != 0; }
+  std::string FinalPath() override { return HandleFinalPath(Handle); }
 
  private:
-  HANDLE handle;
+  HANDLE Handle;
 };
 
 }  // namespace

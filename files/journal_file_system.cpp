@@ -225,22 +225,22 @@ bool CopyFileWithStamp(TFileSystem& files, const std::string& from, const std::s
 }
 
 bool TJournalFileSystem::AppendLine(const std::string& line) {
-  if (!journal) return false;
+  if (!Journal) return false;
   const std::string text = line + "\n";
-  if (!journal->Write(journalSize, text.data(), text.size())) return false;
-  journalSize += static_cast<int64_t>(text.size());
+  if (!Journal->Write(JournalSize, text.data(), text.size())) return false;
+  JournalSize += static_cast<int64_t>(text.size());
   // On the disk before the change it announces.
-  return journal->Flush();
+  return Journal->Flush();
 }
 
 bool TJournalFileSystem::Begin() {
   // Another run's journal is never written over: it is that run's only way back.
-  if (journal || folder.empty() || std::strpbrk(folder.c_str(), "\t\r\n") || Present(files, journalPath)) return false;
-  journal = files.CreateNew(journalPath.c_str());
-  if (!journal) return false;
-  if (AppendLine(JournalHeader) && AppendLine("folder\t" + folder)) return true;
-  journal.reset();
-  files.Delete(journalPath.c_str());  // ours, and announcing nothing
+  if (Journal || Folder.empty() || std::strpbrk(Folder.c_str(), "\t\r\n") || Present(Files, JournalPath)) return false;
+  Journal = Files.CreateNew(JournalPath.c_str());
+  if (!Journal) return false;
+  if (AppendLine(JournalHeader) && AppendLine("folder\t" + Folder)) return true;
+  Journal.reset();
+  Files.Delete(JournalPath.c_str());  // ours, and announcing nothing
   return false;
 }
 
@@ -250,36 +250,36 @@ bool TJournalFileSystem::CommitLine() {
 }
 
 bool TJournalFileSystem::Discard() {
-  journal.reset();
+  Journal.reset();
   // Only the copies this run made: a name it never made is not its to delete.
-  for (int n : madeCopies) files.Delete(BackupPath(journalPath, n).c_str());
-  return files.Delete(journalPath.c_str());
+  for (int n : MadeCopies) Files.Delete(BackupPath(JournalPath, n).c_str());
+  return Files.Delete(JournalPath.c_str());
 }
 
 bool TJournalFileSystem::Protect(const char* path) {
   // A name with a tab or line end (no Windows file has one; a damaged or hostile record
   // path might) would forge journal lines, and a path outside the folder is none of this
   // run's business: both are refused, so nothing is changed under them.
-  if (!journal || std::strpbrk(path, "\t\r\n") || !InsideFolder(path, folder)) return false;
+  if (!Journal || std::strpbrk(path, "\t\r\n") || !InsideFolder(path, Folder)) return false;
   const std::string key = TMemoryFileSystem::Key(path);
-  if (protectedKeys.count(key)) return true;
+  if (ProtectedKeys.count(key)) return true;
   // Existence is asked as such: a file that is there but cannot be opened (held without
   // sharing, no access) is not "absent"; it cannot be saved, so it is not changed.
-  if (!files.FileExists(path)) {
+  if (!Files.FileExists(path)) {
     if (!AppendLine(std::string("absent\t") + path)) return false;
   } else {
-    std::unique_ptr<TInputFile> in = files.OpenRead(path);
+    std::unique_ptr<TInputFile> in = Files.OpenRead(path);
     if (!in) return false;
     TDosStamp stamp = 0;
     const bool stampKnown = in->GetStamp(stamp);
     // A name standing at the next number (a copy a killed run made before its line, or
     // anything planted) is passed over, never written or deleted: the next free one is taken.
-    int n = saved;
+    int n = Saved;
     std::unique_ptr<TOutputFile> out;
-    while (!out && n < saved + MaxSkippedCopies) out = files.CreateNew(BackupPath(journalPath, ++n).c_str());
+    while (!out && n < Saved + MaxSkippedCopies) out = Files.CreateNew(BackupPath(JournalPath, ++n).c_str());
     if (!out) return false;
-    saved = n;
-    madeCopies.push_back(n);  // from here on the copy is ours to delete
+    Saved = n;
+    MadeCopies.push_back(n);  // from here on the copy is ours to delete
     std::vector<uint8_t> buffer(CopyChunk);
     TSha256 hasher;
     int64_t done = 0;
@@ -291,7 +291,7 @@ bool TJournalFileSystem::Protect(const char* path) {
     savedBytes += done;
     // The name as stored: a run that writes the file under another spelling (the engine's
     // upper case) must not leave it renamed when the file is put back.
-    std::string named = files.StoredName(path);
+    std::string named = Files.StoredName(path);
     if (std::strpbrk(named.c_str(), "\t\r\n")) named = path;
     char stampText[16] = "-";
     if (stampKnown) std::snprintf(stampText, sizeof stampText, "%08lX", static_cast<unsigned long>(stamp));
@@ -299,38 +299,38 @@ bool TJournalFileSystem::Protect(const char* path) {
                     digest.Hex() + "\t" + named))
       return false;
   }
-  protectedKeys.insert(key);
+  ProtectedKeys.insert(key);
   return true;
 }
 
 std::unique_ptr<TOutputFile> TJournalFileSystem::Create(const char* path) {
   if (!Protect(path)) return nullptr;
-  return files.Create(path);
+  return Files.Create(path);
 }
 
 std::unique_ptr<TOutputFile> TJournalFileSystem::CreateNew(const char* path) {
   if (!Protect(path)) return nullptr;
-  return files.CreateNew(path);
+  return Files.CreateNew(path);
 }
 
 bool TJournalFileSystem::Move(const char* from, const char* to) {
-  return Protect(from) && Protect(to) && files.Move(from, to);
+  return Protect(from) && Protect(to) && Files.Move(from, to);
 }
 
 bool TJournalFileSystem::Replace(const char* from, const char* to) {
-  return Protect(from) && Protect(to) && files.Replace(from, to);
+  return Protect(from) && Protect(to) && Files.Replace(from, to);
 }
 
-bool TJournalFileSystem::Delete(const char* path) { return Protect(path) && files.Delete(path); }
+bool TJournalFileSystem::Delete(const char* path) { return Protect(path) && Files.Delete(path); }
 
 bool TJournalFileSystem::SetStamp(const char* path, TDosStamp stamp) {
-  return Protect(path) && files.SetStamp(path, stamp);
+  return Protect(path) && Files.SetStamp(path, stamp);
 }
 
 bool TJournalFileSystem::CreateDir(const char* path) {
-  if (files.DirectoryExists(path)) return files.CreateDir(path);  // refused, as it exists
-  if (std::strpbrk(path, "\t\r\n") || !InsideFolder(path, folder)) return false;
-  return AppendLine(std::string("dir\t") + path) && files.CreateDir(path);
+  if (Files.DirectoryExists(path)) return Files.CreateDir(path);  // refused, as it exists
+  if (std::strpbrk(path, "\t\r\n") || !InsideFolder(path, Folder)) return false;
+  return AppendLine(std::string("dir\t") + path) && Files.CreateDir(path);
 }
 
 bool JournalExists(TFileSystem& files, const std::string& journalPath) { return Present(files, journalPath); }

@@ -62,7 +62,7 @@ class TJournalFileSystem : public TFileSystem {
   // files is not owned. The saved copies are named journalPath + "." + n. folder is the
   // application folder (no trailing backslash): only paths inside it are changed.
   TJournalFileSystem(TFileSystem& files, const std::string& journalPath, const std::string& folder)
-      : files(files), journalPath(journalPath), folder(folder) {}
+      : Files(files), JournalPath(journalPath), Folder(folder) {}
 
   // Creates the journal. False when it exists already (another run's) or cannot be written;
   // nothing may then be changed.
@@ -76,24 +76,24 @@ class TJournalFileSystem : public TFileSystem {
   // CommitLine, then Discard. False when either failed.
   bool Commit() { return CommitLine() && Discard(); }
   // Closes the journal so RestoreJournal can read it.
-  void Close() { journal.reset(); }
+  void Close() { Journal.reset(); }
 
-  std::unique_ptr<TInputFile> OpenRead(const char* path) override { return files.OpenRead(path); }
+  std::unique_ptr<TInputFile> OpenRead(const char* path) override { return Files.OpenRead(path); }
   std::unique_ptr<TOutputFile> Create(const char* path) override;
   std::unique_ptr<TOutputFile> CreateNew(const char* path) override;
   bool Move(const char* from, const char* to) override;
   bool Replace(const char* from, const char* to) override;
   bool Delete(const char* path) override;
   bool CreateDir(const char* path) override;
-  bool DirectoryExists(const char* path) override { return files.DirectoryExists(path); }
-  bool FileExists(const char* path) override { return files.FileExists(path); }
+  bool DirectoryExists(const char* path) override { return Files.DirectoryExists(path); }
+  bool FileExists(const char* path) override { return Files.FileExists(path); }
   // The attribute follows the file: a file it is set on was saved before its change.
-  bool ReadOnly(const char* path) override { return files.ReadOnly(path); }
-  bool MakeReadOnly(const char* path, bool readOnly) override { return files.MakeReadOnly(path, readOnly); }
+  bool ReadOnly(const char* path) override { return Files.ReadOnly(path); }
+  bool MakeReadOnly(const char* path, bool readOnly) override { return Files.MakeReadOnly(path, readOnly); }
   bool SetStamp(const char* path, TDosStamp stamp) override;
-  std::string StoredName(const char* path) override { return files.StoredName(path); }
-  std::string FinalPath(const char* path) override { return files.FinalPath(path); }
-  int NameCount(const char* path) override { return files.NameCount(path); }
+  std::string StoredName(const char* path) override { return Files.StoredName(path); }
+  std::string FinalPath(const char* path) override { return Files.FinalPath(path); }
+  int NameCount(const char* path) override { return Files.NameCount(path); }
 
   // Bytes of saved copies written (the cost of the journal, for benchmarks).
   int64_t SavedBytes() const { return savedBytes; }
@@ -103,15 +103,15 @@ class TJournalFileSystem : public TFileSystem {
   bool Protect(const char* path);
   bool AppendLine(const std::string& line);
 
-  TFileSystem& files;
-  std::string journalPath;
-  std::string folder;
-  std::unique_ptr<TOutputFile> journal;
-  int64_t journalSize = 0;
-  int saved = 0;                // the highest copy number taken
-  std::vector<int> madeCopies;  // the copies this object made, the only ones it deletes
+  TFileSystem& Files;
+  std::string JournalPath;
+  std::string Folder;
+  std::unique_ptr<TOutputFile> Journal;
+  int64_t JournalSize = 0;
+  int Saved = 0;                // the highest copy number taken
+  std::vector<int> MadeCopies;  // the copies this object made, the only ones it deletes
   int64_t savedBytes = 0;
-  std::set<std::string> protectedKeys;
+  std::set<std::string> ProtectedKeys;
 };
 
 // Removes an empty directory; may be empty (directories are then left).

@@ -177,7 +177,7 @@ bool DeleteByHandle(HANDLE handle) {
 }
 
 bool TPrivateFolder::Make() {
-  if (folder != INVALID_HANDLE_VALUE) return true;
+  if (Folder != INVALID_HANDLE_VALUE) return true;
   const std::wstring temp = TempFolder();
   if (temp.empty()) return false;
   const std::wstring tempFinal = FinalFolderPath(temp);
@@ -185,7 +185,7 @@ bool TPrivateFolder::Make() {
   if (!PrivateDescriptor(descriptor)) return false;
   SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor, FALSE};
   // A name someone placed first (a folder, a file, a link) only costs another try.
-  for (int attempt = 0; attempt < 16 && folder == INVALID_HANDLE_VALUE; ++attempt) {
+  for (int attempt = 0; attempt < 16 && Folder == INVALID_HANDLE_VALUE; ++attempt) {
     unsigned int random[2] = {0, 0};
     if (rand_s(&random[0]) != 0 || rand_s(&random[1]) != 0) break;
     wchar_t name[32];
@@ -204,46 +204,46 @@ bool TPrivateFolder::Make() {
       CloseHandle(handle);
       continue;
     }
-    folder = handle;
+    Folder = handle;
     path = Narrow(candidate);
   }
   LocalFree(descriptor);
-  return folder != INVALID_HANDLE_VALUE && !path.empty();
+  return Folder != INVALID_HANDLE_VALUE && !path.empty();
 }
 
 HANDLE TPrivateFolder::NewFile(std::string& filePath) {
   filePath.clear();
   if (!Make()) return INVALID_HANDLE_VALUE;
   char name[32];
-  std::snprintf(name, sizeof name, "\\%u.TMP", unsigned(files.size() + 1));
+  std::snprintf(name, sizeof name, "\\%u.TMP", unsigned(Files.size() + 1));
   const std::string candidate = path + name;
   HANDLE handle = CreateFileA(candidate.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, FILE_SHARE_READ, nullptr,
                               CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) return handle;
-  files.push_back({handle, candidate});
+  Files.push_back({handle, candidate});
   filePath = candidate;
   return handle;
 }
 
 std::unique_ptr<TInputFile> TPrivateFolder::Reader(size_t n) const {
   HANDLE copy;
-  if (n >= files.size() ||
-      !DuplicateHandle(GetCurrentProcess(), files[n].Handle, GetCurrentProcess(), &copy, GENERIC_READ, FALSE, 0))
+  if (n >= Files.size() ||
+      !DuplicateHandle(GetCurrentProcess(), Files[n].Handle, GetCurrentProcess(), &copy, GENERIC_READ, FALSE, 0))
     return nullptr;
   return std::make_unique<THeldInputFile>(copy);
 }
 
 bool TPrivateFolder::Remove() {
   bool removed = true;
-  for (const TFile& file : files) {
+  for (const TFile& file : Files) {
     removed &= DeleteByHandle(file.Handle);
     CloseHandle(file.Handle);
   }
-  files.clear();
-  if (folder != INVALID_HANDLE_VALUE) {
-    removed &= DeleteByHandle(folder);
-    CloseHandle(folder);
-    folder = INVALID_HANDLE_VALUE;
+  Files.clear();
+  if (Folder != INVALID_HANDLE_VALUE) {
+    removed &= DeleteByHandle(Folder);
+    CloseHandle(Folder);
+    Folder = INVALID_HANDLE_VALUE;
   }
   path.clear();
   return removed;

@@ -39,9 +39,9 @@ class TPrivateFolder {
   // on failure.
   HANDLE NewFile(std::string& filePath);
   // How many files were made; Handle(n) is the n-th (0-based).
-  size_t FileCount() const { return files.size(); }
-  HANDLE Handle(size_t n) const { return files[n].Handle; }
-  const std::string& FilePath(size_t n) const { return files[n].Path; }
+  size_t FileCount() const { return Files.size(); }
+  HANDLE Handle(size_t n) const { return Files[n].Handle; }
+  const std::string& FilePath(size_t n) const { return Files[n].Path; }
 
   // Reads file n through a duplicate of the held handle: the same file, whatever now
   // stands at its name. Null when the handle cannot be duplicated.
@@ -58,8 +58,8 @@ class TPrivateFolder {
     std::string Path;
   };
   std::string path;
-  HANDLE folder = INVALID_HANDLE_VALUE;
-  std::vector<TFile> files;
+  HANDLE Folder = INVALID_HANDLE_VALUE;
+  std::vector<TFile> Files;
 };
 
 // The path the system resolves an open handle to (GetFinalPathNameByHandleW: long names,

@@ -59,10 +59,10 @@ class TRecordedWriter : public TOutputFile {
 }  // namespace
 
 TRecordingFileSystem::TState TRecordingFileSystem::StateOf(const std::string& key, const char* path) {
-  auto it = files.find(key);
-  if (it != files.end()) return it->second;
+  auto it = Files.find(key);
+  if (it != Files.end()) return it->second;
   TState state;
-  if (std::unique_ptr<TInputFile> file = disk.OpenRead(path)) {
+  if (std::unique_ptr<TInputFile> file = Disk.OpenRead(path)) {
     state.Present = true;
     state.DiskPath = path;
     state.StampKnown = file->GetStamp(state.Stamp);
@@ -80,12 +80,12 @@ bool TRecordingFileSystem::ParentExists(const std::string& key) {
 
 std::unique_ptr<TInputFile> TRecordingFileSystem::OpenRead(const char* path) {
   const std::string key = TMemoryFileSystem::Key(path);
-  auto it = files.find(key);
-  if (it == files.end()) return disk.OpenRead(path);
+  auto it = Files.find(key);
+  if (it == Files.end()) return Disk.OpenRead(path);
   const TState& state = it->second;
   if (!state.Present) return nullptr;
   std::unique_ptr<TInputFile> diskFile;
-  if (!state.Data && !(diskFile = disk.OpenRead(state.DiskPath.c_str()))) return nullptr;
+  if (!state.Data && !(diskFile = Disk.OpenRead(state.DiskPath.c_str()))) return nullptr;
   return std::make_unique<TRecordedReader>(std::move(diskFile), state.Data, state.StampKnown, state.Stamp);
 }
 
@@ -95,7 +95,7 @@ std::unique_ptr<TOutputFile> TRecordingFileSystem::Create(const char* path) {
   TState state;
   state.Present = true;
   state.Data = std::make_shared<std::vector<uint8_t>>();
-  files[key] = state;  // a new date/time, unknown until a stamp is set
+  Files[key] = state;  // a new date/time, unknown until a stamp is set
   changes.push_back({TChange::Create, path, ""});
   return std::make_unique<TRecordedWriter>(state.Data, MaxFileSize);
 }
@@ -106,8 +106,8 @@ bool TRecordingFileSystem::Move(const char* from, const char* to) {
   const TState source = StateOf(fromKey, from);
   if (!source.Present) return false;
   if (StateOf(toKey, to).Present || DirectoryExists(to) || !ParentExists(toKey)) return false;
-  files[toKey] = source;
-  files[fromKey] = TState();
+  Files[toKey] = source;
+  Files[fromKey] = TState();
   changes.push_back({TChange::Move, from, to});
   return true;
 }
@@ -117,8 +117,8 @@ bool TRecordingFileSystem::Replace(const char* from, const char* to) {
   const std::string toKey = TMemoryFileSystem::Key(to);
   const TState source = StateOf(fromKey, from);
   if (fromKey == toKey || !source.Present || !StateOf(toKey, to).Present) return false;
-  files[toKey] = source;
-  files[fromKey] = TState();
+  Files[toKey] = source;
+  Files[fromKey] = TState();
   changes.push_back({TChange::Replace, from, to});
   return true;
 }
@@ -126,7 +126,7 @@ bool TRecordingFileSystem::Replace(const char* from, const char* to) {
 bool TRecordingFileSystem::Delete(const char* path) {
   const std::string key = TMemoryFileSystem::Key(path);
   if (!StateOf(key, path).Present) return false;
-  files[key] = TState();
+  Files[key] = TState();
   changes.push_back({TChange::Delete, path, ""});
   return true;
 }
@@ -135,13 +135,13 @@ bool TRecordingFileSystem::CreateDir(const char* path) {
   const std::string key = TMemoryFileSystem::Key(path);
   if (key.empty() || (key.size() == 2 && key[1] == ':')) return false;
   if (DirectoryExists(path) || StateOf(key, path).Present || !ParentExists(key)) return false;
-  directories.insert(key);
+  Directories.insert(key);
   changes.push_back({TChange::MakeDir, path, ""});
   return true;
 }
 
 bool TRecordingFileSystem::DirectoryExists(const char* path) {
-  return directories.count(TMemoryFileSystem::Key(path)) != 0 || disk.DirectoryExists(path);
+  return Directories.count(TMemoryFileSystem::Key(path)) != 0 || Disk.DirectoryExists(path);
 }
 
 bool TRecordingFileSystem::SetStamp(const char* path, TDosStamp stamp) {
@@ -150,7 +150,7 @@ bool TRecordingFileSystem::SetStamp(const char* path, TDosStamp stamp) {
   if (!state.Present) return false;
   state.StampKnown = true;
   state.Stamp = stamp;
-  files[key] = state;
+  Files[key] = state;
   changes.push_back({TChange::Stamp, path, ""});
   return true;
 }
@@ -158,5 +158,5 @@ bool TRecordingFileSystem::SetStamp(const char* path, TDosStamp stamp) {
 int TRecordingFileSystem::NameCount(const char* path) {
   const TState state = StateOf(TMemoryFileSystem::Key(path), path);
   if (!state.Present) return 0;
-  return state.Data ? 1 : disk.NameCount(state.DiskPath.c_str());
+  return state.Data ? 1 : Disk.NameCount(state.DiskPath.c_str());
 }

@@ -32,7 +32,7 @@ class TRecordingFileSystem : public TFileSystem {
   };
 
   // disk is not owned and must outlive this object; it is only read.
-  explicit TRecordingFileSystem(TFileSystem& disk) : disk(disk) {}
+  explicit TRecordingFileSystem(TFileSystem& disk) : Disk(disk) {}
 
   std::unique_ptr<TInputFile> OpenRead(const char* path) override;
   std::unique_ptr<TOutputFile> Create(const char* path) override;
@@ -43,7 +43,7 @@ class TRecordingFileSystem : public TFileSystem {
   bool DirectoryExists(const char* path) override;
   bool SetStamp(const char* path, TDosStamp stamp) override;
   // Where names lead is the disk's answer: the recorded changes make no links.
-  std::string FinalPath(const char* path) override { return disk.FinalPath(path); }
+  std::string FinalPath(const char* path) override { return Disk.FinalPath(path); }
   int NameCount(const char* path) override;
 
   const std::vector<TChange>& Changes() const { return changes; }
@@ -65,8 +65,8 @@ class TRecordingFileSystem : public TFileSystem {
   TState StateOf(const std::string& key, const char* path);
   bool ParentExists(const std::string& key);
 
-  TFileSystem& disk;
-  std::map<std::string, TState> files;  // by TMemoryFileSystem::Key
-  std::set<std::string> directories;    // made here, by key
+  TFileSystem& Disk;
+  std::map<std::string, TState> Files;  // by TMemoryFileSystem::Key
+  std::set<std::string> Directories;    // made here, by key
   std::vector<TChange> changes;
 };

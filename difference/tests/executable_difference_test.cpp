@@ -5,7 +5,7 @@
 
 #include "difference/difference_decoder.h"
 #include "difference/difference_encoder.h"
-#include "executable/tests/synthetic_pe.h"
+#include "tests/support/synthetic_pe.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include "executable/base_relocations.h"
 #include "executable/pe_image.h"
 #include "executable/x86_references.h"
-#include "synthetic_pe.h"
+#include "tests/support/synthetic_pe.h"
 
 namespace {
 

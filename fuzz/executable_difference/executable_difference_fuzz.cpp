@@ -14,7 +14,7 @@
 #include "difference/difference_decoder.h"
 #include "fuzz/difference/decoder_contract.h"
 #include "difference/difference_encoder.h"
-#include "executable/tests/synthetic_pe.h"
+#include "tests/support/synthetic_pe.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   TDifferenceFuzzInput input;

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "difference/difference_encoder.h"
-#include "executable/tests/synthetic_pe.h"
+#include "tests/support/synthetic_pe.h"
 
 namespace {
 
