@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "files/file_system.h"
+#include "files/recording_file_system.h"
 
 class TPrivateFolder {
  public:
@@ -46,6 +47,8 @@ class TPrivateFolder {
   // Reads file n through a duplicate of the held handle: the same file, whatever now
   // stands at its name. Null when the handle cannot be duplicated.
   std::unique_ptr<TInputFile> Reader(size_t n) const;
+  // Writes file n the same way.
+  std::unique_ptr<TOutputFile> Writer(size_t n) const;
 
   // Deletes every file made here and then the folder, by their handles (a read-only
   // attribute is cleared first; a file another reader still holds goes when it is closed).
@@ -60,6 +63,17 @@ class TPrivateFolder {
   std::string path;
   HANDLE Folder = INVALID_HANDLE_VALUE;
   std::vector<TFile> Files;
+};
+
+// A check's written content beyond its memory budget, in a private folder of its own that goes
+// with this object.
+class TPrivateSpillStore : public TSpillStore {
+ public:
+  std::unique_ptr<TOutputFile> NewFile(size_t& id) override;
+  std::unique_ptr<TInputFile> Reader(size_t id) override { return Folder.Reader(id); }
+
+ private:
+  TPrivateFolder Folder;
 };
 
 // The path the system resolves an open handle to (GetFinalPathNameByHandleW: long names,

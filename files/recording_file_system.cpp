@@ -1,59 +1,111 @@
 #include "recording_file_system.h"
 
 #include <cstdint>
+#include <algorithm>
 #include <cstring>
 #include <new>
 
 #include "memory_file_system.h"
 
+// The bytes of one written file. In memory they count against the shared budget; moved to the
+// store they are read back through it.
+struct TRecordingFileSystem::TWritten {
+  explicit TWritten(std::shared_ptr<TSpill> spill) : Spill(std::move(spill)) {}
+  ~TWritten() { Spill->InMemory -= static_cast<int64_t>(Bytes.size()); }
+  TWritten(const TWritten&) = delete;
+  TWritten& operator=(const TWritten&) = delete;
+
+  // Writes count bytes at offset, first moving the content to the store when memory would
+  // pass the budget. False when memory or the store cannot take them (a full disk's answer).
+  bool Write(int64_t offset, const void* buffer, size_t count) {
+    const int64_t end = offset + static_cast<int64_t>(count);
+    const int64_t growth = Stored ? 0 : std::max<int64_t>(0, end - static_cast<int64_t>(Bytes.size()));
+    if (growth && Spill->Store && Spill->InMemory + growth > Spill->Budget && !MoveToStore()) return false;
+    if (Stored) {
+      if (!Out->Write(offset, buffer, count)) return false;
+      Size = std::max(Size, end);
+      return true;
+    }
+    const size_t at = static_cast<size_t>(offset);
+    try {
+      if (Bytes.size() < at + count) {
+        Bytes.resize(at + count, 0);
+        Spill->InMemory += growth;
+      }
+    } catch (const std::bad_alloc&) {
+      return false;
+    }
+    if (count) std::memcpy(Bytes.data() + at, buffer, count);
+    Size = static_cast<int64_t>(Bytes.size());
+    return true;
+  }
+
+  std::shared_ptr<TSpill> Spill;
+  std::vector<uint8_t> Bytes;
+  bool Stored = false;
+  size_t Id = 0;
+  std::unique_ptr<TOutputFile> Out;  // the store's file, while anything may still be written
+  int64_t Size = 0;
+
+ private:
+  bool MoveToStore() {
+    Out = Spill->Store->NewFile(Id);
+    if (!Out || (!Bytes.empty() && !Out->Write(0, Bytes.data(), Bytes.size()))) {
+      Out.reset();
+      return false;
+    }
+    Spill->InMemory -= static_cast<int64_t>(Bytes.size());
+    std::vector<uint8_t>().swap(Bytes);
+    Stored = true;
+    ++Spill->Files;
+    return true;
+  }
+};
+
 namespace {
 
-// A disk file, or written content, with the date/time the recorded changes gave it.
+// A disk file, or written content, with the date/time the recorded changes gave it. Written
+// content is looked at afresh on every read: it may grow, or move to the store, meanwhile.
 class TRecordedReader : public TInputFile {
  public:
-  TRecordedReader(std::unique_ptr<TInputFile> diskFile, std::shared_ptr<std::vector<uint8_t>> data,
+  TRecordedReader(std::unique_ptr<TInputFile> diskFile, std::shared_ptr<TRecordingFileSystem::TWritten> data,
                   bool stampKnown, TDosStamp stamp)
-      : diskFile(std::move(diskFile)), data(std::move(data)), stampKnown(stampKnown), stamp(stamp) {}
+      : File(std::move(diskFile)), Data(std::move(data)), StampKnown(stampKnown), Stamp(stamp) {}
   int64_t Read(int64_t offset, void* buffer, size_t count) override {
-    if (diskFile) return diskFile->Read(offset, buffer, count);
-    TMemoryInputFile view(*data);
-    return view.Read(offset, buffer, count);
+    if (!Data) return File->Read(offset, buffer, count);
+    if (!Data->Stored) return TMemoryInputFile(Data->Bytes).Read(offset, buffer, count);
+    if (offset < 0 || offset > Data->Size) return -1;
+    if (!File && !(File = Data->Spill->Store->Reader(Data->Id))) return -1;
+    return File->Read(offset, buffer, static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(count), Data->Size - offset)));
   }
-  int64_t Size() override { return diskFile ? diskFile->Size() : static_cast<int64_t>(data->size()); }
+  int64_t Size() override { return Data ? Data->Size : File->Size(); }
   bool GetStamp(TDosStamp& result) override {
-    if (!stampKnown) return false;
-    result = stamp;
+    if (!StampKnown) return false;
+    result = Stamp;
     return true;
   }
 
  private:
-  std::unique_ptr<TInputFile> diskFile;
-  std::shared_ptr<std::vector<uint8_t>> data;
-  bool stampKnown;
-  TDosStamp stamp;
+  std::unique_ptr<TInputFile> File;  // the disk's file, or the store's once content moved there
+  std::shared_ptr<TRecordingFileSystem::TWritten> Data;
+  bool StampKnown;
+  TDosStamp Stamp;
 };
 
 class TRecordedWriter : public TOutputFile {
  public:
-  TRecordedWriter(std::shared_ptr<std::vector<uint8_t>> data, int64_t maxSize)
-      : data(std::move(data)), maxSize(maxSize) {}
+  TRecordedWriter(std::shared_ptr<TRecordingFileSystem::TWritten> data, int64_t maxSize)
+      : Data(std::move(data)), MaxSize(maxSize) {}
   bool Write(int64_t offset, const void* buffer, size_t count) override {
     if (offset < 0 || static_cast<uint64_t>(offset) > SIZE_MAX - count ||
-        offset > maxSize - static_cast<int64_t>(count))
+        offset > MaxSize - static_cast<int64_t>(count))
       return false;
-    const size_t at = static_cast<size_t>(offset);
-    try {
-      if (data->size() < at + count) data->resize(at + count, 0);
-    } catch (const std::bad_alloc&) {
-      return false;  // as a full disk would answer
-    }
-    if (count) std::memcpy(data->data() + at, buffer, count);
-    return true;
+    return Data->Write(offset, buffer, count);
   }
 
  private:
-  std::shared_ptr<std::vector<uint8_t>> data;
-  int64_t maxSize;
+  std::shared_ptr<TRecordingFileSystem::TWritten> Data;
+  int64_t MaxSize;
 };
 
 }  // namespace
@@ -94,7 +146,7 @@ std::unique_ptr<TOutputFile> TRecordingFileSystem::Create(const char* path) {
   if (DirectoryExists(path) || !ParentExists(key)) return nullptr;
   TState state;
   state.Present = true;
-  state.Data = std::make_shared<std::vector<uint8_t>>();
+  state.Data = std::make_shared<TWritten>(Spill);
   Files[key] = state;  // a new date/time, unknown until a stamp is set
   changes.push_back({TChange::Create, path, ""});
   return std::make_unique<TRecordedWriter>(state.Data, MaxFileSize);

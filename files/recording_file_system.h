@@ -13,6 +13,10 @@
 //
 // Used to run the patch engine itself in check mode, so that the check validates every delta
 // and copy length as a run will and follows the records in order.
+//
+// Written content is kept in memory up to a budget; beyond it each further file that grows
+// goes whole into a file of a spill store (files only this run makes, outside the application
+// folder), so a check of a patch that rebuilds gigabytes needs no more memory than the budget.
 
 #include <map>
 #include <memory>
@@ -21,6 +25,21 @@
 #include <vector>
 
 #include "file_system.h"
+
+// Where written content goes when it does not fit the memory budget: new files that nobody
+// else writes, each told by a number and read back by it.
+class TSpillStore {
+ public:
+  virtual ~TSpillStore() = default;
+  // A new, empty file: its number in id, null when none can be made.
+  virtual std::unique_ptr<TOutputFile> NewFile(size_t& id) = 0;
+  // File id as written so far; null when it cannot be opened.
+  virtual std::unique_ptr<TInputFile> Reader(size_t id) = 0;
+};
+
+// Written content a check keeps in memory before it uses its spill store: enough for the rebuilt
+// files of most patches, far below what a 32-bit process can hold beside its own buffers.
+constexpr int64_t CheckMemoryBudget = int64_t(256) << 20;
 
 class TRecordingFileSystem : public TFileSystem {
  public:
@@ -52,11 +71,32 @@ class TRecordingFileSystem : public TFileSystem {
   // answer (tests match it to TMemoryFileSystem::MaxFileSize).
   int64_t MaxFileSize = INT64_MAX;
 
+  // Written content beyond memoryBudget bytes (all files together) goes to store (not owned;
+  // it must outlive this object and every file opened through it). Without a store everything
+  // stays in memory, and a write that finds no memory fails as a full disk would.
+  void SpillTo(TSpillStore* store, int64_t memoryBudget) {
+    Spill->Store = store;
+    Spill->Budget = memoryBudget;
+  }
+  // Bytes of written content held in memory now, and files moved to the store so far.
+  int64_t BytesInMemory() const { return Spill->InMemory; }
+  int SpilledFiles() const { return Spill->Files; }
+
+  // What all written files share: the budget, the store and what is held.
+  struct TSpill {
+    TSpillStore* Store = nullptr;
+    int64_t Budget = INT64_MAX;
+    int64_t InMemory = 0;
+    int Files = 0;
+  };
+  // Written content: in memory, or in the spill store once the memory budget was reached.
+  struct TWritten;
+
  private:
   // A file as the recorded changes leave it.
   struct TState {
     bool Present = false;
-    std::shared_ptr<std::vector<uint8_t>> Data;  // written content; null: read DiskPath
+    std::shared_ptr<TWritten> Data;              // written content; null: read DiskPath
     std::string DiskPath;                        // the disk file holding the content
     bool StampKnown = false;
     TDosStamp Stamp = 0;
@@ -66,6 +106,7 @@ class TRecordingFileSystem : public TFileSystem {
   bool ParentExists(const std::string& key);
 
   TFileSystem& Disk;
+  std::shared_ptr<TSpill> Spill = std::make_shared<TSpill>();
   std::map<std::string, TState> Files;  // by TMemoryFileSystem::Key
   std::set<std::string> Directories;    // made here, by key
   std::vector<TChange> changes;

@@ -7,6 +7,7 @@
 #include "folder_lock.h"
 #include "patch/root_macro.h"
 #include "files/disk_file_system.h"
+#include "files/private_folder_win32.h"
 #include "files/recording_file_system.h"
 #include "paths/path_name.h"
 #include "signature/signature.h"
@@ -124,7 +125,9 @@ TInstallOutcome RunInstallation(const TInstallationRun& run) {
   // A patch that does not fit would leave the application part old, part new: its owner is
   // asked before the first change. Only a patch with content checks can be judged by content.
   if (run.Misfits && !run.Check && CarriesVerification(directory)) {
+    TPrivateSpillStore spill;  // outlives the recording, whose files write into it
     TRecordingFileSystem recording(run.Files ? *run.Files : files);
+    recording.SpillTo(&spill, CheckMemoryBudget);
     const std::vector<TRecordResult> misfits =
         JudgeFit(directory, *patch.Data(), run.Macros, recording, run.Reporter, run.MessageHook, run.MessageContext);
     if (!misfits.empty() && run.Misfits(misfits) == TFitAnswer::Stop) {

@@ -10,6 +10,7 @@
 #include "install/folder_lock.h"
 #include "install/installation_run.h"
 #include "console/record_tracker.h"
+#include "files/private_folder_win32.h"
 #include "files/recording_file_system.h"
 #include "files/checked_output.h"
 #include "files/disk_file_system.h"
@@ -158,7 +159,9 @@ TToolExit CompanionRows(const TCompanionOptions& options, const TCarriedPatch* c
     } else {
       // Check mode runs the engine itself over the disk seen through a record of changes, so
       // its verdicts are the run's own; nothing is written.
+      TPrivateSpillStore spill;  // outlives the recording, whose files write into it
       TRecordingFileSystem recording(disk);
+      recording.SpillTo(&spill, CheckMemoryBudget);
       TInstallationRun run;
       run.TargetPath = target.c_str();
       run.MainName = description.Name.c_str();

@@ -9,6 +9,9 @@
 
 #include "files/memory_file_system.h"
 #include "files/recording_file_system.h"
+#ifdef _WIN32
+#include "files/private_folder_win32.h"
+#endif
 
 namespace {
 
@@ -71,3 +74,76 @@ TEST(RecordingFileSystem, LaterCallsSeeTheChangesTheDiskNever) {
 }
 
 }  // namespace
+
+// A spill store over files in memory; failing makes it refuse new files, as a full disk would.
+class TMemorySpillStore : public TSpillStore {
+ public:
+  std::unique_ptr<TOutputFile> NewFile(size_t& id) override {
+    if (Failing) return nullptr;
+    id = Made++;
+    return Files.Create(Name(id).c_str());
+  }
+  std::unique_ptr<TInputFile> Reader(size_t id) override { return Files.OpenRead(Name(id).c_str()); }
+  bool Failing = false;
+  size_t Made = 0;
+
+ private:
+  static std::string Name(size_t id) { return "S:\\" + std::to_string(id); }
+  TMemoryFileSystem Files;
+};
+
+// Written content beyond the budget goes to the store, whole file by whole file, and reads
+// back the same wherever it lies: while it grows, after a rename, after the writer is gone.
+TEST(RecordingFileSystem, ContentBeyondTheBudgetMovesToTheStore) {
+  struct TCase {
+    const char* Name;
+    int64_t Budget;
+    bool StoreFails;
+    bool Written;
+    int Spilled;
+  } cases[] = {
+      {"within the budget", 1000, false, true, 0},
+      {"the second file passes it", 12, false, true, 1},
+      {"every file passes it", 0, false, true, 2},
+      {"the store cannot take it", 12, true, false, 0},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    TMemoryFileSystem disk;
+    disk.AddDirectory("C:\\APP");
+    TMemorySpillStore store;
+    store.Failing = c.StoreFails;
+    TRecordingFileSystem fs(disk);
+    fs.SpillTo(&store, c.Budget);
+    ASSERT_TRUE(Write(fs, "C:\\APP\\A.DLL", "first"));
+    std::unique_ptr<TOutputFile> out = fs.Create("C:\\APP\\B.$$N");
+    ASSERT_TRUE(out);
+    std::unique_ptr<TInputFile> early = fs.OpenRead("C:\\APP\\B.$$N");
+    const bool written = out->Write(0, "second", 6) && out->Write(6, " file", 5) && out->Write(0, "S", 1);
+    EXPECT_EQ(c.Written, written);
+    EXPECT_EQ(c.Spilled, fs.SpilledFiles());
+    EXPECT_LE(fs.BytesInMemory(), c.Budget);
+    if (!written) continue;
+    char seen[12] = {};
+    EXPECT_EQ(11, early->Read(0, seen, sizeof seen));
+    EXPECT_EQ("Second file", std::string(seen, 11));
+    out.reset();
+    ASSERT_TRUE(fs.Move("C:\\APP\\B.$$N", "C:\\APP\\B.DLL"));
+    EXPECT_EQ("Second file@0", Seen(fs, "C:\\APP\\B.DLL"));
+    EXPECT_EQ("first@0", Seen(fs, "C:\\APP\\A.DLL"));
+  }
+}
+
+#ifdef _WIN32
+// The same through the private folder a Windows run spills into.
+TEST(RecordingFileSystem, ContentSpillsIntoAPrivateFolder) {
+  TMemoryFileSystem disk;
+  disk.AddDirectory("C:\\APP");
+  TPrivateSpillStore store;
+  TRecordingFileSystem fs(disk);
+  fs.SpillTo(&store, 0);
+  ASSERT_TRUE(Write(fs, "C:\\APP\\A.DLL", "spilled"));
+  EXPECT_EQ(1, fs.SpilledFiles());
+  EXPECT_EQ("spilled@0", Seen(fs, "C:\\APP\\A.DLL"));
+}
+#endif
