@@ -113,6 +113,9 @@ class TWin32OutputFile : public TOutputFile {
 
 }  // namespace
 
+std::unique_ptr<TInputFile> InputFileOver(HANDLE handle) { return std::make_unique<TWin32InputFile>(handle); }
+std::unique_ptr<TOutputFile> OutputFileOver(HANDLE handle) { return std::make_unique<TWin32OutputFile>(handle); }
+
 std::string TDiskFileSystem::FinalPath(const char* path) {
   wchar_t buffer[MAX_PATH * 2];
   const std::wstring wide = WideText(path);

@@ -90,68 +90,6 @@ std::string Narrow(const std::wstring& text) {
   return result;
 }
 
-// Reads a held file through a handle of its own (a duplicate: same file object).
-class THeldInputFile : public TInputFile {
- public:
-  explicit THeldInputFile(HANDLE handle) : Handle(handle) {}
-  ~THeldInputFile() override { CloseHandle(Handle); }
-
-  int64_t Read(int64_t offset, void* buffer, size_t size) override {
-    LARGE_INTEGER to;
-    to.QuadPart = offset;
-    if (offset < 0 || !SetFilePointerEx(Handle, to, nullptr, FILE_BEGIN)) return -1;
-    size_t done = 0;
-    while (done < size) {
-      const DWORD want = DWORD(size - done < (1u << 30) ? size - done : (1u << 30));
-      DWORD got = 0;
-      if (!ReadFile(Handle, static_cast<uint8_t*>(buffer) + done, want, &got, nullptr)) return -1;
-      if (got == 0) break;
-      done += got;
-    }
-    return int64_t(done);
-  }
-  int64_t Size() override {
-    LARGE_INTEGER size;
-    return GetFileSizeEx(Handle, &size) ? size.QuadPart : -1;
-  }
-  bool GetStamp(TDosStamp& stamp) override {
-    FILETIME written, local;
-    WORD date = 0, time = 0;
-    if (!GetFileTime(Handle, nullptr, nullptr, &written) || !FileTimeToLocalFileTime(&written, &local) ||
-        !FileTimeToDosDateTime(&local, &date, &time))
-      return false;
-    stamp = DosStamp(date, time);
-    return true;
-  }
-
- private:
-  HANDLE Handle;
-};
-
-// Writes a held file through a handle of its own (a duplicate: same file object).
-class THeldOutputFile : public TOutputFile {
- public:
-  explicit THeldOutputFile(HANDLE handle) : Handle(handle) {}
-  ~THeldOutputFile() override { CloseHandle(Handle); }
-
-  bool Write(int64_t offset, const void* buffer, size_t size) override {
-    LARGE_INTEGER to;
-    to.QuadPart = offset;
-    if (offset < 0 || !SetFilePointerEx(Handle, to, nullptr, FILE_BEGIN)) return false;
-    size_t done = 0;
-    while (done < size) {
-      const DWORD want = DWORD(size - done < (1u << 30) ? size - done : (1u << 30));
-      DWORD put = 0;
-      if (!WriteFile(Handle, static_cast<const uint8_t*>(buffer) + done, want, &put, nullptr) || put == 0) return false;
-      done += put;
-    }
-    return true;
-  }
-
- private:
-  HANDLE Handle;
-};
-
 }  // namespace
 
 bool FinalPathsKnown() { return GetFinalPath() != nullptr; }
@@ -249,20 +187,21 @@ HANDLE TPrivateFolder::NewFile(std::string& filePath) {
   return handle;
 }
 
-std::unique_ptr<TInputFile> TPrivateFolder::Reader(size_t n) const {
+HANDLE TPrivateFolder::Duplicate(size_t n, DWORD access) const {
   HANDLE copy;
-  if (n >= Files.size() ||
-      !DuplicateHandle(GetCurrentProcess(), Files[n].Handle, GetCurrentProcess(), &copy, GENERIC_READ, FALSE, 0))
-    return nullptr;
-  return std::make_unique<THeldInputFile>(copy);
+  if (n >= Files.size() || !DuplicateHandle(GetCurrentProcess(), Files[n].Handle, GetCurrentProcess(), &copy, access, FALSE, 0))
+    return INVALID_HANDLE_VALUE;
+  return copy;
+}
+
+std::unique_ptr<TInputFile> TPrivateFolder::Reader(size_t n) const {
+  const HANDLE copy = Duplicate(n, GENERIC_READ);
+  return copy == INVALID_HANDLE_VALUE ? nullptr : InputFileOver(copy);
 }
 
 std::unique_ptr<TOutputFile> TPrivateFolder::Writer(size_t n) const {
-  HANDLE copy;
-  if (n >= Files.size() ||
-      !DuplicateHandle(GetCurrentProcess(), Files[n].Handle, GetCurrentProcess(), &copy, GENERIC_WRITE, FALSE, 0))
-    return nullptr;
-  return std::make_unique<THeldOutputFile>(copy);
+  const HANDLE copy = Duplicate(n, GENERIC_WRITE);
+  return copy == INVALID_HANDLE_VALUE ? nullptr : OutputFileOver(copy);
 }
 
 std::unique_ptr<TOutputFile> TPrivateSpillStore::NewFile(size_t& id) {

@@ -56,6 +56,9 @@ class TPrivateFolder {
   bool Remove();
 
  private:
+  // A new handle to file n with the given access; INVALID_HANDLE_VALUE when it cannot be had.
+  HANDLE Duplicate(size_t n, DWORD access) const;
+
   struct TFile {
     HANDLE Handle;
     std::string Path;
@@ -88,6 +91,10 @@ bool SameFinalPath(const std::wstring& a, const std::wstring& b);
 // Gives the file handle is open on (with write access) the attributes (0: normal) and, when
 // stamp is not null, that creation and last-write time.
 bool SetTimeAndAttributes(HANDLE handle, const FILETIME* stamp, DWORD attributes);
+
+// A file of the file-system interface over an open handle, which it closes with itself.
+std::unique_ptr<TInputFile> InputFileOver(HANDLE handle);
+std::unique_ptr<TOutputFile> OutputFileOver(HANDLE handle);
 
 // Deletes the file or empty folder handle is open on (it needs DELETE access), clearing a
 // read-only attribute first; the name goes when the last handle to it is closed.
