@@ -6,99 +6,99 @@
 
 bool TMatchingBlockTarget::WriteBlock(int64_t offset, const uint8_t* bytes, size_t count) {
   end = std::max(end, offset + static_cast<int64_t>(count));
-  for (size_t i = 0; i < count && offset + static_cast<int64_t>(i) < size; ++i) {
+  for (size_t i = 0; i < count && offset + static_cast<int64_t>(i) < FileSize; ++i) {
     const int64_t at = offset + static_cast<int64_t>(i);
-    if (at < start || at >= start + length) {
-      const int64_t got = file.Read(at, window.data(), window.size());
+    if (at < Start || at >= Start + Length) {
+      const int64_t got = File.Read(at, Window.data(), Window.size());
       if (got <= 0) return false;
-      start = at;
-      length = got;
+      Start = at;
+      Length = got;
     }
-    if (window[static_cast<size_t>(at - start)] != bytes[i]) return false;
+    if (Window[static_cast<size_t>(at - Start)] != bytes[i]) return false;
   }
   return true;
 }
 
 bool TFileRangeSource::Read(int64_t offset, uint8_t* bytes, size_t count) {
-  pump();
+  Pump();
   return offset >= 0 && offset + static_cast<int64_t>(count) <= size &&
-         file.Read(start + offset, bytes, count) == static_cast<int64_t>(count);
+         File.Read(Start + offset, bytes, count) == static_cast<int64_t>(count);
 }
 
 bool TFileDifferenceSink::Write(const uint8_t* bytes, size_t count) {
-  if (!file.Write(position, bytes, count)) return false;
-  position += static_cast<int64_t>(count);
+  if (!File.Write(Position, bytes, count)) return false;
+  Position += static_cast<int64_t>(count);
   return true;
 }
 
 bool TMatchingDifferenceSink::Write(const uint8_t* bytes, size_t count) {
-  const size_t compared = static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(count), size - position));
+  const size_t compared = static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(count), FileSize - Position));
   if (compared > 0) {
-    buffer.resize(compared);
-    if (file.Read(position, buffer.data(), compared) != static_cast<int64_t>(compared) ||
-        std::memcmp(buffer.data(), bytes, compared) != 0) {
+    Buffer.resize(compared);
+    if (File.Read(Position, Buffer.data(), compared) != static_cast<int64_t>(compared) ||
+        std::memcmp(Buffer.data(), bytes, compared) != 0) {
       Mismatch = true;
       return false;
     }
   }
-  position += static_cast<int64_t>(count);
-  Reached = position >= size;
+  Position += static_cast<int64_t>(count);
+  Reached = Position >= FileSize;
   return !Reached;
 }
 
 void TDifferenceProgress::Written(int64_t done, int64_t total) {
   // The format keeps sizes below 2 GB.
-  reporter.ReportProgress(static_cast<int32_t>(std::min<int64_t>(done, INT32_MAX)),
+  Reporter.ReportProgress(static_cast<int32_t>(std::min<int64_t>(done, INT32_MAX)),
                           static_cast<int32_t>(std::min<int64_t>(std::max<int64_t>(total, 1), INT32_MAX)));
 }
 
 bool THashingOutput::Write(int64_t offset, const void* buffer, size_t size) {
-  if (offset != hashed) inOrder = false;
+  if (offset != Hashed) inOrder = false;
   if (inOrder) {
-    hasher.Update(buffer, size);
-    hashed += static_cast<int64_t>(size);
+    Hasher.Update(buffer, size);
+    Hashed += static_cast<int64_t>(size);
   }
-  return file.Write(offset, buffer, size);
+  return File.Write(offset, buffer, size);
 }
 
 void TBlockProgress::BeforeBlock(int32_t destination) {
-  pump();
-  if (total > 0) reporter.ReportProgress(destination, total);
+  Pump();
+  if (Total > 0) Reporter.ReportProgress(destination, Total);
 }
 
 bool THashingInput::CatchUp(int64_t offset) {
-  if (failed || offset <= hashed) return !failed;
-  std::vector<uint8_t> piece(static_cast<size_t>(std::min<int64_t>(PieceSize, offset - hashed)));
-  while (!failed && hashed < offset) {
-    pump();
-    const size_t want = static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(piece.size()), offset - hashed));
-    if (file.Read(hashed, piece.data(), want) != static_cast<int64_t>(want)) failed = true;
+  if (Failed || offset <= Hashed) return !Failed;
+  std::vector<uint8_t> piece(static_cast<size_t>(std::min<int64_t>(PieceSize, offset - Hashed)));
+  while (!Failed && Hashed < offset) {
+    Pump();
+    const size_t want = static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(piece.size()), offset - Hashed));
+    if (File.Read(Hashed, piece.data(), want) != static_cast<int64_t>(want)) Failed = true;
     else {
-      hasher.Update(piece.data(), want);
-      hashed += static_cast<int64_t>(want);
-      extra += static_cast<int64_t>(want);
+      Hasher.Update(piece.data(), want);
+      Hashed += static_cast<int64_t>(want);
+      Extra += static_cast<int64_t>(want);
     }
   }
-  return !failed;
+  return !Failed;
 }
 
 int64_t THashingInput::Read(int64_t offset, void* buffer, size_t count) {
   // A read past the end (which reads as zeros to a block delta) catches up to the end only.
-  if (!failed && offset > hashed && offset - hashed <= CatchUpLimit) {
-    if (size < 0) size = file.Size();
-    CatchUp(std::min(offset, size));
+  if (!Failed && offset > Hashed && offset - Hashed <= CatchUpLimit) {
+    if (FileSize < 0) FileSize = File.Size();
+    CatchUp(std::min(offset, FileSize));
   }
-  const int64_t got = file.Read(offset, buffer, count);
-  if (!failed && got > 0 && offset <= hashed && offset + got > hashed) {
-    hasher.Update(static_cast<const uint8_t*>(buffer) + (hashed - offset), static_cast<size_t>(offset + got - hashed));
-    hashed = offset + got;
+  const int64_t got = File.Read(offset, buffer, count);
+  if (!Failed && got > 0 && offset <= Hashed && offset + got > Hashed) {
+    Hasher.Update(static_cast<const uint8_t*>(buffer) + (Hashed - offset), static_cast<size_t>(offset + got - Hashed));
+    Hashed = offset + got;
   }
   return got;
 }
 
 bool THashingInput::Finish(int64_t length, TSha256Digest& digest) {
   // A read that went past length (the file grew) hashed bytes the digest must not hold.
-  if (hashed > length || !CatchUp(length)) return false;
-  digest = hasher.Final();
-  return !hasher.Failed();
+  if (Hashed > length || !CatchUp(length)) return false;
+  digest = Hasher.Final();
+  return !Hasher.Failed();
 }

@@ -38,17 +38,17 @@ inline constexpr size_t PieceSize = 256 * 1024;
 // file is read a window at a time.
 class TMatchingBlockTarget : public TBlockTarget {
  public:
-  TMatchingBlockTarget(TInputFile& file, int64_t size) : file(file), size(size), window(PieceSize) {}
+  TMatchingBlockTarget(TInputFile& file, int64_t size) : File(file), FileSize(size), Window(PieceSize) {}
   bool WriteBlock(int64_t offset, const uint8_t* bytes, size_t count) override;
   // Where the last byte the delta writes ends.
   int64_t End() const { return end; }
 
  private:
-  TInputFile& file;
-  int64_t size;
-  std::vector<uint8_t> window;
-  int64_t start = 0;
-  int64_t length = 0;
+  TInputFile& File;
+  int64_t FileSize;
+  std::vector<uint8_t> Window;
+  int64_t Start = 0;
+  int64_t Length = 0;
   int64_t end = 0;
 };
 
@@ -59,26 +59,26 @@ class TMatchingBlockTarget : public TBlockTarget {
 class TFileRangeSource : public TDifferenceSource {
  public:
   TFileRangeSource(TInputFile& file, int64_t start, int64_t size, TMessagePump pump)
-      : file(file), start(start), size(size), pump(pump) {}
+      : File(file), Start(start), size(size), Pump(pump) {}
   int64_t Size() override { return size; }
   bool Read(int64_t offset, uint8_t* bytes, size_t count) override;
 
  private:
-  TInputFile& file;
-  int64_t start;
+  TInputFile& File;
+  int64_t Start;
   int64_t size;
-  TMessagePump pump;
+  TMessagePump Pump;
 };
 
 // The new version, written in order to an output file.
 class TFileDifferenceSink : public TDifferenceSink {
  public:
-  explicit TFileDifferenceSink(TOutputFile& file) : file(file) {}
+  explicit TFileDifferenceSink(TOutputFile& file) : File(file) {}
   bool Write(const uint8_t* bytes, size_t count) override;
 
  private:
-  TOutputFile& file;
-  int64_t position = 0;
+  TOutputFile& File;
+  int64_t Position = 0;
 };
 
 // Writes nothing: compares what the decoder writes with the first size bytes of an existing
@@ -86,26 +86,26 @@ class TFileDifferenceSink : public TDifferenceSink {
 // reached (Reached).
 class TMatchingDifferenceSink : public TDifferenceSink {
  public:
-  TMatchingDifferenceSink(TInputFile& file, int64_t size) : file(file), size(size) {}
+  TMatchingDifferenceSink(TInputFile& file, int64_t size) : File(file), FileSize(size) {}
   bool Write(const uint8_t* bytes, size_t count) override;
   bool Mismatch = false;
   bool Reached = false;
 
  private:
-  TInputFile& file;
-  int64_t size;
-  int64_t position = 0;
-  std::vector<uint8_t> buffer;
+  TInputFile& File;
+  int64_t FileSize;
+  int64_t Position = 0;
+  std::vector<uint8_t> Buffer;
 };
 
 // Shows how much of the new version a difference record has written.
 class TDifferenceProgress : public TDifferenceObserver {
  public:
-  explicit TDifferenceProgress(TPatchReporter& reporter) : reporter(reporter) {}
+  explicit TDifferenceProgress(TPatchReporter& reporter) : Reporter(reporter) {}
   void Written(int64_t done, int64_t total) override;
 
  private:
-  TPatchReporter& reporter;
+  TPatchReporter& Reporter;
 };
 
 // Passes writes on to a file and hashes them while they come in order (as a copy and the
@@ -116,16 +116,16 @@ class THashingOutput : public TOutputFile {
  public:
   // hash false passes the writes on and hashes nothing (a record without checks).
   explicit THashingOutput(TOutputFile& file, bool hash = true)
-      : file(file), hasher(hash && TSha256Pipe::SecondCore()), inOrder(hash) {}
+      : File(file), Hasher(hash && TSha256Pipe::SecondCore()), inOrder(hash) {}
   bool Write(int64_t offset, const void* buffer, size_t size) override;
   bool InOrder() const { return inOrder; }
-  int64_t Size() const { return hashed; }
-  TSha256Digest Digest() { return hasher.Final(); }
+  int64_t Size() const { return Hashed; }
+  TSha256Digest Digest() { return Hasher.Final(); }
 
  private:
-  TOutputFile& file;
-  TSha256Pipe hasher;
-  int64_t hashed = 0;
+  TOutputFile& File;
+  TSha256Pipe Hasher;
+  int64_t Hashed = 0;
   bool inOrder;
 };
 
@@ -139,26 +139,26 @@ class THashingInput : public TInputFile {
  public:
   // Gaps up to this size are read to keep the hashing in step with the rebuild.
   static constexpr int64_t CatchUpLimit = 1024 * 1024;
-  THashingInput(TInputFile& file, TMessagePump pump) : file(file), pump(pump) {}
+  THashingInput(TInputFile& file, TMessagePump pump) : File(file), Pump(pump) {}
   int64_t Read(int64_t offset, void* buffer, size_t count) override;
-  int64_t Size() override { return file.Size(); }
-  bool GetStamp(TDosStamp& stamp) override { return file.GetStamp(stamp); }
+  int64_t Size() override { return File.Size(); }
+  bool GetStamp(TDosStamp& stamp) override { return File.GetStamp(stamp); }
   // The digest of the file's first length bytes; false when part of them could not be read
   // or the system could not hash them.
   bool Finish(int64_t length, TSha256Digest& digest);
   // The bytes the hashing had to read itself (gaps and the rest at the end).
-  int64_t ExtraBytes() const { return extra; }
+  int64_t ExtraBytes() const { return Extra; }
 
  private:
   // Reads and hashes from where the hashing stands up to offset.
   bool CatchUp(int64_t offset);
-  TInputFile& file;
-  TMessagePump pump;
-  TSha256Pipe hasher;
-  int64_t hashed = 0;
-  int64_t extra = 0;
-  int64_t size = -1;  // the file's, asked once when first needed
-  bool failed = false;
+  TInputFile& File;
+  TMessagePump Pump;
+  TSha256Pipe Hasher;
+  int64_t Hashed = 0;
+  int64_t Extra = 0;
+  int64_t FileSize = -1;  // the file's, asked once when first needed
+  bool Failed = false;
 };
 
 // Before every block of a block delta: run the pump, then show progress (unless total is 0:
@@ -166,11 +166,11 @@ class THashingInput : public TInputFile {
 class TBlockProgress : public TBlockObserver {
  public:
   TBlockProgress(TMessagePump pump, TPatchReporter& reporter, int32_t total)
-      : pump(pump), reporter(reporter), total(total) {}
+      : Pump(pump), Reporter(reporter), Total(total) {}
   void BeforeBlock(int32_t destination) override;
 
  private:
-  TMessagePump pump;
-  TPatchReporter& reporter;
-  int32_t total;
+  TMessagePump Pump;
+  TPatchReporter& Reporter;
+  int32_t Total;
 };
