@@ -6,7 +6,7 @@
 #include "executable/pe_image.h"
 #include "executable/pe_resources.h"
 #include "executable/version_resource.h"
-#include "synthetic_pe.h"
+#include "tests/support/synthetic_pe.h"
 
 namespace {
 
