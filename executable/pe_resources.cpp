@@ -340,17 +340,29 @@ bool WritePeResources(const std::vector<uint8_t>& image, const std::vector<TReso
     imageEnd = std::max<uint64_t>(imageEnd, uint64_t{s.Rva} + std::max(s.VirtualSize, s.RawSize));
     if (s.RawSize > 0) firstRaw = std::min<uint64_t>(firstRaw, s.RawOffset);
   }
-  // The section that holds the tree now, when it holds nothing else and ends the program.
+  // The section that holds the tree now, when the tree fills it (the section holds nothing
+  // else), and the RVA of the section after it in memory.
   const TSectionHeader* own = nullptr;
   for (const TSectionHeader& s : sections)
-    if (rva != 0 && s.Rva == rva && uint64_t{s.RawOffset} + s.RawSize == image.size() && s.RawOffset >= firstRaw &&
-        uint64_t{s.Rva} + std::max(s.VirtualSize, s.RawSize) == imageEnd)
-      own = &s;
-  TSectionHeader placed;
+    if (rva != 0 && s.Rva == rva && length >= s.VirtualSize && s.RawSize > 0 && s.RawOffset >= firstRaw) own = &s;
+  uint64_t nextRva = 0x100000000ull;
+  for (const TSectionHeader& s : sections)
+    if (own && s.Rva > own->Rva) nextRva = std::min<uint64_t>(nextRva, s.Rva);
+  std::vector<uint8_t> tree;
+  // The new tree goes where the old one was when it fits there (in the file and before the
+  // next section in memory); then into that section grown when it ends the program; else
+  // into a new last section.
+  enum class TPlace { Within, Grown, New } place = TPlace::New;
   if (own) {
-    placed = *own;
-  } else {
-    // A new last section, its header after the others.
+    if (!LayOutTree(resources, own->Rva, tree, problem)) return false;
+    if (tree.size() <= own->RawSize && uint64_t{own->Rva} + tree.size() <= nextRva)
+      place = TPlace::Within;
+    else if (uint64_t{own->RawOffset} + own->RawSize == image.size() && nextRva == 0x100000000ull)
+      place = TPlace::Grown;
+  }
+  TSectionHeader placed = own && place != TPlace::New ? *own : TSectionHeader();
+  if (place == TPlace::New) {
+    // Its header after the others.
     placed.At = h.SectionTable + SectionHeaderSize * sections.size();
     const bool room = sections.size() < MaxPeSections && placed.At + SectionHeaderSize <= h.HeadersSize &&
                       placed.At + SectionHeaderSize <= firstRaw &&
@@ -364,28 +376,30 @@ bool WritePeResources(const std::vector<uint8_t>& image, const std::vector<TReso
     placed.Rva = static_cast<uint32_t>(Align(std::max<uint64_t>(imageEnd, ReadUInt32le(image.data() + h.Optional + 56)),
                                              h.SectionAlignment));
     placed.RawOffset = static_cast<uint32_t>(Align(image.size(), h.FileAlignment));
-    if (Align(image.size(), h.FileAlignment) > 0xFFFFFFFFull) {
-      problem = "the program is too large";
+    if (Align(image.size(), h.FileAlignment) > 0xFFFFFFFFull || !LayOutTree(resources, placed.Rva, tree, problem)) {
+      if (problem.empty()) problem = "the program is too large";
       return false;
     }
   }
-  std::vector<uint8_t> tree;
-  if (!LayOutTree(resources, placed.Rva, tree, problem)) return false;
-  const uint64_t rawSize = Align(tree.size(), h.FileAlignment);
+  const uint64_t rawSize = place == TPlace::Within ? own->RawSize : Align(tree.size(), h.FileAlignment);
   const uint64_t sizeOfImage = Align(uint64_t{placed.Rva} + tree.size(), h.SectionAlignment);
   if (uint64_t{placed.RawOffset} + rawSize > 0x7FFFFFFF || sizeOfImage > 0xFFFFFFFFull) {
     problem = "the program would be too large";
     return false;
   }
-  out.assign(image.begin(), image.begin() + static_cast<std::ptrdiff_t>(std::min<uint64_t>(image.size(), placed.RawOffset)));
-  out.resize(placed.RawOffset, 0);
-  out.insert(out.end(), tree.begin(), tree.end());
-  out.resize(static_cast<size_t>(placed.RawOffset + rawSize), 0);
+  if (place == TPlace::Within) {
+    out = image;
+  } else {
+    out.assign(image.begin(), image.begin() + static_cast<std::ptrdiff_t>(std::min<uint64_t>(image.size(), placed.RawOffset)));
+    out.resize(static_cast<size_t>(placed.RawOffset + rawSize), 0);
+  }
+  std::fill_n(out.begin() + placed.RawOffset, rawSize, uint8_t{0});
+  std::copy(tree.begin(), tree.end(), out.begin() + placed.RawOffset);
 
   uint8_t* header = out.data() + placed.At;
   uint8_t* optional = out.data() + h.Optional;
-  const uint32_t oldRaw = own ? own->RawSize : 0;
-  if (!own) {
+  const uint32_t oldRaw = place == TPlace::New ? 0 : own->RawSize;
+  if (place == TPlace::New) {
     // The section that held the old tree keeps its bytes under a name that says so.
     for (const TSectionHeader& s : sections)
       if (rva >= s.Rva && rva - s.Rva < std::max(s.VirtualSize, s.RawSize) && std::memcmp(out.data() + s.At, ".rsrc\0\0\0", 8) == 0)

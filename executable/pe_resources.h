@@ -7,10 +7,11 @@
 // Reading distrusts the file: every table, string and data entry must lie inside the image,
 // the tree has exactly three levels, and a tree that names more resources or bytes than the
 // file can hold is refused with a reason. Writing keeps every resource's bytes as they are
-// and lays the tree out anew, sorted as the loader searches it. The new tree goes into the
-// resource section itself when that section ends the program (in memory and in the file),
-// otherwise into a new last section (the old one stays, unused). SizeOfImage, the section
-// table, the resource directory entry and a checksum the file carries are brought up to date.
+// and lays the tree out anew, sorted as the loader searches it. The new tree goes where the
+// old one was when it fits there (in the file, and in memory before the next section), into
+// that section grown when it ends the program, and otherwise into a new last section (the
+// old one stays, unused, renamed ".oldrsrc"). SizeOfImage, the section table, the resource
+// directory entry and a checksum the file carries are brought up to date.
 // Portable: no Windows headers.
 
 #include <cstddef>

@@ -56,13 +56,16 @@ void ExpectSame(const std::vector<TResource>& want, const std::vector<TResource>
 }
 
 // Stubs without resources, with them in a last section, with them in a section that others
-// follow, and of both machines: what is written reads back, the other sections keep their
+// follow (where the new tree fits or not), and of both machines: what is written reads back, the other sections keep their
 // bytes, and the headers still hold together.
 TEST(PeResources, WrittenResourcesReadBackWhereverTheTreeWas) {
   const std::vector<uint8_t> plain32 = Stub(5, false), plain64 = Stub(6, true);
-  std::vector<uint8_t> last;
+  std::vector<uint8_t> last, larger;
   std::string problem;
   ASSERT_TRUE(WritePeResources(plain32, SampleResources(), last, problem)) << problem;
+  std::vector<TResource> more = SampleResources();
+  more.push_back({TResourceName::Number(10), TResourceName::Number(1), 0, 0, std::vector<uint8_t>(3000, 0x77)});
+  ASSERT_TRUE(WritePeResources(plain32, more, larger, problem)) << problem;
   struct TCase {
     const char* name;
     std::vector<uint8_t> stub;
@@ -71,7 +74,8 @@ TEST(PeResources, WrittenResourcesReadBackWhereverTheTreeWas) {
       {"no resources", plain32, 3},
       {"x64, no resources", plain64, 3},
       {"resources in the last section", last, 3},
-      {"resources followed by another section", WithSectionAfter(last, 0x5A), 5},
+      {"resources followed by another section, too small for the new tree", WithSectionAfter(last, 0x5A), 5},
+      {"resources followed by another section, room for the new tree", WithSectionAfter(larger, 0x5A), 4},
   };
   TVersionInfo info;
   info.FileVersionHigh = 0x00050002;
@@ -88,11 +92,15 @@ TEST(PeResources, WrittenResourcesReadBackWhereverTheTreeWas) {
     ASSERT_TRUE(ParsePeImage(written.data(), written.size(), after)) << c.name;
     EXPECT_EQ(c.sectionsAfter, after.Sections.size()) << c.name;
     EXPECT_EQ(after.ImageSize, (after.Sections.back().Rva + after.Sections.back().VirtualSize + 0xFFF) / 0x1000 * 0x1000);
-    for (size_t s = 0; s + 1 < before.Sections.size(); ++s)
+    // Every section keeps its bytes but the one the tree was rewritten in.
+    const size_t table = 0x98 + (after.Machine == PeMachineX64 ? 240 : 224);
+    for (size_t s = 0; s < before.Sections.size(); ++s) {
+      if (std::memcmp(&written[table + 40 * s], ".rsrc\0", 6) == 0) continue;
       EXPECT_TRUE(std::equal(c.stub.begin() + before.Sections[s].FileOffset,
                              c.stub.begin() + before.Sections[s].FileOffset + before.Sections[s].FileSize,
                              written.begin() + after.Sections[s].FileOffset))
           << c.name << ": section " << s;
+    }
     std::vector<TResource> read;
     ASSERT_TRUE(ReadPeResources(written.data(), written.size(), read, problem)) << c.name << ": " << problem;
     ExpectSame(resources, read, c.name);
