@@ -344,7 +344,9 @@ bool WritePeResources(const std::vector<uint8_t>& image, const std::vector<TReso
   // else), and the RVA of the section after it in memory.
   const TSectionHeader* own = nullptr;
   for (const TSectionHeader& s : sections)
-    if (rva != 0 && s.Rva == rva && length >= s.VirtualSize && s.RawSize > 0 && s.RawOffset >= firstRaw) own = &s;
+    if (rva != 0 && s.Rva == rva && length >= s.VirtualSize && s.RawSize > 0 && s.RawOffset >= firstRaw &&
+        uint64_t{s.RawOffset} + s.RawSize <= image.size())
+      own = &s;
   uint64_t nextRva = 0x100000000ull;
   for (const TSectionHeader& s : sections)
     if (own && s.Rva > own->Rva) nextRva = std::min<uint64_t>(nextRva, s.Rva);

@@ -148,6 +148,14 @@ TEST(PeResources, DamagedTreesAreRefusedWithAReason) {
     EXPECT_NE(std::string::npos, problem.find(c.problem)) << c.name << ": " << problem;
     EXPECT_TRUE(read.empty()) << c.name;
   }
+  // A resource section whose raw size claims more than the file is never written past the
+  // end: the tree goes into a new section.
+  std::vector<uint8_t> claimed = WithSectionAfter(stub, 0x11), moved;
+  WriteUInt32le(&claimed[0x98 + 224 + 2 * 40 + 16], 0x7FFFF000);
+  ASSERT_TRUE(WritePeResources(claimed, SampleResources(), moved, problem)) << problem;
+  std::vector<TResource> read;
+  ASSERT_TRUE(ReadPeResources(moved.data(), moved.size(), read, problem)) << problem;
+  ExpectSame(SampleResources(), read, "raw size past the file");
   // A stub that cannot take a new section header, and a signed one, are refused too.
   std::vector<uint8_t> full = Stub(8, false), written;
   WriteUInt32le(&full[0x98 + 60], 0x178 + 2 * 40);  // SizeOfHeaders ends at the table
