@@ -39,17 +39,17 @@ uint32_t CabChecksum(const uint8_t* bytes, size_t size, uint32_t seed) {
 }
 
 bool CompressFrames(const uint8_t* data, size_t size, TCabCompression compression,
-                    TCompressedFrames& frames, std::string& error) {
+                    TCompressedFrames& frames, std::string& error, const TCompressProgress& progress) {
   frames.Frames.clear();
   switch (compression) {
     case TCabCompression::Mszip:
       frames.TypeCompress = TypeMszip;
-      if (MszipCompress(data, size, frames.Frames)) return true;
+      if (MszipCompress(data, size, frames.Frames, progress)) return true;
       error = "The MSZIP compressor failed";
       return false;
     case TCabCompression::Lzx:
       frames.TypeCompress = static_cast<uint16_t>(TypeLzx | (CabLzxWindowBits << 8));
-      frames.Frames = LzxCompress(data, size, CabLzxWindowBits);
+      frames.Frames = LzxCompress(data, size, CabLzxWindowBits, progress);
       if (frames.Frames.size() == (size + FrameSize - 1) / FrameSize) return true;
       error = "The LZX encoder cannot compress " + std::to_string(size) + " bytes";
       return false;
@@ -139,10 +139,11 @@ bool MakeCabinetFromFrames(const TCabinetEntry& entry, size_t size, const TCompr
 }
 
 bool MakeCabinetInMemory(const TCabinetEntry& entry, const uint8_t* data, size_t size,
-                  TCabCompression compression, std::vector<uint8_t>& cabinet, std::string& error) {
+                  TCabCompression compression, std::vector<uint8_t>& cabinet, std::string& error,
+                  const TCompressProgress& progress) {
   TCompressedFrames frames;
   TMemoryCabinetSink sink;
-  if (!CompressFrames(data, size, compression, frames, error) ||
+  if (!CompressFrames(data, size, compression, frames, error, progress) ||
       !MakeCabinetFromFrames(entry, size, frames, sink, error))
     return false;
   cabinet.swap(sink.Bytes);

@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -52,9 +53,12 @@ struct TCompressedFrames {
   std::vector<std::vector<uint8_t>> Frames;
 };
 
+// Hears how many bytes of the input are compressed, after each frame.
+using TCompressProgress = std::function<void(size_t done)>;
+
 // Compresses data with the given method. False with error set when a frame cannot be made.
 bool CompressFrames(const uint8_t* data, size_t size, TCabCompression compression,
-                    TCompressedFrames& frames, std::string& error);
+                    TCompressedFrames& frames, std::string& error, const TCompressProgress& progress = nullptr);
 
 // Writes the cabinet holding entry with size bytes of content, compressed as frames.
 // False with error set when the cabinet cannot hold it (name too long, too many blocks,
@@ -64,7 +68,8 @@ bool MakeCabinetFromFrames(const TCabinetEntry& entry, size_t size, const TCompr
 
 // Both steps, into memory.
 bool MakeCabinetInMemory(const TCabinetEntry& entry, const uint8_t* data, size_t size,
-                  TCabCompression compression, std::vector<uint8_t>& cabinet, std::string& error);
+                  TCabCompression compression, std::vector<uint8_t>& cabinet, std::string& error,
+                  const TCompressProgress& progress = nullptr);
 
 // The data block checksum: the format's 32-bit XOR of little-endian words, the last partial
 // word taken from its bytes in order, high byte first.

@@ -45,7 +45,8 @@ class TDeflater {
 
 }  // namespace
 
-bool MszipCompress(const uint8_t* data, size_t size, std::vector<std::vector<uint8_t>>& frames) {
+bool MszipCompress(const uint8_t* data, size_t size, std::vector<std::vector<uint8_t>>& frames,
+                   const std::function<void(size_t done)>& progress) {
   frames.clear();
   TDeflater deflater;
   for (size_t at = 0; at < size; at += FrameSize) {
@@ -53,6 +54,7 @@ bool MszipCompress(const uint8_t* data, size_t size, std::vector<std::vector<uin
     const size_t history = std::min(FrameSize, at);
     frames.emplace_back();
     if (!deflater.Frame(data + at - history, history, data + at, length, frames.back())) return false;
+    if (progress) progress(at + length);
   }
   return true;
 }

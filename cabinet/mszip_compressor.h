@@ -5,7 +5,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
-// False only when zlib fails (out of memory).
-bool MszipCompress(const uint8_t* data, size_t size, std::vector<std::vector<uint8_t>>& frames);
+// False only when zlib fails (out of memory). progress, when given, hears the bytes
+// compressed after each frame.
+bool MszipCompress(const uint8_t* data, size_t size, std::vector<std::vector<uint8_t>>& frames,
+                   const std::function<void(size_t done)>& progress = nullptr);

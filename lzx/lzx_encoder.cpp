@@ -102,7 +102,7 @@ class TLzxEncoder {
     SetDefaultPrices();
   }
 
-  std::vector<std::vector<uint8_t>> Run() {
+  std::vector<std::vector<uint8_t>> Run(const std::function<void(size_t done)>& progress) {
     std::vector<TItem> items;
     for (size_t blockStart = 0; blockStart < Size; blockStart += FramesPerBlock * LzxFrameSize) {
       size_t blockEnd = std::min(Size, blockStart + FramesPerBlock * LzxFrameSize);
@@ -129,6 +129,7 @@ class TLzxEncoder {
       }
       FrequentDistances.clear();
       WriteBlock(blockStart, blockEnd, items);
+      if (progress) progress(blockEnd);
     }
     return std::move(Chunks);
   }
@@ -574,10 +575,11 @@ class TLzxEncoder {
 
 }  // namespace
 
-std::vector<std::vector<uint8_t>> LzxCompress(const uint8_t* data, size_t size, int windowBits) {
+std::vector<std::vector<uint8_t>> LzxCompress(const uint8_t* data, size_t size, int windowBits,
+                                              const std::function<void(size_t done)>& progress) {
   if (size == 0 || windowBits < LzxMinWindowBits || windowBits > LzxMaxWindowBits || size >= 0x80000000u) {
     return {};
   }
   TLzxEncoder encoder(data, size, windowBits);
-  return encoder.Run();
+  return encoder.Run(progress);
 }

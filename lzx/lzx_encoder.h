@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 // Window sizes the format allows, as powers of two.
@@ -24,4 +25,6 @@ constexpr size_t LzxMaxChunkSize = 32768 + 6144;
 // byte-aligned (padded to 16 bits as the format requires), ready to be one CFDATA block's
 // payload with cbUncomp = that frame's size. windowBits 15..21. Empty input gives no chunks;
 // so does a windowBits outside 15..21 or an input of 2 GB or more, which no cabinet holds.
-std::vector<std::vector<uint8_t>> LzxCompress(const uint8_t* data, size_t size, int windowBits);
+// progress, when given, hears how many input bytes are encoded after each frame.
+std::vector<std::vector<uint8_t>> LzxCompress(const uint8_t* data, size_t size, int windowBits,
+                                              const std::function<void(size_t done)>& progress = nullptr);

@@ -14,7 +14,8 @@
 extern const char* const DataFileName;
 
 // The cabinet holding data as the patch data file, dated stamp. False with error set when
-// data cannot be packed (too large for one cabinet, compressor failure).
+// data cannot be packed (too large for one cabinet, compressor failure). progress, when
+// given, hears how many bytes of data are compressed as the work goes on.
 bool MakePatchCabinet(const std::vector<uint8_t>& data, TCabCompression compression, TDosStamp stamp,
-                 std::vector<uint8_t>& cabinet, std::string& error);
+                 std::vector<uint8_t>& cabinet, std::string& error, const TCompressProgress& progress = nullptr);
 

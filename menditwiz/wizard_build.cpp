@@ -13,6 +13,8 @@
 #include "files/whole_file.h"
 #include "release_names.h"
 #include "payload/payload.h"
+#include "executable/pe_resources.h"
+#include "vendor_identity.h"
 #include "wizard_machine.h"
 
 namespace {
@@ -126,12 +128,12 @@ bool WriteOutputs(TFileSystem& files, const std::vector<TBuildOutput>& outputs, 
 class TWizardBuild {
  public:
   TWizardBuild(const TWizardOptions& options, const TBuildHooks& hooks, TWizardEvents& events)
-      : Options(options), Hooks(hooks), Events(events), Lister(NewFolderLister()),
+      : Options(options), Hooks(hooks), Events(events), Vendor(options.Vendor), Lister(NewFolderLister()),
         OwnFiles(hooks.Files ? nullptr : NewFileSystem()), Files(hooks.Files ? hooks.Files : OwnFiles.get()) {}
 
   bool Run() {
     return ResolveFolders() && FormatDescriptionFile() && CheckOutputFolder() && ReadStub() && ReadReleases() &&
-           PlanRecords() && MakeScratchFolder() && BuildRecords() && NoteSharedBackups() && PackPatch() && VerifyBuiltPatch() &&
+           ReadIdentity() && PlanRecords() && MakeScratchFolder() && BuildRecords() && NoteSharedBackups() && PackPatch() && VerifyBuiltPatch() &&
            WriteResults();
   }
 
@@ -177,7 +179,7 @@ class TWizardBuild {
   bool FormatDescriptionFile() {
     std::string error;
     if (!FormatDescription(Options.MainExecutable, Options.DefaultPath, Options.PatchValue, Description, error,
-                           Options.Vendor))
+                           Vendor))
       return Fail(TWizardFailure::DescriptionRefused, "", error);
     return true;
   }
@@ -228,9 +230,34 @@ class TWizardBuild {
     if (!StubImage(stub, StubProgram, problem, &wasSigned)) return Fail(TWizardFailure::StubUnusable, path, problem);
     if (!IsMenditStub(StubProgram))
       return Fail(TWizardFailure::StubUnusable, path, "it is not a mendit.exe (any other program would not apply the patch)");
+    // The version resource is written after the build; a stub that cannot take one is
+    // refused now.
+    std::vector<uint8_t> trial;
+    if (!DescribePatchInProgram(StubProgram, {"-", "1.0", "", ""}, Options.ExeName, trial, problem))
+      return Fail(TWizardFailure::StubUnusable, path, problem);
+    StubFile = path;
+    StubHadChecksum = StoredPeChecksum(stub) != 0;
     if (wasSigned) Events.StubSignatureDropped(path);
     Outcome.ProgramOut = JoinPath(OutRoot, Options.ExeName);
     return true;
+  }
+
+  // What the options leave out of the identity comes from the main program's version
+  // resource: product, version and publisher from the new release, -from from the old one.
+  bool ReadIdentity() {
+    TVendorIdentity newProgram, oldProgram;
+    auto identityIn = [&](const std::string& root, const TRelease& release, TVendorIdentity& identity) {
+      std::vector<uint8_t> bytes;
+      for (const TReleaseFile& f : release.Files)
+        if (PathKey(f.Path) == PathKey(Options.MainExecutable) && ReadWholeFile(*Files, JoinPath(root, f.Path), bytes))
+          ProgramIdentity(bytes, identity);
+    };
+    const TVendorIdentity& given = Options.Vendor;
+    if (given.Product.empty() || given.Version.empty() || given.Publisher.empty()) identityIn(NewRoot, NewRelease, newProgram);
+    if (given.FromVersion.empty()) identityIn(OldRoot, OldRelease, oldProgram);
+    const TIdentityOrigin origin = CompleteIdentity(Vendor, newProgram, oldProgram);
+    Events.IdentityChosen(Vendor, origin);
+    return FormatDescriptionFile();
   }
 
   bool ReadReleases() {
@@ -342,9 +369,10 @@ class TWizardBuild {
     // same releases always give the same cabinet.
     TDosStamp dataStamp = 0;
     for (const TReleaseFile& f : NewRelease.Files) dataStamp = std::max(dataStamp, f.Stamp);
-    Events.Packing();
+    Events.Packing(0, Data.size());
     std::string error;
-    if (!MakePatchCabinet(Data, Options.Compression, dataStamp, Cabinet, error))
+    const auto progress = [this](size_t done) { Events.Packing(done, Data.size()); };
+    if (!MakePatchCabinet(Data, Options.Compression, dataStamp, Cabinet, error, progress))
       return Fail(TWizardFailure::CabinetNotPacked, "", error);
     Outcome.CabinetSize = static_cast<int64_t>(Cabinet.size());
     const std::string cabinetPath = JoinPath(Scratch->Path, Options.CabinetName);
@@ -383,7 +411,15 @@ class TWizardBuild {
         return carried.State == TPayloadState::Found && carried.DescriptionText == Description && file &&
                ReadPart(*file, carried.Cabinet.Offset, carried.Cabinet.Length, cabinet) && cabinet == Cabinet;
       };
-      outputs.push_back({Outcome.ProgramOut, MakePayloadProgram(StubProgram, Description, Cabinet), carriesThePatch});
+      // The program describes the patch in its version resource (Explorer's properties,
+      // inventory tools); without any identity it keeps mendit's own.
+      std::vector<uint8_t> described;
+      std::string problem;
+      if (!Vendor.Empty() && !DescribePatchInProgram(StubProgram, Vendor, Options.ExeName, described, problem))
+        return Fail(TWizardFailure::StubUnusable, StubFile, problem);
+      std::vector<uint8_t> program = MakePayloadProgram(Vendor.Empty() ? StubProgram : described, Description, Cabinet);
+      if (StubHadChecksum) SetPeChecksum(program);
+      outputs.push_back({Outcome.ProgramOut, std::move(program), carriesThePatch});
       Outcome.ProgramSize = static_cast<int64_t>(outputs.back().Bytes.size());
     }
     std::string failed, problem;
@@ -396,6 +432,7 @@ class TWizardBuild {
   const TWizardOptions& Options;
   const TBuildHooks& Hooks;
   TWizardEvents& Events;
+  TVendorIdentity Vendor;  // the options' identity, completed by ReadIdentity
   const std::unique_ptr<TFolderLister> Lister;
   const std::unique_ptr<TFileSystem> OwnFiles;  // the disk, unless the hooks name files
   TFileSystem* const Files;
@@ -408,6 +445,8 @@ class TWizardBuild {
   std::unique_ptr<TScratch> Scratch;
   std::vector<uint8_t> Data, Cabinet;
   std::vector<uint8_t> StubProgram;  // the stub's image, for -exe
+  std::string StubFile;               // its path
+  bool StubHadChecksum = false;      // the written program gets one over its whole file
 };
 
 }  // namespace

@@ -12,6 +12,7 @@
 
 #include "patch_builder.h"
 #include "release_verifier.h"
+#include "vendor_identity.h"
 #include "wizard_options.h"
 
 enum class TWizardFailure {
@@ -80,7 +81,10 @@ class TWizardEvents {
                             size_t /*total*/) {}
   // Every record is made (steps: the files read for them).
   virtual void RecordsMade(size_t /*steps*/) {}
-  virtual void Packing() {}
+  // The identity the patch carries and where each part came from (vendor_identity.h).
+  virtual void IdentityChosen(const TVendorIdentity& /*vendor*/, const TIdentityOrigin& /*origin*/) {}
+  // Packing the cabinet: done of total bytes of patch data compressed (first with done 0).
+  virtual void Packing(size_t /*done*/, size_t /*total*/) {}
   // The patch applied to a copy of the old release folder, the step-th of steps.
   virtual void Verifying(const std::string& /*folder*/, size_t /*step*/, size_t /*steps*/) {}
 };

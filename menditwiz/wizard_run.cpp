@@ -11,7 +11,8 @@ namespace {
 // about empty folders always.
 class TPrintedEvents : public TWizardEvents {
  public:
-  TPrintedEvents(std::FILE* out, bool quiet) : Out(out), Quiet(quiet) {}
+  TPrintedEvents(std::FILE* out, bool quiet, const std::string& mainProgram)
+      : Out(out), Quiet(quiet), MainProgram(mainProgram) {}
 
   void ReadingRelease(const std::string& folder, size_t step, size_t steps) override {
     Step(step, steps, 0);
@@ -54,9 +55,25 @@ class TPrintedEvents : public TWizardEvents {
     Step(steps, steps, 1);
     if (!Quiet) std::fprintf(Out, "Records made\n");
   }
-  void Packing() override {
-    Step(1, 1, 0);
-    if (!Quiet) std::fprintf(Out, "Packing the cabinet\n");
+  // What the patch says about who made it is no progress: it is printed with -q too.
+  void IdentityChosen(const TVendorIdentity& vendor, const TIdentityOrigin& origin) override {
+    std::fprintf(Out, "%s", IdentityText(vendor, origin, MainProgram).c_str());
+  }
+  // The first report starts the line; later ones show the share packed on the line below
+  // whenever its percentage changes.
+  void Packing(size_t done, size_t total) override {
+    if (Quiet) return;
+    const int percent = total > 0 ? static_cast<int>(static_cast<double>(done) / total * 100) : 100;
+    if (done == 0) {
+      Step(1, 1, 0);
+      std::fprintf(Out, "Packing the cabinet (%zu bytes of patch data)\n", total);
+      PackedPercent = -1;
+    } else if (percent != PackedPercent) {
+      PackedPercent = percent;
+      std::fprintf(Out, "\r  %3d%% of the patch data packed", percent);
+      if (done == total) std::fprintf(Out, "\n");
+    }
+    std::fflush(Out);
   }
   void Verifying(const std::string& folder, size_t step, size_t steps) override {
     Step(step, steps, 0);
@@ -75,7 +92,9 @@ class TPrintedEvents : public TWizardEvents {
 
   std::FILE* Out;
   bool Quiet;
+  std::string MainProgram;
   size_t FileStep = 0;
+  int PackedPercent = -1;
 };
 
 TToolExit ExitCodeOf(TWizardFailure failure) {
@@ -190,7 +209,7 @@ void PrintSummary(std::FILE* out, const TWizardOutcome& outcome) {
 
 TToolExit RunWizard(const TWizardOptions& options, const TBuildHooks& hooks, std::FILE* out,
                       std::FILE* err) {
-  TPrintedEvents events(out, options.Quiet);
+  TPrintedEvents events(out, options.Quiet, options.MainExecutable);
   TWizardOutcome outcome;
   try {
     outcome = BuildWizardPatch(options, hooks, events);

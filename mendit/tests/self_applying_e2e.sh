@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # One self-applying patch from build to installation, as a vendor and its users meet it:
-#   1. menditwiz -exe builds SELF.EXE from two release folders;
+#   1. menditwiz -exe builds SELF.EXE from two release folders; Windows reads the version
+#      resource that describes the patch (and the checksum), and every other resource is
+#      mendit's own;
 #   2. it is signed with a throwaway certificate made here, and osslsigncode verifies it; the
 #      certificate's root is made a trusted root of the Wine prefix for the test's length;
 #   3. the real window installs it (demo_driver presses "Install patch") into a copy of the
@@ -10,10 +12,10 @@
 #   6. signatures that are there but do not hold (the root not trusted yet; the payload
 #      swapped for another valid one after signing) refuse the install silently (exit code
 #      4 and the rows) and in the window (a box that can only be dismissed, and the rows).
-# Usage: self_applying_e2e.sh MENDITWIZ.EXE MENDIT.EXE DEMO_DRIVER.EXE WORK_FOLDER
+# Usage: self_applying_e2e.sh MENDITWIZ.EXE MENDIT.EXE DEMO_DRIVER.EXE WORK_FOLDER VERSION_PROBE.EXE
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
-wizard=$1 mendit=$2 driver=$3 work=$4
+wizard=$1 mendit=$2 driver=$3 work=$4 probe=$5
 # Wine's helper processes inherit the output they are started with and outlive the test:
 # every program's output goes to a file, or the test's own pipe would never close.
 run() { "$root/scripts/wine-run" "$@" </dev/null >>"$work/wine.txt" 2>&1; }
@@ -30,8 +32,19 @@ echo "old notes" >old/OLD.TXT
 for target in gui "silent dir" cut refused; do cp -p old/* "$target"/; done
 
 # The description's DefaultPath is the folder the window offers; the silent run names its own.
+identity=(-product "Tarvel Tool" -version 1.1 -from 1.0 -publisher "Tarvel Test Vendor")
 run "$wizard" -q old new TOOL.EXE "$(winpath "$work/gui")\\" out -exe SELF.EXE -stub "$(winpath "$mendit")" \
-  || { cat wine.txt; fail "menditwiz -exe"; }
+  "${identity[@]}" || { cat wine.txt; fail "menditwiz -exe"; }
+
+# What Windows shows in the file's properties: the patch, not mendit.
+"$root/scripts/wine-run" "$probe" "$(winpath "$work/out/SELF.EXE")" "$(winpath "$mendit")" </dev/null \
+  2>>wine.txt | tr -d '\r' >probe.txt || { cat wine.txt; fail "version_probe"; }
+for line in "ProductName=Tarvel Tool" "ProductVersion=1.1" "CompanyName=Tarvel Test Vendor" "Fixed=1.1.0.0" \
+  "FileDescription=Updates Tarvel Tool from 1.0 to 1.1" "FileVersion=1.1" "OriginalFilename=SELF.EXE" \
+  "Checksum=valid"; do
+  grep -qxF "$line" probe.txt || { cat probe.txt; fail "the program's version resource: no $line"; }
+done
+grep -qx "Resources=same [0-9]*" probe.txt || { cat probe.txt; fail "mendit's other resources not kept"; }
 
 # Another program as the stub (menditwiz itself) would never apply its patch: refused.
 status=0
@@ -41,7 +54,7 @@ run "$wizard" -q old new TOOL.EXE 'C:\TOOL\' other -exe SELF.EXE -stub "$(winpat
 
 # Another valid patch of the same length (only its Patch value differs), to swap in later.
 run "$wizard" -q old new TOOL.EXE "$(winpath "$work/gui")\\" out2 -exe SELF.EXE -stub "$(winpath "$mendit")" \
-  -patch XATCH.CAB || { cat wine.txt; fail "menditwiz -exe, second patch"; }
+  -patch XATCH.CAB "${identity[@]}" || { cat wine.txt; fail "menditwiz -exe, second patch"; }
 
 bash "$root/tests/support/test_signer.sh" "$work"
 osslsigncode sign -pkcs12 signer.pfx -pass test -h sha256 -n "Tool patch" -in out/SELF.EXE -out SIGNED.EXE >/dev/null \
@@ -90,7 +103,7 @@ run "$work/SIGNED.EXE" -log "$(winpath "$work/silent.log")" /S /D=$(winpath "$wo
 # The log: its header (program, patch, folder, command line, date), the signer's row first of
 # the run, and the summary with the exit code last.
 sed -n 6p silent.log | grep -q "Signed by Tarvel Test Signer" || { cat silent.log; fail "silent run: no signer row first"; }
-head -1 silent.log | grep -qi "signed.exe 1.0.0.0 - all-or-nothing installation" || { cat silent.log; fail "silent run: no header"; }
+head -1 silent.log | grep -qi "signed.exe 1.1.0.0 - all-or-nothing installation" || { cat silent.log; fail "silent run: no header"; }
 tail -2 silent.log | tr -d '\r' | tr '\n' '|' | grep -q "Result: the application is up to date|	Exit code: 0|" ||
   { cat silent.log; fail "silent run: no summary"; }
 rm -f "silent dir"/*.\$\$\$

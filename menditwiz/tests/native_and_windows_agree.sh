@@ -52,7 +52,7 @@ run() {
     failures=$((failures + 1))
     return
   fi
-  for file in PATCH.CAB MENDIT.MNI; do
+  for file in PATCH.CAB MENDIT.MNI SELF.EXE; do
     if [ -e "out-$name-native/$file" ] || [ -e "out-$name-windows/$file" ]; then
       if ! cmp -s "out-$name-native/$file" "out-$name-windows/$file"; then
         echo "FAIL $name: $file differs"
@@ -74,6 +74,10 @@ cp -r new wide && printf 'x\n' >"$(printf 'wide/\xe6\x97\xa5.txt')"
 run unheld-name old wide APP.EXE '&PROGRAMS&\APP' OUT
 grep -q "cannot hold" unheld-name-native.log || { echo "FAIL unheld-name: no reason given"; cat unheld-name-native.log; failures=$((failures + 1)); }
 run bad-compression -compress zip old new APP.EXE '&PROGRAMS&\APP' OUT
+# The self-applying program, its version resource written by either build, is the same too.
+cp "$(dirname "$windows")/../mendit/mendit.exe" STUB.EXE
+run exe old new APP.EXE '&PROGRAMS&\APP' OUT -exe SELF.EXE -stub STUB.EXE -product Tool -version 2.0 -publisher 'Tarvel Ltd'
+[ -f out-exe-native/SELF.EXE ] || { echo "FAIL exe: no program was written"; failures=$((failures + 1)); }
 [ -f out-lzx-native/PATCH.CAB ] || { echo "FAIL: no patch was built"; failures=$((failures + 1)); }
-echo "$(( 8 - failures < 0 ? 0 : 8 - failures )) passed, $failures failed"
+echo "$(( 9 - failures < 0 ? 0 : 9 - failures )) passed, $failures failed"
 [ "$failures" = 0 ]

@@ -4,10 +4,14 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstring>
 #include <functional>
 
 #include "menditwiz/wizard_machine.h"
 #include "menditwiz/wizard_run.h"
+#include "byte_order/little_endian.h"
+#include "executable/pe_resources.h"
+#include "executable/version_resource.h"
 #include "files/whole_file.h"
 
 namespace {
@@ -209,11 +213,91 @@ TEST_F(WizardOutput, EveryPhaseShowsItsStepsAndPercentage) {
   options.Overwrite = true;
   const char* lines[] = {"[1/3]   0% Reading ", "[2/3]  33% Reading ", "[3/3]  66% Reading ",
                          "[1/3]   0% APP.EXE", "[3/3]  66% NEW.TXT", "[3/3] 100% Records made",
-                         "[1/1]   0% Packing the cabinet", "[1/2]   0% Verifying: ", "[2/2]  50% Verifying: "};
+                         "[1/1]   0% Packing the cabinet", "100% of the patch data packed",
+                         "[1/2]   0% Verifying: ", "[2/2]  50% Verifying: "};
   for (bool quiet : {false, true}) {
     options.Quiet = quiet;
     ASSERT_EQ(ToolExitDone, Run()) << errText;
     for (const char* line : lines) EXPECT_EQ(!quiet, outText.find(line) != std::string::npos) << line << "\n" << outText;
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// A small x86 program whose version resource holds strings (none: no version resource).
+std::vector<uint8_t> ProgramWithVersion(const std::vector<std::pair<std::u16string, std::u16string>>& strings) {
+  std::vector<uint8_t> file(0x400, 0);
+  file[0] = 'M', file[1] = 'Z';
+  WriteUInt32le(&file[0x3C], 0x40);
+  WriteUInt32le(&file[0x40], 0x00004550);
+  WriteUInt16le(&file[0x44], 0x014C);
+  WriteUInt16le(&file[0x46], 1);
+  WriteUInt16le(&file[0x54], 224);
+  const size_t optional = 0x58;
+  WriteUInt16le(&file[optional], 0x10B);
+  WriteUInt32le(&file[optional + 32], 0x1000);
+  WriteUInt32le(&file[optional + 36], 0x200);
+  WriteUInt32le(&file[optional + 56], 0x2000);
+  WriteUInt32le(&file[optional + 60], 0x200);
+  WriteUInt32le(&file[optional + 92], 16);
+  const size_t section = optional + 224;
+  std::memcpy(&file[section], ".text", 5);
+  for (size_t field : {8, 16}) WriteUInt32le(&file[section + field], 0x200);
+  WriteUInt32le(&file[section + 12], 0x1000);
+  WriteUInt32le(&file[section + 20], 0x200);
+  if (strings.empty()) return file;
+  TVersionInfo info;
+  info.Strings = strings;
+  std::vector<uint8_t> program;
+  std::string problem;
+  WritePeResources(file, {{TResourceName::Number(ResourceTypeVersion), TResourceName::Number(1), 0x409, 0,
+                           FormatVersionResource(info)}}, program, problem);
+  return program;
+}
+
+// What the options leave out of the identity comes from the main program's version
+// resource (new release: product, version, publisher; old release: the version it is made
+// for), and the output says where each part came from.
+TEST_F(WizardOutput, TheIdentityComesFromTheMainProgramWhereOptionsLeaveItOut) {
+  const auto newer = ProgramWithVersion({{u"ProductName", u"Tarvel Notes \u00e9"}, {u"ProductVersion", u"1, 1, 0, 0"},
+                                         {u"CompanyName", u"Tarvel Ltd"}});
+  const auto older = ProgramWithVersion({{u"ProductVersion", u" 1.0 "}});
+  struct TCase {
+    const char* name;
+    std::vector<uint8_t> oldProgram, newProgram;
+    TVendorIdentity given;
+    const char* description;  // the identity keys of the description file
+    const char* says;
+  } cases[] = {
+      {"from both programs", older, newer, {},
+       "Product=Tarvel Notes \xe9\r\nVersion=1.1.0.0\r\nFromVersion=1.0\r\nPublisher=Tarvel Ltd\r\n",
+       "  Product    Tarvel Notes \xe9  (the version resource of APP.EXE in NEW_FOLDER)\n"
+       "  Version    1.1.0.0  (the version resource of APP.EXE in NEW_FOLDER)\n"
+       "  From       1.0  (the version resource of APP.EXE in OLD_FOLDER)\n"},
+      {"options win", older, newer, {"Notes", "", "0.9", ""},
+       "Product=Notes\r\nVersion=1.1.0.0\r\nFromVersion=0.9\r\nPublisher=Tarvel Ltd\r\n",
+       "  Product    Notes  (-product)\n  Version    1.1.0.0  (the version resource of APP.EXE in NEW_FOLDER)\n"
+       "  From       0.9  (-from)\n"},
+      {"no version resources", ProgramWithVersion({}), Bytes("no program"), {}, "",
+       "  Product    -  (not given, and not in the version resources of APP.EXE)\n"},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    ASSERT_TRUE(WriteWholeFile(*files, root + "\\old\\APP.EXE", c.oldProgram));
+    ASSERT_TRUE(WriteWholeFile(*files, root + "\\new\\APP.EXE", c.newProgram));
+    options.Vendor = c.given;
+    options.Overwrite = true;
+    for (bool quiet : {false, true}) {
+      options.Quiet = quiet;
+      ASSERT_EQ(ToolExitDone, Run()) << errText;
+      EXPECT_NE(std::string::npos, outText.find(c.says)) << outText;
+    }
+    const std::string description = Read("\\out\\MENDIT.MNI");
+    const std::string patchLine = "Patch=PATCH.CAB\r\n";
+    ASSERT_NE(std::string::npos, description.find(patchLine)) << description;
+    EXPECT_EQ(c.description, description.substr(description.find(patchLine) + patchLine.size()));
   }
 }
 
