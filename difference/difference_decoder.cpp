@@ -85,12 +85,12 @@ class TOldWindow {
     return true;
   }
 
-  // The bytes around offset (below the file's size) that the reference finder looks at:
-  // up to 2 before it and 8 from it, fewer only at the file's ends.
-  bool Around(int64_t offset, TOperandBytes& around) {
-    constexpr int64_t Before = 2, After = 8;
+  // The bytes from offset (below the file's size) to the window's end, with the
+  // min(offset, 2) bytes before it, and at least the 8 after it (fewer only at the file's
+  // end) plus one: what the reference finder looks at around a byte.
+  bool Span(int64_t offset, const uint8_t*& bytes, size_t& available) {
     const int64_t end = start + static_cast<int64_t>(length);
-    if (length == 0 || offset - std::min(offset, Before) < start || std::min(offset + After, size) > end) {
+    if (length == 0 || offset - std::min<int64_t>(offset, 2) < start || std::min<int64_t>(offset + 9, size) > end) {
       // Start the window a little before offset, so that reads going on from it stay inside.
       const int64_t from = std::max<int64_t>(0, offset - 16);
       length = 0;
@@ -100,11 +100,11 @@ class TOldWindow {
       start = from;
       length = count;
     }
-    around.At = buffer.data() + (offset - start);
-    around.Before = static_cast<size_t>(std::min(offset - start, Before));
-    around.After = static_cast<size_t>(std::min<int64_t>(start + static_cast<int64_t>(length) - offset, After));
+    bytes = buffer.data() + (offset - start);
+    available = length - static_cast<size_t>(offset - start);
     return true;
   }
+  bool ReachesEnd() const { return start + static_cast<int64_t>(length) == size; }
 
  private:
   TDifferenceSource& source;
@@ -166,33 +166,11 @@ class TApplier {
     if (coder) return AddReferences(oldAt, newAt, count);
     while (count > 0) {
       const uint8_t* previous;
-      uint8_t* out;
-      size_t previousAvailable, outAvailable;
-      if (!old.At(oldAt, previous, previousAvailable)) return TDifferenceStatus::ReadFailed;
-      output.Space(out, outAvailable);
-      const size_t n = std::min({size_t{count}, previousAvailable, outAvailable});
-      std::copy(previous, previous + n, out);
-      // The changes that fall in these n bytes.
-      for (size_t at = 0;;) {
-        if (!haveRun) {
-          const TDifferenceStatus status = NextRun();
-          if (status != TDifferenceStatus::Applied) return status;
-        }
-        const int64_t rest = static_cast<int64_t>(n - at);
-        if (zeros >= rest) {
-          zeros -= rest;
-          break;
-        }
-        at += zeros;
-        const uint8_t* change;
-        size_t changeAvailable;
-        if (!changes.Peek(change, changeAvailable)) return TDifferenceStatus::ReadFailed;
-        out[at++] += change[0];
-        changes.Skip(1);
-        haveRun = false;
-      }
-      Remember(out + n - std::min<size_t>(n, 2), std::min<size_t>(n, 2));
-      if (!output.Commit(n)) return TDifferenceStatus::WriteFailed;
+      size_t available;
+      if (!old.At(oldAt, previous, available)) return TDifferenceStatus::ReadFailed;
+      const size_t n = std::min(size_t{count}, available);
+      const TDifferenceStatus status = AddBytes(previous, n);
+      if (status != TDifferenceStatus::Applied) return status;
       oldAt += static_cast<int64_t>(n);
       count -= static_cast<uint32_t>(n);
     }
@@ -219,6 +197,41 @@ class TApplier {
   bool Finish() { return output.Flush(); }
 
  private:
+  // count old bytes from previous, each plus its difference byte, to the output.
+  TDifferenceStatus AddBytes(const uint8_t* previous, size_t count) {
+    while (count > 0) {
+      uint8_t* out;
+      size_t outAvailable;
+      output.Space(out, outAvailable);
+      const size_t n = std::min(count, outAvailable);
+      std::copy(previous, previous + n, out);
+      // The changes that fall in these n bytes.
+      for (size_t at = 0;;) {
+        if (!haveRun) {
+          const TDifferenceStatus status = NextRun();
+          if (status != TDifferenceStatus::Applied) return status;
+        }
+        const int64_t rest = static_cast<int64_t>(n - at);
+        if (zeros >= rest) {
+          zeros -= rest;
+          break;
+        }
+        at += zeros;
+        const uint8_t* change;
+        size_t changeAvailable;
+        if (!changes.Peek(change, changeAvailable)) return TDifferenceStatus::ReadFailed;
+        out[at++] += change[0];
+        changes.Skip(1);
+        haveRun = false;
+      }
+      Remember(out + n - std::min<size_t>(n, 2), std::min<size_t>(n, 2));
+      if (!output.Commit(n)) return TDifferenceStatus::WriteFailed;
+      previous += n;
+      count -= n;
+    }
+    return TDifferenceStatus::Applied;
+  }
+
   const TReferenceCoder* coder;
   uint8_t last[2] = {};  // the new file's last bytes written, for the reference coder
   size_t lastCount = 0;
@@ -254,24 +267,41 @@ class TApplier {
     return output.Put(byte) ? TDifferenceStatus::Applied : TDifferenceStatus::WriteFailed;
   }
 
-  // An add of the executable mode: byte by byte, each reference the coder recognises rebuilt
-  // from its prediction and the 32-bit difference stored for it.
+  // An add of the executable mode: the bytes up to the next place where the old file may
+  // hold a reference go in bulk; there the coder decides, and a reference it recognises is
+  // rebuilt from its prediction and the 32-bit difference stored for it.
   TDifferenceStatus AddReferences(int64_t oldAt, int64_t newAt, uint32_t count) {
-    for (uint32_t i = 0; i < count;) {
+    while (count > 0) {
+      const uint8_t* previous;
+      size_t available;
+      if (!old.Span(oldAt, previous, available)) return TDifferenceStatus::ReadFailed;
+      // The bytes whose look-ahead the window holds: all when it reaches the file's end.
+      const size_t inWindow = old.ReachesEnd() ? available : available - 8;
+      const size_t n = std::min(size_t{count}, inWindow);
+      const size_t plain = coder->PlainRun(static_cast<uint32_t>(oldAt), previous, n, available);
+      TDifferenceStatus status = AddBytes(previous, plain);
+      if (status != TDifferenceStatus::Applied) return status;
+      oldAt += static_cast<int64_t>(plain);
+      newAt += static_cast<int64_t>(plain);
+      count -= static_cast<uint32_t>(plain);
+      if (plain == n) continue;
+
       TOperandBytes around;
-      if (!old.Around(oldAt + i, around)) return TDifferenceStatus::ReadFailed;
+      around.At = previous + plain;
+      around.Before = static_cast<size_t>(std::min<int64_t>(oldAt, 2));
+      around.After = std::min<size_t>(available - plain, 8);
       TReferenceCoder::TPrediction prediction;
-      uint8_t difference[8];
-      TDifferenceStatus status = TDifferenceStatus::Applied;
-      if (!coder->Predict(static_cast<uint32_t>(oldAt + i), around, static_cast<uint32_t>(newAt + i), last, lastCount,
-                          count - i, prediction)) {
-        status = NextDifference(difference[0]);
-        if (status == TDifferenceStatus::Applied) status = PutByte(static_cast<uint8_t>(around.At[0] + difference[0]));
+      if (!coder->Predict(static_cast<uint32_t>(oldAt), around, static_cast<uint32_t>(newAt), last, lastCount, count,
+                          prediction)) {
+        status = AddBytes(around.At, 1);
         if (status != TDifferenceStatus::Applied) return status;
-        i++;
+        oldAt++;
+        newAt++;
+        count--;
         continue;
       }
       // The finder saw Width bytes of the old file from here (After >= Width).
+      uint8_t difference[8];
       for (uint32_t j = 0; j < prediction.Width && status == TDifferenceStatus::Applied; j++) {
         status = NextDifference(difference[j]);
       }
@@ -281,7 +311,9 @@ class TApplier {
         status = PutByte(j < 4 ? value[j] : static_cast<uint8_t>(around.At[j] + difference[j]));
       }
       if (status != TDifferenceStatus::Applied) return status;
-      i += prediction.Width;
+      oldAt += prediction.Width;
+      newAt += prediction.Width;
+      count -= prediction.Width;
     }
     return TDifferenceStatus::Applied;
   }

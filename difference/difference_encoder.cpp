@@ -163,32 +163,34 @@ std::vector<uint8_t> DifferenceBytes(const uint8_t* oldData, size_t oldSize, con
     for (uint32_t i = 0; i < entry.Add;) {
       const size_t o = oldAt + i;
       const size_t n = newAt + i;
+      // The bytes before the next place where the old file may hold a reference, in bulk.
+      const size_t plain = coder ? coder->PlainRun(static_cast<uint32_t>(o), oldData + o, entry.Add - i, oldSize - o)
+                                 : entry.Add - i;
+      for (size_t j = 0; j < plain; j++) bytes.push_back(static_cast<uint8_t>(newData[n + j] - oldData[o + j]));
+      i += static_cast<uint32_t>(plain);
+      if (i == entry.Add) break;
       TReferenceCoder::TPrediction prediction;
-      if (coder) {
-        TOperandBytes around;
-        around.At = oldData + o;
-        around.Before = std::min<size_t>(o, 2);
-        around.After = std::min<size_t>(oldSize - o, 8);
-        const size_t before = std::min<size_t>(n, 2);
-        if (!coder->Predict(static_cast<uint32_t>(o), around, static_cast<uint32_t>(n), newData + n - before, before,
-                            entry.Add - i, prediction)) {
-          prediction.Width = 0;
-        }
-      }
-      if (prediction.Width == 0) {
-        bytes.push_back(static_cast<uint8_t>(newData[n] - oldData[o]));
+      TOperandBytes around;
+      around.At = oldData + o + plain;
+      around.Before = std::min<size_t>(o + plain, 2);
+      around.After = std::min<size_t>(oldSize - o - plain, 8);
+      const size_t before = std::min<size_t>(n + plain, 2);
+      if (!coder->Predict(static_cast<uint32_t>(o + plain), around, static_cast<uint32_t>(n + plain),
+                          newData + n + plain - before, before, entry.Add - i, prediction)) {
+        bytes.push_back(static_cast<uint8_t>(newData[n + plain] - oldData[o + plain]));
         i++;
         continue;
       }
+      const size_t ref = n + plain, oldRef = o + plain;
       uint8_t coded[4];
-      WriteUInt32le(coded, ReadUInt32le(newData + n) - prediction.Value);
+      WriteUInt32le(coded, ReadUInt32le(newData + ref) - prediction.Value);
       bytes.insert(bytes.end(), coded, coded + 4);
-      for (uint32_t j = 4; j < prediction.Width; j++) bytes.push_back(static_cast<uint8_t>(newData[n + j] - oldData[o + j]));
+      for (uint32_t j = 4; j < prediction.Width; j++) bytes.push_back(static_cast<uint8_t>(newData[ref + j] - oldData[oldRef + j]));
       if (cost) {
         const unsigned kind = static_cast<unsigned>(prediction.Kind);
         for (uint32_t j = 0; j < 4; j++) {
           cost->Coded[kind] += coded[j] != 0;
-          cost->Plain[kind] += newData[n + j] != oldData[o + j];
+          cost->Plain[kind] += newData[ref + j] != oldData[oldRef + j];
         }
       }
       i += prediction.Width;

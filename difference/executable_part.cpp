@@ -149,3 +149,7 @@ bool TReferenceCoder::Predict(uint32_t oldOffset, const TOperandBytes& old, uint
   prediction.Width = found.Width;
   return true;
 }
+
+size_t TReferenceCoder::PlainRun(uint32_t oldOffset, const uint8_t* at, size_t count, size_t readable) const {
+  return SkipNonReferences(part.Old, oldOffset, at, count, readable, part.Kinds);
+}

@@ -53,6 +53,14 @@ class TReferenceCoder {
   bool Predict(uint32_t oldOffset, const TOperandBytes& old, uint32_t newOffset, const uint8_t* newBefore,
                size_t newBeforeCount, uint32_t left, TPrediction& prediction) const;
 
+  // How many of the count old bytes from oldOffset on Predict would pass over as plain bytes
+  // before the first one where it might find a reference (count when there is none), judged
+  // from the old bytes alone, so that both sides handle the bytes between references in bulk.
+  // at points at oldOffset's byte; the min(oldOffset, 2) bytes before it and readable bytes
+  // from it (readable >= count, and at least min(8, bytes to the file's end) past the last
+  // of the count) can be read.
+  size_t PlainRun(uint32_t oldOffset, const uint8_t* at, size_t count, size_t readable) const;
+
  private:
   const TExecutablePart& part;
 };

@@ -1,5 +1,7 @@
 #include "x86_references.h"
 
+#include <algorithm>
+
 #include "byte_order/little_endian.h"
 
 namespace {
@@ -81,6 +83,60 @@ TFoundReference FindReference(const TPeImage& image, uint32_t offset, const TOpe
       return Found(TReferenceKind::Absolute64, static_cast<uint32_t>(target), 8, 0);
   }
   return TFoundReference();
+}
+
+size_t SkipNonReferences(const TPeImage& image, uint32_t offset, const uint8_t* at, size_t count, size_t readable,
+                         unsigned kinds) {
+  const bool wide = image.Machine == PeMachineX64;
+  const bool relative = (kinds & ReferenceBit(TReferenceKind::Relative32)) != 0;
+  const bool ripRelative = wide && (kinds & ReferenceBit(TReferenceKind::RipRelative32)) != 0;
+  const bool rvas = wide && (kinds & ReferenceBit(TReferenceKind::Rva32)) != 0 && image.ExceptionSize != 0;
+  const bool absolute32 = !wide && (kinds & ReferenceBit(TReferenceKind::Absolute32)) != 0;
+  const bool absolute64 = wide && (kinds & ReferenceBit(TReferenceKind::Absolute64)) != 0;
+  const uint64_t exceptionEnd = uint64_t{image.ExceptionOffset} + image.ExceptionSize;
+  size_t i = 0;
+  while (i < count) {
+    // A stretch [from, end) where the first section of the table that holds the offset is one
+    // and the same (or none), and which is all inside or all outside the exception table.
+    const uint64_t from = uint64_t{offset} + i;
+    const TPeSection* section = image.SectionAtOffset(static_cast<uint32_t>(from));
+    uint64_t end = section ? uint64_t{section->FileOffset} + section->FileSize : UINT64_MAX;
+    for (const TPeSection& other : image.Sections) {
+      if (other.FileSize != 0 && other.FileOffset > from && other.FileOffset < end) end = other.FileOffset;
+    }
+    const bool inExceptions = rvas && from >= image.ExceptionOffset && from < exceptionEnd;
+    if (rvas && !inExceptions && image.ExceptionOffset > from && image.ExceptionOffset < end) end = image.ExceptionOffset;
+    if (inExceptions && exceptionEnd < end) end = exceptionEnd;
+    const size_t stop = static_cast<size_t>(std::min<uint64_t>(end - offset, count));
+    if (!section) {
+      i = stop;
+      continue;
+    }
+    const bool executable = section->Executable;
+    for (; i < stop; i++) {
+      // FindReference wants 4 readable bytes (8 for a 64-bit pointer); fewer means the file ends.
+      const size_t after = readable - i;
+      if (after < 4) break;
+      const uint64_t position = uint64_t{offset} + i;
+      if (executable && position >= 1) {
+        const uint8_t opcode = at[i - 1];
+        if (relative && (opcode == 0xE8 || opcode == 0xE9)) return i;
+        if (position >= 2) {
+          const uint8_t before = at[i - 2];
+          if (relative && before == 0x0F && (opcode & 0xF0) == 0x80) return i;
+          if (ripRelative && (opcode & 0xC7) == 0x05 && TakesNoImmediate(before, opcode)) return i;
+        }
+      }
+      if (inExceptions && (position - image.ExceptionOffset) % 4 == 0) return i;
+      if (absolute32 && ReadUInt32le(at + i) - image.ImageBase < image.ImageSize) return i;
+      if (absolute64 && after >= 8 &&
+          (ReadUInt32le(at + i) | uint64_t{ReadUInt32le(at + i + 4)} << 32) - image.ImageBase < image.ImageSize) {
+        return i;
+      }
+    }
+    i = stop;
+  }
+  return count;
 }
 
 bool ReferenceValue(const TPeImage& image, TReferenceKind kind, uint32_t offset, uint32_t targetRva,

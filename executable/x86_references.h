@@ -49,6 +49,15 @@ struct TFoundReference {
 // of ReferenceBit); Kind None when there is none.
 TFoundReference FindReference(const TPeImage& image, uint32_t offset, const TOperandBytes& bytes, unsigned kinds);
 
+// How many of the count bytes from file offset offset on can start no reference of kinds:
+// the index of the first one where FindReference might find one, count when there is none.
+// Judged by the same tests as FindReference, cheaper, and never passing over a byte where
+// FindReference finds a reference. at points at offset's byte; the min(offset, 2) bytes
+// before it and readable bytes from it (readable >= count, and at least min(8, bytes to the
+// file's end) past the last of the count) can be read.
+size_t SkipNonReferences(const TPeImage& image, uint32_t offset, const uint8_t* at, size_t count, size_t readable,
+                         unsigned kinds);
+
 // The low 32 bits of an operand of kind at file offset offset that point at targetRva.
 // False when offset is in no section (a relative operand cannot be placed).
 bool ReferenceValue(const TPeImage& image, TReferenceKind kind, uint32_t offset, uint32_t targetRva,

@@ -2,7 +2,11 @@
 // command line (old new [out-prefix]), the plain and the executable record's sizes, raw and
 // packed as a cabinet packs them (LZX), the encode time, and a byte-exact round trip of
 // both. With out-prefix, writes both records (prefix.plain, prefix.exe) for outside coders.
-//   executable_bench old.exe new.exe [prefix] ...
+//   executable_bench old.exe new.exe [out=prefix] ...
+// With -apply, applies one record from the disk as the patch engine does (the record and the
+// old file read at offsets, the new file written in order) and prints its time and the
+// process's peak memory, which is then the apply's alone:
+//   executable_bench -apply record old.exe out.exe
 #include <chrono>
 #include <cstdio>
 #include <fstream>
@@ -41,9 +45,55 @@ bool RoundTrip(const std::vector<uint8_t>& record, const std::vector<uint8_t>& o
   return same;
 }
 
+// A file read at offsets through the C library (its own small buffer).
+class TFileSource : public TDifferenceSource {
+ public:
+  explicit TFileSource(const char* path) : file(std::fopen(path, "rb")) {}
+  ~TFileSource() override {
+    if (file) std::fclose(file);
+  }
+  int64_t Size() override {
+    if (!file || std::fseek(file, 0, SEEK_END) != 0) return -1;
+    return std::ftell(file);
+  }
+  bool Read(int64_t offset, uint8_t* bytes, size_t size) override {
+    return file && std::fseek(file, static_cast<long>(offset), SEEK_SET) == 0 && std::fread(bytes, 1, size, file) == size;
+  }
+
+ private:
+  std::FILE* file;
+};
+
+class TFileSink : public TDifferenceSink {
+ public:
+  explicit TFileSink(const char* path) : file(std::fopen(path, "wb")) {}
+  ~TFileSink() override {
+    if (file) std::fclose(file);
+  }
+  bool Write(const uint8_t* bytes, size_t size) override { return file && std::fwrite(bytes, 1, size, file) == size; }
+
+ private:
+  std::FILE* file;
+};
+
+int ApplyFromDisk(const char* recordPath, const char* oldPath, const char* outPath) {
+  const auto start = std::chrono::steady_clock::now();
+  TFileSource record(recordPath), old(oldPath);
+  TDifferenceStatus status;
+  {
+    TFileSink sink(outPath);
+    status = ApplyDifference(record, old, sink);
+  }
+  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  std::printf("apply %s: %.2f s, peak %ld KB\n", status == TDifferenceStatus::Applied ? "done" : "FAILED", seconds,
+              PeakKilobytes());
+  return status == TDifferenceStatus::Applied ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc == 5 && std::string(argv[1]) == "-apply") return ApplyFromDisk(argv[2], argv[3], argv[4]);
   std::printf("| new bytes | plain | plain LZX | executable | executable LZX | exe/plain LZX | encode s | apply s | round trip |\n");
   for (int i = 1; i + 1 < argc; i += 2) {
     const std::vector<uint8_t> old = ReadFile(argv[i]), next = ReadFile(argv[i + 1]);
