@@ -70,12 +70,15 @@ class TOldWindow {
   TOldWindow(TDifferenceSource& source, int64_t size)
       : source(source), size(size), buffer(static_cast<size_t>(std::min<int64_t>(size, OldWindowSize))) {}
 
-  // The bytes from offset (below the file's size) to the window's end.
-  bool At(int64_t offset, const uint8_t*& bytes, size_t& available) {
+  // The bytes from offset (below the file's size) to the window's end. A window that moves
+  // reads the wanted bytes only (up to its size): adds are often short, and reading a whole
+  // window for each would cost more than the rest of the work.
+  bool At(int64_t offset, size_t wanted, const uint8_t*& bytes, size_t& available) {
     if (length == 0 || offset < start || offset >= start + static_cast<int64_t>(length)) {
       length = 0;
       if (offset < 0 || offset >= size) return false;
-      const size_t count = static_cast<size_t>(std::min<int64_t>(size - offset, buffer.size()));
+      const size_t count = static_cast<size_t>(std::min<int64_t>({size - offset, static_cast<int64_t>(buffer.size()),
+                                                                  static_cast<int64_t>(wanted)}));
       if (!source.Read(offset, buffer.data(), count)) return false;
       start = offset;
       length = count;
@@ -87,15 +90,17 @@ class TOldWindow {
 
   // The bytes from offset (below the file's size) to the window's end, with the
   // min(offset, 2) bytes before it, and at least the 8 after it (fewer only at the file's
-  // end) plus one: what the reference finder looks at around a byte.
-  bool Span(int64_t offset, const uint8_t*& bytes, size_t& available) {
+  // end) plus one: what the reference finder looks at around a byte. A window that moves
+  // reads at most wanted bytes from offset on and the look-ahead.
+  bool Span(int64_t offset, size_t wanted, const uint8_t*& bytes, size_t& available) {
     const int64_t end = start + static_cast<int64_t>(length);
     if (length == 0 || offset - std::min<int64_t>(offset, 2) < start || std::min<int64_t>(offset + 9, size) > end) {
       // Start the window a little before offset, so that reads going on from it stay inside.
       const int64_t from = std::max<int64_t>(0, offset - 16);
       length = 0;
       if (offset < 0 || offset >= size) return false;
-      const size_t count = static_cast<size_t>(std::min<int64_t>(size - from, buffer.size()));
+      const size_t count = static_cast<size_t>(std::min<int64_t>(
+          {size - from, static_cast<int64_t>(buffer.size()), offset - from + static_cast<int64_t>(wanted) + 9}));
       if (!source.Read(from, buffer.data(), count)) return false;
       start = from;
       length = count;
@@ -167,7 +172,7 @@ class TApplier {
     while (count > 0) {
       const uint8_t* previous;
       size_t available;
-      if (!old.At(oldAt, previous, available)) return TDifferenceStatus::ReadFailed;
+      if (!old.At(oldAt, count, previous, available)) return TDifferenceStatus::ReadFailed;
       const size_t n = std::min(size_t{count}, available);
       const TDifferenceStatus status = AddBytes(previous, n);
       if (status != TDifferenceStatus::Applied) return status;
@@ -274,7 +279,7 @@ class TApplier {
     while (count > 0) {
       const uint8_t* previous;
       size_t available;
-      if (!old.Span(oldAt, previous, available)) return TDifferenceStatus::ReadFailed;
+      if (!old.Span(oldAt, count, previous, available)) return TDifferenceStatus::ReadFailed;
       // The bytes whose look-ahead the window holds: all when it reaches the file's end.
       const size_t inWindow = old.ReachesEnd() ? available : available - 8;
       const size_t n = std::min(size_t{count}, inWindow);

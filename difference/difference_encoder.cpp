@@ -9,6 +9,10 @@
 
 namespace {
 
+// Matchings over the normalised images after the first, each with the new image's targets
+// labelled through the segments of the one before. The second gains 1-2% on small programs.
+constexpr int RelabelledRounds = 2;
+
 // Longest match of a text among the old file's suffixes.
 class TMatchFinder {
  public:
@@ -323,14 +327,53 @@ std::vector<TReferenceSegment> MatchedSegments(const TPeImage& oldImage, const T
   return merged;
 }
 
-// The executable record, when both files are PE images of one machine.
-bool EncodeExecutable(const uint8_t* oldData, size_t oldSize, const uint8_t* newData, size_t newSize,
-                      const std::vector<TDifferenceEntry>& entries, std::vector<uint8_t>& record) {
-  TExecutablePart part;
-  if (!ParsePeImage(oldData, oldSize, part.Old) || !ParsePeImage(newData, newSize, part.New) ||
-      part.Old.Machine != part.New.Machine) {
-    return false;
+// A copy of a PE image's bytes in which the operand of every reference (as the finder sees
+// it, scanning forwards) holds a label of its target instead: what labelOf makes of the
+// target's RVA. Code whose references differ only because their targets moved then reads the
+// same in both images, and the matching finds it as one long match.
+template <typename TLabelOf>
+std::vector<uint8_t> Normalised(const TPeImage& image, const uint8_t* data, size_t size, TLabelOf labelOf) {
+  std::vector<uint8_t> bytes(data, data + size);
+  for (size_t at = 0; at < size;) {
+    at += SkipNonReferences(image, static_cast<uint32_t>(at), data + at, size - at, size - at, AllReferenceKinds);
+    if (at >= size) break;
+    TOperandBytes around;
+    around.At = data + at;
+    around.Before = std::min<size_t>(at, 2);
+    around.After = std::min<size_t>(size - at, 8);
+    const TFoundReference found = FindReference(image, static_cast<uint32_t>(at), around, AllReferenceKinds);
+    if (found.Kind == TReferenceKind::None) {
+      at++;
+      continue;
+    }
+    WriteUInt32le(bytes.data() + at, labelOf(found.TargetRva));
+    at += found.Width;
   }
+  return bytes;
+}
+
+// New targets are labelled with the old RVA that the segments carry to them, so that a
+// reference whose target only moved gets the label its old self has; a target the segments
+// do not reach gets a label no old RVA has (RVAs stay below 2^31 in practice).
+std::vector<uint8_t> NormalisedNew(const TPeImage& image, const uint8_t* data, size_t size,
+                                   std::vector<TReferenceSegment> segments) {
+  std::sort(segments.begin(), segments.end(),
+            [](const TReferenceSegment& a, const TReferenceSegment& b) { return a.NewRva < b.NewRva; });
+  return Normalised(image, data, size, [&](uint32_t target) {
+    auto after = std::upper_bound(segments.begin(), segments.end(), target,
+                                  [](uint32_t rva, const TReferenceSegment& segment) { return rva < segment.NewRva; });
+    if (after != segments.begin()) {
+      const TReferenceSegment& segment = *(after - 1);
+      if (target - segment.NewRva < segment.Length) return segment.OldRva + (target - segment.NewRva);
+    }
+    return target | 0x80000000u;
+  });
+}
+
+// The executable record of two PE images of one machine (part holds their layouts) from
+// the entries of the normalised images' matching.
+bool EncodeExecutable(const uint8_t* oldData, size_t oldSize, const uint8_t* newData, size_t newSize,
+                      const std::vector<TDifferenceEntry>& entries, TExecutablePart part, std::vector<uint8_t>& record) {
   part.Kinds = AllReferenceKinds;
   part.Segments = MatchedSegments(part.Old, part.New, entries);
   // The coder works from the part as the decoder will read it back; kinds whose predictions
@@ -366,18 +409,47 @@ bool EncodeDifferences(const uint8_t* oldData, size_t oldSize, const uint8_t* ne
   if (executable) executable->clear();
   if (oldSize > MaxDifferenceFileSize || newSize > MaxDifferenceFileSize) return false;
   try {
-    std::vector<TDifferenceEntry> entries;
-    {
+    TExecutablePart part;
+    const bool images = executable && ParsePeImage(oldData, oldSize, part.Old) &&
+                        ParsePeImage(newData, newSize, part.New) && part.Old.Machine == part.New.Machine;
+    std::vector<TDifferenceEntry> entries, executableEntries;
+    if (!images) {
       std::vector<int32_t> suffixes;
       if (!BuildSuffixArray(oldData, oldSize, suffixes)) return false;
       entries = FindEntries(oldData, static_cast<int64_t>(oldSize), newData, static_cast<int64_t>(newSize), suffixes);
+    } else {
+      // One suffix array, of the old image with each reference's operand replaced by its
+      // target's RVA. The first matching labels the new image's targets by their own RVAs
+      // (references to what did not move match); its segments then carry the new targets back
+      // to old RVAs for the second, from which the executable record is made.
+      const std::vector<uint8_t> oldText = Normalised(part.Old, oldData, oldSize, [](uint32_t target) { return target; });
+      std::vector<int32_t> suffixes;
+      if (!BuildSuffixArray(oldText.data(), oldText.size(), suffixes)) return false;
+      // The plain record takes the first matching too: a second suffix array, of the raw
+      // old file, would give it 0.3-0.5% less on the corpus, where the executable record is
+      // the smaller one anyway.
+      {
+        const std::vector<uint8_t> newText =
+            Normalised(part.New, newData, newSize, [](uint32_t target) { return target; });
+        executableEntries = FindEntries(oldText.data(), static_cast<int64_t>(oldSize), newText.data(),
+                                        static_cast<int64_t>(newSize), suffixes);
+      }
+      entries = executableEntries;
+      for (int round = 0; round < RelabelledRounds; round++) {
+        const std::vector<uint8_t> newText =
+            NormalisedNew(part.New, newData, newSize, MatchedSegments(part.Old, part.New, executableEntries));
+        executableEntries = FindEntries(oldText.data(), static_cast<int64_t>(oldSize), newText.data(),
+                                        static_cast<int64_t>(newSize), suffixes);
+      }
     }
     const std::vector<uint8_t> difference = DifferenceBytes(oldData, oldSize, newData, entries, nullptr, nullptr);
     if (!AssembleRecord(oldData, oldSize, newData, newSize, entries, difference, nullptr, plain)) {
       plain.clear();
       return false;
     }
-    if (executable && !EncodeExecutable(oldData, oldSize, newData, newSize, entries, *executable)) executable->clear();
+    if (images && !EncodeExecutable(oldData, oldSize, newData, newSize, executableEntries, part, *executable)) {
+      executable->clear();
+    }
   } catch (const std::exception&) {  // out of memory, or more than a vector can hold
     std::vector<uint8_t>().swap(plain);
     if (executable) std::vector<uint8_t>().swap(*executable);

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
+
 #include "executable/base_relocations.h"
 #include "executable/pe_image.h"
 #include "executable/x86_references.h"
@@ -89,6 +92,49 @@ TEST(X86References, FindsEachKind) {
     if (c.kind != TReferenceKind::None) {
       EXPECT_EQ(c.target, found.TargetRva) << c.name;
     }
+  }
+}
+
+// The quick scan between references passes over no byte where FindReference finds one, for
+// every kind mask, in code with random bytes written over part of it (odd candidates).
+TEST(X86References, SkippingStopsAtEveryReference) {
+  const unsigned relative = ReferenceBit(TReferenceKind::Relative32);
+  const struct {
+    const char* name;
+    bool wide;
+    unsigned kinds;
+    bool exceptions;  // a table over part of the code
+  } cases[] = {
+      {"x86 all", false, AllReferenceKinds, false},         {"x86 branches only", false, relative, false},
+      {"x64 all", true, AllReferenceKinds, false},          {"x64 with exception table", true, AllReferenceKinds, true},
+      {"x64 pointers only", true, ReferenceBit(TReferenceKind::Absolute64), false},
+  };
+  for (const auto& c : cases) {
+    std::vector<uint8_t> bytes = MakeSyntheticPe(60, 5, c.wide).Old;
+    TPeImage image;
+    ASSERT_TRUE(ParsePeImage(bytes.data(), bytes.size(), image)) << c.name;
+    std::mt19937 random(7);
+    const uint32_t code = image.Sections[0].FileOffset;
+    for (uint32_t i = code + 200; i < code + 1200; i++) bytes[i] = static_cast<uint8_t>(random());
+    if (c.exceptions) {
+      image.ExceptionOffset = code + 64;
+      image.ExceptionSize = 96;
+    }
+    size_t found = 0, missed = 0;
+    for (size_t at = 0; at < bytes.size(); at++) {
+      const size_t skip = SkipNonReferences(image, static_cast<uint32_t>(at), bytes.data() + at, bytes.size() - at,
+                                            bytes.size() - at, c.kinds);
+      for (size_t i = at; i < at + skip; i++) {
+        TOperandBytes around{bytes.data() + i, std::min<size_t>(i, 2), std::min<size_t>(bytes.size() - i, 8)};
+        missed += FindReference(image, static_cast<uint32_t>(i), around, c.kinds).Kind != TReferenceKind::None;
+      }
+      at += skip;
+      if (at >= bytes.size()) break;
+      TOperandBytes around{bytes.data() + at, std::min<size_t>(at, 2), std::min<size_t>(bytes.size() - at, 8)};
+      found += FindReference(image, static_cast<uint32_t>(at), around, c.kinds).Kind != TReferenceKind::None;
+    }
+    EXPECT_EQ(0u, missed) << c.name;
+    EXPECT_GT(found, 50u) << c.name;
   }
 }
 
