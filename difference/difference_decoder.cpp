@@ -412,11 +412,11 @@ TDifferenceStatus ReadDifferenceHeader(TDifferenceSource& record, TDifferenceHea
   if (!record.Read(0, bytes, DifferenceHeaderSize)) return TDifferenceStatus::ReadFailed;
   header.Version = ReadUInt32le(bytes + 4);
   if (!std::equal(bytes, bytes + 4, DifferenceMagic) ||
-      (header.Version != DifferenceVersion && header.Version != ExecutableDifferenceVersion)) {
+      (header.Version != DifferenceVersion && !IsExecutableDifferenceVersion(header.Version))) {
     return TDifferenceStatus::Malformed;
   }
   header.ExecutableLength = 0;
-  if (header.Version == ExecutableDifferenceVersion) {
+  if (IsExecutableDifferenceVersion(header.Version)) {
     if (size < static_cast<int64_t>(DifferenceHeaderSize + 4)) return TDifferenceStatus::Malformed;
     if (!record.Read(DifferenceHeaderSize, bytes + DifferenceHeaderSize, 4)) return TDifferenceStatus::ReadFailed;
     header.ExecutableLength = ReadUInt32le(bytes + DifferenceHeaderSize);
@@ -442,12 +442,13 @@ TDifferenceStatus ReadPart(TDifferenceSource& record, const TDifferenceHeader& h
   if (!bytes.empty() && !record.Read(static_cast<int64_t>(header.ExecutableStart()), bytes.data(), bytes.size())) {
     return TDifferenceStatus::ReadFailed;
   }
-  return ReadExecutablePart(bytes.data(), bytes.size(), part) ? TDifferenceStatus::Applied : TDifferenceStatus::Malformed;
+  return ReadExecutablePart(bytes.data(), bytes.size(), header.Version, part) ? TDifferenceStatus::Applied
+                                                                              : TDifferenceStatus::Malformed;
 }
 
 TDifferenceStatus Check(TDifferenceSource& record, TDifferenceHeader& header, TExecutablePart* part) {
   TDifferenceStatus status = ReadDifferenceHeader(record, header);
-  if (status == TDifferenceStatus::Applied && header.Version == ExecutableDifferenceVersion) {
+  if (status == TDifferenceStatus::Applied && IsExecutableDifferenceVersion(header.Version)) {
     TExecutablePart read;
     status = ReadPart(record, header, part ? *part : read);
   }
@@ -476,6 +477,6 @@ TDifferenceStatus ApplyDifference(TDifferenceSource& record, TDifferenceSource& 
   if (oldSize != header.OldSize) return TDifferenceStatus::WrongOldSize;
   const TReferenceCoder coder(part);
   TApplier applier(record, old, sink, header, observer,
-                   header.Version == ExecutableDifferenceVersion ? &coder : nullptr);
+                   IsExecutableDifferenceVersion(header.Version) ? &coder : nullptr);
   return Walk(record, header, &applier);
 }

@@ -209,7 +209,8 @@ std::vector<uint8_t> DifferenceBytes(const uint8_t* oldData, size_t oldSize, con
 // when there is one), control, runs, changes, extra.
 bool AssembleRecord(const uint8_t* oldData, size_t oldSize, const uint8_t* newData, size_t newSize,
                     const std::vector<TDifferenceEntry>& entries, const std::vector<uint8_t>& difference,
-                    const std::vector<uint8_t>* executablePart, std::vector<uint8_t>& record) {
+                    const std::vector<uint8_t>* executablePart, uint32_t executableVersion,
+                    std::vector<uint8_t>& record) {
   std::vector<uint8_t> control, runs, changes, extra;
   TDifferenceHeader header;
   size_t newAt = 0;
@@ -231,7 +232,7 @@ bool AssembleRecord(const uint8_t* oldData, size_t oldSize, const uint8_t* newDa
   }
   if (executablePart) {
     if (executablePart->size() > MaxExecutablePartLength) return false;
-    header.Version = ExecutableDifferenceVersion;
+    header.Version = executableVersion;
     header.ExecutableLength = static_cast<uint32_t>(executablePart->size());
   }
   header.OldSize = static_cast<uint32_t>(oldSize);
@@ -381,7 +382,7 @@ bool EncodeExecutable(const uint8_t* oldData, size_t oldSize, const uint8_t* new
   std::vector<uint8_t> bytes;
   PutExecutablePart(bytes, part);
   TExecutablePart read;
-  if (!ReadExecutablePart(bytes.data(), bytes.size(), read)) return false;
+  if (!ReadExecutablePart(bytes.data(), bytes.size(), PlacedPointerDifferenceVersion, read)) return false;
   TKindCost cost;
   std::vector<uint8_t> difference;
   {
@@ -389,7 +390,7 @@ bool EncodeExecutable(const uint8_t* oldData, size_t oldSize, const uint8_t* new
     difference = DifferenceBytes(oldData, oldSize, newData, entries, &coder, &cost);
   }
   for (unsigned kind = 0; kind < 8; kind++) {
-    if (cost.Coded[kind] > cost.Plain[kind]) read.Kinds &= ~(1u << kind);
+    if (cost.Coded[kind] >= cost.Plain[kind]) read.Kinds &= ~(1u << kind);
   }
   if (read.Kinds != part.Kinds) {
     part.Kinds = read.Kinds;
@@ -398,7 +399,8 @@ bool EncodeExecutable(const uint8_t* oldData, size_t oldSize, const uint8_t* new
     const TReferenceCoder coder(read);
     difference = DifferenceBytes(oldData, oldSize, newData, entries, &coder, nullptr);
   }
-  return AssembleRecord(oldData, oldSize, newData, newSize, entries, difference, &bytes, record);
+  return AssembleRecord(oldData, oldSize, newData, newSize, entries, difference, &bytes, ExecutablePartVersion(part),
+                        record);
 }
 
 }  // namespace
@@ -443,7 +445,7 @@ bool EncodeDifferences(const uint8_t* oldData, size_t oldSize, const uint8_t* ne
       }
     }
     const std::vector<uint8_t> difference = DifferenceBytes(oldData, oldSize, newData, entries, nullptr, nullptr);
-    if (!AssembleRecord(oldData, oldSize, newData, newSize, entries, difference, nullptr, plain)) {
+    if (!AssembleRecord(oldData, oldSize, newData, newSize, entries, difference, nullptr, DifferenceVersion, plain)) {
       plain.clear();
       return false;
     }

@@ -16,6 +16,12 @@ constexpr uint32_t DifferenceVersion = 1;
 // Version 2 codes the references of x86/x64 PE files by what they point to: after the
 // header a 32-bit length and the executable part (executable_part.h), then the streams.
 constexpr uint32_t ExecutableDifferenceVersion = 2;
+// Version 3 is version 2 that may also use the references found where x86 compilers place
+// pointers (TReferenceKind::PlacedAbsolute32); the encoder writes it only for records that do.
+constexpr uint32_t PlacedPointerDifferenceVersion = 3;
+constexpr bool IsExecutableDifferenceVersion(uint32_t version) {
+  return version == ExecutableDifferenceVersion || version == PlacedPointerDifferenceVersion;
+}
 constexpr size_t DifferenceHeaderSize = 40;
 // The executable part holds two section tables and at most MaxReferenceSegments segments.
 constexpr uint32_t MaxExecutablePartLength = 2 * 1024 * 1024;
@@ -38,7 +44,7 @@ struct TDifferenceHeader {
   // Where each stream starts, and the size of the whole record.
   uint64_t ExecutableStart() const { return DifferenceHeaderSize + 4; }
   uint64_t ControlStart() const {
-    return Version == ExecutableDifferenceVersion ? ExecutableStart() + ExecutableLength : DifferenceHeaderSize;
+    return IsExecutableDifferenceVersion(Version) ? ExecutableStart() + ExecutableLength : DifferenceHeaderSize;
   }
   uint64_t RunsStart() const { return ControlStart() + ControlLength; }
   uint64_t ChangesStart() const { return RunsStart() + RunLength; }
@@ -79,12 +85,12 @@ inline void PutDifferenceHeader(uint8_t* at, const TDifferenceHeader& header) {
                              header.EntryCount,        header.ControlLength, header.DifferenceLength,
                              header.ChangeCount,       header.RunLength,   header.ExtraLength};
   for (uint32_t field : fields) WriteUInt32le(at += 4, field);
-  if (header.Version == ExecutableDifferenceVersion) WriteUInt32le(at + 4, header.ExecutableLength);
+  if (IsExecutableDifferenceVersion(header.Version)) WriteUInt32le(at + 4, header.ExecutableLength);
 }
 
 // Bytes of the header as written: 44 with the executable part's length.
 inline size_t DifferenceHeaderBytes(const TDifferenceHeader& header) {
-  return header.Version == ExecutableDifferenceVersion ? DifferenceHeaderSize + 4 : DifferenceHeaderSize;
+  return IsExecutableDifferenceVersion(header.Version) ? DifferenceHeaderSize + 4 : DifferenceHeaderSize;
 }
 
 inline void PutDifferenceEntry(std::vector<uint8_t>& out, const TDifferenceEntry& entry) {

@@ -105,11 +105,16 @@ void PutExecutablePart(std::vector<uint8_t>& out, const TExecutablePart& part) {
   }
 }
 
-bool ReadExecutablePart(const uint8_t* bytes, size_t size, TExecutablePart& part) {
+uint32_t ExecutablePartVersion(const TExecutablePart& part) {
+  return part.Kinds & ~FirstReferenceKinds ? PlacedPointerDifferenceVersion : ExecutableDifferenceVersion;
+}
+
+bool ReadExecutablePart(const uint8_t* bytes, size_t size, uint32_t version, TExecutablePart& part) {
   part = TExecutablePart();
   TNumberReader in(bytes, size);
   uint32_t count;
-  if (!in.Number(part.Kinds) || (part.Kinds & ~AllReferenceKinds) != 0 || !ReadImage(in, part.Old) ||
+  const unsigned known = version == ExecutableDifferenceVersion ? FirstReferenceKinds : AllReferenceKinds;
+  if (!in.Number(part.Kinds) || (part.Kinds & ~known) != 0 || !ReadImage(in, part.Old) ||
       !ReadImage(in, part.New) || !in.Number(count) || count > MaxReferenceSegments) {
     return false;
   }

@@ -33,8 +33,10 @@ struct TExecutablePart {
 };
 
 void PutExecutablePart(std::vector<uint8_t>& out, const TExecutablePart& part);
-// False when the bytes are not exactly one well-formed part.
-bool ReadExecutablePart(const uint8_t* bytes, size_t size, TExecutablePart& part);
+// The record version a part needs: 3 when it uses PlacedAbsolute32, else 2.
+uint32_t ExecutablePartVersion(const TExecutablePart& part);
+// False when the bytes are not exactly one well-formed part of a record of version (2 or 3).
+bool ReadExecutablePart(const uint8_t* bytes, size_t size, uint32_t version, TExecutablePart& part);
 
 class TReferenceCoder {
  public:

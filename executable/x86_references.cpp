@@ -27,6 +27,33 @@ bool TakesNoImmediate(uint8_t opcode, uint8_t modrm) {
   }
 }
 
+// One-byte opcodes (and the second bytes of common 0F opcodes) that take a ModRM byte.
+bool TakesModRm(uint8_t opcode) {
+  if (opcode < 0x40) return (opcode & 0x07) < 4;  // add, or, adc, sbb, and, sub, xor, cmp
+  switch (opcode) {
+    case 0x62: case 0x63: case 0x69: case 0x6B: case 0xC0: case 0xC1: case 0xC6: case 0xC7: case 0xD0:
+    case 0xD1: case 0xD2: case 0xD3: case 0xF6: case 0xF7: case 0xFE: case 0xFF:
+    case 0x6E: case 0x6F: case 0x7E: case 0x7F: case 0xAF: case 0xB6: case 0xB7: case 0xBE: case 0xBF: case 0xD6:
+    case 0x58: case 0x59: case 0x5C: case 0x5E:
+      return true;
+    default:
+      return (opcode >= 0x80 && opcode <= 0x8F) || (opcode >= 0xD8 && opcode <= 0xDF);
+  }
+}
+
+// Bytes just before an x86 operand that make it an address or immediate a compiler puts a
+// pointer in (0 when none): see PlacedAbsolute32.
+uint32_t PointerOperandBytes(const uint8_t* at, size_t before) {
+  if (before < 1) return 0;
+  const uint8_t last = at[-1];
+  if (last == 0x68 || last == 0xA1 || last == 0xA3 || (last >= 0xB8 && last <= 0xBF)) return 1;
+  if (before < 2) return 0;
+  const uint8_t previous = at[-2];
+  if ((last & 0xC7) == 0x05 && TakesModRm(previous)) return 2;          // [disp32]
+  if ((previous & 0xC7) == 0x04 && (last & 0x07) == 0x05) return 2;     // [index*scale + disp32]
+  return 0;
+}
+
 TFoundReference Found(TReferenceKind kind, uint32_t target, uint32_t width, uint32_t opcodeBytes) {
   TFoundReference found;
   found.Kind = kind;
@@ -70,6 +97,14 @@ TFoundReference FindReference(const TPeImage& image, uint32_t offset, const TOpe
       (offset - image.ExceptionOffset) % 4 == 0 && inSection(value, false)) {
     return Found(TReferenceKind::Rva32, value, 4, 0);
   }
+  if (!wide && (kinds & ReferenceBit(TReferenceKind::PlacedAbsolute32))) {
+    const uint64_t target = uint64_t{value} - image.ImageBase;
+    if (value >= image.ImageBase && target < image.ImageSize && inSection(static_cast<uint32_t>(target), false)) {
+      if (!section->Executable && rva % 4 == 0) return Found(TReferenceKind::PlacedAbsolute32, static_cast<uint32_t>(target), 4, 0);
+      const uint32_t opcodeBytes = section->Executable ? PointerOperandBytes(at, bytes.Before) : 0;
+      if (opcodeBytes != 0) return Found(TReferenceKind::PlacedAbsolute32, static_cast<uint32_t>(target), 4, opcodeBytes);
+    }
+  }
   if (!wide && (kinds & ReferenceBit(TReferenceKind::Absolute32))) {
     const uint64_t target = uint64_t{value} - image.ImageBase;
     if (value >= image.ImageBase && target < image.ImageSize && inSection(static_cast<uint32_t>(target), false))
@@ -91,7 +126,8 @@ size_t SkipNonReferences(const TPeImage& image, uint32_t offset, const uint8_t* 
   const bool relative = (kinds & ReferenceBit(TReferenceKind::Relative32)) != 0;
   const bool ripRelative = wide && (kinds & ReferenceBit(TReferenceKind::RipRelative32)) != 0;
   const bool rvas = wide && (kinds & ReferenceBit(TReferenceKind::Rva32)) != 0 && image.ExceptionSize != 0;
-  const bool absolute32 = !wide && (kinds & ReferenceBit(TReferenceKind::Absolute32)) != 0;
+  const bool absolute32 = !wide && (kinds & (ReferenceBit(TReferenceKind::Absolute32) |
+                                             ReferenceBit(TReferenceKind::PlacedAbsolute32))) != 0;
   const bool absolute64 = wide && (kinds & ReferenceBit(TReferenceKind::Absolute64)) != 0;
   const uint64_t exceptionEnd = uint64_t{image.ExceptionOffset} + image.ExceptionSize;
   size_t i = 0;
@@ -155,6 +191,7 @@ bool ReferenceValue(const TPeImage& image, TReferenceKind kind, uint32_t offset,
       return true;
     case TReferenceKind::Absolute32:
     case TReferenceKind::Absolute64:
+    case TReferenceKind::PlacedAbsolute32:
       value = static_cast<uint32_t>(image.ImageBase + targetRva);
       return true;
     case TReferenceKind::None:

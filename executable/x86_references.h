@@ -10,7 +10,12 @@
 //   for none of these opcodes carries an immediate;
 // - Rva32: on x64, each 32-bit field of the exception table (function begin, end, unwind);
 // - Absolute32 / Absolute64: a pointer (image base + RVA) into one of the image's sections,
-//   32-bit on x86, 64-bit on x64: what the base-relocation table lists.
+//   32-bit on x86, 64-bit on x64: what the base-relocation table lists;
+// - PlacedAbsolute32: on x86, such a pointer where compilers place one: in code as the
+//   address of an instruction's operand (after a ModRM byte of mod 00 r/m 101, or a SIB byte
+//   without base after one of mod 00) or its immediate (push, mov r32 / eax); elsewhere at an
+//   RVA that is a multiple of 4. Far fewer false finds than Absolute32 in code, whose
+//   instruction bytes often read as a number in the image's range. Found before Absolute32.
 //
 // Being local, the finder can run on any byte of a file in any order, which lets a decoder
 // that reads its old file at arbitrary offsets ask it with bounded memory. Where a candidate
@@ -21,14 +26,17 @@
 
 #include "pe_image.h"
 
-enum class TReferenceKind : uint8_t { None, Relative32, RipRelative32, Rva32, Absolute32, Absolute64 };
+enum class TReferenceKind : uint8_t { None, Relative32, RipRelative32, Rva32, Absolute32, Absolute64, PlacedAbsolute32 };
 
 // Kinds as bits of a mask, so a caller can switch each off.
 constexpr unsigned ReferenceBit(TReferenceKind kind) { return 1u << static_cast<unsigned>(kind); }
 constexpr unsigned AllReferenceKinds = ReferenceBit(TReferenceKind::Relative32) |
                                        ReferenceBit(TReferenceKind::RipRelative32) |
                                        ReferenceBit(TReferenceKind::Rva32) | ReferenceBit(TReferenceKind::Absolute32) |
-                                       ReferenceBit(TReferenceKind::Absolute64);
+                                       ReferenceBit(TReferenceKind::Absolute64) |
+                                       ReferenceBit(TReferenceKind::PlacedAbsolute32);
+// The kinds of the first executable records (version 2); PlacedAbsolute32 came later.
+constexpr unsigned FirstReferenceKinds = AllReferenceKinds & ~ReferenceBit(TReferenceKind::PlacedAbsolute32);
 
 // The bytes around a candidate operand: At points at its first byte; Before bytes before it
 // and After bytes from it on are readable.

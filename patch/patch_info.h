@@ -21,7 +21,7 @@
 
 // ptVerify carries the content checks of the record after it (verify_info.h); ptDifference
 // rebuilds a file as ptModify does, from a difference record (difference/README.md) instead of
-// a block delta; ptExecutableDifference does the same from a difference record of version 2,
+// a block delta; ptExecutableDifference does the same from a difference record of version 2 or 3,
 // which codes a program's references by what they point to. Each has a type of its own so
 // that readers that do not know it pass it over, as every unknown type: a reader that knows
 // version 1 records only never meets a version 2 one.

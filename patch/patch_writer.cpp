@@ -53,9 +53,9 @@ bool TPatchWriter::AddModify(const std::string& path, TDosStamp stamp, TDosStamp
 bool TPatchWriter::AddDifference(const std::string& path, TDosStamp stamp, TDosStamp newStamp,
                                  const std::vector<uint8_t>& record) {
   if (!PathAllowed(path)) return false;
-  // A record of version 2 (bytes 4 to 7 after the magic) gets a type of its own, which readers
-  // that know version 1 only pass over instead of calling it damaged.
-  const bool executable = record.size() >= 8 && ReadUInt32le(&record[4]) == ExecutableDifferenceVersion;
+  // A record of version 2 or 3 (bytes 4 to 7 after the magic) gets a type of its own, which
+  // readers that know version 1 only pass over instead of calling it damaged.
+  const bool executable = record.size() >= 8 && IsExecutableDifferenceVersion(ReadUInt32le(&record[4]));
   AddRecord(MakePatchInfo(path, executable ? ptExecutableDifference : ptDifference, stamp, newStamp), record);
   return true;
 }

@@ -100,7 +100,7 @@ TEST(DifferenceRecords, EachVersionHasItsOwnType) {
   const struct {
     uint8_t Version;
     uint32_t Type;
-  } cases[] = {{1, ptDifference}, {2, ptExecutableDifference}};
+  } cases[] = {{1, ptDifference}, {2, ptExecutableDifference}, {3, ptExecutableDifference}};
   for (const auto& c : cases) {
     TPatchWriter writer;
     ASSERT_TRUE(writer.AddDifference("&ROOT&\\MAIN.EXE", oldStamp, newStamp, {'M', 'D', 'I', 'F', c.Version, 0, 0, 0}));
