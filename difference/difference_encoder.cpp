@@ -150,6 +150,28 @@ std::vector<TDifferenceEntry> FindEntries(const uint8_t* old, int64_t oldSize, c
   return entries;
 }
 
+// Adds shorter than ShortAdd bytes that the old position jumps to become extra bytes of the
+// entry before: a far jump costs a few control bytes that hardly compress, and the decoder one
+// read of the old file each (biome.exe: 727,196 entries, most of them 8 to 63 bytes added
+// somewhere else in a 120 MB file). On the four smaller programs the cabinets come out
+// 0.3-0.8% smaller with 12 or 16, larger from 24 on for the C++ ones.
+constexpr uint32_t ShortAdd = 16;
+
+std::vector<TDifferenceEntry> WithoutShortAdds(const std::vector<TDifferenceEntry>& entries) {
+  std::vector<TDifferenceEntry> kept;
+  kept.reserve(entries.size());
+  for (const TDifferenceEntry& entry : entries) {
+    if (!kept.empty() && entry.Add < ShortAdd && kept.back().Seek != 0) {
+      TDifferenceEntry& before = kept.back();
+      before.Copy += entry.Add + entry.Copy;
+      before.Seek = static_cast<int32_t>(int64_t{before.Seek} + entry.Add + entry.Seek);
+      continue;
+    }
+    kept.push_back(entry);
+  }
+  return kept;
+}
+
 // The difference bytes of the adds: new - old byte by byte, except that with a coder each
 // reference it recognises takes the 32-bit difference between its value and the prediction
 // (README.md, "Executable mode"). cost counts, per reference kind, the bytes that are not
@@ -452,6 +474,8 @@ bool EncodeDifferences(const uint8_t* oldData, size_t oldSize, const uint8_t* ne
                                         static_cast<int64_t>(newSize), suffixes);
       }
     }
+    entries = WithoutShortAdds(entries);
+    executableEntries = WithoutShortAdds(executableEntries);
     const std::vector<uint8_t> difference = DifferenceBytes(oldData, oldSize, newData, entries, nullptr, nullptr);
     if (!AssembleRecord(oldData, oldSize, newData, newSize, entries, difference, nullptr, DifferenceVersion, plain)) {
       plain.clear();

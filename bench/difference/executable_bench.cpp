@@ -56,7 +56,10 @@ class TFileSource : public TDifferenceSource {
     if (!file || std::fseek(file, 0, SEEK_END) != 0) return -1;
     return std::ftell(file);
   }
+  size_t Reads = 0, BytesRead = 0;
   bool Read(int64_t offset, uint8_t* bytes, size_t size) override {
+    Reads++;
+    BytesRead += size;
     return file && std::fseek(file, static_cast<long>(offset), SEEK_SET) == 0 && std::fread(bytes, 1, size, file) == size;
   }
 
@@ -85,8 +88,9 @@ int ApplyFromDisk(const char* recordPath, const char* oldPath, const char* outPa
     status = ApplyDifference(record, old, sink);
   }
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  std::printf("apply %s: %.2f s, peak %ld KB\n", status == TDifferenceStatus::Applied ? "done" : "FAILED", seconds,
-              PeakKilobytes());
+  std::printf("apply %s: %.2f s, peak %ld KB; old file: %zu reads, %zu bytes; record: %zu reads\n",
+              status == TDifferenceStatus::Applied ? "done" : "FAILED", seconds, PeakKilobytes(), old.Reads, old.BytesRead,
+              record.Reads);
   return status == TDifferenceStatus::Applied ? 0 : 1;
 }
 
