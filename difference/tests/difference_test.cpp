@@ -86,7 +86,19 @@ struct TRoundTrip {
   TBytes Old;
   TBytes New;
   size_t MaxExtra;  // bytes the extra stream may hold
+  uint32_t MaxEntries = UINT32_MAX;
 };
+
+// Pieces of count bytes each from random places of bytes, one after another.
+TBytes Scattered(const TBytes& bytes, size_t pieces, size_t count) {
+  std::mt19937 random(9);
+  TBytes out;
+  for (size_t p = 0; p < pieces; p++) {
+    const size_t at = random() % (bytes.size() - count);
+    out.insert(out.end(), bytes.begin() + at, bytes.begin() + at + count);
+  }
+  return out;
+}
 
 TEST(DifferenceTest, RoundTrips) {
   const TBytes random = Random(300000, 1);
@@ -107,6 +119,9 @@ TEST(DifferenceTest, RoundTrips) {
       {"old larger", random, Part(random, 1000, 150000), 100},
       {"old smaller", Part(random, 0, 100000), random, 200100},
       {"zeros with sparse changes", zeros, sparse, 100},
+      // Each piece matches somewhere; a far jump for 10 bytes is not worth an entry.
+      {"short pieces from all over", random, Scattered(random, 2000, 10), 20000, 4},
+      {"long pieces from all over", random, Scattered(random, 200, 100), 1000, 201},
   };
   for (const TRoundTrip& c : cases) {
     SCOPED_TRACE(c.Name);
@@ -116,6 +131,7 @@ TEST(DifferenceTest, RoundTrips) {
     TDifferenceHeader header;
     ASSERT_EQ(CheckDifference(recordSource, &header), TDifferenceStatus::Applied);
     EXPECT_LE(header.ExtraLength, c.MaxExtra);
+    EXPECT_LE(header.EntryCount, c.MaxEntries);
     TMemoryDifferenceSource oldSource(c.Old);
     TVectorDifferenceSink sink;
     ASSERT_EQ(ApplyDifference(recordSource, oldSource, sink), TDifferenceStatus::Applied);
