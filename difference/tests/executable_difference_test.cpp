@@ -38,7 +38,9 @@ TEST(ExecutableDifference, RoundTripsMovedCodeWithFewerChanges) {
     EXPECT_EQ(wide ? 2u : 3u, Field(executable, 4));
     // Byte 44, the kinds in use: on x86 the placed pointers take every pointer, so the kind
     // that would also find any number in the image's range finds none and is left out.
-    if (!wide) EXPECT_EQ(0x40, executable[44] & 0x50);
+    if (!wide) {
+      EXPECT_EQ(0x40, executable[44] & 0x50);
+    }
     ASSERT_EQ(TDifferenceStatus::Applied, Apply(executable, pe.Old, rebuilt)) << wide;
     EXPECT_EQ(pe.New, rebuilt) << wide;
     // Field 28: bytes of the changes stream.
