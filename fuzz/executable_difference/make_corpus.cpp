@@ -1,6 +1,6 @@
 // Writes the seed corpus of the executable_difference fuzz target: small PE pairs of both
-// machines with their executable records (version 3 for x86, 2 for x64), and damaged copies. Build and run by hand
-// from the repository's root:
+// machines with their executable records (version 3 for x86, 2 for x64), and damaged copies
+// of them. Build and run by hand from the repository's root:
 //   g++ -std=c++17 -I. fuzz/executable_difference/make_corpus.cpp difference/*.cpp executable/*.cpp \
 //     -o /tmp/make_corpus && /tmp/make_corpus fuzz/executable_difference/corpus
 #include <fstream>
