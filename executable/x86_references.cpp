@@ -126,8 +126,8 @@ size_t SkipNonReferences(const TPeImage& image, uint32_t offset, const uint8_t* 
   const bool relative = (kinds & ReferenceBit(TReferenceKind::Relative32)) != 0;
   const bool ripRelative = wide && (kinds & ReferenceBit(TReferenceKind::RipRelative32)) != 0;
   const bool rvas = wide && (kinds & ReferenceBit(TReferenceKind::Rva32)) != 0 && image.ExceptionSize != 0;
-  const bool absolute32 = !wide && (kinds & (ReferenceBit(TReferenceKind::Absolute32) |
-                                             ReferenceBit(TReferenceKind::PlacedAbsolute32))) != 0;
+  const bool absolute32 = !wide && (kinds & ReferenceBit(TReferenceKind::Absolute32)) != 0;
+  const bool placed32 = !wide && (kinds & ReferenceBit(TReferenceKind::PlacedAbsolute32)) != 0;
   const bool absolute64 = wide && (kinds & ReferenceBit(TReferenceKind::Absolute64)) != 0;
   const uint64_t exceptionEnd = uint64_t{image.ExceptionOffset} + image.ExceptionSize;
   size_t i = 0;
@@ -149,6 +149,8 @@ size_t SkipNonReferences(const TPeImage& image, uint32_t offset, const uint8_t* 
       continue;
     }
     const bool executable = section->Executable;
+    // Offsets of 4-aligned RVAs in this section (file offsets and RVAs differ by a constant).
+    const uint64_t aligned = (uint64_t{section->FileOffset} - section->Rva) & 3;
     for (; i < stop; i++) {
       // FindReference wants 4 readable bytes (8 for a 64-bit pointer); fewer means the file ends.
       const size_t after = readable - i;
@@ -164,7 +166,12 @@ size_t SkipNonReferences(const TPeImage& image, uint32_t offset, const uint8_t* 
         }
       }
       if (inExceptions && (position - image.ExceptionOffset) % 4 == 0) return i;
-      if (absolute32 && ReadUInt32le(at + i) - image.ImageBase < image.ImageSize) return i;
+      // Placed pointers: after the instruction bytes that take one in code, aligned elsewhere.
+      if ((absolute32 || (placed32 && (executable ? PointerOperandBytes(at + i, std::min<uint64_t>(position, 2)) != 0
+                                                  : (position & 3) == aligned))) &&
+          ReadUInt32le(at + i) - image.ImageBase < image.ImageSize) {
+        return i;
+      }
       if (absolute64 && after >= 8 &&
           (ReadUInt32le(at + i) | uint64_t{ReadUInt32le(at + i + 4)} << 32) - image.ImageBase < image.ImageSize) {
         return i;

@@ -111,6 +111,7 @@ TEST(X86References, SkippingStopsAtEveryReference) {
     bool exceptions;  // a table over part of the code
   } cases[] = {
       {"x86 all", false, AllReferenceKinds, false},         {"x86 branches only", false, relative, false},
+      {"x86 placed pointers only", false, ReferenceBit(TReferenceKind::PlacedAbsolute32), false},
       {"x64 all", true, AllReferenceKinds, false},          {"x64 with exception table", true, AllReferenceKinds, true},
       {"x64 pointers only", true, ReferenceBit(TReferenceKind::Absolute64), false},
   };
