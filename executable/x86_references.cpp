@@ -54,6 +54,25 @@ uint32_t PointerOperandBytes(const uint8_t* at, size_t before) {
   return 0;
 }
 
+// Classes of the byte just before a candidate operand in code, as bits, so that the scan
+// between references passes over most code bytes with one look-up.
+enum : uint8_t { CallOrJump = 1, ConditionalJump = 2, Disp32ModRm = 4, PointerImmediate = 8, Disp32Sib = 16 };
+
+struct TLastByteClasses {
+  uint8_t Of[256] = {};
+  TLastByteClasses() {
+    for (unsigned b = 0; b < 256; b++) {
+      if (b == 0xE8 || b == 0xE9) Of[b] |= CallOrJump;
+      if ((b & 0xF0) == 0x80) Of[b] |= ConditionalJump;
+      if ((b & 0xC7) == 0x05) Of[b] |= Disp32ModRm;
+      if (b == 0x68 || b == 0xA1 || b == 0xA3 || (b >= 0xB8 && b <= 0xBF)) Of[b] |= PointerImmediate;
+      if ((b & 0x07) == 0x05) Of[b] |= Disp32Sib;
+    }
+  }
+};
+
+const TLastByteClasses LastByteClasses;
+
 TFoundReference Found(TReferenceKind kind, uint32_t target, uint32_t width, uint32_t opcodeBytes) {
   TFoundReference found;
   found.Kind = kind;
@@ -130,6 +149,10 @@ size_t SkipNonReferences(const TPeImage& image, uint32_t offset, const uint8_t* 
   const bool placed32 = !wide && (kinds & ReferenceBit(TReferenceKind::PlacedAbsolute32)) != 0;
   const bool absolute64 = wide && (kinds & ReferenceBit(TReferenceKind::Absolute64)) != 0;
   const uint64_t exceptionEnd = uint64_t{image.ExceptionOffset} + image.ExceptionSize;
+  // The classes of the byte before an operand in code that the kinds look for.
+  const uint8_t codeClasses = static_cast<uint8_t>((relative ? CallOrJump | ConditionalJump : 0) |
+                                                   (ripRelative ? Disp32ModRm : 0) |
+                                                   (placed32 ? Disp32ModRm | PointerImmediate | Disp32Sib : 0));
   size_t i = 0;
   while (i < count) {
     // A stretch [from, end) where the first section of the table that holds the offset is one
@@ -151,7 +174,21 @@ size_t SkipNonReferences(const TPeImage& image, uint32_t offset, const uint8_t* 
     const bool executable = section->Executable;
     // Offsets of 4-aligned RVAs in this section (file offsets and RVAs differ by a constant).
     const uint64_t aligned = (uint64_t{section->FileOffset} - section->Rva) & 3;
+    // Where only the bytes before an operand in code can make a candidate, or only aligned
+    // positions outside the code, whole runs of bytes are passed over at once.
+    const bool everyByte = absolute32 || absolute64 || inExceptions;
+    const size_t last = std::min(stop, readable >= 4 ? readable - 3 : 0);  // candidates need 4 bytes
     for (; i < stop; i++) {
+      if (!everyByte && offset + uint64_t{i} >= 2) {
+        if (executable) {
+          while (i < last && (LastByteClasses.Of[at[i - 1]] & codeClasses) == 0) i++;
+        } else if (placed32) {
+          while (i < last && ((offset + i) & 3) != aligned) i++;
+        } else {
+          i = last;
+        }
+        if (i >= stop) break;
+      }
       // FindReference wants 4 readable bytes (8 for a 64-bit pointer); fewer means the file ends.
       const size_t after = readable - i;
       if (after < 4) break;
