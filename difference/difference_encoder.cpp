@@ -5,6 +5,7 @@
 
 #include "difference_format.h"
 #include "executable_part.h"
+#include "parallel/parallel_work.h"
 #include "suffix_array.h"
 
 namespace {
@@ -69,9 +70,10 @@ class TMatchFinder {
   }
 };
 
-// Finds the control entries; the streams follow from them.
-std::vector<TDifferenceEntry> FindEntries(const uint8_t* old, int64_t oldSize, const uint8_t* next,
-                                          int64_t newSize, const std::vector<int32_t>& suffixes) {
+// Finds the control entries of the new file's bytes from newStart to newSize (the end of
+// the piece); the piece's old position starts at 0. The streams follow from the entries.
+std::vector<TDifferenceEntry> FindPieceEntries(const uint8_t* old, int64_t oldSize, const uint8_t* next,
+                                               int64_t newStart, int64_t newSize, const std::vector<int32_t>& suffixes) {
   std::vector<TDifferenceEntry> entries;
   const TMatchFinder finder(old, oldSize, suffixes);
   // Bytes of the new file at newAt that equal the old file's at newAt + offset.
@@ -80,10 +82,10 @@ std::vector<TDifferenceEntry> FindEntries(const uint8_t* old, int64_t oldSize, c
     return oldAt >= 0 && oldAt < oldSize && old[oldAt] == next[newAt];
   };
 
-  int64_t scan = 0;
+  int64_t scan = newStart;
   int64_t length = 0;
   int64_t position = 0;
-  int64_t lastScan = 0;      // where the new file's uncovered part starts
+  int64_t lastScan = newStart;  // where the new file's uncovered part starts
   int64_t lastPosition = 0;  // the old position that goes with it
   int64_t lastOffset = 0;    // old - new of the alignment in use
   while (scan < newSize) {
@@ -170,6 +172,35 @@ std::vector<TDifferenceEntry> WithoutShortAdds(const std::vector<TDifferenceEntr
     kept.push_back(entry);
   }
   return kept;
+}
+
+// The new file is matched in pieces of MatchPiece bytes, on as many threads as there are
+// cores; the pieces are fixed by the file alone, so the record is the same on any machine.
+// A piece starts with no alignment (its first bytes until a match go as extra bytes), which
+// costs a few bytes a piece; the matching's time grows faster than the file where long
+// stretches match nowhere, and pieces bound that too.
+constexpr int64_t MatchPiece = 4 << 20;
+
+std::vector<TDifferenceEntry> FindEntries(const uint8_t* old, int64_t oldSize, const uint8_t* next,
+                                          int64_t newSize, const std::vector<int32_t>& suffixes) {
+  const size_t pieces = static_cast<size_t>(std::max<int64_t>(1, (newSize + MatchPiece - 1) / MatchPiece));
+  std::vector<std::vector<TDifferenceEntry>> found(pieces);
+  RunEach(pieces, [&](size_t piece) {
+    const int64_t start = static_cast<int64_t>(piece) * MatchPiece;
+    found[piece] = FindPieceEntries(old, oldSize, next, start, std::min(newSize, start + MatchPiece), suffixes);
+  });
+  // Each piece ends with a seek of 0 and the next one starts at old position 0: the last
+  // entry of a piece seeks back to 0.
+  std::vector<TDifferenceEntry> entries;
+  int64_t oldAt = 0;  // where the pieces joined so far leave the old position
+  for (std::vector<TDifferenceEntry>& piece : found) {
+    if (!entries.empty()) entries.back().Seek = static_cast<int32_t>(-oldAt);
+    oldAt = 0;
+    for (const TDifferenceEntry& entry : piece) oldAt += int64_t{entry.Add} + entry.Seek;
+    entries.insert(entries.end(), piece.begin(), piece.end());
+    std::vector<TDifferenceEntry>().swap(piece);
+  }
+  return entries;
 }
 
 // The difference bytes of the adds: new - old byte by byte, except that with a coder each
