@@ -4,6 +4,7 @@
 #include <climits>
 
 #include "difference/difference_encoder.h"
+#include "parallel/parallel_work.h"
 #include "patch/patch_info.h"
 #include "patch/patch_writer.h"
 #include "patch/verify_info.h"
@@ -120,22 +121,40 @@ bool BuildPatchData(TFileSystem& files, const std::string& oldRoot, const std::s
         return false;
       }
       TProgressContext context{&hooks, &planned.NewPath};
-      EncodeDelta(oldBytes.data(), oldBytes.size(), newBytes.data(), newBytes.size(), delta,
-                  &built.Delta, hooks.Progress ? DeltaProgress : nullptr, &context);
-      // The difference record wins only when it packs smaller, measured as the cabinet packs.
-      // Two PE images of one machine also get the executable mode; the smaller one competes.
-      if (choice == TDeltaChoice::Best &&
-          EncodeDifferences(oldBytes.data(), oldBytes.size(), newBytes.data(), newBytes.size(), difference,
-                            &executable)) {
-        built.PackedBlock = PackedSize(delta, compression);
-        built.PackedDifference = PackedSize(difference, compression);
-        const size_t packedExecutable = executable.empty() ? 0 : PackedSize(executable, compression);
-        if (packedExecutable != 0 && (built.PackedDifference == 0 || packedExecutable < built.PackedDifference)) {
-          built.PackedDifference = packedExecutable;
-          difference.swap(executable);
+      auto encodeBlocks = [&] {
+        EncodeDelta(oldBytes.data(), oldBytes.size(), newBytes.data(), newBytes.size(), delta, &built.Delta,
+                    hooks.Progress ? DeltaProgress : nullptr, &context);
+      };
+      if (choice != TDeltaChoice::Best) {
+        encodeBlocks();
+      } else {
+        // The block delta (with its progress, on this thread) and the difference records beside
+        // it; then every candidate is packed as the cabinet packs it, two at a time. The
+        // difference record wins only when it packs smaller; two PE images of one machine also
+        // get the executable mode, and the smaller of the two competes.
+        bool encoded = false;
+        RunBoth(
+            [&] {
+              encodeBlocks();
+              built.PackedBlock = PackedSize(delta, compression);
+            },
+            [&] {
+              encoded = EncodeDifferences(oldBytes.data(), oldBytes.size(), newBytes.data(), newBytes.size(),
+                                          difference, &executable);
+            });
+        if (encoded) {
+          size_t packedExecutable = 0;
+          RunBoth([&] { built.PackedDifference = PackedSize(difference, compression); },
+                  [&] { packedExecutable = executable.empty() ? 0 : PackedSize(executable, compression); });
+          if (packedExecutable != 0 && (built.PackedDifference == 0 || packedExecutable < built.PackedDifference)) {
+            built.PackedDifference = packedExecutable;
+            difference.swap(executable);
+          }
+          built.Difference = built.PackedDifference != 0 && built.PackedDifference < built.PackedBlock;
+          if (built.Difference) delta.swap(difference);
+        } else {
+          built.PackedBlock = 0;
         }
-        built.Difference = built.PackedDifference != 0 && built.PackedDifference < built.PackedBlock;
-        if (built.Difference) delta.swap(difference);
       }
     }
     SetVerifyNew(verify, newBytes.data(), newBytes.size());

@@ -17,6 +17,8 @@
 #include "menditwiz/patch_plan.h"
 #include "menditwiz/release_verifier.h"
 #include "files/memory_file_system.h"
+#include "parallel/parallel_work.h"
+#include "tests/support/synthetic_code.h"
 #include "tests/support/release_test_files.h"
 
 namespace {
@@ -56,11 +58,11 @@ class TPair {
   }
 
   // Scans, plans and builds; false with error on the way.
-  bool Build(const TBuildHooks& hooks = {}) {
+  bool Build(const TBuildHooks& hooks = {}, TDeltaChoice choice = TDeltaChoice::Block) {
     return ScanRelease(lister, files, OldRoot, oldRelease, error) &&
            ScanRelease(lister, files, NewRoot, newRelease, error) &&
            PlanPatch(oldRelease, newRelease, plan, error) &&
-           BuildPatchData(files, OldRoot, NewRoot, plan, hooks, data, records, error);
+           BuildPatchData(files, OldRoot, NewRoot, plan, hooks, data, records, error, choice);
   }
 
   bool Verify() {
@@ -194,6 +196,31 @@ TEST(PatchBuilder, VerificationCatchesAMissingRecord) {
   pair.records.clear();
   EXPECT_FALSE(pair.Verify());
   EXPECT_EQ("Missing after patching: NEW.DLL\n", Join(pair.verification.Problems));
+}
+
+// The candidates of a changed file are encoded and packed on two threads where there are two
+// cores: the patch must be the same bytes whichever thread ends first, and the same as on one
+// thread.
+TEST(PatchBuilder, BestPatchesDoNotDependOnThreads) {
+  const TSyntheticCode code = MakeSyntheticCode(300000, 21, 40);
+  const TBytes app = Random(70000, 22);
+  const TPairCase pairCase = {"threads",
+                              {{"CODE.BIN", code.Old, Monday}, {"APP.EXE", app, Monday}},
+                              {{"CODE.BIN", code.New, Tuesday}, {"APP.EXE", Edited(app, 300), Tuesday}},
+                              {}, 0, 2, 0};
+  std::vector<TBytes> patches;
+  for (bool one : {true, false, false}) {
+    KeepToOneThread(one);
+    TPair pair(pairCase);
+    const bool built = pair.Build({}, TDeltaChoice::Best);
+    KeepToOneThread(false);
+    ASSERT_TRUE(built) << pair.error;
+    ASSERT_TRUE(pair.Verify()) << Join(pair.verification.Problems);
+    EXPECT_TRUE(std::any_of(pair.records.begin(), pair.records.end(), [](const TBuiltRecord& r) { return r.Difference; }));
+    patches.push_back(pair.data);
+  }
+  EXPECT_TRUE(patches[0] == patches[1]);
+  EXPECT_TRUE(patches[0] == patches[2]);
 }
 
 TEST(PatchBuilder, UnreadableFilesAreNamed) {
