@@ -20,17 +20,36 @@ constexpr int MaxKindPasses = 4;
 class TMatchFinder {
  public:
   TMatchFinder(const uint8_t* old, int64_t oldSize, const std::vector<int32_t>& suffixes)
-      : old(old), oldSize(oldSize), suffixes(suffixes) {}
+      : old(old), oldSize(oldSize), suffixes(suffixes), pairStarts(65537, 0) {
+    // Where the suffixes starting with each pair of bytes begin in the suffix array: the
+    // pairs counted and summed; the one-byte last suffix sorts just before the pairs of its
+    // byte, which all start one later.
+    for (int64_t i = 0; i + 1 < oldSize; i++) pairStarts[(old[i] << 8 | old[i + 1]) + 1]++;
+    for (size_t pair = 1; pair < pairStarts.size(); pair++) pairStarts[pair] += pairStarts[pair - 1];
+    if (oldSize > 0) {
+      lastAlone = static_cast<size_t>(old[oldSize - 1]) << 8;
+      for (size_t pair = lastAlone; pair < pairStarts.size(); pair++) pairStarts[pair]++;
+    }
+  }
 
   // Length of the longest common prefix of text and a suffix of the old file; position
   // gets that suffix's start (0 when nothing matches).
   int64_t Longest(const uint8_t* text, int64_t textSize, int64_t& position) const {
     position = 0;
     if (oldSize == 0 || textSize == 0) return 0;
-    // Bisect between the first and last suffix; every suffix between two bounds shares
-    // with the text at least the shorter of the bounds' common prefixes.
+    // Bisect between two suffixes; every suffix between two bounds shares with the text at
+    // least the shorter of the bounds' common prefixes. Where suffixes start with the text's
+    // first two bytes, the longest match is among them: the bisection starts from theirs.
     int64_t low = 0;
     int64_t high = oldSize - 1;
+    if (textSize >= 2) {
+      const size_t pair = static_cast<size_t>(text[0] << 8 | text[1]);
+      const int64_t end = pairStarts[pair + 1] - (pair + 1 == lastAlone ? 1 : 0);
+      if (end > pairStarts[pair]) {
+        low = pairStarts[pair];
+        high = end - 1;
+      }
+    }
     int64_t lowLength = Common(suffixes[low], text, textSize, 0);
     int64_t highLength = Common(suffixes[high], text, textSize, 0);
     while (high - low > 1) {
@@ -61,6 +80,8 @@ class TMatchFinder {
   const uint8_t* old;
   int64_t oldSize;
   const std::vector<int32_t>& suffixes;
+  std::vector<int64_t> pairStarts;  // 65,536 pairs and the end
+  size_t lastAlone = 0;             // the first pair after the one-byte last suffix
 
   int64_t Common(int64_t start, const uint8_t* text, int64_t textSize, int64_t known) const {
     const int64_t limit = std::min(oldSize - start, textSize);
@@ -73,9 +94,8 @@ class TMatchFinder {
 // Finds the control entries of the new file's bytes from newStart to newSize (the end of
 // the piece); the piece's old position starts at 0. The streams follow from the entries.
 std::vector<TDifferenceEntry> FindPieceEntries(const uint8_t* old, int64_t oldSize, const uint8_t* next,
-                                               int64_t newStart, int64_t newSize, const std::vector<int32_t>& suffixes) {
+                                               int64_t newStart, int64_t newSize, const TMatchFinder& finder) {
   std::vector<TDifferenceEntry> entries;
-  const TMatchFinder finder(old, oldSize, suffixes);
   // Bytes of the new file at newAt that equal the old file's at newAt + offset.
   auto agrees = [&](int64_t newAt, int64_t offset) {
     const int64_t oldAt = newAt + offset;
@@ -185,9 +205,10 @@ std::vector<TDifferenceEntry> FindEntries(const uint8_t* old, int64_t oldSize, c
                                           int64_t newSize, const std::vector<int32_t>& suffixes) {
   const size_t pieces = static_cast<size_t>(std::max<int64_t>(1, (newSize + MatchPiece - 1) / MatchPiece));
   std::vector<std::vector<TDifferenceEntry>> found(pieces);
+  const TMatchFinder finder(old, oldSize, suffixes);
   RunEach(pieces, [&](size_t piece) {
     const int64_t start = static_cast<int64_t>(piece) * MatchPiece;
-    found[piece] = FindPieceEntries(old, oldSize, next, start, std::min(newSize, start + MatchPiece), suffixes);
+    found[piece] = FindPieceEntries(old, oldSize, next, start, std::min(newSize, start + MatchPiece), finder);
   });
   // Each piece ends with a seek of 0 and the next one starts at old position 0: the last
   // entry of a piece seeks back to 0.
