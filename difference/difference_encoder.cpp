@@ -92,7 +92,8 @@ class TMatchFinder {
 };
 
 // Finds the control entries of the new file's bytes from newStart to newSize (the end of
-// the piece); the piece's old position starts at 0. The streams follow from the entries.
+// the piece); the piece's old position starts at newStart (at the old file's end when it
+// is shorter), aligned with the new one. The streams follow from the entries.
 std::vector<TDifferenceEntry> FindPieceEntries(const uint8_t* old, int64_t oldSize, const uint8_t* next,
                                                int64_t newStart, int64_t newSize, const TMatchFinder& finder) {
   std::vector<TDifferenceEntry> entries;
@@ -106,8 +107,8 @@ std::vector<TDifferenceEntry> FindPieceEntries(const uint8_t* old, int64_t oldSi
   int64_t length = 0;
   int64_t position = 0;
   int64_t lastScan = newStart;  // where the new file's uncovered part starts
-  int64_t lastPosition = 0;  // the old position that goes with it
-  int64_t lastOffset = 0;    // old - new of the alignment in use
+  int64_t lastPosition = std::min(newStart, oldSize);  // the old position that goes with it
+  int64_t lastOffset = lastPosition - newStart;         // old - new of the alignment in use
   while (scan < newSize) {
     // Move on until an exact match is found that beats the current alignment by more than
     // a few bytes, or that the current alignment covers exactly (then it is skipped over).
@@ -196,30 +197,85 @@ std::vector<TDifferenceEntry> WithoutShortAdds(const std::vector<TDifferenceEntr
 
 // The new file is matched in pieces of MatchPiece bytes, on as many threads as there are
 // cores; the pieces are fixed by the file alone, so the record is the same on any machine.
-// A piece starts with no alignment (its first bytes until a match go as extra bytes), which
-// costs a few bytes a piece; the matching's time grows faster than the file where long
-// stretches match nowhere, and pieces bound that too.
+// A piece is matched from WarmUp bytes before its start to WarmUp bytes after its end, so
+// that the alignments in use where it begins and ends are found as the whole file's matching
+// finds them, and keeps only its own entries (those that span its start or end cut there);
+// it knows nothing else of its neighbours, which costs a little. The
+// matching's time grows faster than the file where long stretches match nowhere, and pieces
+// bound that too.
 constexpr int64_t MatchPiece = 4 << 20;
+constexpr int64_t WarmUp = 64 << 10;
+
+struct TPiece {
+  std::vector<TDifferenceEntry> Entries;  // from the piece's start
+  int64_t OldStart = 0;                   // the old position there
+};
+
+TPiece MatchPieceAt(const uint8_t* old, int64_t oldSize, const uint8_t* next, int64_t newSize, int64_t start,
+                    const TMatchFinder& finder) {
+  const int64_t from = std::max<int64_t>(0, start - WarmUp);
+  const int64_t end = std::min(newSize, start + MatchPiece);
+  std::vector<TDifferenceEntry> found =
+      FindPieceEntries(old, oldSize, next, from, std::min(newSize, end + WarmUp), finder);
+  // The entries past the piece's end go; the one that spans it is cut there.
+  int64_t covered = from;
+  for (size_t e = 0; e < found.size(); e++) {
+    TDifferenceEntry& entry = found[e];
+    if (covered + entry.Add + entry.Copy >= end) {
+      if (covered + entry.Add >= end) {
+        entry.Add = static_cast<uint32_t>(end - covered);
+        entry.Copy = 0;
+      } else {
+        entry.Copy = static_cast<uint32_t>(end - covered - entry.Add);
+      }
+      entry.Seek = 0;
+      found.resize(e + 1);
+      break;
+    }
+    covered += int64_t{entry.Add} + entry.Copy;
+  }
+  TPiece piece;
+  int64_t newAt = from, oldAt = std::min(from, oldSize);
+  size_t e = 0;
+  for (; e < found.size() && newAt + found[e].Add + found[e].Copy <= start; e++) {
+    newAt += int64_t{found[e].Add} + found[e].Copy;
+    oldAt += int64_t{found[e].Add} + found[e].Seek;
+  }
+  piece.OldStart = oldAt;
+  if (e == found.size()) return piece;  // an empty piece: nothing of the new file left
+  TDifferenceEntry first = found[e];
+  const int64_t cut = start - newAt;  // bytes of the first entry before the piece's start
+  if (cut < first.Add) {
+    first.Add -= static_cast<uint32_t>(cut);
+    piece.OldStart = oldAt + cut;
+  } else {
+    first.Copy -= static_cast<uint32_t>(cut - first.Add);
+    piece.OldStart = oldAt + first.Add;
+    first.Add = 0;
+  }
+  piece.Entries.push_back(first);
+  piece.Entries.insert(piece.Entries.end(), found.begin() + static_cast<std::ptrdiff_t>(e) + 1, found.end());
+  return piece;
+}
 
 std::vector<TDifferenceEntry> FindEntries(const uint8_t* old, int64_t oldSize, const uint8_t* next,
                                           int64_t newSize, const std::vector<int32_t>& suffixes) {
   const size_t pieces = static_cast<size_t>(std::max<int64_t>(1, (newSize + MatchPiece - 1) / MatchPiece));
-  std::vector<std::vector<TDifferenceEntry>> found(pieces);
+  std::vector<TPiece> found(pieces);
   const TMatchFinder finder(old, oldSize, suffixes);
   RunEach(pieces, [&](size_t piece) {
-    const int64_t start = static_cast<int64_t>(piece) * MatchPiece;
-    found[piece] = FindPieceEntries(old, oldSize, next, start, std::min(newSize, start + MatchPiece), finder);
+    found[piece] = MatchPieceAt(old, oldSize, next, newSize, static_cast<int64_t>(piece) * MatchPiece, finder);
   });
-  // Each piece ends with a seek of 0 and the next one starts at old position 0: the last
-  // entry of a piece seeks back to 0.
+  // Each piece ends with a seek of 0: the last entry of a piece seeks to where the next one
+  // starts in the old file.
   std::vector<TDifferenceEntry> entries;
   int64_t oldAt = 0;  // where the pieces joined so far leave the old position
-  for (std::vector<TDifferenceEntry>& piece : found) {
-    if (!entries.empty()) entries.back().Seek = static_cast<int32_t>(-oldAt);
-    oldAt = 0;
-    for (const TDifferenceEntry& entry : piece) oldAt += int64_t{entry.Add} + entry.Seek;
-    entries.insert(entries.end(), piece.begin(), piece.end());
-    std::vector<TDifferenceEntry>().swap(piece);
+  for (TPiece& piece : found) {
+    if (!entries.empty()) entries.back().Seek = static_cast<int32_t>(piece.OldStart - oldAt);
+    oldAt = piece.OldStart;
+    for (const TDifferenceEntry& entry : piece.Entries) oldAt += int64_t{entry.Add} + entry.Seek;
+    entries.insert(entries.end(), piece.Entries.begin(), piece.Entries.end());
+    std::vector<TDifferenceEntry>().swap(piece.Entries);
   }
   return entries;
 }
