@@ -24,10 +24,13 @@ run() {  # label, output file, command...
 }
 echo "| tool | bytes | wall s | CPU s | peak MB |"
 echo "|---|---:|---:|---:|---:|"
+# The Windows build takes Windows paths: the Unix root is drive Z: under Wine.
+path() { case $wiz in *.exe) local p="Z:$1"; echo "${p//\//\\}" ;; *) echo "$1" ;; esac; }
 case $wiz in
   *.exe) launcher=("$root/scripts/wine-run" "$wiz") ;;
   *) launcher=("$wiz") ;;
 esac
-run "menditwiz -delta best (LZX cabinet)" "$work/out/PATCH.CAB" "${launcher[@]}" "$old" "$new" "$main" 'X' "$work/out" -delta best -q
+run "menditwiz -delta best (LZX cabinet)" "$work/out/PATCH.CAB" "${launcher[@]}" "$(path "$old")" "$(path "$new")" "$main" 'X' \
+  "$(path "$work/out")" -delta best -q
 [ -n "$hdiffz" ] && run "hdiffz -m-6 -SD -c-lzma2-9-16m" "$work/patch.hdiff" "$hdiffz" -m-6 -SD -c-lzma2-9-16m "$old/$main" "$new/$main" "$work/patch.hdiff"
 command -v bsdiff >/dev/null && run "bsdiff" "$work/patch.bsdiff" bsdiff "$old/$main" "$new/$main" "$work/patch.bsdiff"
