@@ -22,6 +22,9 @@ void DeltaProgress(void* context, size_t done, size_t total) {
 }
 
 
+// The largest old file whose block delta is made beside its difference records.
+constexpr size_t SideBySideLimit = 256u << 20;
+
 // What data adds to a cabinet compressed with compression: its frames and their data block
 // headers. Zero when it cannot be packed.
 size_t PackedSize(const std::vector<uint8_t>& data, TCabCompression compression) {
@@ -133,15 +136,22 @@ bool BuildPatchData(TFileSystem& files, const std::string& oldRoot, const std::s
         // difference record wins only when it packs smaller; two PE images of one machine also
         // get the executable mode, and the smaller of the two competes.
         bool encoded = false;
-        RunBoth(
-            [&] {
-              encodeBlocks();
-              built.PackedBlock = PackedSize(delta, compression);
-            },
-            [&] {
-              encoded = EncodeDifferences(oldBytes.data(), oldBytes.size(), newBytes.data(), newBytes.size(),
-                                          difference, &executable);
-            });
+        auto blocks = [&] {
+          encodeBlocks();
+          built.PackedBlock = PackedSize(delta, compression);
+        };
+        auto differences = [&] {
+          encoded = EncodeDifferences(oldBytes.data(), oldBytes.size(), newBytes.data(), newBytes.size(), difference,
+                                      &executable);
+        };
+        // Side by side, the block delta's index and the suffix array (4 bytes a byte of the old
+        // file) are held at once: a 32-bit process does one after the other for large files.
+        if (oldBytes.size() <= SideBySideLimit) {
+          RunBoth(blocks, differences);
+        } else {
+          blocks();
+          differences();
+        }
         if (encoded) {
           size_t packedExecutable = 0;
           RunBoth([&] { built.PackedDifference = PackedSize(difference, compression); },
