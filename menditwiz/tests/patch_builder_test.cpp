@@ -222,7 +222,9 @@ TEST(PatchBuilder, BestPatchesDoNotDependOnThreads) {
     // Both files had their difference records made and measured; the code goes as one.
     for (const TBuiltRecord& r : pair.records) {
       EXPECT_NE(0u, r.PackedDifference) << r.Plan.NewPath;
-      if (r.Plan.NewPath == "CODE.BIN") EXPECT_TRUE(r.Difference);
+      if (r.Plan.NewPath == "CODE.BIN") {
+        EXPECT_TRUE(r.Difference);
+      }
     }
     patches.push_back(pair.data);
   }
