@@ -237,7 +237,9 @@ TPiece MatchPieceAt(const uint8_t* old, int64_t oldSize, const uint8_t* next, in
   TPiece piece;
   int64_t newAt = from, oldAt = std::min(from, oldSize);
   size_t e = 0;
-  for (; e < found.size() && newAt + found[e].Add + found[e].Copy <= start; e++) {
+  // Entries that end before the start go (an entry of no bytes at the start stays: its seek
+  // moves the old position the piece starts from).
+  for (; e < found.size() && newAt < start && newAt + found[e].Add + found[e].Copy <= start; e++) {
     newAt += int64_t{found[e].Add} + found[e].Copy;
     oldAt += int64_t{found[e].Add} + found[e].Seek;
   }
