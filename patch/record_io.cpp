@@ -20,7 +20,11 @@ bool TMatchingBlockTarget::WriteBlock(int64_t offset, const uint8_t* bytes, size
 }
 
 bool TFileRangeSource::Read(int64_t offset, uint8_t* bytes, size_t count) {
-  Pump();
+  if (SincePump >= PumpEvery) {
+    Pump();
+    SincePump = 0;
+  }
+  SincePump += static_cast<int64_t>(count);
   return offset >= 0 && offset + static_cast<int64_t>(count) <= size &&
          File.Read(Start + offset, bytes, count) == static_cast<int64_t>(count);
 }
