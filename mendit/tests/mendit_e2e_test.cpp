@@ -370,17 +370,23 @@ TEST_F(MenditTest, InitFailedBoxAndExitCodeOne) {
   }
 }
 
-TEST_F(MenditTest, DamagedSelfApplyingProgramSaysWhyAndInstallsNothing) {
+// A self-applying program made from mendit.exe and a small payload, written to
+// Work\name without its last cut bytes.
+std::string WriteSelfApplyingProgram(const std::string& work, const char* name, size_t cut) {
   TDiskFileSystem disk;
   std::vector<uint8_t> stub, image;
   std::string problem;
-  ASSERT_TRUE(ReadWholeFile(disk, Win(MENDIT_EXE), stub));
-  ASSERT_TRUE(StubImage(stub, image, problem)) << problem;
+  if (!ReadWholeFile(disk, Win(MENDIT_EXE), stub) || !StubImage(stub, image, problem)) return "";
   std::vector<uint8_t> program = MakePayloadProgram(
       image, "[Application]\r\nName=TOOL.EXE\r\nDefaultPath=C:\\\r\nPatch=P.CAB\r\n", std::vector<uint8_t>(5000, 7));
-  program.resize(program.size() - 100);  // a download that stopped early
-  const std::string path = Work + "\\CUT.EXE";
-  ASSERT_TRUE(WriteWholeFile(disk, path, program));
+  program.resize(program.size() - cut);
+  const std::string path = work + "\\" + name;
+  return WriteWholeFile(disk, path, program) ? path : "";
+}
+
+TEST_F(MenditTest, DamagedSelfApplyingProgramSaysWhyAndInstallsNothing) {
+  const std::string path = WriteSelfApplyingProgram(Work, "CUT.EXE", 100);  // a download that stopped early
+  ASSERT_FALSE(path.empty());
   TMenditSession session;
   ASSERT_TRUE(session.StartOnly(path, ""));
   HWND box = e2e::WaitForMessageBox(session.Program.Id(), L"Damaged patch", 30000);
@@ -395,14 +401,8 @@ TEST_F(MenditTest, DamagedSelfApplyingProgramSaysWhyAndInstallsNothing) {
 // A self-applying program says who signed it (here: nobody) as soon as its window opens,
 // before "Install patch" is pressed.
 TEST_F(MenditTest, SelfApplyingProgramShowsItsSignerWhenItOpens) {
-  TDiskFileSystem disk;
-  std::vector<uint8_t> stub, image;
-  std::string problem;
-  ASSERT_TRUE(ReadWholeFile(disk, Win(MENDIT_EXE), stub));
-  ASSERT_TRUE(StubImage(stub, image, problem)) << problem;
-  const std::string path = Work + "\\WHOLE.EXE";
-  ASSERT_TRUE(WriteWholeFile(disk, path, MakePayloadProgram(image, "[Application]\r\nName=TOOL.EXE\r\nDefaultPath=C:\\\r\nPatch=P.CAB\r\n",
-                                                            std::vector<uint8_t>(5000, 7))));
+  const std::string path = WriteSelfApplyingProgram(Work, "WHOLE.EXE", 0);
+  ASSERT_FALSE(path.empty());
   TMenditSession session;
   ASSERT_TRUE(session.Start(path, ""));
   const std::vector<std::wstring> rows = session.Rows();

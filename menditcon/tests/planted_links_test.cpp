@@ -48,6 +48,19 @@ class PlantedLinks : public ::testing::Test {
   std::string Win(const std::string& name) const { return root + "\\" + name; }
   std::string Unix(const std::string& name) const { return unixRoot + "/" + name; }
 
+  // menditwiz from old to new into out, quietly.
+  TWizardOptions WizardOptions(const std::string& patchValue) const {
+    TWizardOptions options;
+    options.OldFolder = Win("old");
+    options.NewFolder = Win("new");
+    options.MainExecutable = "MAIN.EXE";
+    options.DefaultPath = "&PROGRAMS&\\APP";
+    options.OutputFolder = Win("out");
+    options.PatchValue = patchValue;
+    options.Quiet = true;
+    return options;
+  }
+
   // Runs a Unix command line; ends when its marker file shows (a Unix process's handle may be
   // signalled before it is done).
   void Shell(const std::string& command) {
@@ -111,14 +124,7 @@ TEST_F(PlantedLinks, LogAndBuilderOutputsNeverWriteThroughALink) {
       options.LogFile = Win("out\\") + c.Name;
       exit = RunCompanion(options, text);
     } else {
-      TWizardOptions options;
-      options.OldFolder = Win("old");
-      options.NewFolder = Win("new");
-      options.MainExecutable = "MAIN.EXE";
-      options.DefaultPath = "&PROGRAMS&\\APP";
-      options.OutputFolder = Win("out");
-      options.PatchValue = "PATCH.CAB";
-      options.Quiet = true;
+      TWizardOptions options = WizardOptions("PATCH.CAB");
       if (c.Exe) options.ExeName = c.Exe, options.StubPath = e2e::WinePath(MENDIT_EXE);
       exit = RunWizard(options, {}, text, text);
     }
@@ -176,14 +182,7 @@ TEST_F(PlantedLinks, TheExtractedPatchCannotBeChangedWhileTheRunWaits) {
   WriteReleaseFolder(files, Win("new"), {{"A.DAT", changed, Tuesday}, {"B.DAT", RandomBytes(300, 5, 11), Tuesday},
                                          {"MAIN.EXE", RandomBytes(500, 6, 11), Tuesday}});
   WriteReleaseFolder(files, Win("target"), {{"A.DAT", data, Monday}, {"MAIN.EXE", RandomBytes(500, 4, 11), Monday}});
-  TWizardOptions build;
-  build.OldFolder = Win("old");
-  build.NewFolder = Win("new");
-  build.MainExecutable = "MAIN.EXE";
-  build.DefaultPath = "&PROGRAMS&\\APP";
-  build.OutputFolder = Win("out");
-  build.PatchValue = Win("out\\PATCH.CAB");
-  build.Quiet = true;
+  TWizardOptions build = WizardOptions(Win("out\\PATCH.CAB"));
   std::FILE* text = std::tmpfile();
   ASSERT_EQ(ToolExitDone, RunWizard(build, {}, text, text));
   std::fclose(text);
