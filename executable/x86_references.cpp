@@ -54,24 +54,27 @@ uint32_t PointerOperandBytes(const uint8_t* at, size_t before) {
   return 0;
 }
 
-// Classes of the byte just before a candidate operand in code, as bits, so that the scan
-// between references passes over most code bytes with one look-up.
-enum : uint8_t { CallOrJump = 1, ConditionalJump = 2, Disp32ModRm = 4, PointerImmediate = 8, Disp32Sib = 16 };
+// What the two bytes just before an operand in code make it a candidate for, as bits, so that
+// the scan between references passes over most code bytes with one look-up: the bytes before
+// a rel32 branch or call, before a RIP-relative disp32 (x64), and before a placed pointer
+// (x86). Each bit is exactly the test the scan makes of those two bytes.
+enum : uint8_t { BeforeRelative = 1, BeforeRipRelative = 2, BeforePlacedPointer = 4 };
 
-struct TLastByteClasses {
-  uint8_t Of[256] = {};
-  TLastByteClasses() {
-    for (unsigned b = 0; b < 256; b++) {
-      if (b == 0xE8 || b == 0xE9) Of[b] |= CallOrJump;
-      if ((b & 0xF0) == 0x80) Of[b] |= ConditionalJump;
-      if ((b & 0xC7) == 0x05) Of[b] |= Disp32ModRm;
-      if (b == 0x68 || b == 0xA1 || b == 0xA3 || (b >= 0xB8 && b <= 0xBF)) Of[b] |= PointerImmediate;
-      if ((b & 0x07) == 0x05) Of[b] |= Disp32Sib;
+struct TBytePairClasses {
+  uint8_t Of[65536] = {};
+  TBytePairClasses() {
+    for (unsigned pair = 0; pair < 65536; pair++) {
+      const uint8_t previous = static_cast<uint8_t>(pair >> 8), last = static_cast<uint8_t>(pair);
+      const uint8_t bytes[2] = {previous, last};
+      if (last == 0xE8 || last == 0xE9 || (previous == 0x0F && (last & 0xF0) == 0x80)) Of[pair] |= BeforeRelative;
+      if ((last & 0xC7) == 0x05 && TakesNoImmediate(previous, last)) Of[pair] |= BeforeRipRelative;
+      if (PointerOperandBytes(bytes + 2, 2) != 0) Of[pair] |= BeforePlacedPointer;
     }
   }
+  uint8_t Before(const uint8_t* at) const { return Of[at[-2] << 8 | at[-1]]; }
 };
 
-const TLastByteClasses LastByteClasses;
+const TBytePairClasses BytePairClasses;
 
 TFoundReference Found(TReferenceKind kind, uint32_t target, uint32_t width, uint32_t opcodeBytes) {
   TFoundReference found;
@@ -149,10 +152,19 @@ size_t SkipNonReferences(const TPeImage& image, uint32_t offset, const uint8_t* 
   const bool placed32 = !wide && (kinds & ReferenceBit(TReferenceKind::PlacedAbsolute32)) != 0;
   const bool absolute64 = wide && (kinds & ReferenceBit(TReferenceKind::Absolute64)) != 0;
   const uint64_t exceptionEnd = uint64_t{image.ExceptionOffset} + image.ExceptionSize;
+  // Where every byte may start a pointer, a value can only be one when it lies in the image.
+  // The images a pointer can name share their high 32 bits (x64) or fit below 2^32 (x86) in
+  // nearly every program; then one 32-bit test per byte rules out the rest, as the full test
+  // would, so the scan passes over them at once.
+  const uint64_t imageLast = image.ImageBase + image.ImageSize - 1;
+  const bool pointerTest = image.ImageSize != 0 && ((absolute64 && imageLast >> 32 == image.ImageBase >> 32) ||
+                                                     (absolute32 && imageLast >> 32 == 0));
+  const uint32_t baseHigh = static_cast<uint32_t>(image.ImageBase >> 32);
+  const uint32_t baseLow = static_cast<uint32_t>(image.ImageBase);
+  const size_t pointerBytes = absolute64 ? 8 : 4;
   // The classes of the byte before an operand in code that the kinds look for.
-  const uint8_t codeClasses = static_cast<uint8_t>((relative ? CallOrJump | ConditionalJump : 0) |
-                                                   (ripRelative ? Disp32ModRm : 0) |
-                                                   (placed32 ? Disp32ModRm | PointerImmediate | Disp32Sib : 0));
+  const uint8_t codeClasses = static_cast<uint8_t>((relative ? BeforeRelative : 0) | (ripRelative ? BeforeRipRelative : 0) |
+                                                   (placed32 ? BeforePlacedPointer : 0));
   size_t i = 0;
   while (i < count) {
     // A stretch [from, end) where the first section of the table that holds the offset is one
@@ -178,14 +190,27 @@ size_t SkipNonReferences(const TPeImage& image, uint32_t offset, const uint8_t* 
     // positions outside the code, whole runs of bytes are passed over at once.
     const bool everyByte = absolute32 || absolute64 || inExceptions;
     const size_t last = std::min(stop, readable >= 4 ? readable - 3 : 0);  // candidates need 4 bytes
+    const uint8_t classes = executable ? codeClasses : 0;
+    // Positions from which a whole pointer is readable, for the quick pointer test.
+    const size_t pointerLast = std::min(stop, readable >= pointerBytes ? readable - (pointerBytes - 1) : 0);
     for (; i < stop; i++) {
-      if (!everyByte && offset + uint64_t{i} >= 2) {
-        if (executable) {
-          while (i < last && (LastByteClasses.Of[at[i - 1]] & codeClasses) == 0) i++;
-        } else if (placed32) {
-          while (i < last && ((offset + i) & 3) != aligned) i++;
-        } else {
-          i = last;
+      if (offset + uint64_t{i} >= 2) {
+        if (!everyByte) {
+          if (executable) {
+            while (i < last && (BytePairClasses.Before(at + i) & codeClasses) == 0) i++;
+          } else if (placed32) {
+            while (i < last && ((offset + i) & 3) != aligned) i++;
+          } else {
+            i = last;
+          }
+        } else if (pointerTest && !inExceptions) {
+          if (absolute64) {
+            while (i < pointerLast && (BytePairClasses.Before(at + i) & classes) == 0 && ReadUInt32le(at + i + 4) != baseHigh) i++;
+          } else {
+            while (i < pointerLast && (BytePairClasses.Before(at + i) & classes) == 0 &&
+                   ReadUInt32le(at + i) - baseLow >= image.ImageSize)
+              i++;
+          }
         }
         if (i >= stop) break;
       }
@@ -193,25 +218,33 @@ size_t SkipNonReferences(const TPeImage& image, uint32_t offset, const uint8_t* 
       const size_t after = readable - i;
       if (after < 4) break;
       const uint64_t position = uint64_t{offset} + i;
+      bool candidate = false;
       if (executable && position >= 1) {
         const uint8_t opcode = at[i - 1];
-        if (relative && (opcode == 0xE8 || opcode == 0xE9)) return i;
-        if (position >= 2) {
+        candidate = relative && (opcode == 0xE8 || opcode == 0xE9);
+        if (!candidate && position >= 2) {
           const uint8_t before = at[i - 2];
-          if (relative && before == 0x0F && (opcode & 0xF0) == 0x80) return i;
-          if (ripRelative && (opcode & 0xC7) == 0x05 && TakesNoImmediate(before, opcode)) return i;
+          candidate = (relative && before == 0x0F && (opcode & 0xF0) == 0x80) ||
+                      (ripRelative && (opcode & 0xC7) == 0x05 && TakesNoImmediate(before, opcode));
         }
       }
-      if (inExceptions && (position - image.ExceptionOffset) % 4 == 0) return i;
+      candidate = candidate || (inExceptions && (position - image.ExceptionOffset) % 4 == 0);
       // Placed pointers: after the instruction bytes that take one in code, aligned elsewhere.
-      if ((absolute32 || (placed32 && (executable ? PointerOperandBytes(at + i, std::min<uint64_t>(position, 2)) != 0
-                                                  : (position & 3) == aligned))) &&
-          ReadUInt32le(at + i) - image.ImageBase < image.ImageSize) {
-        return i;
-      }
-      if (absolute64 && after >= 8 &&
-          (ReadUInt32le(at + i) | uint64_t{ReadUInt32le(at + i + 4)} << 32) - image.ImageBase < image.ImageSize) {
-        return i;
+      candidate = candidate ||
+                  ((absolute32 || (placed32 && (executable ? PointerOperandBytes(at + i, std::min<uint64_t>(position, 2)) != 0
+                                                           : (position & 3) == aligned))) &&
+                   ReadUInt32le(at + i) - image.ImageBase < image.ImageSize);
+      candidate = candidate ||
+                  (absolute64 && after >= 8 &&
+                   (ReadUInt32le(at + i) | uint64_t{ReadUInt32le(at + i + 4)} << 32) - image.ImageBase < image.ImageSize);
+      // Most candidates are not references (a call's byte in data, a target outside the code):
+      // the full test passes over those too, so that the caller stops only where one is.
+      if (candidate) {
+        TOperandBytes bytes;
+        bytes.At = at + i;
+        bytes.Before = static_cast<size_t>(std::min<uint64_t>(position, 2));
+        bytes.After = std::min<size_t>(after, 8);
+        if (FindReference(image, static_cast<uint32_t>(position), bytes, kinds).Kind != TReferenceKind::None) return i;
       }
     }
     i = stop;

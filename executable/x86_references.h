@@ -57,10 +57,10 @@ struct TFoundReference {
 // of ReferenceBit); Kind None when there is none.
 TFoundReference FindReference(const TPeImage& image, uint32_t offset, const TOperandBytes& bytes, unsigned kinds);
 
-// How many of the count bytes from file offset offset on can start no reference of kinds:
-// the index of the first one where FindReference might find one, count when there is none.
-// Judged by the same tests as FindReference, cheaper, and never passing over a byte where
-// FindReference finds a reference. at points at offset's byte; the min(offset, 2) bytes
+// How many of the count bytes from file offset offset on start no reference of kinds: the
+// index of the first one where FindReference finds one, count when there is none. Quick
+// tests of the bytes before an operand and of a pointer's range pass over most bytes; only
+// where those hold does FindReference itself decide. at points at offset's byte; the min(offset, 2) bytes
 // before it and readable bytes from it (readable >= count, and at least min(8, bytes to the
 // file's end) past the last of the count) can be read.
 size_t SkipNonReferences(const TPeImage& image, uint32_t offset, const uint8_t* at, size_t count, size_t readable,
