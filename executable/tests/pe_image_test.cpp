@@ -102,7 +102,7 @@ TEST(X86References, FindsEachKind) {
 
 // The quick scan between references passes over no byte where FindReference finds one, for
 // every kind mask, in code with random bytes written over part of it (odd candidates).
-TEST(X86References, SkippingStopsAtEveryReference) {
+TEST(X86References, SkippingStopsAtEveryReferenceAndNowhereElse) {
   const unsigned relative = ReferenceBit(TReferenceKind::Relative32);
   const struct {
     const char* name;
@@ -126,7 +126,7 @@ TEST(X86References, SkippingStopsAtEveryReference) {
       image.ExceptionOffset = code + 64;
       image.ExceptionSize = 96;
     }
-    size_t found = 0, missed = 0;
+    size_t found = 0, missed = 0, falseStops = 0;
     for (size_t at = 0; at < bytes.size(); at++) {
       const size_t skip = SkipNonReferences(image, static_cast<uint32_t>(at), bytes.data() + at, bytes.size() - at,
                                             bytes.size() - at, c.kinds);
@@ -137,9 +137,12 @@ TEST(X86References, SkippingStopsAtEveryReference) {
       at += skip;
       if (at >= bytes.size()) break;
       TOperandBytes around{bytes.data() + at, std::min<size_t>(at, 2), std::min<size_t>(bytes.size() - at, 8)};
-      found += FindReference(image, static_cast<uint32_t>(at), around, c.kinds).Kind != TReferenceKind::None;
+      const bool reference = FindReference(image, static_cast<uint32_t>(at), around, c.kinds).Kind != TReferenceKind::None;
+      found += reference;
+      falseStops += !reference && skip < bytes.size() - at;
     }
     EXPECT_EQ(0u, missed) << c.name;
+    EXPECT_EQ(0u, falseStops) << c.name;
     EXPECT_GT(found, 50u) << c.name;
   }
 }
