@@ -16,19 +16,28 @@ constexpr int RelabelledRounds = 2;
 // Passes of the executable record's coding that leave out kinds which do not gain.
 constexpr int MaxKindPasses = 4;
 
+// Old files from this size on get a table of three-byte prefixes (64 MB), smaller ones one
+// of two-byte prefixes (256 KB). In a large file a pair's suffixes are thousands, and every
+// step of a bisection among them is a miss in the caches; a triple's are a handful.
+constexpr int64_t TriplePrefixSize = 16 << 20;
+
 // Longest match of a text among the old file's suffixes.
 class TMatchFinder {
  public:
   TMatchFinder(const uint8_t* old, int64_t oldSize, const std::vector<int32_t>& suffixes)
-      : old(old), oldSize(oldSize), suffixes(suffixes), pairStarts(65537, 0) {
-    // Where the suffixes starting with each pair of bytes begin in the suffix array: the
-    // pairs counted and summed; the one-byte last suffix sorts just before the pairs of its
-    // byte, which all start one later.
-    for (int64_t i = 0; i + 1 < oldSize; i++) pairStarts[(old[i] << 8 | old[i + 1]) + 1]++;
-    for (size_t pair = 1; pair < pairStarts.size(); pair++) pairStarts[pair] += pairStarts[pair - 1];
-    if (oldSize > 0) {
-      lastAlone = static_cast<size_t>(old[oldSize - 1]) << 8;
-      for (size_t pair = lastAlone; pair < pairStarts.size(); pair++) pairStarts[pair]++;
+      : old(old), oldSize(oldSize), suffixes(suffixes), prefixBytes(oldSize >= TriplePrefixSize ? 3 : 2) {
+    // Where the suffixes starting with each prefix begin in the suffix array: the prefixes
+    // counted and summed. The prefixBytes - 1 suffixes shorter than a prefix are in no bucket;
+    // each sorts just before the bucket of its bytes padded with zeros, which moves every
+    // bucket from there on by one.
+    const size_t keys = size_t{1} << (8 * prefixBytes);
+    starts.assign(keys + 1, 0);
+    for (int64_t i = 0; i + prefixBytes <= oldSize; i++) starts[KeyAt(old + i) + 1]++;
+    for (size_t key = 1; key <= keys; key++) starts[key] += starts[key - 1];
+    for (int64_t length = 1; length < prefixBytes && length <= oldSize; length++) {
+      uint32_t padded = 0;
+      for (int b = 0; b < prefixBytes; b++) padded = padded << 8 | (b < length ? old[oldSize - length + b] : 0);
+      shortKeys[shortCount++] = padded;
     }
   }
 
@@ -39,14 +48,15 @@ class TMatchFinder {
     if (oldSize == 0 || textSize == 0) return 0;
     // Bisect between two suffixes; every suffix between two bounds shares with the text at
     // least the shorter of the bounds' common prefixes. Where suffixes start with the text's
-    // first two bytes, the longest match is among them: the bisection starts from theirs.
+    // first bytes, the longest match is among them: the bisection starts from theirs.
     int64_t low = 0;
     int64_t high = oldSize - 1;
-    if (textSize >= 2) {
-      const size_t pair = static_cast<size_t>(text[0] << 8 | text[1]);
-      const int64_t end = pairStarts[pair + 1] - (pair + 1 == lastAlone ? 1 : 0);
-      if (end > pairStarts[pair]) {
-        low = pairStarts[pair];
+    if (textSize >= prefixBytes) {
+      const uint32_t key = KeyAt(text);
+      const int64_t first = starts[key] + ShortBefore(key);
+      const int64_t end = first + (starts[key + 1] - starts[key]);
+      if (end > first) {
+        low = first;
         high = end - 1;
       }
     }
@@ -80,8 +90,22 @@ class TMatchFinder {
   const uint8_t* old;
   int64_t oldSize;
   const std::vector<int32_t>& suffixes;
-  std::vector<int64_t> pairStarts;  // 65,536 pairs and the end
-  size_t lastAlone = 0;             // the first pair after the one-byte last suffix
+  int prefixBytes;
+  std::vector<uint32_t> starts;  // per prefix, the suffixes of longer prefixes before it; then the end
+  uint32_t shortKeys[2] = {};    // the padded prefixes of the suffixes shorter than one
+  int shortCount = 0;
+
+  uint32_t KeyAt(const uint8_t* bytes) const {
+    uint32_t key = 0;
+    for (int b = 0; b < prefixBytes; b++) key = key << 8 | bytes[b];
+    return key;
+  }
+  // The suffixes shorter than a prefix that sort before key's bucket.
+  int64_t ShortBefore(uint32_t key) const {
+    int64_t before = 0;
+    for (int i = 0; i < shortCount; i++) before += shortKeys[i] <= key;
+    return before;
+  }
 
   int64_t Common(int64_t start, const uint8_t* text, int64_t textSize, int64_t known) const {
     const int64_t limit = std::min(oldSize - start, textSize);
@@ -261,10 +285,9 @@ TPiece MatchPieceAt(const uint8_t* old, int64_t oldSize, const uint8_t* next, in
 }
 
 std::vector<TDifferenceEntry> FindEntries(const uint8_t* old, int64_t oldSize, const uint8_t* next,
-                                          int64_t newSize, const std::vector<int32_t>& suffixes) {
+                                          int64_t newSize, const TMatchFinder& finder) {
   const size_t pieces = static_cast<size_t>(std::max<int64_t>(1, (newSize + MatchPiece - 1) / MatchPiece));
   std::vector<TPiece> found(pieces);
-  const TMatchFinder finder(old, oldSize, suffixes);
   RunEach(pieces, [&](size_t piece) {
     found[piece] = MatchPieceAt(old, oldSize, next, newSize, static_cast<int64_t>(piece) * MatchPiece, finder);
   });
@@ -558,7 +581,8 @@ bool EncodeDifferences(const uint8_t* oldData, size_t oldSize, const uint8_t* ne
     if (!images) {
       std::vector<int32_t> suffixes;
       if (!BuildSuffixArray(oldData, oldSize, suffixes)) return false;
-      entries = FindEntries(oldData, static_cast<int64_t>(oldSize), newData, static_cast<int64_t>(newSize), suffixes);
+      const TMatchFinder finder(oldData, static_cast<int64_t>(oldSize), suffixes);
+      entries = FindEntries(oldData, static_cast<int64_t>(oldSize), newData, static_cast<int64_t>(newSize), finder);
     } else {
       // One suffix array, of the old image with each reference's operand replaced by its
       // target's RVA. The first matching labels the new image's targets by their own RVAs
@@ -567,6 +591,7 @@ bool EncodeDifferences(const uint8_t* oldData, size_t oldSize, const uint8_t* ne
       const std::vector<uint8_t> oldText = Normalised(part.Old, oldData, oldSize, [](uint32_t target) { return target; });
       std::vector<int32_t> suffixes;
       if (!BuildSuffixArray(oldText.data(), oldText.size(), suffixes)) return false;
+      const TMatchFinder finder(oldText.data(), static_cast<int64_t>(oldSize), suffixes);
       // The plain record takes the first matching too: a second suffix array, of the raw
       // old file, would give it 0.3-0.5% less on the corpus, where the executable record is
       // the smaller one anyway.
@@ -574,14 +599,14 @@ bool EncodeDifferences(const uint8_t* oldData, size_t oldSize, const uint8_t* ne
         const std::vector<uint8_t> newText =
             Normalised(part.New, newData, newSize, [](uint32_t target) { return target; });
         executableEntries = FindEntries(oldText.data(), static_cast<int64_t>(oldSize), newText.data(),
-                                        static_cast<int64_t>(newSize), suffixes);
+                                        static_cast<int64_t>(newSize), finder);
       }
       entries = executableEntries;
       for (int round = 0; round < RelabelledRounds; round++) {
         const std::vector<uint8_t> newText =
             NormalisedNew(part.New, newData, newSize, MatchedSegments(part.Old, part.New, executableEntries));
         executableEntries = FindEntries(oldText.data(), static_cast<int64_t>(oldSize), newText.data(),
-                                        static_cast<int64_t>(newSize), suffixes);
+                                        static_cast<int64_t>(newSize), finder);
       }
     }
     entries = WithoutShortAdds(entries);
