@@ -39,7 +39,8 @@ uint32_t CabChecksum(const uint8_t* bytes, size_t size, uint32_t seed) {
 }
 
 bool CompressFrames(const uint8_t* data, size_t size, TCabCompression compression,
-                    TCompressedFrames& frames, std::string& error, const TCompressProgress& progress) {
+                    TCompressedFrames& frames, std::string& error, const TCompressProgress& progress,
+                    TLzxEffort effort) {
   frames.Frames.clear();
   switch (compression) {
     case TCabCompression::Mszip:
@@ -49,7 +50,7 @@ bool CompressFrames(const uint8_t* data, size_t size, TCabCompression compressio
       return false;
     case TCabCompression::Lzx:
       frames.TypeCompress = static_cast<uint16_t>(TypeLzx | (CabLzxWindowBits << 8));
-      frames.Frames = LzxCompress(data, size, CabLzxWindowBits, progress);
+      frames.Frames = LzxCompress(data, size, CabLzxWindowBits, progress, effort);
       if (frames.Frames.size() == (size + FrameSize - 1) / FrameSize) return true;
       error = "The LZX encoder cannot compress " + std::to_string(size) + " bytes";
       return false;

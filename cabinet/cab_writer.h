@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "files/dos_stamp.h"
+#include "lzx/lzx_encoder.h"
 
 // Where the cabinet's bytes go, in order.
 class TCabinetSink {
@@ -57,8 +58,10 @@ struct TCompressedFrames {
 using TCompressProgress = std::function<void(size_t done)>;
 
 // Compresses data with the given method. False with error set when a frame cannot be made.
+// effort: LZX's (MSZIP has one).
 bool CompressFrames(const uint8_t* data, size_t size, TCabCompression compression,
-                    TCompressedFrames& frames, std::string& error, const TCompressProgress& progress = nullptr);
+                    TCompressedFrames& frames, std::string& error, const TCompressProgress& progress = nullptr,
+                    TLzxEffort effort = TLzxEffort::Best);
 
 // Writes the cabinet holding entry with size bytes of content, compressed as frames.
 // False with error set when the cabinet cannot hold it (name too long, too many blocks,

@@ -27,8 +27,9 @@ constexpr unsigned BlockTypeUncompressed = 3;
 // Frames per verbatim block: each block carries its own trees.
 constexpr size_t FramesPerBlock = 1;
 
-// Match search effort.
+// Match search effort; the quick packing (TLzxEffort::Quick) looks at fewer candidates.
 constexpr unsigned ChainDepth = 16;
+constexpr unsigned QuickChainDepth = 2;
 constexpr unsigned NiceLength = 48;
 
 // Order-0 entropy above which a frame gets a quick search.
@@ -91,12 +92,14 @@ struct TItem {
 
 class TLzxEncoder {
  public:
-  TLzxEncoder(const uint8_t* data, size_t size, int windowBits)
+  TLzxEncoder(const uint8_t* data, size_t size, int windowBits, TLzxEffort effort)
       : Data(data),
         Size(size),
         NumSlots(PositionSlotCount(windowBits)),
         NumMain(NumChars + NumSlots * 8),
-        Finder(data, size, (1u << windowBits) - 3, ChainDepth, NiceLength) {
+        Passes(effort == TLzxEffort::Quick ? 1 : ParsePasses),
+        Finder(data, size, (1u << windowBits) - 3, effort == TLzxEffort::Quick ? QuickChainDepth : ChainDepth,
+               NiceLength) {
     PreviousMain.fill(0);
     PreviousLength.fill(0);
     SetDefaultPrices();
@@ -109,7 +112,7 @@ class TLzxEncoder {
       const std::array<uint32_t, 3> repeatsAtStart = Repeats;
       MatchIndex.assign(blockEnd - blockStart + 1, 0);
       MatchCache.clear();
-      for (unsigned pass = 0; pass < ParsePasses; pass++) {
+      for (unsigned pass = 0; pass < Passes; pass++) {
         if (pass > 0) {
           // Parse again with prices from the block's own statistics.
           TCodes codes;
@@ -556,6 +559,7 @@ class TLzxEncoder {
   size_t Size;
   unsigned NumSlots;
   unsigned NumMain;
+  unsigned Passes;  // parses per block
   TLzxMatchFinder Finder;
   std::array<TLzMatch, MaxMatch + 1> Matches{};
   std::array<uint32_t, 3> Repeats{{1, 1, 1}};
@@ -576,10 +580,10 @@ class TLzxEncoder {
 }  // namespace
 
 std::vector<std::vector<uint8_t>> LzxCompress(const uint8_t* data, size_t size, int windowBits,
-                                              const std::function<void(size_t done)>& progress) {
+                                              const std::function<void(size_t done)>& progress, TLzxEffort effort) {
   if (size == 0 || windowBits < LzxMinWindowBits || windowBits > LzxMaxWindowBits || size >= 0x80000000u) {
     return {};
   }
-  TLzxEncoder encoder(data, size, windowBits);
+  TLzxEncoder encoder(data, size, windowBits, effort);
   return encoder.Run(progress);
 }

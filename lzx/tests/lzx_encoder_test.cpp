@@ -59,6 +59,7 @@ TEST(LzxEncoder, LibmspackGivesBackEveryByte) {
     size_t Size;
     int WindowBits;
     double MaxRatio;  // compressed / original at most
+    TLzxEffort Effort = TLzxEffort::Best;
   } cases[] = {
       {"one byte", TKind::Noise, 1, 21, 20.0},
       {"two bytes", TKind::Zeros, 2, 21, 10.0},
@@ -72,11 +73,14 @@ TEST(LzxEncoder, LibmspackGivesBackEveryByte) {
       {"repeats within a mid window", TKind::FarRepeats, 200000, 17, 0.51},
       {"beyond the largest window", TKind::Records, 5000000, 21, 0.7},
       {"headers whose counters advance together", TKind::Headers, 200000, 21, 0.19},
+      {"records, quick", TKind::Records, 500000, 21, 0.7, TLzxEffort::Quick},
+      {"noise, quick", TKind::Noise, 100000, 21, 1.001, TLzxEffort::Quick},
+      {"repeats within the window, quick", TKind::FarRepeats, 1500000, 21, 0.51, TLzxEffort::Quick},
   };
   for (const TCase& c : cases) {
     SCOPED_TRACE(c.Name);
     std::vector<uint8_t> data = Sample(c.Kind, c.Size);
-    std::vector<std::vector<uint8_t>> chunks = LzxCompress(data.data(), data.size(), c.WindowBits);
+    std::vector<std::vector<uint8_t>> chunks = LzxCompress(data.data(), data.size(), c.WindowBits, nullptr, c.Effort);
     ASSERT_EQ((c.Size + LzxFrameSize - 1) / LzxFrameSize, chunks.size());
     size_t total = 0;
     for (const auto& chunk : chunks) {
