@@ -3,10 +3,13 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <memory>
+#include <mutex>
 
 #include "lzx/lzx_bit_writer.h"
 #include "lzx/lzx_huffman.h"
 #include "lzx/lzx_match_finder.h"
+#include "parallel/parallel_work.h"
 
 namespace {
 
@@ -41,6 +44,15 @@ constexpr unsigned ParsePasses = 3;
 
 // Distances offered most often in a block, which a parse may load into the repeated offsets.
 constexpr size_t MaxFrequentDistances = 8;
+
+// Inputs are encoded in segments of this many bytes, each on a thread of its own where there
+// are cores for it. The segments depend on the input alone, so the stream does not depend on
+// the machine; an input of one segment is encoded as one whole.
+constexpr size_t SegmentSize = 4u << 20;
+
+// A repeated offset that a segment does not know: the one the previous segment left. A
+// segment never uses it (it is larger than any position) until a match of its own sets it.
+constexpr uint32_t UnknownRepeat = UINT32_MAX;
 
 // Prices are in sixteenths of a bit.
 constexpr uint32_t PriceScale = 16;
@@ -92,9 +104,13 @@ struct TItem {
 
 class TLzxEncoder {
  public:
-  TLzxEncoder(const uint8_t* data, size_t size, int windowBits, TLzxEffort effort)
+  // Encodes [begin, end) of data; a segment after the first has the bytes before it in its
+  // window but knows neither the repeated offsets nor the code lengths they leave.
+  TLzxEncoder(const uint8_t* data, size_t size, int windowBits, TLzxEffort effort, size_t begin, size_t end)
       : Data(data),
         Size(size),
+        Begin(begin),
+        End(end),
         NumSlots(PositionSlotCount(windowBits)),
         NumMain(NumChars + NumSlots * 8),
         Passes(effort == TLzxEffort::Quick ? 1 : ParsePasses),
@@ -103,12 +119,60 @@ class TLzxEncoder {
     PreviousMain.fill(0);
     PreviousLength.fill(0);
     SetDefaultPrices();
+    if (begin > 0) {
+      for (size_t pos = begin - std::min<size_t>(begin, size_t{1} << windowBits); pos < begin; pos++) {
+        Finder.Skip(static_cast<uint32_t>(pos));
+      }
+      Repeats.fill(UnknownRepeat);
+      HeaderWritten = true;
+      LengthsPending = true;
+    }
   }
 
-  std::vector<std::vector<uint8_t>> Run(const std::function<void(size_t done)>& progress) {
+  // What a segment leaves for the stream: its chunks, and the one block whose code lengths are
+  // written against the lengths the segments before it leave (its first verbatim block).
+  struct TSegment {
+    std::vector<std::vector<uint8_t>> Chunks;  // the pending block's are empty
+    bool Pending = false;
+    size_t PendingStart = 0, PendingEnd = 0, PendingChunk = 0;
+    std::vector<TItem> PendingItems;
+    bool Verbatim = false;  // whether any block is verbatim: then it leaves these lengths
+    std::array<uint8_t, MaxMainSymbols> FinalMain{};
+    std::array<uint8_t, NumLengthSymbols> FinalLength{};
+  };
+
+  TSegment Finish() {
+    TSegment segment;
+    segment.Chunks = std::move(Chunks);
+    segment.Pending = Pending.Present;
+    segment.PendingStart = Pending.Start;
+    segment.PendingEnd = Pending.End;
+    segment.PendingChunk = Pending.Chunk;
+    segment.PendingItems = std::move(Pending.Items);
+    segment.Verbatim = AnyVerbatim;
+    segment.FinalMain = PreviousMain;
+    segment.FinalLength = PreviousLength;
+    return segment;
+  }
+
+  // Writes a segment's pending block after lengths the segments before it left, into its
+  // place among the segment's chunks. False when a chunk would outgrow a data block.
+  bool WritePending(TSegment& segment, const std::array<uint8_t, MaxMainSymbols>& main,
+                    const std::array<uint8_t, NumLengthSymbols>& length) {
+    PreviousMain = main;
+    PreviousLength = length;
+    HeaderWritten = true;
+    std::vector<std::vector<uint8_t>> chunks;
+    if (!WriteVerbatim(segment.PendingStart, segment.PendingEnd, segment.PendingItems, chunks, true)) return false;
+    for (size_t i = 0; i < chunks.size(); i++) segment.Chunks[segment.PendingChunk + i] = std::move(chunks[i]);
+    return true;
+  }
+
+  // progress hears the bytes of each block encoded.
+  void Run(const std::function<void(size_t bytes)>& progress) {
     std::vector<TItem> items;
-    for (size_t blockStart = 0; blockStart < Size; blockStart += FramesPerBlock * LzxFrameSize) {
-      size_t blockEnd = std::min(Size, blockStart + FramesPerBlock * LzxFrameSize);
+    for (size_t blockStart = Begin; blockStart < End; blockStart += FramesPerBlock * LzxFrameSize) {
+      size_t blockEnd = std::min(End, blockStart + FramesPerBlock * LzxFrameSize);
       const std::array<uint32_t, 3> repeatsAtStart = Repeats;
       MatchIndex.assign(blockEnd - blockStart + 1, 0);
       MatchCache.clear();
@@ -132,9 +196,8 @@ class TLzxEncoder {
       }
       FrequentDistances.clear();
       WriteBlock(blockStart, blockEnd, items);
-      if (progress) progress(blockEnd);
+      if (progress) progress(blockEnd - blockStart);
     }
-    return std::move(Chunks);
   }
 
  private:
@@ -457,8 +520,9 @@ class TLzxEncoder {
 
   // Encodes the block as a verbatim block into chunks (one per frame). False when that
   // would not beat storing it or a chunk would outgrow a data block.
+  // forced: written as verbatim even when storing would be smaller (the decision was made).
   bool WriteVerbatim(size_t start, size_t end, const std::vector<TItem>& items,
-                     std::vector<std::vector<uint8_t>>& chunks) {
+                     std::vector<std::vector<uint8_t>>& chunks, bool forced = false) {
     TCodes codes;
     BuildCodes(items, codes);
     const auto& mainLens = codes.MainLens;
@@ -508,7 +572,7 @@ class TLzxEncoder {
     }
     // Storing costs the block header, 16 bytes at most, per frame.
     size_t frames = (end - start + LzxFrameSize - 1) / LzxFrameSize;
-    if (total >= (end - start) + frames * 16) {
+    if (!forced && total >= (end - start) + frames * 16) {
       HeaderWritten = headerWasWritten;
       return false;
     }
@@ -529,6 +593,10 @@ class TLzxEncoder {
       // 1 to 16 bits of padding up to the next 16-bit boundary.
       out.PutBits(0, out.IsAligned() ? 16 : 0);
       out.AlignToWord();
+      // A repeated offset the segment does not know is set here, to 1.
+      for (uint32_t& r : Repeats) {
+        if (r == UnknownRepeat) r = 1;
+      }
       for (uint32_t r : Repeats) {
         for (int shift = 0; shift < 32; shift += 8) {
           out.PutRawByte(static_cast<uint8_t>(r >> shift));
@@ -544,9 +612,23 @@ class TLzxEncoder {
     }
   }
 
+  // A segment's first verbatim block is judged worth it against zero lengths (as at the
+  // stream's start), kept, and written once the lengths before it are known; the blocks after it
+  // are written against its lengths.
   void WriteBlock(size_t start, size_t end, const std::vector<TItem>& items) {
     std::vector<std::vector<uint8_t>> chunks;
     if (WriteVerbatim(start, end, items, chunks)) {
+      AnyVerbatim = true;
+      if (LengthsPending) {
+        LengthsPending = false;
+        Pending.Present = true;
+        Pending.Start = start;
+        Pending.End = end;
+        Pending.Chunk = Chunks.size();
+        Pending.Items = items;
+        Chunks.resize(Chunks.size() + chunks.size());
+        return;
+      }
       for (auto& chunk : chunks) {
         Chunks.push_back(std::move(chunk));
       }
@@ -557,6 +639,7 @@ class TLzxEncoder {
 
   const uint8_t* Data;
   size_t Size;
+  size_t Begin, End;  // the segment
   unsigned NumSlots;
   unsigned NumMain;
   unsigned Passes;  // parses per block
@@ -575,6 +658,13 @@ class TLzxEncoder {
   std::array<uint32_t, NumLengthSymbols> LengthPrice{};
 
   std::vector<std::vector<uint8_t>> Chunks;
+  bool LengthsPending = false;  // the lengths before the segment are not known yet
+  bool AnyVerbatim = false;
+  struct {
+    bool Present = false;
+    size_t Start = 0, End = 0, Chunk = 0;
+    std::vector<TItem> Items;
+  } Pending;
 };
 
 }  // namespace
@@ -584,6 +674,33 @@ std::vector<std::vector<uint8_t>> LzxCompress(const uint8_t* data, size_t size, 
   if (size == 0 || windowBits < LzxMinWindowBits || windowBits > LzxMaxWindowBits || size >= 0x80000000u) {
     return {};
   }
-  TLzxEncoder encoder(data, size, windowBits, effort);
-  return encoder.Run(progress);
+  const size_t segments = (size + SegmentSize - 1) / SegmentSize;
+  std::mutex progressLock;
+  size_t done = 0;
+  auto encoded = [&](size_t bytes) {
+    if (!progress) return;
+    std::lock_guard<std::mutex> hold(progressLock);
+    done += bytes;
+    progress(done);
+  };
+  std::vector<TLzxEncoder::TSegment> parts(segments);
+  RunEach(segments, [&](size_t k) {
+    TLzxEncoder encoder(data, size, windowBits, effort, k * SegmentSize, std::min(size, (k + 1) * SegmentSize));
+    encoder.Run(encoded);
+    parts[k] = encoder.Finish();
+  });
+  // In stream order: each segment's pending block after the lengths the ones before it left.
+  std::vector<std::vector<uint8_t>> chunks;
+  std::array<uint8_t, MaxMainSymbols> main{};
+  std::array<uint8_t, NumLengthSymbols> length{};
+  TLzxEncoder writer(data, 0, windowBits, effort, 0, 0);
+  for (TLzxEncoder::TSegment& part : parts) {
+    if (part.Pending && !writer.WritePending(part, main, length)) return {};
+    if (part.Verbatim) {
+      main = part.FinalMain;
+      length = part.FinalLength;
+    }
+    for (auto& chunk : part.Chunks) chunks.push_back(std::move(chunk));
+  }
+  return chunks;
 }

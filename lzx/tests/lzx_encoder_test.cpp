@@ -17,11 +17,13 @@ uint32_t NextNoise(uint32_t& state) {
   return state >> 24;
 }
 
-enum class TKind { Zeros, Noise, Records, FarRepeats, Headers };
+enum class TKind { Zeros, Noise, Records, FarRepeats, Headers, Periodic, NoisySegmentStarts };
 
 // Records: 256-byte blocks with small headers and slowly changing contents, like the block
 // deltas the encoder gets; FarRepeats: noise whose second half repeats the first from far away;
-// Headers: a run of 10-byte copy-block headers whose destination and source advance together.
+// Headers: a run of 10-byte copy-block headers whose destination and source advance together;
+// Periodic: noise repeating every megabyte, across the encoder's 4 MB segments; NoisySegmentStarts:
+// records, but noise (stored blocks) where each segment starts.
 std::vector<uint8_t> Sample(TKind kind, size_t size) {
   std::vector<uint8_t> bytes(size);
   uint32_t noise = 7;
@@ -40,6 +42,15 @@ std::vector<uint8_t> Sample(TKind kind, size_t size) {
         break;
       case TKind::FarRepeats:
         bytes[i] = i >= size / 2 ? bytes[i - size / 2] : static_cast<uint8_t>(NextNoise(noise));
+        break;
+      case TKind::Periodic:
+        bytes[i] = i >= (1u << 20) ? bytes[i - (1u << 20)] : static_cast<uint8_t>(NextNoise(noise));
+        break;
+      case TKind::NoisySegmentStarts:
+        bytes[i] = i % (4u << 20) < 40000 ? static_cast<uint8_t>(NextNoise(noise))
+                   : (i % 256 < 6)        ? static_cast<uint8_t>((i / 256) >> (8 * (i % 3)))
+                   : (NextNoise(noise) > 24) ? bytes[i - 4096]
+                                             : static_cast<uint8_t>(NextNoise(noise) & 0x3F);
         break;
       case TKind::Headers: {
         const uint32_t block = static_cast<uint32_t>(i / 10), field = (i % 10) / 4;
@@ -73,6 +84,8 @@ TEST(LzxEncoder, LibmspackGivesBackEveryByte) {
       {"repeats within a mid window", TKind::FarRepeats, 200000, 17, 0.51},
       {"beyond the largest window", TKind::Records, 5000000, 21, 0.7},
       {"headers whose counters advance together", TKind::Headers, 200000, 21, 0.19},
+      {"segments, repeats across them", TKind::Periodic, 9000000, 21, 0.15},
+      {"segments starting with stored blocks", TKind::NoisySegmentStarts, 9000000, 21, 0.7},
       {"records, quick", TKind::Records, 500000, 21, 0.7, TLzxEffort::Quick},
       {"noise, quick", TKind::Noise, 100000, 21, 1.001, TLzxEffort::Quick},
       {"repeats within the window, quick", TKind::FarRepeats, 1500000, 21, 0.51, TLzxEffort::Quick},
