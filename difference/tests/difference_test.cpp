@@ -104,6 +104,10 @@ TEST(DifferenceTest, RoundTrips) {
   const TBytes random = Random(300000, 1);
   const TSyntheticCode code = MakeSyntheticCode(400000, 2, 6);
   const TBytes zeros(100000, 0);
+  // From 16 MB on, the match search starts from three-byte prefixes; the file ends in the
+  // bytes that begin it, so that its two shortest suffixes sort among the others.
+  TBytes large = Random(16 << 20, 5);
+  large.insert(large.end(), large.begin(), large.begin() + 2);
   TBytes sparse = zeros;
   for (size_t i = 5; i < sparse.size(); i += 7919) sparse[i] = static_cast<uint8_t>(i);
   const std::vector<TRoundTrip> cases = {
@@ -122,6 +126,8 @@ TEST(DifferenceTest, RoundTrips) {
       // Each piece matches somewhere; a far jump for 10 bytes is not worth an entry.
       {"short pieces from all over", random, Scattered(random, 2000, 10), 20000, 4},
       {"long pieces from all over", random, Scattered(random, 200, 100), 1000, 201},
+      {"large, an insertion and a deletion", large,
+       Joined(Joined(Part(large, 0, 5000000), Random(3000, 6)), Part(large, 5100000, large.size())), 3100, 8},
   };
   for (const TRoundTrip& c : cases) {
     SCOPED_TRACE(c.Name);
