@@ -34,11 +34,29 @@ class TMatchFinder {
     starts.assign(keys + 1, 0);
     for (int64_t i = 0; i + prefixBytes <= oldSize; i++) starts[KeyAt(old + i) + 1]++;
     for (size_t key = 1; key <= keys; key++) starts[key] += starts[key - 1];
+    if (prefixBytes == 3) {
+      // Which eight-byte strings the old file holds, hashed into 4 bits a byte of it.
+      gramBits = 26;
+      while (gramBits < 32 && (int64_t{1} << gramBits) < oldSize * 4) gramBits++;
+      grams.assign(size_t{1} << (gramBits - 6), 0);
+      for (int64_t i = 0; i + 8 <= oldSize; i++) {
+        const uint64_t hash = GramHash(old + i);
+        grams[hash >> 6] |= uint64_t{1} << (hash & 63);
+      }
+    }
     for (int64_t length = 1; length < prefixBytes && length <= oldSize; length++) {
       uint32_t padded = 0;
       for (int b = 0; b < prefixBytes; b++) padded = padded << 8 | (b < length ? old[oldSize - length + b] : 0);
       shortKeys[shortCount++] = padded;
     }
+  }
+
+  // False when the old file surely holds no match of 8 bytes or more for text (a large old
+  // file's table says so for most texts without one); true otherwise.
+  bool MayMatchEight(const uint8_t* text, int64_t textSize) const {
+    if (grams.empty() || textSize < 8) return true;
+    const uint64_t hash = GramHash(text);
+    return (grams[hash >> 6] >> (hash & 63) & 1) != 0;
   }
 
   // Length of the longest common prefix of text and a suffix of the old file; position
@@ -94,6 +112,13 @@ class TMatchFinder {
   std::vector<uint32_t> starts;  // per prefix, the suffixes of longer prefixes before it; then the end
   uint32_t shortKeys[2] = {};    // the padded prefixes of the suffixes shorter than one
   int shortCount = 0;
+  std::vector<uint64_t> grams;   // a bit per hash of the eight-byte strings of the old file
+  int gramBits = 0;
+
+  uint64_t GramHash(const uint8_t* bytes) const {
+    const uint64_t value = ReadUInt32le(bytes) | uint64_t{ReadUInt32le(bytes + 4)} << 32;
+    return (value * 0x9E3779B97F4A7C15u) >> (64 - gramBits);
+  }
 
   uint32_t KeyAt(const uint8_t* bytes) const {
     uint32_t key = 0;
@@ -139,7 +164,13 @@ std::vector<TDifferenceEntry> FindPieceEntries(const uint8_t* old, int64_t oldSi
     int64_t oldScore = 0;
     scan += length;
     for (int64_t scored = scan; scan < newSize; scan++) {
-      length = finder.Longest(next + scan, newSize - scan, position);
+      // Where the alignment in use does not hold and no long match can start, the search
+      // could find a few bytes at most, which beat nothing: it is left out.
+      if (!agrees(scan, lastOffset) && !finder.MayMatchEight(next + scan, newSize - scan)) {
+        length = 0;
+      } else {
+        length = finder.Longest(next + scan, newSize - scan, position);
+      }
       for (; scored < scan + length; scored++) {
         if (agrees(scored, lastOffset)) oldScore++;
       }
