@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -93,8 +94,12 @@ TEST(LzxEncoder, LibmspackGivesBackEveryByte) {
   for (const TCase& c : cases) {
     SCOPED_TRACE(c.Name);
     std::vector<uint8_t> data = Sample(c.Kind, c.Size);
-    std::vector<std::vector<uint8_t>> chunks = LzxCompress(data.data(), data.size(), c.WindowBits, nullptr, c.Effort);
+    std::vector<size_t> reported;
+    std::vector<std::vector<uint8_t>> chunks = LzxCompress(
+        data.data(), data.size(), c.WindowBits, [&](size_t done) { reported.push_back(done); }, c.Effort);
     ASSERT_EQ((c.Size + LzxFrameSize - 1) / LzxFrameSize, chunks.size());
+    // Segments encoded side by side still report a growing count, ending at the size.
+    EXPECT_TRUE(std::is_sorted(reported.begin(), reported.end()) && reported.back() == c.Size);
     size_t total = 0;
     for (const auto& chunk : chunks) {
       EXPECT_EQ(0u, chunk.size() % 2);

@@ -11,7 +11,10 @@
 #include <string>
 #include <vector>
 
+#include "cabinet/cab_writer.h"
 #include "check_matches_run.h"
+#include "delta/delta_encoder.h"
+#include "difference/difference_encoder.h"
 #include "memory_lister.h"
 #include "menditwiz/patch_builder.h"
 #include "menditwiz/patch_plan.h"
@@ -229,6 +232,50 @@ TEST(PatchBuilder, BestPatchesDoNotDependOnThreads) {
     patches.push_back(pair.data);
   }
   EXPECT_TRUE(patches[0] == patches[1]);
+}
+
+// -delta best compares its candidates by a quick packing and packs close calls again in full:
+// whatever it chose must pack, as the cabinet packs it, no larger than the candidate it left.
+TEST(PatchBuilder, BestTakesTheCandidateThatPacksSmaller) {
+  const TSyntheticCode code = MakeSyntheticCode(200000, 31, 30);
+  const TBytes random = Random(200000, 32);
+  const struct {
+    const char* Name;
+    TBytes Old, New;
+  } cases[] = {
+      {"moved code", code.Old, code.New},
+      {"a few edits", random, Edited(random, 40000)},
+      {"an edit every block", random, Edited(random, 256)},
+      {"all new", {1}, random},
+      {"halves swapped", random, [&] {
+         TBytes swapped(random.begin() + 100000, random.end());
+         swapped.insert(swapped.end(), random.begin(), random.begin() + 100000);
+         return swapped;
+       }()},
+  };
+  auto packed = [](const TBytes& data) {
+    TCompressedFrames frames;
+    std::string error;
+    EXPECT_TRUE(CompressFrames(data.data(), data.size(), TCabCompression::Lzx, frames, error));
+    size_t size = 0;
+    for (const TBytes& frame : frames.Frames) size += frame.size();
+    return size;
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    TPair pair({c.Name, {{"A.BIN", c.Old, Monday}}, {{"A.BIN", c.New, Tuesday}}, {}, 0, 1, 0});
+    ASSERT_TRUE(pair.Build({}, TDeltaChoice::Best)) << pair.error;
+    ASSERT_EQ(1u, pair.records.size());
+    TBytes delta, plain, executable;
+    ASSERT_TRUE(EncodeDelta(c.Old.data(), c.Old.size(), c.New.data(), c.New.size(), delta));
+    ASSERT_TRUE(EncodeDifferences(c.Old.data(), c.Old.size(), c.New.data(), c.New.size(), plain, &executable));
+    const size_t block = packed(delta), difference = packed(plain);
+    if (pair.records[0].Difference) {
+      EXPECT_LT(difference, block);
+    } else {
+      EXPECT_LE(block, difference);
+    }
+  }
 }
 
 TEST(PatchBuilder, UnreadableFilesAreNamed) {
