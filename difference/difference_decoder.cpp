@@ -238,6 +238,7 @@ class TApplier {
   }
 
   const TReferenceCoder* coder;
+  TReferenceScan scan;   // the coder's scan of the old file, and the reference it stopped at
   uint8_t last[2] = {};  // the new file's last bytes written, for the reference coder
   size_t lastCount = 0;
 
@@ -283,7 +284,7 @@ class TApplier {
       // The bytes whose look-ahead the window holds: all when it reaches the file's end.
       const size_t inWindow = old.ReachesEnd() ? available : available - 8;
       const size_t n = std::min(size_t{count}, inWindow);
-      const size_t plain = coder->PlainRun(static_cast<uint32_t>(oldAt), previous, n, available);
+      const size_t plain = coder->PlainRun(static_cast<uint32_t>(oldAt), previous, n, available, scan);
       TDifferenceStatus status = AddBytes(previous, plain);
       if (status != TDifferenceStatus::Applied) return status;
       oldAt += static_cast<int64_t>(plain);
@@ -296,8 +297,7 @@ class TApplier {
       around.Before = static_cast<size_t>(std::min<int64_t>(oldAt, 2));
       around.After = std::min<size_t>(available - plain, 8);
       TReferenceCoder::TPrediction prediction;
-      if (!coder->Predict(static_cast<uint32_t>(oldAt), around, static_cast<uint32_t>(newAt), last, lastCount, count,
-                          prediction)) {
+      if (!coder->Predict(scan.Found, around, static_cast<uint32_t>(newAt), last, lastCount, count, prediction)) {
         status = AddBytes(around.At, 1);
         if (status != TDifferenceStatus::Applied) return status;
         oldAt++;

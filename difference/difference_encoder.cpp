@@ -351,12 +351,13 @@ std::vector<uint8_t> DifferenceBytes(const uint8_t* oldData, size_t oldSize, con
   std::vector<uint8_t> bytes;
   size_t oldAt = 0;
   size_t newAt = 0;
+  TReferenceScan scan;
   for (const TDifferenceEntry& entry : entries) {
     for (uint32_t i = 0; i < entry.Add;) {
       const size_t o = oldAt + i;
       const size_t n = newAt + i;
       // The bytes before the next place where the old file may hold a reference, in bulk.
-      const size_t plain = coder ? coder->PlainRun(static_cast<uint32_t>(o), oldData + o, entry.Add - i, oldSize - o)
+      const size_t plain = coder ? coder->PlainRun(static_cast<uint32_t>(o), oldData + o, entry.Add - i, oldSize - o, scan)
                                  : entry.Add - i;
       for (size_t j = 0; j < plain; j++) bytes.push_back(static_cast<uint8_t>(newData[n + j] - oldData[o + j]));
       i += static_cast<uint32_t>(plain);
@@ -367,8 +368,8 @@ std::vector<uint8_t> DifferenceBytes(const uint8_t* oldData, size_t oldSize, con
       around.Before = std::min<size_t>(o + plain, 2);
       around.After = std::min<size_t>(oldSize - o - plain, 8);
       const size_t before = std::min<size_t>(n + plain, 2);
-      if (!coder->Predict(static_cast<uint32_t>(o + plain), around, static_cast<uint32_t>(n + plain),
-                          newData + n + plain - before, before, entry.Add - i, prediction)) {
+      if (!coder->Predict(scan.Found, around, static_cast<uint32_t>(n + plain), newData + n + plain - before, before,
+                               entry.Add - i, prediction)) {
         bytes.push_back(static_cast<uint8_t>(newData[n + plain] - oldData[o + plain]));
         i++;
         continue;

@@ -137,10 +137,9 @@ bool ReadExecutablePart(const uint8_t* bytes, size_t size, uint32_t version, TEx
   return in.AtEnd();
 }
 
-bool TReferenceCoder::Predict(uint32_t oldOffset, const TOperandBytes& old, uint32_t newOffset,
+bool TReferenceCoder::Predict(const TFoundReference& found, const TOperandBytes& old, uint32_t newOffset,
                               const uint8_t* newBefore, size_t newBeforeCount, uint32_t left,
                               TPrediction& prediction) const {
-  const TFoundReference found = FindReference(part.Old, oldOffset, old, part.Kinds);
   if (found.Kind == TReferenceKind::None || found.Width > left) return false;
   // An instruction is taken to be the same one when its opcode bytes are.
   if (found.OpcodeBytes > newBeforeCount || found.OpcodeBytes > old.Before) return false;
@@ -155,6 +154,7 @@ bool TReferenceCoder::Predict(uint32_t oldOffset, const TOperandBytes& old, uint
   return true;
 }
 
-size_t TReferenceCoder::PlainRun(uint32_t oldOffset, const uint8_t* at, size_t count, size_t readable) const {
-  return SkipNonReferences(part.Old, oldOffset, at, count, readable, part.Kinds);
+size_t TReferenceCoder::PlainRun(uint32_t oldOffset, const uint8_t* at, size_t count, size_t readable,
+                                 TReferenceScan& scan) const {
+  return SkipNonReferences(part.Old, oldOffset, at, count, readable, part.Kinds, &scan);
 }

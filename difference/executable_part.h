@@ -48,20 +48,21 @@ class TReferenceCoder {
     uint32_t Value = 0;  // the low 32 bits it is expected to have
   };
 
-  // Whether the new file's bytes from newOffset, aligned with the old file's from oldOffset
-  // in an add of which left bytes remain, hold a reference: old holds the old bytes around
-  // oldOffset, newBefore the newBeforeCount (0 to 2) new bytes just before newOffset. If so,
-  // prediction gets it: the old reference's target carried to the new image.
-  bool Predict(uint32_t oldOffset, const TOperandBytes& old, uint32_t newOffset, const uint8_t* newBefore,
+  // Whether the new file's bytes from newOffset, aligned with the old file's in an add of which
+  // left bytes remain, hold a reference, given found, the reference the finder found at the
+  // aligned old offset (PlainRun's scan stops there): old holds the old bytes around it,
+  // newBefore the newBeforeCount (0 to 2) new bytes just before newOffset. If so, prediction
+  // gets it: the old reference's target carried to the new image.
+  bool Predict(const TFoundReference& found, const TOperandBytes& old, uint32_t newOffset, const uint8_t* newBefore,
                size_t newBeforeCount, uint32_t left, TPrediction& prediction) const;
 
-  // How many of the count old bytes from oldOffset on Predict would pass over as plain bytes
-  // before the first one where it might find a reference (count when there is none), judged
-  // from the old bytes alone, so that both sides handle the bytes between references in bulk.
-  // at points at oldOffset's byte; the min(oldOffset, 2) bytes before it and readable bytes
-  // from it (readable >= count, and at least min(8, bytes to the file's end) past the last
-  // of the count) can be read.
-  size_t PlainRun(uint32_t oldOffset, const uint8_t* at, size_t count, size_t readable) const;
+  // How many of the count old bytes from oldOffset on hold no reference (count when there is
+  // none), judged from the old bytes alone, so that both sides handle the bytes between
+  // references in bulk; where it stops, scan.Found is the reference for Predict. at points at
+  // oldOffset's byte; the min(oldOffset, 2) bytes before it and readable bytes from it
+  // (readable >= count, and at least min(8, bytes to the file's end) past the last of the count)
+  // can be read. scan is kept by the caller from one call to the next (SkipNonReferences).
+  size_t PlainRun(uint32_t oldOffset, const uint8_t* at, size_t count, size_t readable, TReferenceScan& scan) const;
 
  private:
   const TExecutablePart& part;

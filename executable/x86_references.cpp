@@ -76,6 +76,30 @@ struct TBytePairClasses {
 
 const TBytePairClasses BytePairClasses;
 
+// The scan's quick passes, each the first index from i below last where its test may hold, or
+// last: code bytes whose two bytes before hold none of classes, and where every byte may start
+// a pointer, also a value outside the image (its high half, or for x86 the value itself).
+size_t PassCode(const uint8_t* at, size_t i, size_t last, uint8_t classes) {
+  const uint8_t* p = at + i;
+  const uint8_t* const end = at + last;
+  while (p < end && (BytePairClasses.Before(p) & classes) == 0) p++;
+  return static_cast<size_t>(p - at);
+}
+
+size_t PassPointers64(const uint8_t* at, size_t i, size_t last, uint8_t classes, uint32_t baseHigh) {
+  const uint8_t* p = at + i;
+  const uint8_t* const end = at + last;
+  while (p < end && (BytePairClasses.Before(p) & classes) == 0 && ReadUInt32le(p + 4) != baseHigh) p++;
+  return static_cast<size_t>(p - at);
+}
+
+size_t PassPointers32(const uint8_t* at, size_t i, size_t last, uint8_t classes, uint32_t baseLow, uint32_t size) {
+  const uint8_t* p = at + i;
+  const uint8_t* const end = at + last;
+  while (p < end && (BytePairClasses.Before(p) & classes) == 0 && ReadUInt32le(p) - baseLow >= size) p++;
+  return static_cast<size_t>(p - at);
+}
+
 TFoundReference Found(TReferenceKind kind, uint32_t target, uint32_t width, uint32_t opcodeBytes) {
   TFoundReference found;
   found.Kind = kind;
@@ -143,7 +167,7 @@ TFoundReference FindReference(const TPeImage& image, uint32_t offset, const TOpe
 }
 
 size_t SkipNonReferences(const TPeImage& image, uint32_t offset, const uint8_t* at, size_t count, size_t readable,
-                         unsigned kinds) {
+                         unsigned kinds, TReferenceScan* scan) {
   const bool wide = image.Machine == PeMachineX64;
   const bool relative = (kinds & ReferenceBit(TReferenceKind::Relative32)) != 0;
   const bool ripRelative = wide && (kinds & ReferenceBit(TReferenceKind::RipRelative32)) != 0;
@@ -170,14 +194,29 @@ size_t SkipNonReferences(const TPeImage& image, uint32_t offset, const uint8_t* 
     // A stretch [from, end) where the first section of the table that holds the offset is one
     // and the same (or none), and which is all inside or all outside the exception table.
     const uint64_t from = uint64_t{offset} + i;
-    const TPeSection* section = image.SectionAtOffset(static_cast<uint32_t>(from));
-    uint64_t end = section ? uint64_t{section->FileOffset} + section->FileSize : UINT64_MAX;
-    for (const TPeSection& other : image.Sections) {
-      if (other.FileSize != 0 && other.FileOffset > from && other.FileOffset < end) end = other.FileOffset;
+    const TPeSection* section;
+    uint64_t end;
+    bool inExceptions;
+    if (scan && from >= scan->From && from < scan->End) {
+      section = scan->Section;
+      end = scan->End;
+      inExceptions = scan->InExceptions;
+    } else {
+      section = image.SectionAtOffset(static_cast<uint32_t>(from));
+      end = section ? uint64_t{section->FileOffset} + section->FileSize : UINT64_MAX;
+      for (const TPeSection& other : image.Sections) {
+        if (other.FileSize != 0 && other.FileOffset > from && other.FileOffset < end) end = other.FileOffset;
+      }
+      inExceptions = rvas && from >= image.ExceptionOffset && from < exceptionEnd;
+      if (rvas && !inExceptions && image.ExceptionOffset > from && image.ExceptionOffset < end) end = image.ExceptionOffset;
+      if (inExceptions && exceptionEnd < end) end = exceptionEnd;
+      if (scan) {
+        scan->From = from;
+        scan->End = end;
+        scan->Section = section;
+        scan->InExceptions = inExceptions;
+      }
     }
-    const bool inExceptions = rvas && from >= image.ExceptionOffset && from < exceptionEnd;
-    if (rvas && !inExceptions && image.ExceptionOffset > from && image.ExceptionOffset < end) end = image.ExceptionOffset;
-    if (inExceptions && exceptionEnd < end) end = exceptionEnd;
     const size_t stop = static_cast<size_t>(std::min<uint64_t>(end - offset, count));
     if (!section) {
       i = stop;
@@ -197,19 +236,16 @@ size_t SkipNonReferences(const TPeImage& image, uint32_t offset, const uint8_t* 
       if (offset + uint64_t{i} >= 2) {
         if (!everyByte) {
           if (executable) {
-            while (i < last && (BytePairClasses.Before(at + i) & codeClasses) == 0) i++;
+            if (i < last) i = PassCode(at, i, last, codeClasses);
           } else if (placed32) {
             while (i < last && ((offset + i) & 3) != aligned) i++;
           } else {
             i = last;
           }
         } else if (pointerTest && !inExceptions) {
-          if (absolute64) {
-            while (i < pointerLast && (BytePairClasses.Before(at + i) & classes) == 0 && ReadUInt32le(at + i + 4) != baseHigh) i++;
-          } else {
-            while (i < pointerLast && (BytePairClasses.Before(at + i) & classes) == 0 &&
-                   ReadUInt32le(at + i) - baseLow >= image.ImageSize)
-              i++;
+          if (i < pointerLast) {
+            i = absolute64 ? PassPointers64(at, i, pointerLast, classes, baseHigh)
+                           : PassPointers32(at, i, pointerLast, classes, baseLow, image.ImageSize);
           }
         }
         if (i >= stop) break;
@@ -244,7 +280,11 @@ size_t SkipNonReferences(const TPeImage& image, uint32_t offset, const uint8_t* 
         bytes.At = at + i;
         bytes.Before = static_cast<size_t>(std::min<uint64_t>(position, 2));
         bytes.After = std::min<size_t>(after, 8);
-        if (FindReference(image, static_cast<uint32_t>(position), bytes, kinds).Kind != TReferenceKind::None) return i;
+        const TFoundReference found = FindReference(image, static_cast<uint32_t>(position), bytes, kinds);
+        if (found.Kind != TReferenceKind::None) {
+          if (scan) scan->Found = found;
+          return i;
+        }
       }
     }
     i = stop;

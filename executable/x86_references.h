@@ -63,8 +63,19 @@ TFoundReference FindReference(const TPeImage& image, uint32_t offset, const TOpe
 // where those hold does FindReference itself decide. at points at offset's byte; the min(offset, 2) bytes
 // before it and readable bytes from it (readable >= count, and at least min(8, bytes to the
 // file's end) past the last of the count) can be read.
+//
+// scan, when given, is kept by the caller from one call to the next with the same image and
+// kinds: it remembers the stretch of the file around the last call (its section and side of the
+// exception table), which a call near there need not work out again, and gets the reference
+// found where the call stops (Found), so that the caller need not ask FindReference again.
+struct TReferenceScan {
+  uint64_t From = 0, End = 0;  // a stretch of file offsets, empty at first
+  const TPeSection* Section = nullptr;
+  bool InExceptions = false;
+  TFoundReference Found;
+};
 size_t SkipNonReferences(const TPeImage& image, uint32_t offset, const uint8_t* at, size_t count, size_t readable,
-                         unsigned kinds);
+                         unsigned kinds, TReferenceScan* scan = nullptr);
 
 // The low 32 bits of an operand of kind at file offset offset that point at targetRva.
 // False when offset is in no section (a relative operand cannot be placed).
