@@ -126,10 +126,11 @@ TEST(X86References, SkippingStopsAtEveryReferenceAndNowhereElse) {
       image.ExceptionOffset = code + 64;
       image.ExceptionSize = 96;
     }
-    size_t found = 0, missed = 0, falseStops = 0;
+    size_t found = 0, missed = 0, falseStops = 0, wrongFound = 0;
+    TReferenceScan scan;  // kept across calls, as the decoder keeps it
     for (size_t at = 0; at < bytes.size(); at++) {
       const size_t skip = SkipNonReferences(image, static_cast<uint32_t>(at), bytes.data() + at, bytes.size() - at,
-                                            bytes.size() - at, c.kinds);
+                                            bytes.size() - at, c.kinds, &scan);
       for (size_t i = at; i < at + skip; i++) {
         TOperandBytes around{bytes.data() + i, std::min<size_t>(i, 2), std::min<size_t>(bytes.size() - i, 8)};
         missed += FindReference(image, static_cast<uint32_t>(i), around, c.kinds).Kind != TReferenceKind::None;
@@ -137,12 +138,21 @@ TEST(X86References, SkippingStopsAtEveryReferenceAndNowhereElse) {
       at += skip;
       if (at >= bytes.size()) break;
       TOperandBytes around{bytes.data() + at, std::min<size_t>(at, 2), std::min<size_t>(bytes.size() - at, 8)};
-      const bool reference = FindReference(image, static_cast<uint32_t>(at), around, c.kinds).Kind != TReferenceKind::None;
-      found += reference;
-      falseStops += !reference && skip < bytes.size() - at;
+      const TFoundReference reference = FindReference(image, static_cast<uint32_t>(at), around, c.kinds);
+      found += reference.Kind != TReferenceKind::None;
+      falseStops += reference.Kind == TReferenceKind::None && skip < bytes.size() - at;
+      wrongFound += scan.Found.Kind != reference.Kind || scan.Found.TargetRva != reference.TargetRva;
+    }
+    // Calls that jump about give what calls without a kept scan give.
+    std::mt19937 jumps(11);
+    for (int j = 0; j < 2000; j++) {
+      const size_t at = jumps() % bytes.size(), rest = bytes.size() - at;
+      missed += SkipNonReferences(image, static_cast<uint32_t>(at), bytes.data() + at, rest, rest, c.kinds, &scan) !=
+                SkipNonReferences(image, static_cast<uint32_t>(at), bytes.data() + at, rest, rest, c.kinds);
     }
     EXPECT_EQ(0u, missed) << c.name;
     EXPECT_EQ(0u, falseStops) << c.name;
+    EXPECT_EQ(0u, wrongFound) << c.name;
     EXPECT_GT(found, 50u) << c.name;
   }
 }
