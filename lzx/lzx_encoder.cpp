@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <memory>
 #include <mutex>
 
 #include "lzx/lzx_bit_writer.h"
@@ -131,11 +130,14 @@ class TLzxEncoder {
 
   // What a segment leaves for the stream: its chunks, and the one block whose code lengths are
   // written against the lengths the segments before it leave (its first verbatim block).
+  struct TPendingBlock {
+    bool Present = false;
+    size_t Start = 0, End = 0, Chunk = 0;  // its bytes, and its first chunk's index
+    std::vector<TItem> Items;
+  };
   struct TSegment {
     std::vector<std::vector<uint8_t>> Chunks;  // the pending block's are empty
-    bool Pending = false;
-    size_t PendingStart = 0, PendingEnd = 0, PendingChunk = 0;
-    std::vector<TItem> PendingItems;
+    TPendingBlock Pending;
     bool Verbatim = false;  // whether any block is verbatim: then it leaves these lengths
     std::array<uint8_t, MaxMainSymbols> FinalMain{};
     std::array<uint8_t, NumLengthSymbols> FinalLength{};
@@ -144,11 +146,7 @@ class TLzxEncoder {
   TSegment Finish() {
     TSegment segment;
     segment.Chunks = std::move(Chunks);
-    segment.Pending = Pending.Present;
-    segment.PendingStart = Pending.Start;
-    segment.PendingEnd = Pending.End;
-    segment.PendingChunk = Pending.Chunk;
-    segment.PendingItems = std::move(Pending.Items);
+    segment.Pending = std::move(Pending);
     segment.Verbatim = AnyVerbatim;
     segment.FinalMain = PreviousMain;
     segment.FinalLength = PreviousLength;
@@ -163,8 +161,9 @@ class TLzxEncoder {
     PreviousLength = length;
     HeaderWritten = true;
     std::vector<std::vector<uint8_t>> chunks;
-    if (!WriteVerbatim(segment.PendingStart, segment.PendingEnd, segment.PendingItems, chunks, true)) return false;
-    for (size_t i = 0; i < chunks.size(); i++) segment.Chunks[segment.PendingChunk + i] = std::move(chunks[i]);
+    const TPendingBlock& block = segment.Pending;
+    if (!WriteVerbatim(block.Start, block.End, block.Items, chunks, true)) return false;
+    for (size_t i = 0; i < chunks.size(); i++) segment.Chunks[block.Chunk + i] = std::move(chunks[i]);
     return true;
   }
 
@@ -660,11 +659,7 @@ class TLzxEncoder {
   std::vector<std::vector<uint8_t>> Chunks;
   bool LengthsPending = false;  // the lengths before the segment are not known yet
   bool AnyVerbatim = false;
-  struct {
-    bool Present = false;
-    size_t Start = 0, End = 0, Chunk = 0;
-    std::vector<TItem> Items;
-  } Pending;
+  TPendingBlock Pending;
 };
 
 }  // namespace
@@ -695,7 +690,7 @@ std::vector<std::vector<uint8_t>> LzxCompress(const uint8_t* data, size_t size, 
   std::array<uint8_t, NumLengthSymbols> length{};
   TLzxEncoder writer(data, 0, windowBits, effort, 0, 0);
   for (TLzxEncoder::TSegment& part : parts) {
-    if (part.Pending && !writer.WritePending(part, main, length)) return {};
+    if (part.Pending.Present && !writer.WritePending(part, main, length)) return {};
     if (part.Verbatim) {
       main = part.FinalMain;
       length = part.FinalLength;
